@@ -1,0 +1,70 @@
+#include "AppTitle.h"
+#include "UserInterface.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QStringList>
+#include <QWidget>
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+// Message texts keep the line breaks they were built with (lone CRs included);
+// a label shows a line break only for LF.
+QString forDisplay(QString text)
+{
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    return text;
+}
+
+// "Description|pattern|Description|pattern" as the file dialog wants it.
+QString dialogFilter(const QString &filter)
+{
+    const QStringList parts = filter.split(QLatin1Char('|'));
+    QStringList entries;
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        const QString &description = parts[i];
+        const QString &pattern = parts[i + 1];
+        const QString shown = QLatin1Char('(') + pattern + QLatin1Char(')');
+        entries << (description.endsWith(shown) ? description : description + QLatin1Char(' ') + shown);
+    }
+    return entries.join(QStringLiteral(";;"));
+}
+} // namespace
+
+UserInterface::Answer DesktopUserInterface::messageBox(const QString &text, Buttons buttons,
+                                                       Icon icon, const QString &caption)
+{
+    QMessageBox box(QApplication::activeWindow());
+    box.setWindowTitle(caption.isEmpty() ? ApplicationTitle() : caption);
+    box.setText(forDisplay(text));
+    box.setTextFormat(Qt::PlainText);
+    box.setIcon(icon == Icon::Warning ? QMessageBox::Warning : QMessageBox::NoIcon);
+    if (buttons == Buttons::YesNo) {
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+        box.setDefaultButton(QMessageBox::Yes);
+        return box.exec() == QMessageBox::Yes ? Yes : No;
+    }
+    box.setStandardButtons(QMessageBox::Ok);
+    box.exec();
+    return Ok;
+}
+
+QString DesktopUserInterface::saveFileName(const QString &title, const QString &filter,
+                                           const QString &fileName)
+{
+    // The program asks about overwriting itself, and uses the name exactly as typed.
+    return QFileDialog::getSaveFileName(QApplication::activeWindow(), title, fileName,
+                                        dialogFilter(filter), nullptr,
+                                        QFileDialog::DontConfirmOverwrite);
+}
+
+void DesktopUserInterface::endProgram()
+{
+    // Nothing of the program may run after this, not even the windows' closing steps.
+    std::fflush(nullptr);
+    std::_Exit(0);
+}

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QByteArray>
+#include <QImage>
+#include <QString>
+
+// True when the path names something whose modification time can be read.
+bool FileExists(const QString &path);
+
+enum class Wildcards { Literal, Expand };
+
+// Deletes quietly: pending window events run first, failures are swallowed and a
+// refused file gets a forced second try. Only the program's own temporary paths
+// may ask for "*" and "?" to be expanded; a user's path is always taken literally.
+void KillFile(const QString &path, Wildcards wildcards = Wildcards::Literal);
+
+// Deletes one file, read-only or not; throws Failure when it cannot.
+void ForceDeleteFile(const QString &path);
+
+// Writes the bytes at the start of the file, creating it when missing; the file
+// is never shortened. A link at the path is refused, never followed.
+// Throws Failure when the file cannot be written.
+void WriteBytesToFile(const QByteArray &bytes, const QString &path);
+
+// The clipboard's picture, tried up to 1000 times at once; a null image when none came.
+// The format code is kept for callers; 0 asks for whatever picture is there.
+QImage GetClipboardPicture(int format = 0);

@@ -1,0 +1,53 @@
+#include "Picture.h"
+
+#include "Failure.h"
+
+#include <QFileInfo>
+#include <QImageReader>
+#include <QImageWriter>
+#include <QSaveFile>
+
+#include <cmath>
+
+namespace {
+constexpr double kInchesPerMeter = 1.0 / 0.0254;
+constexpr double kScreenDotsPerMeter = 96.0 * kInchesPerMeter;
+} // namespace
+
+QImage LoadPicture(const QString &path)
+{
+    if (!QFileInfo(path).isFile())
+        fail(QStringLiteral("File not found: %1").arg(path));
+    QImageReader reader(path);
+    // The content decides, not the name: the page picture is kept in a ".bmp" file.
+    reader.setDecideFormatFromContent(true);
+    QImage picture = reader.read();
+    if (picture.isNull())
+        fail(QStringLiteral("Invalid picture: %1 (%2)").arg(path, reader.errorString()));
+    const double ratio = picture.dotsPerMeterX() / kScreenDotsPerMeter;
+    if (ratio > 1.01)
+        picture.setDevicePixelRatio(ratio);
+    return picture;
+}
+
+void SavePicture(const QImage &picture, const QString &path)
+{
+    if (picture.isNull())
+        fail(QStringLiteral("There is no picture to save to %1.").arg(path));
+    QImage stored = picture;
+    const int dotsPerMeter = static_cast<int>(std::lround(kScreenDotsPerMeter * picture.devicePixelRatio()));
+    stored.setDotsPerMeterX(dotsPerMeter);
+    stored.setDotsPerMeterY(dotsPerMeter);
+
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        fail(QStringLiteral("%1 could not be written: %2").arg(path, file.errorString()));
+    QImageWriter writer(&file, "png");
+    if (!writer.write(stored) || !file.commit())
+        fail(QStringLiteral("%1 could not be written: %2").arg(path, writer.errorString()));
+}
+
+QSize logicalSize(const QImage &picture)
+{
+    return (QSizeF(picture.size()) / picture.devicePixelRatio()).toSize();
+}

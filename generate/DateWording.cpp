@@ -1,0 +1,48 @@
+#include "DateWording.h"
+
+#include <array>
+
+namespace {
+// First letter of every word upper case, the rest lower case.
+QString properCase(const QString &text, const QLocale &locale)
+{
+    QString result = locale.toLower(text);
+    bool wordStart = true;
+    for (qsizetype i = 0; i < result.size(); ++i) {
+        if (result[i].isLetter()) {
+            if (wordStart)
+                result.replace(i, 1, locale.toUpper(result.mid(i, 1)));
+            wordStart = false;
+        } else if (result[i].isSpace() || result[i] == QLatin1Char('-')) {
+            wordStart = true;
+        }
+    }
+    return result;
+}
+} // namespace
+
+QString fnDay(const QString &strDay)
+{
+    static const std::array<const char *, 31> kOrdinals = {
+        "1st",  "2nd",  "3rd",  "4th",  "5th",  "6th",  "7th",  "8th",  "9th",  "10th", "11th",
+        "12th", "13th", "14th", "15th", "16th", "17th", "18th", "19th", "20th", "21st", "22nd",
+        "23rd", "24th", "25th", "26th", "27th", "28th", "29th", "30th", "31st",
+    };
+    const QString day = strDay.trimmed();
+    for (size_t i = 0; i < kOrdinals.size(); ++i) {
+        if (day == QString::number(i + 1))
+            return QString::fromLatin1(kOrdinals[i]);
+    }
+    return {};
+}
+
+QString dateText(const QDate &date, const QLocale &locale)
+{
+    const QString weekdayAndMonth = properCase(
+        locale.dayName(date.dayOfWeek(), QLocale::LongFormat) + QStringLiteral(", ")
+            + locale.standaloneMonthName(date.month(), QLocale::LongFormat) + QLatin1Char(' '),
+        locale);
+    const QString year = QStringLiteral(", ") + QString::number(date.year()).rightJustified(4, QLatin1Char('0'));
+    return QLatin1Char(' ') + weekdayAndMonth + fnDay(QString::number(date.day())) + year
+        + QLatin1Char(' ');
+}
