@@ -24,7 +24,8 @@ QImage LoadPicture(const QString &path)
     QImage picture = reader.read();
     if (picture.isNull())
         fail(QStringLiteral("Invalid picture: %1 (%2)").arg(path, reader.errorString()));
-    const double ratio = picture.dotsPerMeterX() / kScreenDotsPerMeter;
+    // Whole dots per meter blur the ratio a little; pictures are made at plain ratios.
+    const double ratio = std::round(picture.dotsPerMeterX() / kScreenDotsPerMeter * 100) / 100;
     if (ratio > 1.01)
         picture.setDevicePixelRatio(ratio);
     return picture;

@@ -3,13 +3,13 @@
 #include "Failure.h"
 
 #include <QSettings>
+#include <QStandardPaths>
 
 namespace {
 QString userSettingsFile()
 {
-    return QSettings(QSettings::IniFormat, QSettings::UserScope,
-                     QString::fromLatin1(SettingsStore::kApplication))
-        .fileName();
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + QLatin1Char('/')
+        + QString::fromLatin1(SettingsStore::kApplication) + QStringLiteral(".conf");
 }
 
 QString fullKey(const QString &key)

@@ -1,3 +1,490 @@
 #include "Form1.h"
 
-Form1::Form1(QWidget *parent) : QWidget(parent) { }
+#include "AppTitle.h"
+#include "DateSetting.h"
+#include "ErrorTrap.h"
+#include "Failure.h"
+#include "FileUtils.h"
+#include "SettingsStore.h"
+#include "Theme.h"
+#include "Twips.h"
+#include "UserInterface.h"
+#include "WordSession.h"
+
+#include <QButtonGroup>
+#include <QCloseEvent>
+#include <QDateEdit>
+#include <QGroupBox>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+
+#include <cmath>
+#include <limits>
+
+namespace {
+constexpr auto kLoadLocation = "in Scrivane2021/08/31.Form1.Form_Load ";
+constexpr auto kQueryUnloadLocation = "in Scrivane2021/08/31.Form1.Form_QueryUnload ";
+constexpr auto kResetLocation = "in Scrivane2021/08/31.Form1.PushButton2_Click ";
+constexpr auto kSampleLocation = "in Scrivane2021/08/31.Form1.PushButton3_Click ";
+
+// Geometry in twips: left, top, width, height.
+struct Place
+{
+    int left, top, width, height;
+    QRect pixels() const { return twipsRect(left, top, width, height); }
+};
+
+constexpr QSize kClientArea = twipsSize(9240, 6345);
+
+constexpr Place kPushButton6 { 120, 120, 9000, 405 };
+constexpr Place kPushButton2 { 120, 630, 4440, 405 };
+constexpr Place kPushButton3 { 4680, 630, 4440, 405 };
+constexpr Place kFrame3 { 120, 1140, 9000, 700 };
+constexpr Place kFrame1 { 120, 1935, 9000, 4290 };
+
+constexpr std::array<Place, 5> kOption1 { {
+    { 240, 300, 1455, 255 },
+    { 1920, 300, 1575, 255 },
+    { 3720, 300, 975, 255 },
+    { 4920, 300, 975, 255 },
+    { 6120, 300, 1095, 255 },
+} };
+constexpr std::array<const char *, 5> kStyleCaptions { "Professional", "Contemporary", "Elegant",
+                                                        "Simple", "Blue Sky" };
+
+// Rows of "Memo details": the label and its entry control, top to bottom.
+constexpr int kEntryLeft = 2040;
+constexpr int kEntryWidth = 6735;
+struct Row
+{
+    const char *caption;
+    Place label;
+    int entryTop;
+    int entryHeight;
+};
+constexpr std::array<Row, 7> kRows { {
+    { "Date", { 240, 345, 390, 225 }, 300, 345 },
+    { "Company Name", { 240, 795, 1740, 225 }, 750, 345 },
+    { "To:", { 240, 1245, 255, 225 }, 1200, 345 },
+    { "CC:", { 240, 1695, 285, 225 }, 1650, 345 },
+    { "From:", { 240, 2145, 1740, 225 }, 2100, 345 },
+    { "Re: (Subject)", { 240, 2595, 1740, 225 }, 2550, 345 },
+    { "Message", { 240, 3045, 1740, 225 }, 3000, 1080 },
+} };
+
+const QDate kDesignDate(2010, 1, 17);
+const QDate kFirstDate(1601, 1, 1);
+const QDate kLastDate(9999, 12, 31);
+
+// The example memo of "Load Sample/Example Data".
+constexpr auto kSampleOrgName = "Tarnwick";
+constexpr auto kSampleTo = "Vozizidi";
+constexpr auto kSampleCC = "Tobin Varden";
+constexpr auto kSampleFrom = "Ewan Varden";
+constexpr auto kSampleRe = "Memo To Cat";
+constexpr auto kSampleMsg =
+    "We are no longer accepting delivery of small birds or rodents. Thank you.";
+
+QFont windowFont()
+{
+    QFont font(QStringLiteral("Arial"));
+    font.setPointSizeF(9);
+    font.setBold(true);
+    return font;
+}
+
+QFont buttonFont()
+{
+    QFont font = windowFont();
+    font.setPointSizeF(11.25);
+    return font;
+}
+
+template<typename Control>
+Control *control(QWidget *parent, const char *name)
+{
+    auto *widget = new Control(parent);
+    widget->setObjectName(QString::fromLatin1(name));
+    return widget;
+}
+
+QPlainTextEdit *multiLineBox(QWidget *parent, const char *name)
+{
+    auto *box = control<QPlainTextEdit>(parent, name);
+    box->setTabChangesFocus(true);
+    box->setLineWrapMode(QPlainTextEdit::NoWrap);
+    box->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    box->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    // One line high: keep the text clear of the frame.
+    box->document()->setDocumentMargin(2);
+    return box;
+}
+
+// A whole number the way the style index is read: spaces ignored, a fraction
+// rounded to the even neighbour, anything else a type mismatch.
+int toWholeNumber(const QString &text)
+{
+    bool ok = false;
+    double value = QLocale().toDouble(text.trimmed(), &ok);
+    if (!ok)
+        value = QLocale::c().toDouble(text.trimmed(), &ok);
+    if (!ok)
+        fail(QStringLiteral("Type mismatch: \"%1\" is not a number.").arg(text));
+    const double rounded = std::nearbyint(value);
+    if (rounded < std::numeric_limits<int>::min() || rounded > std::numeric_limits<int>::max())
+        fail(QStringLiteral("Overflow: %1 is too large for a style number.").arg(text));
+    return static_cast<int>(rounded);
+}
+
+QDate storedDate(const QString &text)
+{
+    const auto date = dateFromSettingText(text);
+    if (!date)
+        fail(QStringLiteral("The stored date \"%1\" is not a date in this computer's date format.")
+                 .arg(text));
+    if (*date < kFirstDate || *date > kLastDate)
+        fail(QStringLiteral("The stored date \"%1\" lies outside 1601 to 9999.").arg(text));
+    return *date;
+}
+} // namespace
+
+Form1::Form1(UserInterface &ui, SettingsStore &settings, WordProcessor &word)
+    : QWidget(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint
+                           | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint
+                           | Qt::WindowCloseButtonHint),
+      PushButton6(control<QPushButton>(this, "PushButton6")),
+      PushButton2(control<QPushButton>(this, "PushButton2")),
+      PushButton3(control<QPushButton>(this, "PushButton3")),
+      Frame3(control<QGroupBox>(this, "Frame3")),
+      Frame1(control<QGroupBox>(this, "Frame1")),
+      Option1 {},
+      Label4 {},
+      dtpEventDate(control<QDateEdit>(Frame1, "dtpEventDate")),
+      txtOrgName(control<QLineEdit>(Frame1, "txtOrgName")),
+      txtTo(multiLineBox(Frame1, "txtTo")),
+      txtCC(control<QLineEdit>(Frame1, "txtCC")),
+      txtFrom(multiLineBox(Frame1, "txtFrom")),
+      txtRe(multiLineBox(Frame1, "txtRe")),
+      txtMsg(multiLineBox(Frame1, "txtMsg")),
+      mUi(ui),
+      mSettings(settings),
+      mWord(word),
+      mPointer(*this),
+      mStyleGroup(new QButtonGroup(this))
+{
+    setObjectName(QStringLiteral("Form1"));
+    buildLayout();
+    connectHandlers();
+}
+
+Form1::~Form1() = default;
+
+void Form1::buildLayout()
+{
+    setFixedSize(kClientArea);
+    setFont(windowFont());
+    QPalette white = palette();
+    white.setColor(QPalette::Window, Qt::white);
+    setPalette(white);
+    setAutoFillBackground(true);
+
+    const auto placeButton = [](QPushButton *button, const char *caption, const Place &place) {
+        button->setText(QString::fromLatin1(caption));
+        button->setFont(buttonFont());
+        button->setGeometry(place.pixels());
+        button->setAutoDefault(false);
+    };
+    placeButton(PushButton6, "Start Creating Template", kPushButton6);
+    placeButton(PushButton2, "Clear/Reset Data", kPushButton2);
+    placeButton(PushButton3, "Load Sample/Example Data", kPushButton3);
+
+    Frame3->setTitle(QStringLiteral("Memo Style Options"));
+    Frame3->setGeometry(kFrame3.pixels());
+    Frame1->setTitle(QStringLiteral("Memo details"));
+    Frame1->setGeometry(kFrame1.pixels());
+
+    // None is selected until the settings are restored.
+    mStyleGroup->setExclusive(false);
+    for (int index = 0; index < 5; ++index) {
+        auto *button = new QRadioButton(QString::fromLatin1(kStyleCaptions[index]), Frame3);
+        button->setObjectName(QStringLiteral("Option1_%1").arg(index));
+        button->setGeometry(kOption1[index].pixels());
+        button->setAutoExclusive(true);
+        Option1[index] = button;
+        mStyleGroup->addButton(button, index);
+    }
+
+    std::array<QWidget *, 7> entries { dtpEventDate, txtOrgName, txtTo, txtCC,
+                                       txtFrom,      txtRe,      txtMsg };
+    for (size_t row = 0; row < kRows.size(); ++row) {
+        auto *label = new QLabel(QString::fromLatin1(kRows[row].caption), Frame1);
+        label->setObjectName(QStringLiteral("Label4_%1").arg(row));
+        QRect place = kRows[row].label.pixels();
+        // A caption in bold may be wider than the designed label; never clip it.
+        place.setWidth(std::max(place.width(), label->sizeHint().width()));
+        label->setGeometry(place);
+        Label4[row] = label;
+        entries[row]->setGeometry(twipsRect(kEntryLeft, kRows[row].entryTop, kEntryWidth,
+                                            kRows[row].entryHeight));
+    }
+    txtMsg->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    txtMsg->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    txtMsg->document()->setDocumentMargin(4);
+
+    dtpEventDate->setDisplayFormat(QStringLiteral("dd-MMM-yyyy"));
+    dtpEventDate->setCalendarPopup(true);
+    dtpEventDate->setDateRange(kFirstDate, kLastDate);
+    dtpEventDate->setDate(kDesignDate);
+
+    for (QWidget *box : std::initializer_list<QWidget *> { txtOrgName, txtTo, txtCC, txtFrom, txtRe, txtMsg }) {
+        QPalette palette = box->palette();
+        palette.setColor(QPalette::Base, Qt::white);
+        box->setPalette(palette);
+    }
+
+    // Keyboard order: the memo's details, the style group, then the three buttons.
+    QWidget *const order[] = { dtpEventDate, txtOrgName, txtTo,      txtCC,      txtFrom,
+                               txtRe,        txtMsg,     Option1[4], Option1[3], Option1[2],
+                               Option1[1],   Option1[0], PushButton6, PushButton2, PushButton3 };
+    for (size_t i = 0; i + 1 < std::size(order); ++i)
+        setTabOrder(order[i], order[i + 1]);
+    dtpEventDate->setFocus();
+
+    const QScreen *screen = QGuiApplication::primaryScreen();
+    if (screen) {
+        QRect frame(QPoint(), kClientArea);
+        frame.moveCenter(screen->availableGeometry().center());
+        move(frame.topLeft());
+    }
+}
+
+void Form1::connectHandlers()
+{
+    const auto onChange = [this](auto *field, void (Form1::*handler)()) {
+        connect(field, &std::remove_pointer_t<decltype(field)>::textChanged, this,
+                [this, handler] { runChangeHandler(handler); });
+    };
+    onChange(txtOrgName, &Form1::txtOrgName_Change);
+    onChange(txtTo, &Form1::txtTo_Change);
+    onChange(txtCC, &Form1::txtCC_Change);
+    onChange(txtFrom, &Form1::txtFrom_Change);
+    onChange(txtRe, &Form1::txtRe_Change);
+    onChange(txtMsg, &Form1::txtMsg_Change);
+    connect(dtpEventDate, &QDateEdit::dateChanged, this,
+            [this] { runChangeHandler(&Form1::dtpEventDate_Change); });
+
+    for (QWidget *field : std::initializer_list<QWidget *> { txtOrgName, txtTo, txtCC, txtFrom, txtRe, txtMsg })
+        field->installEventFilter(this);
+
+    connect(PushButton2, &QPushButton::clicked, this, &Form1::PushButton2_Click);
+    connect(PushButton3, &QPushButton::clicked, this, &Form1::PushButton3_Click);
+
+    onMouseMove(this, [this] { Form_MouseMove(); });
+    onMouseMove(Frame1, [this] { Frame1_MouseMove(2); });
+    onMouseMove(Frame3, [this] { Frame3_MouseMove(); });
+    onMouseMove(txtOrgName, [this] { txtOrgName_MouseMove(); });
+    onMouseMove(txtTo, [this] { txtTo_MouseMove(); });
+    onMouseMove(txtCC, [this] { txtCC_MouseMove(); });
+    onMouseMove(txtFrom, [this] { txtFrom_MouseMove(); });
+    onMouseMove(txtRe, [this] { txtRe_MouseMove(); });
+    onMouseMove(txtMsg, [this] { txtMsg_MouseMove(); });
+    onMouseMove(dtpEventDate, [this] { dtpEventDate_MouseMove(); });
+    onMouseMove(PushButton2, [this] { PushButton2_MouseMove(); });
+    onMouseMove(PushButton3, [this] { PushButton3_MouseMove(); });
+    onMouseMove(PushButton6, [this] { PushButton6_MouseMove(); });
+}
+
+void Form1::Form_Load()
+{
+    ErrorTrap trap(mUi, QString::fromLatin1(kLoadLocation));
+    trap.step(100, [&] { ApplySkin(*this); });
+    trap.step(104, [&] { setWindowTitle(QString::fromLatin1(kProductName)); });
+    trap.step(104, [&] { setWindowIcon(applicationIcon()); });
+    trap.step(104, [&] { SetAppTitle(); });
+    if (trap.test(106, [&] { return FileExists(handCursorPath()); }))
+        trap.step(108, [&] { mPointer.setCustomIcon(LoadCursorFile(handCursorPath())); });
+
+    trap.step(128, [&] {
+        const QString stored = mSettings.GetSetting(QStringLiteral("dtpEventDate"));
+        const QDate date = stored.isEmpty() ? QDate::currentDate() : storedDate(stored);
+        programChange([&] { dtpEventDate->setDate(date); });
+    });
+    trap.step(130, [&] { setFieldText(txtOrgName, mSettings.GetSetting(QStringLiteral("txtOrgName"))); });
+    trap.step(132, [&] { setFieldText(txtTo, mSettings.GetSetting(QStringLiteral("txtTo"))); });
+    trap.step(134, [&] { setFieldText(txtCC, mSettings.GetSetting(QStringLiteral("txtCC"))); });
+    trap.step(136, [&] { setFieldText(txtFrom, mSettings.GetSetting(QStringLiteral("txtFrom"))); });
+    trap.step(138, [&] { setFieldText(txtRe, mSettings.GetSetting(QStringLiteral("txtRe"))); });
+    trap.step(140, [&] { setFieldText(txtMsg, mSettings.GetSetting(QStringLiteral("txtMsg"))); });
+
+    int style = 0;
+    trap.step(142, [&] { style = toWholeNumber(mSettings.GetSetting(QStringLiteral("Option1"), QStringLiteral("1"))); });
+    trap.step(144, [&] { selectStyle(style); });
+}
+
+void Form1::Form_QueryUnload(bool & /*cancel*/, int /*unloadMode*/)
+{
+    ErrorTrap trap(mUi, QString::fromLatin1(kQueryUnloadLocation));
+    quint8 count = 0;
+    trap.step(100, [&] { count = static_cast<quint8>(Option1.size()); });
+    for (quint8 index = 0; index < count; ++index) {
+        if (trap.test(102, [&] { return Option1[index]->isChecked(); }))
+            trap.step(102, [&] { mSettings.SaveSetting(QStringLiteral("Option1"), QString::number(index)); });
+    }
+}
+
+void Form1::Form_Unload(bool & /*cancel*/)
+{
+    mUi.endProgram();
+}
+
+void Form1::closeEvent(QCloseEvent *event)
+{
+    bool cancel = false;
+    Form_QueryUnload(cancel, 0);
+    if (cancel) {
+        event->ignore();
+        return;
+    }
+    Form_Unload(cancel);
+}
+
+void Form1::txtOrgName_Change() { mSettings.SaveSetting(QStringLiteral("txtOrgName"), txtOrgName->text()); }
+void Form1::txtTo_Change() { mSettings.SaveSetting(QStringLiteral("txtTo"), txtTo->toPlainText()); }
+void Form1::txtCC_Change() { mSettings.SaveSetting(QStringLiteral("txtCC"), txtCC->text()); }
+void Form1::txtFrom_Change() { mSettings.SaveSetting(QStringLiteral("txtFrom"), txtFrom->toPlainText()); }
+void Form1::txtRe_Change() { mSettings.SaveSetting(QStringLiteral("txtRe"), txtRe->toPlainText()); }
+void Form1::txtMsg_Change() { mSettings.SaveSetting(QStringLiteral("txtMsg"), txtMsg->toPlainText()); }
+
+void Form1::dtpEventDate_Change()
+{
+    mSettings.SaveSetting(QStringLiteral("dtpEventDate"), dateToSettingText(dtpEventDate->date()));
+}
+
+void Form1::txtOrgName_GotFocus() { txtOrgName->selectAll(); }
+void Form1::txtTo_GotFocus() { txtTo->selectAll(); }
+void Form1::txtCC_GotFocus() { txtCC->selectAll(); }
+void Form1::txtFrom_GotFocus() { txtFrom->selectAll(); }
+void Form1::txtRe_GotFocus() { txtRe->selectAll(); }
+void Form1::txtMsg_GotFocus() { txtMsg->selectAll(); }
+
+bool Form1::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::FocusIn) {
+        if (watched == txtOrgName)
+            txtOrgName_GotFocus();
+        else if (watched == txtTo)
+            txtTo_GotFocus();
+        else if (watched == txtCC)
+            txtCC_GotFocus();
+        else if (watched == txtFrom)
+            txtFrom_GotFocus();
+        else if (watched == txtRe)
+            txtRe_GotFocus();
+        else if (watched == txtMsg)
+            txtMsg_GotFocus();
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void Form1::PushButton2_Click()
+{
+    ErrorTrap trap(mUi, QString::fromLatin1(kResetLocation));
+    trap.step(100, [&] { selectStyle(0); });
+    trap.step(102, [&] { setFieldText(txtOrgName, {}); });
+    trap.step(104, [&] { setFieldText(txtTo, {}); });
+    trap.step(106, [&] { setFieldText(txtCC, {}); });
+    trap.step(108, [&] { setFieldText(txtFrom, {}); });
+    trap.step(110, [&] { setFieldText(txtRe, {}); });
+    trap.step(112, [&] { setFieldText(txtMsg, {}); });
+}
+
+void Form1::PushButton3_Click()
+{
+    ErrorTrap trap(mUi, QString::fromLatin1(kSampleLocation));
+    trap.step(100, [&] { selectStyle(0); });
+    trap.step(102, [&] { setFieldText(txtOrgName, QString::fromLatin1(kSampleOrgName)); });
+    trap.step(104, [&] { setFieldText(txtTo, QString::fromLatin1(kSampleTo)); });
+    trap.step(106, [&] { setFieldText(txtCC, QString::fromLatin1(kSampleCC)); });
+    trap.step(108, [&] { setFieldText(txtFrom, QString::fromLatin1(kSampleFrom)); });
+    trap.step(110, [&] { setFieldText(txtRe, QString::fromLatin1(kSampleRe)); });
+    trap.step(112, [&] { setFieldText(txtMsg, QString::fromLatin1(kSampleMsg)); });
+}
+
+void Form1::Form_MouseMove() { applyHover(mPointer, MousePointer::Default); }
+void Form1::Frame1_MouseMove(int /*index*/) { applyHover(mPointer, MousePointer::Default); }
+void Form1::Frame3_MouseMove() { applyHover(mPointer, MousePointer::Default); }
+void Form1::txtOrgName_MouseMove() { applyHover(mPointer, MousePointer::Default); }
+void Form1::txtTo_MouseMove() { applyHover(mPointer, MousePointer::Default); }
+void Form1::txtCC_MouseMove() { applyHover(mPointer, MousePointer::Default); }
+void Form1::txtFrom_MouseMove() { applyHover(mPointer, MousePointer::Default); }
+void Form1::txtRe_MouseMove() { applyHover(mPointer, MousePointer::Default); }
+void Form1::txtMsg_MouseMove() { applyHover(mPointer, MousePointer::Default); }
+void Form1::dtpEventDate_MouseMove() { applyHover(mPointer, MousePointer::Default); }
+void Form1::PushButton2_MouseMove() { applyHover(mPointer, MousePointer::Custom); }
+void Form1::PushButton3_MouseMove() { applyHover(mPointer, MousePointer::Custom); }
+void Form1::PushButton6_MouseMove() { applyHover(mPointer, MousePointer::Custom); }
+
+int Form1::selectedStyle() const
+{
+    for (int index = 0; index < static_cast<int>(Option1.size()); ++index) {
+        if (Option1[index]->isChecked())
+            return index;
+    }
+    return -1;
+}
+
+void Form1::selectStyle(int index)
+{
+    if (index < 0 || index >= static_cast<int>(Option1.size()))
+        fail(QStringLiteral("Control array element '%1' doesn't exist").arg(index));
+    Option1[index]->setChecked(true);
+}
+
+void Form1::setFieldText(QLineEdit *field, const QString &text)
+{
+    programChange([&] { field->setText(text); });
+}
+
+void Form1::setFieldText(QPlainTextEdit *field, const QString &text)
+{
+    // Text written on another desktop may carry CR LF pairs; a line break here is LF.
+    QString normalised = text;
+    normalised.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    normalised.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    programChange([&] { field->setPlainText(normalised); });
+}
+
+void Form1::programChange(const std::function<void()> &change)
+{
+    mChangeFailure = nullptr;
+    ++mProgramChanges;
+    change();
+    --mProgramChanges;
+    if (auto failure = std::exchange(mChangeFailure, nullptr))
+        std::rethrow_exception(failure);
+}
+
+// A change made by a step of the program reports its failure through that step;
+// one made by the user's typing has no step to report it, so the user is told
+// once that what they type is not being remembered.
+void Form1::runChangeHandler(void (Form1::*handler)())
+{
+    try {
+        (this->*handler)();
+    } catch (const std::exception &error) {
+        if (mProgramChanges > 0) {
+            if (!mChangeFailure)
+                mChangeFailure = std::current_exception();
+        } else if (!mWarnedAboutSettings) {
+            mWarnedAboutSettings = true;
+            mUi.messageBox(QStringLiteral("What you type cannot be remembered for the next start:\r\n")
+                               + describe(error),
+                           UserInterface::Buttons::Ok, UserInterface::Icon::Warning);
+        }
+    }
+}

@@ -1,12 +1,114 @@
 #pragma once
 
+#include "MousePointer.h"
+
+#include <QDate>
+#include <QString>
 #include <QWidget>
 
-// The memo entry window. (Being built.)
+#include <array>
+#include <exception>
+#include <functional>
+#include <memory>
+
+class Form2;
+class QButtonGroup;
+class QDateEdit;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+class QRadioButton;
+class SettingsStore;
+class UserInterface;
+class WordProcessor;
+
+// The memo entry window: the memo's details and style, remembered as they are typed.
 class Form1 : public QWidget
 {
     Q_OBJECT
 
 public:
-    explicit Form1(QWidget *parent = nullptr);
+    Form1(UserInterface &ui, SettingsStore &settings, WordProcessor &word);
+    ~Form1() override;
+
+    void Form_Load();
+    void Form_QueryUnload(bool &cancel, int unloadMode);
+    void Form_Unload(bool &cancel);
+
+    void txtOrgName_Change();
+    void txtTo_Change();
+    void txtCC_Change();
+    void txtFrom_Change();
+    void txtRe_Change();
+    void txtMsg_Change();
+    void dtpEventDate_Change();
+
+    void txtOrgName_GotFocus();
+    void txtTo_GotFocus();
+    void txtCC_GotFocus();
+    void txtFrom_GotFocus();
+    void txtRe_GotFocus();
+    void txtMsg_GotFocus();
+
+    void PushButton2_Click();
+    void PushButton3_Click();
+
+    void Form_MouseMove();
+    void Frame1_MouseMove(int index);
+    void Frame3_MouseMove();
+    void txtOrgName_MouseMove();
+    void txtTo_MouseMove();
+    void txtCC_MouseMove();
+    void txtFrom_MouseMove();
+    void txtRe_MouseMove();
+    void txtMsg_MouseMove();
+    void dtpEventDate_MouseMove();
+    void PushButton2_MouseMove();
+    void PushButton3_MouseMove();
+    void PushButton6_MouseMove();
+
+    // The index of the selected style button, or -1 when none is selected.
+    int selectedStyle() const;
+    WindowPointer &pointer() { return mPointer; }
+
+    QPushButton *const PushButton6;
+    QPushButton *const PushButton2;
+    QPushButton *const PushButton3;
+    QGroupBox *const Frame3;
+    QGroupBox *const Frame1;
+    std::array<QRadioButton *, 5> Option1;
+    std::array<QLabel *, 7> Label4;
+    QDateEdit *const dtpEventDate;
+    QLineEdit *const txtOrgName;
+    QPlainTextEdit *const txtTo;
+    QLineEdit *const txtCC;
+    QPlainTextEdit *const txtFrom;
+    QPlainTextEdit *const txtRe;
+    QPlainTextEdit *const txtMsg;
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void buildLayout();
+    void connectHandlers();
+    void selectStyle(int index);
+    // Sets a field from the program; a failure of the change handler it runs is the caller's.
+    void setFieldText(QLineEdit *field, const QString &text);
+    void setFieldText(QPlainTextEdit *field, const QString &text);
+    void programChange(const std::function<void()> &change);
+    void runChangeHandler(void (Form1::*handler)());
+
+    UserInterface &mUi;
+    SettingsStore &mSettings;
+    WordProcessor &mWord;
+    WindowPointer mPointer;
+    QButtonGroup *const mStyleGroup;
+
+    int mProgramChanges = 0;
+    std::exception_ptr mChangeFailure;
+    bool mWarnedAboutSettings = false;
 };

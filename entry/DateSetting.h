@@ -1,0 +1,15 @@
+#pragma once
+
+#include <QDate>
+#include <QLocale>
+#include <QString>
+
+#include <optional>
+
+// How the event date is kept in the settings: the user's short date format, but
+// always with a four-digit year, so a date never moves to another century.
+QString dateToSettingText(const QDate &date, const QLocale &locale = QLocale());
+
+// Reads both that form and the short format as the locale gives it (a two-digit
+// year then falls in 1930 to 2029). Nothing when the text is no date.
+std::optional<QDate> dateFromSettingText(const QString &text, const QLocale &locale = QLocale());

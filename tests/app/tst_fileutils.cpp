@@ -1,0 +1,201 @@
+#include "Failure.h"
+#include "FileUtils.h"
+#include "Picture.h"
+#include "TempFolder.h"
+
+#include <QClipboard>
+#include <QDir>
+#include <QFile>
+#include <QGuiApplication>
+#include <QPainter>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <optional>
+
+#include <sys/stat.h>
+
+namespace {
+void writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+}
+
+QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+} // namespace
+
+class FileUtilsTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init()
+    {
+        mTemporary.emplace();
+        QVERIFY(mTemporary->isValid());
+        mDir.setPath(mTemporary->path());
+    }
+
+    void fileExists()
+    {
+        const QString present = mDir.filePath(QStringLiteral("present.doc"));
+        writeFile(present, "x");
+        QVERIFY(FileExists(present));
+        QVERIFY(!FileExists(QString()));
+        QVERIFY(!FileExists(mDir.filePath(QStringLiteral("absent.doc"))));
+        QVERIFY(!FileExists(mDir.filePath(QStringLiteral("no-such-folder/present.doc"))));
+    }
+
+    void killFileOfAMissingFileReturnsQuietly()
+    {
+        KillFile(mDir.filePath(QStringLiteral("absent.bmp")));
+        KillFile(QString());
+    }
+
+    void killFileDeletesAReadOnlyFileThroughTheForcedDelete()
+    {
+        const QString path = mDir.filePath(QStringLiteral("readonly.doc"));
+        writeFile(path, "x");
+        QVERIFY(QFile::setPermissions(path, QFileDevice::ReadOwner));
+        KillFile(path);
+        QVERIFY(!QFile::exists(path));
+    }
+
+    void killFileExpandsWildcardsOnlyWhenAsked()
+    {
+        for (const char *name : { "kelmar11111111.doc", "kelmar22222222.doc", "keep.dot", "k*.doc" })
+            writeFile(mDir.filePath(QString::fromLatin1(name)), "x");
+
+        // A user's path with a star in it names that one file and nothing else.
+        KillFile(mDir.filePath(QStringLiteral("k*.doc")));
+        QVERIFY(!QFile::exists(mDir.filePath(QStringLiteral("k*.doc"))));
+        QVERIFY(QFile::exists(mDir.filePath(QStringLiteral("kelmar11111111.doc"))));
+
+        KillFile(mDir.filePath(QStringLiteral("kelmar????????.doc")), Wildcards::Expand);
+        QVERIFY(!QFile::exists(mDir.filePath(QStringLiteral("kelmar11111111.doc"))));
+        QVERIFY(!QFile::exists(mDir.filePath(QStringLiteral("kelmar22222222.doc"))));
+        QVERIFY(QFile::exists(mDir.filePath(QStringLiteral("keep.dot"))));
+    }
+
+    void killFileRemovesALinkNotItsTarget()
+    {
+        const QString target = mDir.filePath(QStringLiteral("target.doc"));
+        const QString link = mDir.filePath(QStringLiteral("template.dot"));
+        writeFile(target, "keep me");
+        QVERIFY(QFile::link(target, link));
+        KillFile(link);
+        QVERIFY(!QFileInfo(link).isSymLink());
+        QCOMPARE(readFile(target), QByteArray("keep me"));
+    }
+
+    void forceDeleteFileReportsWhatItCannotDelete()
+    {
+        QVERIFY_THROWS_EXCEPTION(Failure, ForceDeleteFile(mDir.filePath(QStringLiteral("absent"))));
+        QVERIFY_THROWS_EXCEPTION(Failure, ForceDeleteFile(mDir.path()));
+    }
+
+    void writeBytesToFileWritesExactlyTheBlock()
+    {
+        const QString path = mDir.filePath(QStringLiteral("three.bin"));
+        WriteBytesToFile(QByteArray("\x00\x01\x02", 3), path);
+        QCOMPARE(readFile(path), QByteArray("\x00\x01\x02", 3));
+    }
+
+    void writeBytesToFileNeverShortensAFile()
+    {
+        const QString path = mDir.filePath(QStringLiteral("longer.bin"));
+        writeFile(path, "abcdef");
+        WriteBytesToFile("XY", path);
+        QCOMPARE(readFile(path), QByteArray("XYcdef"));
+    }
+
+    void writeBytesToFileRefusesToFollowALink()
+    {
+        const QString target = mDir.filePath(QStringLiteral("elsewhere.txt"));
+        const QString link = mDir.filePath(QStringLiteral("template.dot"));
+        writeFile(target, "precious");
+        QVERIFY(QFile::link(target, link));
+        QVERIFY_THROWS_EXCEPTION(Failure, WriteBytesToFile("planted", link));
+        QCOMPARE(readFile(target), QByteArray("precious"));
+    }
+
+    void writeBytesToFileFailsInAMissingFolder()
+    {
+        try {
+            WriteBytesToFile("x", mDir.filePath(QStringLiteral("missing/template.dot")));
+            QFAIL("the write should have failed");
+        } catch (const Failure &failure) {
+            QVERIFY(failure.description().contains(QStringLiteral("missing/template.dot")));
+        }
+    }
+
+    void clipboardWithoutAPictureGivesNothing()
+    {
+        QGuiApplication::clipboard()->setText(QStringLiteral("just words"));
+        QVERIFY(GetClipboardPicture(0).isNull());
+    }
+
+    void clipboardWithAPictureGivesIt()
+    {
+        QImage picture(40, 20, QImage::Format_RGB32);
+        picture.fill(Qt::blue);
+        QGuiApplication::clipboard()->setImage(picture);
+        const QImage read = GetClipboardPicture(0);
+        QCOMPARE(read.size(), QSize(40, 20));
+        QCOMPARE(read.pixelColor(5, 5), QColor(Qt::blue));
+    }
+
+    void pictureKeepsItsPixelRatioThroughAFileOfAnyName()
+    {
+        QImage picture(200, 100, QImage::Format_RGB32);
+        picture.fill(Qt::white);
+        picture.setDevicePixelRatio(2);
+        const QString path = mDir.filePath(QStringLiteral("temp.bmp"));
+        SavePicture(picture, path);
+        const QImage read = LoadPicture(path);
+        QCOMPARE(read.size(), QSize(200, 100));
+        QCOMPARE(read.devicePixelRatio(), 2.0);
+        QCOMPARE(logicalSize(read), QSize(100, 50));
+    }
+
+    void pictureFailuresNameTheFile()
+    {
+        QVERIFY_THROWS_EXCEPTION(Failure, LoadPicture(mDir.filePath(QStringLiteral("temp.bmp"))));
+        writeFile(mDir.filePath(QStringLiteral("temp.bmp")), "not a picture");
+        QVERIFY_THROWS_EXCEPTION(Failure, LoadPicture(mDir.filePath(QStringLiteral("temp.bmp"))));
+        QVERIFY_THROWS_EXCEPTION(Failure, SavePicture(QImage(), mDir.filePath(QStringLiteral("x.bmp"))));
+    }
+
+    void temporaryFolderIsTempWhenSet()
+    {
+        qputenv("TEMP", mDir.path().toLocal8Bit());
+        QCOMPARE(TemporaryPath(QStringLiteral("template.dot")), mDir.filePath(QStringLiteral("template.dot")));
+    }
+
+    void temporaryFolderWithoutTempIsPrivateToTheUser()
+    {
+        const QByteArray saved = qgetenv("TEMP");
+        qunsetenv("TEMP");
+        const QString folder = TemporaryFolder();
+        qputenv("TEMP", saved);
+
+        QVERIFY(folder.startsWith(qEnvironmentVariable("XDG_CACHE_HOME")));
+        struct stat status {};
+        QCOMPARE(::lstat(QFile::encodeName(folder).constData(), &status), 0);
+        QVERIFY(S_ISDIR(status.st_mode));
+        QCOMPARE(status.st_mode & 0777, 0700u);
+    }
+
+private:
+    std::optional<QTemporaryDir> mTemporary;
+    QDir mDir;
+};
+
+QTEST_MAIN(FileUtilsTest)
+#include "tst_fileutils.moc"

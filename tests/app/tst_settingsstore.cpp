@@ -1,0 +1,113 @@
+#include "Failure.h"
+#include "SettingsStore.h"
+
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <optional>
+
+#include <QDir>
+
+class SettingsStoreTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init()
+    {
+        mTemporary.emplace();
+        QVERIFY(mTemporary->isValid());
+        mDir.setPath(mTemporary->path());
+    }
+
+    void absentKeyGivesTheCallersDefault()
+    {
+        SettingsStore store(mDir.filePath(QStringLiteral("Tarnwick.conf")));
+        QCOMPARE(store.GetSetting(QStringLiteral("Option1"), QStringLiteral("1")), QStringLiteral("1"));
+        QCOMPARE(store.GetSetting(QStringLiteral("txtTo")), QString());
+    }
+
+    void valuesRoundTripExactly_data()
+    {
+        QTest::addColumn<QString>("value");
+        QTest::newRow("empty") << QString();
+        QTest::newRow("plain") << QStringLiteral("Vozizidi");
+        QTest::newRow("line breaks") << QStringLiteral("line one\nline two\r\nline three\n");
+        QTest::newRow("spaces kept") << QStringLiteral("  leading and trailing  ");
+        QTest::newRow("ini syntax") << QStringLiteral("a=b; [Scrivane] \"quoted\", comma, @at #hash \\back");
+        QTest::newRow("accents and rtl") << QStringLiteral("Zoë Ångström, שלום, مرحبا");
+        QTest::newRow("looks like a list") << QStringLiteral("one, two");
+    }
+
+    void valuesRoundTripExactly()
+    {
+        QFETCH(QString, value);
+        SettingsStore store(mDir.filePath(QStringLiteral("Tarnwick.conf")));
+        store.SaveSetting(QStringLiteral("txtMsg"), value);
+        // Another store object on the same file stands for the next start.
+        SettingsStore later(store.fileName());
+        QCOMPARE(later.GetSetting(QStringLiteral("txtMsg"), QStringLiteral("default")), value);
+    }
+
+    void storedEmptyTextIsNotTheDefault()
+    {
+        SettingsStore store(mDir.filePath(QStringLiteral("Tarnwick.conf")));
+        store.SaveSetting(QStringLiteral("Option1"), QString());
+        QCOMPARE(store.GetSetting(QStringLiteral("Option1"), QStringLiteral("1")), QString());
+    }
+
+    void writeIsOnDiskForAnotherProcessWhenTheCallReturns()
+    {
+        const QString file = mDir.filePath(QStringLiteral("Tarnwick.conf"));
+        SettingsStore store(file);
+        store.SaveSetting(QStringLiteral("txtTo"), QStringLiteral("Vozizidi"));
+
+        QProcess reader;
+        reader.start(QStringLiteral("cat"), { file });
+        QVERIFY(reader.waitForFinished());
+        const QByteArray onDisk = reader.readAllStandardOutput();
+        QVERIFY(onDisk.contains("[Scrivane]"));
+        QVERIFY(onDisk.contains("txtTo=Vozizidi"));
+    }
+
+    void readSeesAnotherWritersChange()
+    {
+        const QString file = mDir.filePath(QStringLiteral("Tarnwick.conf"));
+        SettingsStore mine(file);
+        QCOMPARE(mine.GetSetting(QStringLiteral("txtCC")), QString());
+        SettingsStore theirs(file);
+        theirs.SaveSetting(QStringLiteral("txtCC"), QStringLiteral("Tobin Varden"));
+        QCOMPARE(mine.GetSetting(QStringLiteral("txtCC")), QStringLiteral("Tobin Varden"));
+    }
+
+    void unwritableStoreFailsWithItsName()
+    {
+        // A folder where the file should be cannot be written, even by root.
+        const QString file = mDir.filePath(QStringLiteral("Tarnwick.conf"));
+        QVERIFY(QDir().mkpath(file));
+        SettingsStore store(file);
+        try {
+            store.SaveSetting(QStringLiteral("txtTo"), QStringLiteral("x"));
+            QFAIL("the write should have failed");
+        } catch (const Failure &failure) {
+            QVERIFY(failure.description().contains(QStringLiteral("txtTo")));
+        }
+    }
+
+    void userStoreIsTarnwickInTheConfigurationFolder()
+    {
+        // Tests run with XDG_CONFIG_HOME pointing into the build tree.
+        const SettingsStore store;
+        QVERIFY(store.fileName().endsWith(QStringLiteral("/Tarnwick.conf")));
+        QVERIFY(store.fileName().startsWith(qEnvironmentVariable("XDG_CONFIG_HOME")));
+    }
+
+private:
+    std::optional<QTemporaryDir> mTemporary;
+    QDir mDir;
+};
+
+QTEST_GUILESS_MAIN(SettingsStoreTest)
+#include "tst_settingsstore.moc"
