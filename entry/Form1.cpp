@@ -11,7 +11,6 @@
 #include "UserInterface.h"
 #include "WordSession.h"
 
-#include <QButtonGroup>
 #include <QCloseEvent>
 #include <QDateEdit>
 #include <QGroupBox>
@@ -105,6 +104,17 @@ QFont buttonFont()
     return font;
 }
 
+// Tab leaves the date picker, as in every other field; the arrow keys move between
+// day, month and year.
+class DatePicker : public QDateEdit
+{
+public:
+    using QDateEdit::QDateEdit;
+
+protected:
+    bool focusNextPrevChild(bool next) override { return QWidget::focusNextPrevChild(next); }
+};
+
 template<typename Control>
 Control *control(QWidget *parent, const char *name)
 {
@@ -164,7 +174,7 @@ Form1::Form1(UserInterface &ui, SettingsStore &settings, WordProcessor &word)
       Frame1(control<QGroupBox>(this, "Frame1")),
       Option1 {},
       Label4 {},
-      dtpEventDate(control<QDateEdit>(Frame1, "dtpEventDate")),
+      dtpEventDate(control<DatePicker>(Frame1, "dtpEventDate")),
       txtOrgName(control<QLineEdit>(Frame1, "txtOrgName")),
       txtTo(multiLineBox(Frame1, "txtTo")),
       txtCC(control<QLineEdit>(Frame1, "txtCC")),
@@ -174,8 +184,7 @@ Form1::Form1(UserInterface &ui, SettingsStore &settings, WordProcessor &word)
       mUi(ui),
       mSettings(settings),
       mWord(word),
-      mPointer(*this),
-      mStyleGroup(new QButtonGroup(this))
+      mPointer(*this)
 {
     setObjectName(QStringLiteral("Form1"));
     buildLayout();
@@ -208,15 +217,13 @@ void Form1::buildLayout()
     Frame1->setTitle(QStringLiteral("Memo details"));
     Frame1->setGeometry(kFrame1.pixels());
 
-    // None is selected until the settings are restored.
-    mStyleGroup->setExclusive(false);
+    // Exclusive among themselves, and none selected until the settings are restored.
     for (int index = 0; index < 5; ++index) {
         auto *button = new QRadioButton(QString::fromLatin1(kStyleCaptions[index]), Frame3);
         button->setObjectName(QStringLiteral("Option1_%1").arg(index));
         button->setGeometry(kOption1[index].pixels());
         button->setAutoExclusive(true);
         Option1[index] = button;
-        mStyleGroup->addButton(button, index);
     }
 
     std::array<QWidget *, 7> entries { dtpEventDate, txtOrgName, txtTo, txtCC,
@@ -280,6 +287,9 @@ void Form1::connectHandlers()
 
     for (QWidget *field : std::initializer_list<QWidget *> { txtOrgName, txtTo, txtCC, txtFrom, txtRe, txtMsg })
         field->installEventFilter(this);
+
+    for (QRadioButton *button : Option1)
+        connect(button, &QRadioButton::toggled, this, &Form1::keepStyleGroupOneTabStop);
 
     connect(PushButton2, &QPushButton::clicked, this, &Form1::PushButton2_Click);
     connect(PushButton3, &QPushButton::clicked, this, &Form1::PushButton3_Click);
@@ -428,6 +438,15 @@ void Form1::dtpEventDate_MouseMove() { applyHover(mPointer, MousePointer::Defaul
 void Form1::PushButton2_MouseMove() { applyHover(mPointer, MousePointer::Custom); }
 void Form1::PushButton3_MouseMove() { applyHover(mPointer, MousePointer::Custom); }
 void Form1::PushButton6_MouseMove() { applyHover(mPointer, MousePointer::Custom); }
+
+// Tab enters the style group at its selected button and leaves it from there; the
+// arrow keys move within it.
+void Form1::keepStyleGroupOneTabStop()
+{
+    const int selected = selectedStyle();
+    for (int index = 0; index < static_cast<int>(Option1.size()); ++index)
+        Option1[index]->setFocusPolicy(selected < 0 || index == selected ? Qt::StrongFocus : Qt::ClickFocus);
+}
 
 int Form1::selectedStyle() const
 {

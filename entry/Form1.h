@@ -12,7 +12,6 @@
 #include <memory>
 
 class Form2;
-class QButtonGroup;
 class QDateEdit;
 class QGroupBox;
 class QLabel;
@@ -96,6 +95,7 @@ private:
     void buildLayout();
     void connectHandlers();
     void selectStyle(int index);
+    void keepStyleGroupOneTabStop();
     // Sets a field from the program; a failure of the change handler it runs is the caller's.
     void setFieldText(QLineEdit *field, const QString &text);
     void setFieldText(QPlainTextEdit *field, const QString &text);
@@ -106,7 +106,6 @@ private:
     SettingsStore &mSettings;
     WordProcessor &mWord;
     WindowPointer mPointer;
-    QButtonGroup *const mStyleGroup;
 
     int mProgramChanges = 0;
     std::exception_ptr mChangeFailure;

@@ -1,0 +1,384 @@
+#include "Form1.h"
+#include "ScriptedUserInterface.h"
+#include "ScriptedWordProcessor.h"
+#include "SettingsStore.h"
+
+#include <QDateEdit>
+#include <QDir>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+#include <optional>
+
+// Each test starts the window the way the program does: construct, load.
+class Form1Test : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init()
+    {
+        QLocale::setDefault(QLocale::c());
+        mTemporary.emplace();
+        QVERIFY(mTemporary->isValid());
+        mStore.emplace(mTemporary->filePath(QStringLiteral("Tarnwick.conf")));
+        mUi = ScriptedUserInterface();
+    }
+
+    void firstStartShowsTodayEmptyFieldsAndContemporary()
+    {
+        auto form = start();
+        QCOMPARE(form->dtpEventDate->date(), QDate::currentDate());
+        for (const QString &text : texts(*form))
+            QCOMPARE(text, QString());
+        QCOMPARE(form->selectedStyle(), 1);
+        QCOMPARE(form->windowTitle(), QStringLiteral("Scrivane"));
+        QVERIFY(mUi.messages.isEmpty());
+        QCOMPARE(mStore->GetSetting(QStringLiteral("Option1"), QStringLiteral("absent")),
+                 QStringLiteral("absent"));
+    }
+
+    void everyFieldSurvivesARestart()
+    {
+        {
+            auto form = start();
+            showAndActivate(*form);
+            form->dtpEventDate->setDate(QDate(1601, 1, 1));
+            type(form->txtOrgName, "Tarnwick & Sons");
+            type(form->txtTo, "Vozizidi");
+            QTest::keyClick(form->txtTo, Qt::Key_Return);
+            type(form->txtTo, "Second Floor");
+            type(form->txtCC, "Tobin Varden");
+            type(form->txtFrom, "Ewan Varden");
+            type(form->txtRe, "Memo To Cat");
+            type(form->txtMsg, "First line.");
+            QTest::keyClick(form->txtMsg, Qt::Key_Return);
+            QTest::keyClick(form->txtMsg, Qt::Key_Return);
+            type(form->txtMsg, "After an empty line.");
+        }
+        auto again = start();
+        QCOMPARE(again->dtpEventDate->date(), QDate(1601, 1, 1));
+        QCOMPARE(texts(*again),
+                 QStringList({ QStringLiteral("Tarnwick & Sons"), QStringLiteral("Vozizidi\nSecond Floor"),
+                               QStringLiteral("Tobin Varden"), QStringLiteral("Ewan Varden"),
+                               QStringLiteral("Memo To Cat"),
+                               QStringLiteral("First line.\n\nAfter an empty line.") }));
+        QVERIFY(mUi.messages.isEmpty());
+    }
+
+    void lastDateOfThePickerSurvivesARestart()
+    {
+        start()->dtpEventDate->setDate(QDate(9999, 12, 31));
+        QCOMPARE(start()->dtpEventDate->date(), QDate(9999, 12, 31));
+    }
+
+    void clearedFieldComesBackEmptyNotDefault()
+    {
+        mStore->SaveSetting(QStringLiteral("txtTo"), QStringLiteral("Vozizidi"));
+        start()->txtTo->clear();
+        QCOMPARE(mStore->GetSetting(QStringLiteral("txtTo"), QStringLiteral("default")), QString());
+        QCOMPARE(start()->txtTo->toPlainText(), QString());
+    }
+
+    void storedStyle_data()
+    {
+        QTest::addColumn<QString>("stored");
+        QTest::addColumn<int>("selected");
+        QTest::addColumn<int>("reportedLine");
+        QTest::newRow("Simple") << QStringLiteral("3") << 3 << 0;
+        QTest::newRow("outside the buttons") << QStringLiteral("7") << -1 << 144;
+        QTest::newRow("negative") << QStringLiteral("-1") << -1 << 144;
+        QTest::newRow("not a number") << QStringLiteral("abc") << 0 << 142;
+        QTest::newRow("half rounds to even, down") << QStringLiteral("2.5") << 2 << 0;
+        QTest::newRow("half rounds to even, up") << QStringLiteral("3.5") << 4 << 0;
+        QTest::newRow("spaces around") << QStringLiteral(" 4 ") << 4 << 0;
+    }
+
+    void storedStyle()
+    {
+        QFETCH(QString, stored);
+        QFETCH(int, selected);
+        QFETCH(int, reportedLine);
+        mStore->SaveSetting(QStringLiteral("Option1"), stored);
+        auto form = start();
+        QCOMPARE(form->selectedStyle(), selected);
+        const QStringList reports = mUi.errorReports();
+        if (reportedLine == 0) {
+            QVERIFY(reports.isEmpty());
+        } else {
+            QCOMPARE(reports.size(), 1);
+            QVERIFY2(reports[0].contains(QStringLiteral("in Scrivane2021/08/31.Form1.Form_Load at line %1\r\r")
+                                             .arg(reportedLine)),
+                     qPrintable(reports[0]));
+        }
+    }
+
+    void storedTextThatIsNoDateIsReportedAndKeepsTheDesignDate()
+    {
+        mStore->SaveSetting(QStringLiteral("dtpEventDate"), QStringLiteral("the day after tomorrow"));
+        mStore->SaveSetting(QStringLiteral("txtTo"), QStringLiteral("still restored"));
+        auto form = start();
+        QCOMPARE(form->dtpEventDate->date(), QDate(2010, 1, 17));
+        QCOMPARE(mUi.errorReports().size(), 1);
+        QVERIFY(mUi.errorReports()[0].contains(QStringLiteral("Form_Load at line 128")));
+        QCOMPARE(form->txtTo->toPlainText(), QStringLiteral("still restored"));
+    }
+
+    void dateIsStoredWithAFourDigitYearAndReadInBothForms()
+    {
+        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+        start()->dtpEventDate->setDate(QDate(1929, 12, 8));
+        QCOMPARE(mStore->GetSetting(QStringLiteral("dtpEventDate")), QStringLiteral("12/8/1929"));
+        QCOMPARE(start()->dtpEventDate->date(), QDate(1929, 12, 8));
+
+        // The locale's own short form, with its two-digit year.
+        mStore->SaveSetting(QStringLiteral("dtpEventDate"), QStringLiteral("12/8/26"));
+        QCOMPARE(start()->dtpEventDate->date(), QDate(2026, 12, 8));
+    }
+
+    void dateStoredUnderAnotherDateOrderIsReadByTheNewRules()
+    {
+        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+        start()->dtpEventDate->setDate(QDate(2026, 12, 8));
+        QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+        auto form = start();
+        // "12/8/2026" is no date in dd.MM.yyyy.
+        QCOMPARE(mUi.errorReports().size(), 1);
+        QVERIFY(mUi.errorReports()[0].contains(QStringLiteral("at line 128")));
+        QCOMPARE(form->dtpEventDate->date(), QDate(2010, 1, 17));
+    }
+
+    void closingStoresTheStyleAndEndsTheProgram()
+    {
+        auto form = start();
+        form->Option1[2]->setChecked(true);
+        bool cancel = false;
+        form->Form_QueryUnload(cancel, 0);
+        QVERIFY(!cancel);
+        QCOMPARE(mStore->GetSetting(QStringLiteral("Option1")), QStringLiteral("2"));
+        QVERIFY_THROWS_EXCEPTION(ProgramEnded, form->Form_Unload(cancel));
+        QCOMPARE(start()->selectedStyle(), 2);
+    }
+
+    void closingWithNoStyleSelectedWritesNothing()
+    {
+        mStore->SaveSetting(QStringLiteral("Option1"), QStringLiteral("9"));
+        auto form = start();
+        bool cancel = false;
+        form->Form_QueryUnload(cancel, 0);
+        QCOMPARE(mStore->GetSetting(QStringLiteral("Option1")), QStringLiteral("9"));
+    }
+
+    void sampleThenResetThenRestart()
+    {
+        {
+            auto form = start();
+            form->dtpEventDate->setDate(QDate(2026, 12, 8));
+            form->Option1[4]->setChecked(true);
+            form->PushButton3->click();
+            QCOMPARE(form->selectedStyle(), 0);
+            QCOMPARE(texts(*form),
+                     QStringList({ QStringLiteral("Tarnwick"), QStringLiteral("Vozizidi"),
+                                   QStringLiteral("Tobin Varden"), QStringLiteral("Ewan Varden"),
+                                   QStringLiteral("Memo To Cat"),
+                                   QStringLiteral("We are no longer accepting delivery of small birds "
+                                                  "or rodents. Thank you.") }));
+            QCOMPARE(mStore->GetSetting(QStringLiteral("txtMsg")), form->txtMsg->toPlainText());
+            form->PushButton3->click();
+            QCOMPARE(mStore->GetSetting(QStringLiteral("txtCC")), QStringLiteral("Tobin Varden"));
+
+            form->PushButton2->click();
+            QCOMPARE(form->selectedStyle(), 0);
+            for (const QString &text : texts(*form))
+                QCOMPARE(text, QString());
+            QCOMPARE(form->dtpEventDate->date(), QDate(2026, 12, 8));
+        }
+        for (const char *key : { "txtOrgName", "txtTo", "txtCC", "txtFrom", "txtRe", "txtMsg" })
+            QCOMPARE(mStore->GetSetting(QString::fromLatin1(key), QStringLiteral("absent")), QString());
+        auto again = start();
+        QCOMPARE(again->dtpEventDate->date(), QDate(2026, 12, 8));
+        // The style is written only when the window closes.
+        QCOMPARE(again->selectedStyle(), 1);
+        QVERIFY(mUi.messages.isEmpty());
+    }
+
+    void failingSettingsAreReportedByTheButtonsStep()
+    {
+        auto form = start();
+        // From here on the settings file cannot be written.
+        QVERIFY(QFile::remove(mStore->fileName()) || !QFile::exists(mStore->fileName()));
+        QVERIFY(QDir().mkpath(mStore->fileName()));
+        form->PushButton3->click();
+        const QStringList reports = mUi.errorReports();
+        QCOMPARE(reports.size(), 6);
+        for (int i = 0; i < 6; ++i)
+            QVERIFY2(reports[i].contains(QStringLiteral("Form1.PushButton3_Click at line %1").arg(102 + 2 * i)),
+                     qPrintable(reports[i]));
+        // The fields still show the example: nothing the user sees is lost.
+        QCOMPARE(form->txtRe->toPlainText(), QStringLiteral("Memo To Cat"));
+    }
+
+    void typingIntoAnUnwritableStoreWarnsOnce()
+    {
+        auto form = start();
+        showAndActivate(*form);
+        QVERIFY(QDir().mkpath(mStore->fileName() + QStringLiteral(".d")));
+        QFile::remove(mStore->fileName());
+        QVERIFY(QDir().rename(mStore->fileName() + QStringLiteral(".d"), mStore->fileName()));
+        type(form->txtTo, "abc");
+        QCOMPARE(mUi.messages.size(), 1);
+        QVERIFY(mUi.errorReports().isEmpty());
+        QVERIFY(mUi.messages[0].text.contains(QStringLiteral("cannot be remembered")));
+        QCOMPARE(form->txtTo->toPlainText(), QStringLiteral("abc"));
+    }
+
+    void enterBreaksLinesOnlyInMultiLineFields()
+    {
+        auto form = start();
+        showAndActivate(*form);
+        for (QPlainTextEdit *field : { form->txtTo, form->txtFrom, form->txtRe, form->txtMsg }) {
+            field->setFocus();
+            type(field, "a");
+            QTest::keyClick(field, Qt::Key_Return);
+            type(field, "b");
+            QCOMPARE(field->toPlainText(), QStringLiteral("a\nb"));
+        }
+        for (QLineEdit *field : { form->txtOrgName, form->txtCC }) {
+            field->setFocus();
+            type(field, "a");
+            QTest::keyClick(field, Qt::Key_Return);
+            type(field, "b");
+            QCOMPARE(field->text(), QStringLiteral("ab"));
+        }
+    }
+
+    void tabFollowsTheDesignedOrder()
+    {
+        mStore->SaveSetting(QStringLiteral("Option1"), QStringLiteral("3"));
+        auto form = start();
+        showAndActivate(*form);
+        QCOMPARE(QApplication::focusWidget(), form->dtpEventDate);
+        const QList<QWidget *> expected = { form->txtOrgName, form->txtTo,      form->txtCC,
+                                            form->txtFrom,    form->txtRe,      form->txtMsg,
+                                            form->Option1[3], form->PushButton6, form->PushButton2,
+                                            form->PushButton3, form->dtpEventDate };
+        for (QWidget *next : expected) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            QCOMPARE(QApplication::focusWidget(), next);
+        }
+    }
+
+    void arrowsMoveWithinTheStyleGroup()
+    {
+        auto form = start();
+        showAndActivate(*form);
+        form->Option1[1]->setFocus();
+        QTest::keyClick(form->Option1[1], Qt::Key_Right);
+        QCOMPARE(form->selectedStyle(), 2);
+        QCOMPARE(QApplication::focusWidget(), form->Option1[2]);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), form->PushButton6);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab);
+        QCOMPARE(QApplication::focusWidget(), form->Option1[2]);
+    }
+
+    void arrowsStillMoveWithinTheDate()
+    {
+        auto form = start();
+        showAndActivate(*form);
+        form->dtpEventDate->setDate(QDate(2026, 12, 8));
+        form->dtpEventDate->setFocus();
+        form->dtpEventDate->setCurrentSection(QDateTimeEdit::DaySection);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Right);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Right);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Right);
+        QCOMPARE(QApplication::focusWidget(), form->dtpEventDate);
+        QCOMPARE(form->dtpEventDate->currentSection(), QDateTimeEdit::MonthSection);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
+        QCOMPARE(form->dtpEventDate->date(), QDate(2026, 11, 8));
+    }
+
+    void focusSelectsTheWholeText()
+    {
+        mStore->SaveSetting(QStringLiteral("txtMsg"), QStringLiteral("old message\nover two lines"));
+        mStore->SaveSetting(QStringLiteral("txtCC"), QStringLiteral("old copy"));
+        auto form = start();
+        showAndActivate(*form);
+        form->txtCC->setFocus();
+        QCOMPARE(form->txtCC->selectedText(), QStringLiteral("old copy"));
+        form->txtMsg->setFocus();
+        QTest::keyClicks(form->txtMsg, QStringLiteral("new"));
+        QCOMPARE(form->txtMsg->toPlainText(), QStringLiteral("new"));
+    }
+
+    void everyControlLiesInsideTheWindow()
+    {
+        auto form = start();
+        QCOMPARE(form->size(), QSize(616, 423));
+        QCOMPARE(form->Frame1->geometry().bottom() + 1, 6225 / 15);
+        for (QWidget *child : form->findChildren<QWidget *>()) {
+            if (!child->isWindow() && child->parentWidget() == form.get())
+                QVERIFY2(form->rect().contains(child->geometry()), qPrintable(child->objectName()));
+        }
+        for (QLabel *label : form->Label4)
+            QVERIFY2(label->width() >= label->sizeHint().width(), qPrintable(label->text()));
+        QVERIFY(!(form->windowFlags() & Qt::WindowMaximizeButtonHint));
+        QVERIFY(form->windowFlags() & Qt::WindowMinimizeButtonHint);
+        QCOMPARE(form->minimumSize(), form->maximumSize());
+    }
+
+    void pointerFollowsTheHoverRule()
+    {
+        auto form = start();
+        form->PushButton6_MouseMove();
+        QCOMPARE(form->pointer().setting(), MousePointer::Custom);
+        form->txtTo_MouseMove();
+        QCOMPARE(form->pointer().setting(), MousePointer::Default);
+        form->pointer().set(MousePointer::Hourglass);
+        form->PushButton2_MouseMove();
+        form->Frame1_MouseMove(2);
+        QCOMPARE(form->pointer().setting(), MousePointer::Hourglass);
+        form->pointer().set(MousePointer::Default);
+    }
+
+private:
+    std::unique_ptr<Form1> start()
+    {
+        auto form = std::make_unique<Form1>(mUi, *mStore, mWord);
+        form->Form_Load();
+        return form;
+    }
+
+    static QStringList texts(const Form1 &form)
+    {
+        return { form.txtOrgName->text(), form.txtTo->toPlainText(), form.txtCC->text(),
+                 form.txtFrom->toPlainText(), form.txtRe->toPlainText(), form.txtMsg->toPlainText() };
+    }
+
+    static void type(QWidget *field, const char *text)
+    {
+        QTest::keyClicks(field, QString::fromUtf8(text));
+    }
+
+    static void showAndActivate(QWidget &window)
+    {
+        window.show();
+        window.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+    }
+
+    std::optional<QTemporaryDir> mTemporary;
+    std::optional<SettingsStore> mStore;
+    ScriptedUserInterface mUi;
+    ScriptedWordProcessor mWord;
+};
+
+QTEST_MAIN(Form1Test)
+#include "tst_form1.moc"

@@ -1,0 +1,125 @@
+#pragma once
+
+#include "Failure.h"
+#include "WordSession.h"
+
+#include <QFile>
+#include <QSet>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+#include <memory>
+
+// A word processor that writes down every call and fails on request, for the
+// routines that drive one. Operation names: create, open, setBookmarkText,
+// saveAs, setDisplayAlerts, close, copyAsPicture, closeActiveDocumentWithoutSaving,
+// quit; a bookmark name fails only that bookmark's write.
+class ScriptedWordProcessor : public WordProcessor
+{
+public:
+    QStringList calls;
+    QSet<QString> failing;
+    // Runs at copyAsPicture, e.g. to put a picture on the clipboard.
+    std::function<void()> onCopyAsPicture;
+    // Runs at create, e.g. to click the button again while a run is under way.
+    std::function<void()> onCreate;
+    int sessionsCreated = 0;
+    int sessionsAlive = 0;
+
+    std::unique_ptr<WordSession> create() override;
+
+    void check(const QString &operation, const QString &detail = {})
+    {
+        if (failing.contains(operation) || (!detail.isEmpty() && failing.contains(detail)))
+            fail(QStringLiteral("The word processor refused %1 %2").arg(operation, detail).trimmed());
+    }
+};
+
+class ScriptedWordSession : public WordSession
+{
+public:
+    explicit ScriptedWordSession(ScriptedWordProcessor &processor) : mProcessor(processor)
+    {
+        ++mProcessor.sessionsAlive;
+    }
+    ~ScriptedWordSession() override { --mProcessor.sessionsAlive; }
+
+    void open(const QString &path, bool readOnly) override
+    {
+        record(QStringLiteral("open %1%2").arg(path, readOnly ? QStringLiteral(" read-only") : QString()));
+        mProcessor.check(QStringLiteral("open"));
+        if (!QFile::exists(path))
+            fail(QStringLiteral("%1 could not be opened: no such file").arg(path));
+        mOpen = true;
+    }
+    void setBookmarkText(const QString &bookmark, const QString &text) override
+    {
+        record(QStringLiteral("setBookmarkText %1=%2").arg(bookmark, text));
+        mProcessor.check(QStringLiteral("setBookmarkText"), bookmark);
+        requireDocument();
+    }
+    void saveAs(const QString &path) override
+    {
+        record(QStringLiteral("saveAs %1").arg(path));
+        mProcessor.check(QStringLiteral("saveAs"));
+        requireDocument();
+        QFile file(path);
+        if (!file.open(QIODevice::WriteOnly))
+            fail(QStringLiteral("%1 could not be saved").arg(path));
+        file.write("scripted memo");
+    }
+    void setDisplayAlerts(bool on) override
+    {
+        record(QStringLiteral("setDisplayAlerts %1").arg(on ? QStringLiteral("true") : QStringLiteral("false")));
+        mProcessor.check(QStringLiteral("setDisplayAlerts"));
+    }
+    void close() override
+    {
+        record(QStringLiteral("close"));
+        mProcessor.check(QStringLiteral("close"));
+        requireDocument();
+        mOpen = false;
+    }
+    void copyAsPicture() override
+    {
+        record(QStringLiteral("copyAsPicture"));
+        mProcessor.check(QStringLiteral("copyAsPicture"));
+        requireDocument();
+        if (mProcessor.onCopyAsPicture)
+            mProcessor.onCopyAsPicture();
+    }
+    void closeActiveDocumentWithoutSaving() override
+    {
+        record(QStringLiteral("closeActiveDocumentWithoutSaving"));
+        mProcessor.check(QStringLiteral("closeActiveDocumentWithoutSaving"));
+        requireDocument();
+        mOpen = false;
+    }
+    void quit() override
+    {
+        record(QStringLiteral("quit"));
+        mProcessor.check(QStringLiteral("quit"));
+    }
+
+private:
+    void record(const QString &call) { mProcessor.calls << call; }
+    void requireDocument()
+    {
+        if (!mOpen)
+            fail(QStringLiteral("No document is open."));
+    }
+
+    ScriptedWordProcessor &mProcessor;
+    bool mOpen = false;
+};
+
+inline std::unique_ptr<WordSession> ScriptedWordProcessor::create()
+{
+    calls << QStringLiteral("create");
+    if (onCreate)
+        onCreate();
+    check(QStringLiteral("create"));
+    ++sessionsCreated;
+    return std::make_unique<ScriptedWordSession>(*this);
+}
