@@ -5,6 +5,7 @@
 #include "ErrorTrap.h"
 #include "Failure.h"
 #include "FileUtils.h"
+#include "Form2.h"
 #include "SettingsStore.h"
 #include "Theme.h"
 #include "Twips.h"
@@ -184,7 +185,8 @@ Form1::Form1(UserInterface &ui, SettingsStore &settings, WordProcessor &word)
       mUi(ui),
       mSettings(settings),
       mWord(word),
-      mPointer(*this)
+      mPointer(*this),
+      mRun(*this, word, ui)
 {
     setObjectName(QStringLiteral("Form1"));
     buildLayout();
@@ -291,6 +293,7 @@ void Form1::connectHandlers()
     for (QRadioButton *button : Option1)
         connect(button, &QRadioButton::toggled, this, &Form1::keepStyleGroupOneTabStop);
 
+    connect(PushButton6, &QPushButton::clicked, this, &Form1::PushButton6_Click);
     connect(PushButton2, &QPushButton::clicked, this, &Form1::PushButton2_Click);
     connect(PushButton3, &QPushButton::clicked, this, &Form1::PushButton3_Click);
 
@@ -424,6 +427,67 @@ void Form1::PushButton3_Click()
     trap.step(110, [&] { setFieldText(txtRe, QString::fromLatin1(kSampleRe)); });
     trap.step(112, [&] { setFieldText(txtMsg, QString::fromLatin1(kSampleMsg)); });
 }
+
+void Form1::PushButton6_Click()
+{
+    mRun.PushButton6_Click();
+}
+
+void Form1::SaveDocAsJPG(const QString &inFile)
+{
+    mRun.SaveDocAsJPG(inFile);
+}
+
+Form2 &Form1::form2()
+{
+    if (!mForm2)
+        mForm2 = std::make_unique<Form2>(mUi, this);
+    return *mForm2;
+}
+
+int Form1::styleButtonCount() const { return static_cast<int>(Option1.size()); }
+bool Form1::isStyleButtonSet(int index) const { return Option1.at(index)->isChecked(); }
+QDate Form1::eventDate() const { return dtpEventDate->date(); }
+
+QString Form1::text(Field field) const
+{
+    switch (field) {
+    case Field::OrgName:
+        return txtOrgName->text();
+    case Field::To:
+        return txtTo->toPlainText();
+    case Field::CC:
+        return txtCC->text();
+    case Field::From:
+        return txtFrom->toPlainText();
+    case Field::Re:
+        return txtRe->toPlainText();
+    case Field::Msg:
+        return txtMsg->toPlainText();
+    }
+    return {};
+}
+
+void Form1::setBusyPointer(bool busy)
+{
+    mPointer.set(busy ? MousePointer::Hourglass : MousePointer::Default);
+}
+
+void Form1::clearPages() { form2().clearPages(); }
+void Form1::addPage(const QString &caption) { form2().addPage(caption); }
+void Form1::setPagePicture(int index, const QImage &picture) { form2().setPagePicture(index, picture); }
+void Form1::setDisplayPicture(const QImage &picture) { form2().setDisplayPicture(picture); }
+void Form1::setWordFile(const QString &path) { form2().mWordFile = path; }
+
+void Form1::showPreview()
+{
+    Form2 &preview = form2();
+    preview.show();
+    preview.raise();
+    preview.activateWindow();
+}
+
+void Form1::hideEntry() { hide(); }
 
 void Form1::Form_MouseMove() { applyHover(mPointer, MousePointer::Default); }
 void Form1::Frame1_MouseMove(int /*index*/) { applyHover(mPointer, MousePointer::Default); }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "MemoRun.h"
 #include "MousePointer.h"
 
 #include <QDate>
@@ -24,7 +25,7 @@ class UserInterface;
 class WordProcessor;
 
 // The memo entry window: the memo's details and style, remembered as they are typed.
-class Form1 : public QWidget
+class Form1 : public QWidget, private MemoRunHost
 {
     Q_OBJECT
 
@@ -53,6 +54,8 @@ public:
 
     void PushButton2_Click();
     void PushButton3_Click();
+    void PushButton6_Click();
+    void SaveDocAsJPG(const QString &inFile);
 
     void Form_MouseMove();
     void Frame1_MouseMove(int index);
@@ -71,6 +74,9 @@ public:
     // The index of the selected style button, or -1 when none is selected.
     int selectedStyle() const;
     WindowPointer &pointer() { return mPointer; }
+    // The preview window; created on first use.
+    Form2 &form2();
+    MemoRun &run() { return mRun; }
 
     QPushButton *const PushButton6;
     QPushButton *const PushButton2;
@@ -102,10 +108,25 @@ private:
     void programChange(const std::function<void()> &change);
     void runChangeHandler(void (Form1::*handler)());
 
+    int styleButtonCount() const override;
+    bool isStyleButtonSet(int index) const override;
+    QDate eventDate() const override;
+    QString text(Field field) const override;
+    void setBusyPointer(bool busy) override;
+    void clearPages() override;
+    void addPage(const QString &caption) override;
+    void setPagePicture(int index, const QImage &picture) override;
+    void setDisplayPicture(const QImage &picture) override;
+    void setWordFile(const QString &path) override;
+    void showPreview() override;
+    void hideEntry() override;
+
     UserInterface &mUi;
     SettingsStore &mSettings;
     WordProcessor &mWord;
     WindowPointer mPointer;
+    MemoRun mRun;
+    std::unique_ptr<Form2> mForm2;
 
     int mProgramChanges = 0;
     std::exception_ptr mChangeFailure;

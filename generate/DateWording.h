@@ -9,5 +9,8 @@
 QString fnDay(const QString &strDay);
 
 // The memo's date line: " Tuesday, December 8th, 2026 ", with the weekday and
-// month in the locale's names, first letters capitalised.
+// month in the locale's names, first letters capitalised, and the given day text.
+QString dateText(const QDate &date, const QString &dayText, const QLocale &locale = QLocale());
+
+// The same with the day text of the date's own day.
 QString dateText(const QDate &date, const QLocale &locale = QLocale());

@@ -24,6 +24,8 @@ public:
     std::function<void()> onCopyAsPicture;
     // Runs at create, e.g. to click the button again while a run is under way.
     std::function<void()> onCreate;
+    // Runs at open with the path, e.g. to look at the file being opened.
+    std::function<void(const QString &)> onOpen;
     int sessionsCreated = 0;
     int sessionsAlive = 0;
 
@@ -49,6 +51,8 @@ public:
     {
         record(QStringLiteral("open %1%2").arg(path, readOnly ? QStringLiteral(" read-only") : QString()));
         mProcessor.check(QStringLiteral("open"));
+        if (mProcessor.onOpen)
+            mProcessor.onOpen(path);
         if (!QFile::exists(path))
             fail(QStringLiteral("%1 could not be opened: no such file").arg(path));
         mOpen = true;

@@ -1,0 +1,203 @@
+#include "MemoRun.h"
+
+#include "DateWording.h"
+#include "ErrorTrap.h"
+#include "Failure.h"
+#include "FileUtils.h"
+#include "MemoStyle.h"
+#include "Picture.h"
+#include "TempFolder.h"
+#include "TemplateCatalogue.h"
+#include "WordSession.h"
+
+#include <QClipboard>
+#include <QFile>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QTime>
+
+#include <array>
+#include <bit>
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+
+namespace {
+constexpr auto kRunLocation = "in Scrivane2021/08/31.Form1.PushButton6_Click ";
+constexpr auto kRenderLocation = "in Scrivane2021/08/31.Form1.SaveDocAsJPG ";
+
+constexpr auto kTemplateFile = "template.dot";
+constexpr auto kPictureFile = "temp.bmp";
+
+// The style selection: each style's test line, and the line that takes its template.
+constexpr std::array<int, 5> kStyleTestLine { 114, 118, 122, 128, 132 };
+constexpr std::array<int, 5> kTemplateLine { 116, 120, 126, 130, 134 };
+constexpr int kElegant = 2;
+
+QString temporary(const char *fileName)
+{
+    return TemporaryPath(QString::fromLatin1(fileName));
+}
+
+// Writes the template afresh, whatever lies at the path: a file left by an earlier
+// run, or a link planted there, is replaced, never written through.
+void replaceWithBytes(const QByteArray &bytes, const QString &path)
+{
+    const QString part = path + QStringLiteral(".part");
+    QFile::remove(part);
+    WriteBytesToFile(bytes, part);
+    if (std::rename(QFile::encodeName(part).constData(), QFile::encodeName(path).constData()) != 0) {
+        QFile::remove(part);
+        fail(QStringLiteral("%1 could not be replaced.").arg(path));
+    }
+}
+
+// A name is taken by anything there, a dangling link included.
+bool isTaken(const QString &path)
+{
+    return FileExists(path) || QFileInfo(path).isSymLink();
+}
+
+WordSession &running(const std::unique_ptr<WordSession> &session)
+{
+    if (!session)
+        fail(QStringLiteral("The word processor is not running."));
+    return *session;
+}
+
+float secondsSinceMidnight()
+{
+    return static_cast<float>(QTime::currentTime().msecsSinceStartOfDay()) / 1000.0f;
+}
+} // namespace
+
+MemoRun::MemoRun(MemoRunHost &host, WordProcessor &word, UserInterface &ui)
+    : timeOfDay(secondsSinceMidnight), mHost(host), mWord(word), mUi(ui)
+{
+}
+
+void MemoRun::PushButton6_Click()
+{
+    ErrorTrap trap(mUi, QString::fromLatin1(kRunLocation));
+    if (trap.test(100, [&] { return mBusy; }))
+        return;
+    trap.step(102, [&] { mBusy = true; });
+    trap.step(104, [&] { mHost.setBusyPointer(true); });
+
+    std::unique_ptr<WordSession> word;
+    trap.step(106, [&] { word = mWord.create(); });
+
+    quint8 style = 0;
+    int buttons = 0;
+    trap.step(108, [&] { buttons = mHost.styleButtonCount(); });
+    for (int index = 0; index < buttons; ++index) {
+        if (trap.test(110, [&] { return mHost.isStyleButtonSet(index); }))
+            trap.step(110, [&] { style = static_cast<quint8>(index); });
+    }
+
+    QByteArray templateBytes;
+    QString pageCaption;
+    for (int index = 0; index < static_cast<int>(kMemoStyles.size()); ++index) {
+        if (trap.test(kStyleTestLine[index], [&] { return style == index; })) {
+            if (index == kElegant)
+                trap.step(124, [&] { pageCaption = QString::fromLatin1(kMemoStyles[index].pageCaption); });
+            trap.step(kTemplateLine[index], [&] {
+                pageCaption = QString::fromLatin1(kMemoStyles[index].pageCaption);
+                templateBytes = LoadResData(kMemoStyles[index].resourceId);
+            });
+            break;
+        }
+    }
+
+    trap.step(136, [&] { replaceWithBytes(templateBytes, temporary(kTemplateFile)); });
+    QString templatePath;
+    trap.step(138, [&] { templatePath = temporary(kTemplateFile); });
+    trap.step(140, [&] { running(word).open(templatePath, true); });
+
+    QString dayText, date, organisation;
+    trap.step(142, [&] { dayText = fnDay(QString::number(mHost.eventDate().day())); });
+    trap.step(144, [&] { date = dateText(mHost.eventDate(), dayText); });
+    trap.step(146, [&] { organisation = organisationText(mHost.text(MemoRunHost::Field::OrgName)); });
+
+    const auto write = [&](const char *bookmark, const QString &text) {
+        running(word).setBookmarkText(QString::fromLatin1(bookmark), text);
+    };
+    trap.step(148, [&] { write("bkTo", mHost.text(MemoRunHost::Field::To)); });
+    trap.step(150, [&] { write("bkFrom", mHost.text(MemoRunHost::Field::From)); });
+    trap.step(152, [&] { write("bkRe", mHost.text(MemoRunHost::Field::Re)); });
+    trap.step(154, [&] { write("bkDate", date + QLatin1Char(' ')); });
+    trap.step(156, [&] { write("bkMsg", mHost.text(MemoRunHost::Field::Msg)); });
+    if (trap.test(158, [&] { return kMemoStyles[style].fillsCC; }))
+        trap.step(160, [&] { write("bkCC", mHost.text(MemoRunHost::Field::CC)); });
+    if (trap.test(162, [&] { return kMemoStyles[style].fillsOrgName; }))
+        trap.step(164, [&] { write("bkOrgName", organisation); });
+
+    QString documentPath;
+    do {
+        QString name;
+        trap.step(166, [&] { name = drawDocumentName(); });
+        trap.step(178, [&] { documentPath = TemporaryPath(name + QStringLiteral(".doc")); });
+    } while (trap.test(180, [&] { return isTaken(documentPath); }));
+
+    trap.step(182, [&] { running(word).saveAs(documentPath); });
+    trap.step(184, [&] { running(word).setDisplayAlerts(false); });
+    trap.step(186, [&] { running(word).close(); });
+    trap.step(188, [&] { running(word).quit(); });
+    trap.step(190, [&] { word.reset(); });
+
+    trap.step(194, [&] { SaveDocAsJPG(documentPath); });
+    trap.step(196, [&] { mHost.clearPages(); });
+    trap.step(198, [&] { mHost.addPage(pageCaption); });
+    // Without a new picture the page shows empty, never an earlier memo.
+    trap.step(200, [&] {
+        mHost.setPagePicture(0, QImage());
+        mHost.setPagePicture(0, LoadPicture(temporary(kPictureFile)));
+    });
+    trap.step(202, [&] {
+        mHost.setDisplayPicture(QImage());
+        mHost.setDisplayPicture(LoadPicture(temporary(kPictureFile)));
+    });
+    trap.step(204, [&] { mHost.setBusyPointer(false); });
+    trap.step(206, [&] { mHost.setWordFile(documentPath); });
+    trap.step(208, [&] { mHost.showPreview(); });
+    trap.step(210, [&] { mHost.hideEntry(); });
+    trap.step(212, [&] { KillFile(temporary(kPictureFile)); });
+    trap.step(214, [&] { KillFile(temporary(kTemplateFile)); });
+    trap.step(216, [&] { mBusy = false; });
+}
+
+void MemoRun::SaveDocAsJPG(const QString &inFile)
+{
+    ErrorTrap trap(mUi, QString::fromLatin1(kRenderLocation));
+    std::unique_ptr<WordSession> word;
+    trap.step(116, [&] { word = mWord.create(); });
+    trap.step(118, [&] { running(word).open(inFile, false); });
+    trap.step(120, [&] {
+        // A failed copy must not pass off a picture already on the clipboard as this memo.
+        QGuiApplication::clipboard()->clear();
+        running(word).copyAsPicture();
+    });
+    trap.step(122, [&] {
+        const QString picturePath = temporary(kPictureFile);
+        QFile::remove(picturePath);
+        SavePicture(GetClipboardPicture(0), picturePath);
+    });
+    trap.step(124, [&] { running(word).closeActiveDocumentWithoutSaving(); });
+    trap.step(126, [&] { running(word).quit(); });
+}
+
+// "kelmar" and eight digits from 1 to 9. The generator is re-seeded from the time
+// of day before each digit; the seed mixes into what it held, so digits drawn in
+// the same instant still differ.
+QString MemoRun::drawDocumentName()
+{
+    std::uint32_t &state = mRandomState;
+    QString name = QStringLiteral("kelmar");
+    for (quint8 counter = 1; counter <= 8; ++counter) {
+        state ^= std::bit_cast<std::uint32_t>(timeOfDay()) * 2654435761u;
+        state = state * 1103515245u + 12345u;
+        const double fraction = static_cast<double>(state >> 8) / static_cast<double>(1u << 24);
+        name += QString::number(static_cast<int>(fraction * 9) + 1);
+    }
+    return name;
+}

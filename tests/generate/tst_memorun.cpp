@@ -1,0 +1,326 @@
+#include "MemoRun.h"
+#include "MemoStyle.h"
+#include "Picture.h"
+#include "ScriptedUserInterface.h"
+#include "ScriptedWordProcessor.h"
+#include "TemplateCatalogue.h"
+
+#include <QClipboard>
+#include <QDir>
+#include <QFile>
+#include <QGuiApplication>
+#include <QRegularExpression>
+#include <QTest>
+
+namespace {
+// Stands in for the two windows and writes down what the run does to them.
+class RecordingHost : public MemoRunHost
+{
+public:
+    int style = 1;
+    QDate date { 2026, 12, 8 };
+    QMap<Field, QString> texts {
+        { Field::OrgName, "Tarnwick" }, { Field::To, "Vozizidi" },       { Field::CC, "Tobin Varden" },
+        { Field::From, "Ewan Varden" }, { Field::Re, "Memo To Cat" }, { Field::Msg, "No more birds." },
+    };
+    QStringList events;
+    QImage pagePicture, displayPicture;
+    QString wordFile;
+    bool busy = false;
+
+    int styleButtonCount() const override { return 5; }
+    bool isStyleButtonSet(int index) const override { return index == style; }
+    QDate eventDate() const override { return date; }
+    QString text(Field field) const override { return texts.value(field); }
+    void setBusyPointer(bool on) override
+    {
+        busy = on;
+        events << (on ? "hourglass" : "default pointer");
+    }
+    void clearPages() override { events << "clear pages"; }
+    void addPage(const QString &caption) override { events << "add page " + caption; }
+    void setPagePicture(int index, const QImage &picture) override
+    {
+        QCOMPARE(index, 0);
+        pagePicture = picture;
+    }
+    void setDisplayPicture(const QImage &picture) override { displayPicture = picture; }
+    void setWordFile(const QString &path) override
+    {
+        wordFile = path;
+        events << "word file";
+    }
+    void showPreview() override { events << "show preview"; }
+    void hideEntry() override { events << "hide entry"; }
+};
+
+QImage samplePage()
+{
+    QImage page(120, 160, QImage::Format_RGB32);
+    page.fill(Qt::white);
+    page.setDevicePixelRatio(2);
+    return page;
+}
+
+QString temp(const QString &name)
+{
+    return QDir(qEnvironmentVariable("TEMP")).filePath(name);
+}
+} // namespace
+
+class MemoRunTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init()
+    {
+        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+        QDir temporary(qEnvironmentVariable("TEMP"));
+        temporary.removeRecursively();
+        QDir().mkpath(temporary.path());
+        mWord = ScriptedWordProcessor();
+        mWord.onCopyAsPicture = [] { QGuiApplication::clipboard()->setImage(samplePage()); };
+        mUi = ScriptedUserInterface();
+    }
+
+    void everyStyleFillsItsBookmarksInOrder_data()
+    {
+        QTest::addColumn<int>("style");
+        QTest::addColumn<QStringList>("writes");
+        const QStringList common = { "bkTo=Vozizidi", "bkFrom=Ewan Varden", "bkRe=Memo To Cat",
+                                     "bkDate= Tuesday, December 8th, 2026  ", "bkMsg=No more birds." };
+        QTest::newRow("Professional") << 0 << common + QStringList { "bkCC=Tobin Varden", "bkOrgName= Tarnwick" };
+        QTest::newRow("Contemporary") << 1 << common + QStringList { "bkCC=Tobin Varden" };
+        QTest::newRow("Elegant") << 2 << common + QStringList { "bkCC=Tobin Varden" };
+        QTest::newRow("Simple") << 3 << common + QStringList { "bkCC=Tobin Varden", "bkOrgName= Tarnwick" };
+        QTest::newRow("Blue Sky") << 4 << common;
+    }
+
+    void everyStyleFillsItsBookmarksInOrder()
+    {
+        QFETCH(int, style);
+        QFETCH(QStringList, writes);
+        RecordingHost host;
+        host.style = style;
+        QByteArray opened;
+        mWord.onOpen = [&](const QString &path) {
+            if (path.endsWith("template.dot")) {
+                QFile file(path);
+                QVERIFY(file.open(QIODevice::ReadOnly));
+                opened = file.readAll();
+            }
+        };
+        MemoRun run(host, mWord, mUi);
+        run.PushButton6_Click();
+
+        QVERIFY2(mUi.messages.isEmpty(), qPrintable(mUi.errorReports().join("\n---\n")));
+        QCOMPARE(opened, LoadResData(kMemoStyles[style].resourceId));
+
+        QStringList expected = { "create", "open " + temp("template.dot") + " read-only" };
+        for (const QString &write : writes)
+            expected << "setBookmarkText " + write;
+        expected << "saveAs " + host.wordFile << "setDisplayAlerts false" << "close" << "quit"
+                 << "create" << "open " + host.wordFile << "copyAsPicture"
+                 << "closeActiveDocumentWithoutSaving" << "quit";
+        QCOMPARE(mWord.calls, expected);
+        QCOMPARE(mWord.sessionsAlive, 0);
+
+        QVERIFY(QRegularExpression("^kelmar[1-9]{8}\\.doc$").match(QFileInfo(host.wordFile).fileName()).hasMatch());
+        QCOMPARE(QFileInfo(host.wordFile).path(), QFileInfo(temp("x")).path());
+        QVERIFY(QFile::exists(host.wordFile));
+        QVERIFY(!QFile::exists(temp("temp.bmp")));
+        QVERIFY(!QFile::exists(temp("template.dot")));
+
+        QCOMPARE(host.events, QStringList({ "hourglass", "clear pages",
+                                            "add page " + QString::fromLatin1(kMemoStyles[style].pageCaption),
+                                            "default pointer", "word file", "show preview", "hide entry" }));
+        QCOMPARE(host.pagePicture.size(), QSize(120, 160));
+        QCOMPARE(host.displayPicture.devicePixelRatio(), 2.0);
+        QVERIFY(!run.busy());
+    }
+
+    void elegantPageIsCaptionedAsItsTemplate()
+    {
+        RecordingHost host;
+        host.style = 2;
+        MemoRun(host, mWord, mUi).PushButton6_Click();
+        QVERIFY(host.events.contains("add page ElegantMemo.dot"));
+    }
+
+    void withNoStyleSetTheProfessionalTemplateIsUsed()
+    {
+        RecordingHost host;
+        host.style = -1;
+        MemoRun(host, mWord, mUi).PushButton6_Click();
+        QVERIFY(mWord.calls.contains("setBookmarkText bkOrgName= Tarnwick"));
+        QVERIFY(host.events.contains("add page ProfessionalMemo.dot"));
+    }
+
+    void organisationOfOnlySpacesGetsTheStandIn()
+    {
+        RecordingHost host;
+        host.style = 0;
+        host.texts[MemoRunHost::Field::OrgName] = "   ";
+        MemoRun(host, mWord, mUi).PushButton6_Click();
+        QVERIFY(mWord.calls.contains("setBookmarkText bkOrgName= Your Organisation's Name"));
+    }
+
+    void multiLineTextsGoInAsTyped()
+    {
+        RecordingHost host;
+        host.texts[MemoRunHost::Field::Msg] = "First line.\n\nThird line.";
+        MemoRun(host, mWord, mUi).PushButton6_Click();
+        QVERIFY(mWord.calls.contains("setBookmarkText bkMsg=First line.\n\nThird line."));
+    }
+
+    void aTakenNameIsDrawnAgainWhole()
+    {
+        RecordingHost first;
+        MemoRun firstRun(first, mWord, mUi);
+        firstRun.timeOfDay = [] { return 43200.5f; };
+        firstRun.PushButton6_Click();
+        const QString taken = first.wordFile;
+        QVERIFY(QFile::exists(taken));
+
+        // A fresh run at the same instant draws the same name first.
+        RecordingHost second;
+        MemoRun secondRun(second, mWord, mUi);
+        secondRun.timeOfDay = [] { return 43200.5f; };
+        secondRun.PushButton6_Click();
+        QVERIFY(second.wordFile != taken);
+        QVERIFY(QRegularExpression("kelmar[1-9]{8}\\.doc$").match(second.wordFile).hasMatch());
+        QCOMPARE(mWord.calls.filter("saveAs " + taken).size(), 1);
+    }
+
+    void aDanglingLinkTakesTheName()
+    {
+        RecordingHost first;
+        MemoRun firstRun(first, mWord, mUi);
+        firstRun.timeOfDay = [] { return 100.0f; };
+        firstRun.PushButton6_Click();
+        const QString name = first.wordFile;
+        QVERIFY(QFile::remove(name));
+        QVERIFY(QFile::link(temp("elsewhere/victim.doc"), name));
+
+        RecordingHost second;
+        MemoRun secondRun(second, mWord, mUi);
+        secondRun.timeOfDay = [] { return 100.0f; };
+        secondRun.PushButton6_Click();
+        QVERIFY(second.wordFile != name);
+    }
+
+    void aSecondClickDuringARunDoesNothing()
+    {
+        RecordingHost host;
+        MemoRun run(host, mWord, mUi);
+        int reentered = 0;
+        mWord.onCreate = [&] {
+            if (reentered++ == 0)
+                run.PushButton6_Click();
+        };
+        run.PushButton6_Click();
+        QCOMPARE(mWord.calls.count("create"), 2);
+        QCOMPARE(mWord.calls.filter("saveAs").size(), 1);
+        QVERIFY(!run.busy());
+    }
+
+    void withoutAWordProcessorEveryStepIsReportedAndTheRunEnds_data()
+    {
+        QTest::addColumn<int>("style");
+        QTest::addColumn<QList<int>>("runLines");
+        QTest::newRow("Professional") << 0 << QList<int> { 106, 140, 148, 150, 152, 154, 156, 160, 164, 182, 184, 186, 188 };
+        QTest::newRow("Blue Sky") << 4 << QList<int> { 106, 140, 148, 150, 152, 154, 156, 182, 184, 186, 188 };
+    }
+
+    void withoutAWordProcessorEveryStepIsReportedAndTheRunEnds()
+    {
+        QFETCH(int, style);
+        QFETCH(QList<int>, runLines);
+        mWord.failing = { "create" };
+        RecordingHost host;
+        host.style = style;
+        MemoRun run(host, mWord, mUi);
+        run.PushButton6_Click();
+
+        QStringList expected;
+        for (int line : runLines)
+            expected << "Form1.PushButton6_Click at line " + QString::number(line);
+        for (int line : { 116, 118, 120, 122, 124, 126 })
+            expected << "Form1.SaveDocAsJPG at line " + QString::number(line);
+        for (int line : { 200, 202 })
+            expected << "Form1.PushButton6_Click at line " + QString::number(line);
+        const QStringList reports = mUi.errorReports();
+        QCOMPARE(reports.size(), expected.size());
+        for (int i = 0; i < reports.size(); ++i)
+            QVERIFY2(reports[i].contains("in Scrivane2021/08/31." + expected[i] + "\r\r"), qPrintable(reports[i]));
+
+        QVERIFY(!run.busy());
+        QVERIFY(!host.busy);
+        QVERIFY(host.events.contains("show preview"));
+        QVERIFY(host.events.contains("hide entry"));
+        QVERIFY(host.pagePicture.isNull());
+        QVERIFY(host.displayPicture.isNull());
+    }
+
+    void aFailedCopyNeverShowsAnEarlierPicture()
+    {
+        QGuiApplication::clipboard()->setImage(samplePage());
+        mWord.onCopyAsPicture = nullptr;
+        mWord.failing = { "copyAsPicture" };
+        RecordingHost host;
+        host.displayPicture = samplePage();
+        host.pagePicture = samplePage();
+        MemoRun(host, mWord, mUi).PushButton6_Click();
+        QVERIFY(host.pagePicture.isNull());
+        QVERIFY(host.displayPicture.isNull());
+        const QStringList reports = mUi.errorReports();
+        QCOMPARE(reports.size(), 4);
+        QVERIFY(reports[0].contains("SaveDocAsJPG at line 120"));
+        QVERIFY(reports[1].contains("SaveDocAsJPG at line 122"));
+        QVERIFY(reports[2].contains("PushButton6_Click at line 200"));
+        QVERIFY(reports[3].contains("PushButton6_Click at line 202"));
+    }
+
+    void aFailedBookmarkKeepsTheRestOfTheMemo()
+    {
+        mWord.failing = { "bkCC" };
+        RecordingHost host;
+        MemoRun(host, mWord, mUi).PushButton6_Click();
+        QCOMPARE(mUi.errorReports().size(), 1);
+        QVERIFY(mUi.errorReports()[0].contains("PushButton6_Click at line 160"));
+        QVERIFY(QFile::exists(host.wordFile));
+        QVERIFY(!host.pagePicture.isNull());
+    }
+
+    void aLeftOverTemplateIsReplacedNotUsedOrFollowed()
+    {
+        QVERIFY(QDir().mkpath(temp("elsewhere")));
+        QFile victim(temp("elsewhere/victim.txt"));
+        QVERIFY(victim.open(QIODevice::WriteOnly));
+        victim.write("not a template");
+        victim.close();
+        QVERIFY(QFile::link(victim.fileName(), temp("template.dot")));
+
+        RecordingHost host;
+        host.style = 3;
+        QByteArray opened;
+        mWord.onOpen = [&](const QString &path) {
+            QFile file(path);
+            if (path.endsWith("template.dot") && file.open(QIODevice::ReadOnly))
+                opened = file.readAll();
+        };
+        MemoRun(host, mWord, mUi).PushButton6_Click();
+        QCOMPARE(opened, LoadResData(kMemoStyles[3].resourceId));
+        QVERIFY(victim.open(QIODevice::ReadOnly));
+        QCOMPARE(victim.readAll(), QByteArray("not a template"));
+        QVERIFY(mUi.messages.isEmpty());
+    }
+
+private:
+    ScriptedWordProcessor mWord;
+    ScriptedUserInterface mUi;
+};
+
+QTEST_MAIN(MemoRunTest)
+#include "tst_memorun.moc"
