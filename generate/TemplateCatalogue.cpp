@@ -10,7 +10,7 @@ QByteArray LoadResData(int id, const QString &type)
     if (!resource.open(QIODevice::ReadOnly))
         fail(QStringLiteral("The program carries no resource %1 of type \"%2\"; "
                             "it may be damaged and should be installed again.")
-                     .arg(id)
-                     .arg(type));
+                 .arg(id)
+                 .arg(type));
     return resource.readAll();
 }

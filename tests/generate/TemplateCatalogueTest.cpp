@@ -1,6 +1,6 @@
+#include "TemplateCatalogue.h"
 #include "CompoundFile.h"
 #include "Failure.h"
-#include "TemplateCatalogue.h"
 
 #include <QFile>
 #include <QTest>
@@ -16,8 +16,11 @@ struct Style
 };
 
 const QList<Style> styles {
-    { u"Professional"_s, 104 }, { u"Contemporary"_s, 102 }, { u"Elegant"_s, 103 },
-    { u"Simple"_s, 105 },       { u"BlueSky"_s, 101 },
+    { u"Professional"_s, 104 },
+    { u"Contemporary"_s, 102 },
+    { u"Elegant"_s, 103 },
+    { u"Simple"_s, 105 },
+    { u"BlueSky"_s, 101 },
 };
 
 QByteArray readFile(const QString &path)

@@ -27,8 +27,8 @@ struct Paragraph
     int table = -1; // the position in the body's tables, -1 outside any table
     int row = -1;
     int cell = -1;
-    QList<int> drawings;  // text offsets where a drawing is anchored
-    QStringList fields;   // "page-number", "date:<data style>", ...
+    QList<int> drawings; // text offsets where a drawing is anchored
+    QStringList fields; // "page-number", "date:<data style>", ...
     bool isEmpty() const { return text.isEmpty() && drawings.isEmpty(); }
 };
 
@@ -54,7 +54,7 @@ struct Document
     QList<Paragraph> body;
     QList<Bookmark> bookmarks;
     QHash<QString, QList<Paragraph>> headersAndFooters; // by element: "header-first", "footer", ...
-    QHash<QString, QStringList> dateStyles;             // parts of each date style, "month:long"
+    QHash<QString, QStringList> dateStyles; // parts of each date style, "month:long"
     int pages = 0;
     QString plainText; // as catdoc reads it
     QByteArray wordText; // the Word file's main stream, where its text lies
@@ -73,17 +73,18 @@ const QString officeNamespace = u"urn:oasis:names:tc:opendocument:xmlns:office:1
 
 bool isDrawing(const QXmlStreamReader &xml)
 {
-    static const QStringList shapes { u"frame"_s,   u"g"_s,       u"rect"_s,   u"line"_s,
-                                      u"polyline"_s, u"polygon"_s, u"path"_s,   u"circle"_s,
-                                      u"ellipse"_s,  u"custom-shape"_s, u"connector"_s };
+    static const QStringList shapes { u"frame"_s, u"g"_s, u"rect"_s, u"line"_s, u"polyline"_s,
+        u"polygon"_s, u"path"_s, u"circle"_s, u"ellipse"_s, u"custom-shape"_s, u"connector"_s };
     return xml.namespaceUri() == u"urn:oasis:names:tc:opendocument:xmlns:drawing:1.0"_s
-            && shapes.contains(xml.name().toString());
+        && shapes.contains(xml.name().toString());
 }
 
 class FlatOdfReader
 {
 public:
-    explicit FlatOdfReader(Document &document) : mDocument(document) { }
+    explicit FlatOdfReader(Document &document)
+        : mDocument(document)
+    { }
 
     void read(const QByteArray &xml)
     {
@@ -111,8 +112,8 @@ private:
 
     void readDateStyle(QXmlStreamReader &xml)
     {
-        QStringList &parts =
-                mDocument.dateStyles[xml.attributes().value(u"style:name"_s).toString()];
+        QStringList &parts
+            = mDocument.dateStyles[xml.attributes().value(u"style:name"_s).toString()];
         while (xml.readNextStartElement()) {
             QString part = xml.name().toString();
             if (xml.attributes().value(u"number:textual"_s) == u"true")
@@ -213,14 +214,14 @@ private:
                     paragraph.text += u'\n';
                     xml.skipCurrentElement();
                 } else if (name == u"bookmark" && inBody) {
-                    mDocument.bookmarks.append({ attributes.value(u"text:name"_s).toString(),
-                                                 index, offset, offset, true, {} });
+                    mDocument.bookmarks.append({ attributes.value(u"text:name"_s).toString(), index,
+                        offset, offset, true, {} });
                     xml.skipCurrentElement();
                 } else if (name == u"bookmark-start" && inBody) {
-                    open.insert(attributes.value(u"text:name"_s).toString(),
-                                mDocument.bookmarks.size());
-                    mDocument.bookmarks.append({ attributes.value(u"text:name"_s).toString(),
-                                                 index, offset, -1, false, {} });
+                    open.insert(
+                        attributes.value(u"text:name"_s).toString(), mDocument.bookmarks.size());
+                    mDocument.bookmarks.append({ attributes.value(u"text:name"_s).toString(), index,
+                        offset, -1, false, {} });
                     xml.skipCurrentElement();
                 } else if (name == u"bookmark-end" && inBody) {
                     const QString mark = attributes.value(u"text:name"_s).toString();
@@ -268,21 +269,20 @@ struct Style
 
 const QList<Style> styles {
     { u"Professional"_s, 104,
-      { u"bkOrgName"_s, u"bkTo"_s, u"bkFrom"_s, u"bkCC"_s, u"bkDate"_s, u"bkRe"_s, u"bkMsg"_s },
-      { u"Memo"_s, u"To:"_s, u"From:"_s, u"CC:"_s, u"Date:"_s, u"Re:"_s } },
+        { u"bkOrgName"_s, u"bkTo"_s, u"bkFrom"_s, u"bkCC"_s, u"bkDate"_s, u"bkRe"_s, u"bkMsg"_s },
+        { u"Memo"_s, u"To:"_s, u"From:"_s, u"CC:"_s, u"Date:"_s, u"Re:"_s } },
     { u"Contemporary"_s, 102,
-      { u"bkTo"_s, u"bkCC"_s, u"bkFrom"_s, u"bkDate"_s, u"bkRe"_s, u"bkMsg"_s },
-      { u"Memorandum"_s, u"To:"_s, u"CC:"_s, u"From:"_s, u"Date:"_s, u"Re:"_s,
-        u"Confidential"_s } },
-    { u"Elegant"_s, 103,
-      { u"bkTo"_s, u"bkFrom"_s, u"bkRe"_s, u"bkDate"_s, u"bkCC"_s, u"bkMsg"_s },
-      { u"interoffice memorandum"_s, u"to:"_s, u"from:"_s, u"subject:"_s, u"date:"_s,
-        u"cc:"_s } },
+        { u"bkTo"_s, u"bkCC"_s, u"bkFrom"_s, u"bkDate"_s, u"bkRe"_s, u"bkMsg"_s },
+        { u"Memorandum"_s, u"To:"_s, u"CC:"_s, u"From:"_s, u"Date:"_s, u"Re:"_s,
+            u"Confidential"_s } },
+    { u"Elegant"_s, 103, { u"bkTo"_s, u"bkFrom"_s, u"bkRe"_s, u"bkDate"_s, u"bkCC"_s, u"bkMsg"_s },
+        { u"interoffice memorandum"_s, u"to:"_s, u"from:"_s, u"subject:"_s, u"date:"_s,
+            u"cc:"_s } },
     { u"Simple"_s, 105,
-      { u"bkOrgName"_s, u"bkTo"_s, u"bkFrom"_s, u"bkCC"_s, u"bkDate"_s, u"bkRe"_s, u"bkMsg"_s },
-      { u"To:"_s, u"From:"_s, u"CC:"_s, u"Date:"_s, u"Re:"_s, u"Comments:"_s } },
+        { u"bkOrgName"_s, u"bkTo"_s, u"bkFrom"_s, u"bkCC"_s, u"bkDate"_s, u"bkRe"_s, u"bkMsg"_s },
+        { u"To:"_s, u"From:"_s, u"CC:"_s, u"Date:"_s, u"Re:"_s, u"Comments:"_s } },
     { u"BlueSky"_s, 101, { u"bkTo"_s, u"bkFrom"_s, u"bkDate"_s, u"bkRe"_s, u"bkMsg"_s },
-      { u"Memo"_s, u"To:"_s, u"From:"_s, u"Date:"_s, u"Re:"_s, u"Message:"_s } },
+        { u"Memo"_s, u"To:"_s, u"From:"_s, u"Date:"_s, u"Re:"_s, u"Message:"_s } },
 };
 
 const QString namePlaceholder = u"[Click here and type name]"_s;
@@ -333,7 +333,7 @@ private:
 void TemplateContentTest::initTestCase()
 {
     QVERIFY2(!OfficeConverter::officeProgram().isEmpty(),
-             "LibreOffice (soffice.bin) is needed to read the templates back");
+        "LibreOffice (soffice.bin) is needed to read the templates back");
     const QString catdoc = QStandardPaths::findExecutable(u"catdoc"_s);
     QVERIFY2(!catdoc.isEmpty(), "catdoc is needed to read the templates independently");
 
@@ -404,9 +404,9 @@ void TemplateContentTest::fieldsFollowTheirLabels_data()
 
     const QString tab = u"\t"_s;
     auto row = [](const QString &file, const QString &bookmark, const QString &label,
-                  const QString &separator, const QString &placeholder) {
+                   const QString &separator, const QString &placeholder) {
         QTest::addRow("%s %s", qPrintable(file), qPrintable(bookmark))
-                << file << bookmark << label << separator << placeholder;
+            << file << bookmark << label << separator << placeholder;
     };
     for (const QString &file : { u"Professional"_s, u"Contemporary"_s }) {
         row(file, u"bkTo"_s, u"To:"_s, tab, namePlaceholder);
@@ -451,7 +451,7 @@ void TemplateContentTest::fieldsFollowTheirLabels()
         QVERIFY2(!mark->point && mark->end > mark->start, "the bookmark should span a placeholder");
         QCOMPARE(paragraph.text.mid(mark->start, mark->end - mark->start), placeholder);
         QVERIFY2(mark->macro == u"NoMacro" || mark->macro.endsWith(u".NoMacro"),
-                 qPrintable(u"the placeholder runs \""_s + mark->macro + u'"'));
+            qPrintable(u"the placeholder runs \""_s + mark->macro + u'"'));
     }
     // Whatever the bookmark holds ends its line, so the memo's value does too.
     QCOMPARE(mark->end, int(paragraph.text.size()));
@@ -459,9 +459,10 @@ void TemplateContentTest::fieldsFollowTheirLabels()
     if (separator.isEmpty()) {
         QCOMPARE(mark->start, 0);
         QVERIFY2(paragraph.table >= 0 && paragraph.cell == 1, "the value belongs in a second cell");
-        const auto labelCell = std::find_if(read.body.begin(), read.body.end(), [&](const Paragraph &p) {
-            return p.table == paragraph.table && p.row == paragraph.row && p.cell == 0;
-        });
+        const auto labelCell
+            = std::find_if(read.body.begin(), read.body.end(), [&](const Paragraph &p) {
+                  return p.table == paragraph.table && p.row == paragraph.row && p.cell == 0;
+              });
         QVERIFY(labelCell != read.body.end());
         QCOMPARE(labelCell->text, label);
     } else {
@@ -531,7 +532,7 @@ void TemplateContentTest::professionalOpensWithTheOrganisationBanner()
     }
 
     QVERIFY(std::any_of(read.body.begin(), read.body.end(),
-                        [](const Paragraph &p) { return p.table < 0 && p.text == u"Memo"; }));
+        [](const Paragraph &p) { return p.table < 0 && p.text == u"Memo"; }));
 
     const Bookmark *message = read.bookmark(u"bkMsg"_s);
     QVERIFY(message && message->point);
@@ -555,7 +556,7 @@ void TemplateContentTest::contemporaryHasGraphicsDateAndConfidentialMark()
     QVERIFY(graphic && !graphic->point);
     const Paragraph &graphicParagraph = read.body[graphic->paragraph];
     QVERIFY(std::any_of(graphicParagraph.drawings.begin(), graphicParagraph.drawings.end(),
-                        [&](int at) { return at >= graphic->start && at <= graphic->end; }));
+        [&](int at) { return at >= graphic->start && at <= graphic->end; }));
     const Bookmark *to = read.bookmark(u"bkTo"_s);
     QVERIFY(to);
     int title = -1;
@@ -564,7 +565,7 @@ void TemplateContentTest::contemporaryHasGraphicsDateAndConfidentialMark()
             title = i;
     }
     QVERIFY2(title > graphic->paragraph && title < to->paragraph,
-             "\"Memorandum\" should stand after the graphic and before the fields");
+        "\"Memorandum\" should stand after the graphic and before the fields");
 
     const Bookmark *message = read.bookmark(u"bkMsg"_s);
     QVERIFY(message && message->point);
@@ -585,8 +586,8 @@ void TemplateContentTest::contemporaryHasGraphicsDateAndConfidentialMark()
                 continue;
             const QStringList parts = read.dateStyles.value(field.mid(5));
             longDate = longDate
-                    || (parts.contains(u"month:textual"_s) && parts.contains(u"day"_s)
-                        && parts.contains(u"year"_s));
+                || (parts.contains(u"month:textual"_s) && parts.contains(u"day"_s)
+                    && parts.contains(u"year"_s));
         }
     }
     QVERIFY2(longDate, "the header should show the date with the month's name, day and year");
@@ -594,17 +595,16 @@ void TemplateContentTest::contemporaryHasGraphicsDateAndConfidentialMark()
     for (const QString &footer : { u"footer"_s, u"footer-first"_s }) {
         const QList<Paragraph> paragraphs = read.headersAndFooters.value(footer);
         QVERIFY2(std::any_of(paragraphs.begin(), paragraphs.end(),
-                             [](const Paragraph &p) { return p.fields.contains(u"page-number"_s); }),
-                 qPrintable(footer));
+                     [](const Paragraph &p) { return p.fields.contains(u"page-number"_s); }),
+            qPrintable(footer));
     }
 }
 
 void TemplateContentTest::elegantEndsWithTheMessageAfterAnEmptyParagraph()
 {
     const Document &read = document(u"Elegant"_s);
-    QVERIFY(std::any_of(read.body.begin(), read.body.end(), [](const Paragraph &p) {
-        return p.text == u"interoffice memorandum";
-    }));
+    QVERIFY(std::any_of(read.body.begin(), read.body.end(),
+        [](const Paragraph &p) { return p.text == u"interoffice memorandum"; }));
     const Bookmark *message = read.bookmark(u"bkMsg"_s);
     QVERIFY(message && message->point);
     QCOMPARE(message->paragraph, int(read.body.size()) - 1);
@@ -613,7 +613,7 @@ void TemplateContentTest::elegantEndsWithTheMessageAfterAnEmptyParagraph()
 
     const QList<Paragraph> footer = read.headersAndFooters.value(u"footer"_s);
     QVERIFY(std::any_of(footer.begin(), footer.end(),
-                        [](const Paragraph &p) { return p.fields.contains(u"page-number"_s); }));
+        [](const Paragraph &p) { return p.fields.contains(u"page-number"_s); }));
 }
 
 void TemplateContentTest::simpleIsOneFormUnderAMemoHeader()
@@ -642,7 +642,7 @@ void TemplateContentTest::simpleIsOneFormUnderAMemoHeader()
     for (const Paragraph &paragraph : read.headersAndFooters.value(u"header"_s))
         header << paragraph.text;
     QVERIFY2(header.join(u' ').split(u' ', Qt::SkipEmptyParts).contains(u"memo"_s),
-             qPrintable(header.join(u'|')));
+        qPrintable(header.join(u'|')));
 }
 
 void TemplateContentTest::blueSkyHasItsGraphicAfterTo()
@@ -652,13 +652,13 @@ void TemplateContentTest::blueSkyHasItsGraphicAfterTo()
     QVERIFY(to);
     const Paragraph &line = read.body[to->paragraph];
     QVERIFY2(line.drawings.contains(int(QStringLiteral("To:").size())),
-             "a graphic should be anchored right after \"To:\"");
+        "a graphic should be anchored right after \"To:\"");
     // In the Word file the anchor is character 8, between the label and the tabs.
     const QString anchored = u"To:\u0008\t\t\r"_s;
     const QByteArray &word = read.wordText;
     QVERIFY(word.contains(anchored.toLatin1())
-            || word.contains(QByteArray(reinterpret_cast<const char *>(anchored.utf16()),
-                                        anchored.size() * 2)));
+        || word.contains(
+            QByteArray(reinterpret_cast<const char *>(anchored.utf16()), anchored.size() * 2)));
 
     // "Memo", an empty paragraph, then the lines.
     QVERIFY(to->paragraph >= 2);

@@ -29,7 +29,8 @@ public:
         return bytes;
     }
 
-    explicit CompoundFile(const QByteArray &file) : mFile(file)
+    explicit CompoundFile(const QByteArray &file)
+        : mFile(file)
     {
         if (file.size() < headerSize || !file.startsWith(signature()))
             fault("no compound file signature");
@@ -100,7 +101,8 @@ public:
             for (qsizetype at = 0; at + 4 <= table.size(); at += 4)
                 miniFat.append(qFromLittleEndian<quint32>(table.constData() + at));
             const QByteArray container = chain(mFat, mEntries.first().start, mSectorSize, {});
-            return chain(miniFat, entry.start, mMiniSectorSize, container).left(qsizetype(entry.size));
+            return chain(miniFat, entry.start, mMiniSectorSize, container)
+                .left(qsizetype(entry.size));
         }
         fault("no such stream");
     }
@@ -113,8 +115,7 @@ private:
 
     [[noreturn]] static void fault(const char *what) { throw std::runtime_error(what); }
 
-    template<typename T>
-    T number(qsizetype offset) const
+    template<typename T> T number(qsizetype offset) const
     {
         if (offset < 0 || offset + qsizetype(sizeof(T)) > mFile.size())
             fault("a number lies outside the file");
@@ -132,7 +133,7 @@ private:
     // Follows a chain of sectors through its table: regular sectors of the file, or mini
     // sectors of the mini stream when a container is given.
     QByteArray chain(const QList<quint32> &table, quint32 first, qsizetype size,
-                     const QByteArray &container) const
+        const QByteArray &container) const
     {
         QByteArray bytes;
         QSet<quint32> visited;

@@ -17,7 +17,9 @@
 class OfficeConverter
 {
 public:
-    explicit OfficeConverter(const QString &profileDir) : mProfileDir(profileDir) { }
+    explicit OfficeConverter(const QString &profileDir)
+        : mProfileDir(profileDir)
+    { }
 
     // soffice.bin beside the soffice on the path; empty when LibreOffice is missing.
     static QString officeProgram()
@@ -25,7 +27,8 @@ public:
         const QString launcher = QStandardPaths::findExecutable(QStringLiteral("soffice"));
         if (launcher.isEmpty())
             return {};
-        const QFileInfo program(QFileInfo(launcher).canonicalPath() + QStringLiteral("/soffice.bin"));
+        const QFileInfo program(
+            QFileInfo(launcher).canonicalPath() + QStringLiteral("/soffice.bin"));
         return program.isExecutable() ? program.filePath() : QString();
     }
 
@@ -39,21 +42,20 @@ public:
             throw std::runtime_error("LibreOffice (soffice.bin) is not installed");
         QDir().mkpath(outDir);
         const QString target = outDir + QLatin1Char('/') + QFileInfo(source).completeBaseName()
-                + QLatin1Char('.') + filter.section(QLatin1Char(':'), 0, 0);
+            + QLatin1Char('.') + filter.section(QLatin1Char(':'), 0, 0);
         QFile::remove(target);
 
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert(QStringLiteral("URE_BOOTSTRAP"),
-                           QStringLiteral("vnd.sun.star.pathname:") + QFileInfo(program).path()
-                                   + QStringLiteral("/fundamentalrc"));
-        const QStringList arguments {
-            QStringLiteral("--headless"), QStringLiteral("--invisible"), QStringLiteral("--nologo"),
-            QStringLiteral("--norestore"), QStringLiteral("--nodefault"),
-            QStringLiteral("--nolockcheck"), QStringLiteral("--nofirststartwizard"),
+            QStringLiteral("vnd.sun.star.pathname:") + QFileInfo(program).path()
+                + QStringLiteral("/fundamentalrc"));
+        const QStringList arguments { QStringLiteral("--headless"), QStringLiteral("--invisible"),
+            QStringLiteral("--nologo"), QStringLiteral("--norestore"),
+            QStringLiteral("--nodefault"), QStringLiteral("--nolockcheck"),
+            QStringLiteral("--nofirststartwizard"),
             QStringLiteral("-env:UserInstallation=")
-                    + QUrl::fromLocalFile(mProfileDir).toString(QUrl::FullyEncoded),
-            QStringLiteral("--convert-to"), filter, QStringLiteral("--outdir"), outDir, source
-        };
+                + QUrl::fromLocalFile(mProfileDir).toString(QUrl::FullyEncoded),
+            QStringLiteral("--convert-to"), filter, QStringLiteral("--outdir"), outDir, source };
 
         QString output;
         // A new profile makes the first start ask for a restart (exit code 81).
@@ -68,8 +70,8 @@ public:
                 office.kill();
                 office.waitForFinished();
                 throw std::runtime_error((QStringLiteral("LibreOffice did not finish converting ")
-                                          + source + QStringLiteral(" and was stopped"))
-                                                 .toStdString());
+                    + source + QStringLiteral(" and was stopped"))
+                                             .toStdString());
             }
             output = QString::fromLocal8Bit(office.readAll());
             if (office.exitStatus() == QProcess::NormalExit && office.exitCode() == 81)
@@ -80,9 +82,8 @@ public:
             break;
         }
         throw std::runtime_error((QStringLiteral("LibreOffice could not convert ") + source
-                                  + QStringLiteral(": ")
-                                  + output)
-                                         .toStdString());
+            + QStringLiteral(": ") + output)
+                                     .toStdString());
     }
 
 private:
