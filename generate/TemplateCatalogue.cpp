@@ -1,0 +1,16 @@
+#include "TemplateCatalogue.h"
+
+#include "Failure.h"
+
+#include <QFile>
+
+QByteArray LoadResData(int id, const QString &type)
+{
+    QFile resource(QStringLiteral(":/%1/%2").arg(type).arg(id));
+    if (!resource.open(QIODevice::ReadOnly))
+        fail(QStringLiteral("The program carries no resource %1 of type \"%2\"; "
+                            "it may be damaged and should be installed again.")
+                 .arg(id)
+                 .arg(type));
+    return resource.readAll();
+}

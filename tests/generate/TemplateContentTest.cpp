@@ -1,0 +1,677 @@
+#include "CompoundFile.h"
+#include "OfficeConverter.h"
+#include "TemplateCatalogue.h"
+
+#include <QDir>
+#include <QFile>
+#include <QHash>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QStandardPaths>
+#include <QTest>
+#include <QXmlStreamReader>
+
+#include <functional>
+
+using namespace Qt::Literals::StringLiterals;
+
+// Each embedded template is read back the way the program's office reads it: LibreOffice
+// converts it to flat ODF (its bookmarks, fields, tables, headers) and to PDF (its
+// pages); catdoc, an independent reader, checks its text.
+namespace {
+
+// One paragraph of the body, a header or a footer, as plain text (tabs kept).
+struct Paragraph
+{
+    QString text;
+    int table = -1; // the position in the body's tables, -1 outside any table
+    int row = -1;
+    int cell = -1;
+    QList<int> drawings; // text offsets where a drawing is anchored
+    QStringList fields; // "page-number", "date:<data style>", ...
+    bool isEmpty() const { return text.isEmpty() && drawings.isEmpty(); }
+};
+
+struct Bookmark
+{
+    QString name;
+    int paragraph = -1;
+    int start = -1;
+    int end = -1; // == start for an insertion point
+    bool point = false;
+    QString macro; // the macro of the field that fills the bookmark's whole range
+};
+
+struct MacroField
+{
+    int start;
+    int end;
+    QString macro;
+};
+
+struct Document
+{
+    QList<Paragraph> body;
+    QList<Bookmark> bookmarks;
+    QHash<QString, QList<Paragraph>> headersAndFooters; // by element: "header-first", "footer", ...
+    QHash<QString, QStringList> dateStyles; // parts of each date style, "month:long"
+    int pages = 0;
+    QString plainText; // as catdoc reads it
+    QByteArray wordText; // the Word file's main stream, where its text lies
+
+    const Bookmark *bookmark(const QString &name) const
+    {
+        for (const Bookmark &mark : bookmarks) {
+            if (mark.name == name)
+                return &mark;
+        }
+        return nullptr;
+    }
+};
+
+const QString officeNamespace = u"urn:oasis:names:tc:opendocument:xmlns:office:1.0"_s;
+
+bool isDrawing(const QXmlStreamReader &xml)
+{
+    static const QStringList shapes { u"frame"_s, u"g"_s, u"rect"_s, u"line"_s, u"polyline"_s,
+        u"polygon"_s, u"path"_s, u"circle"_s, u"ellipse"_s, u"custom-shape"_s, u"connector"_s };
+    return xml.namespaceUri() == u"urn:oasis:names:tc:opendocument:xmlns:drawing:1.0"_s
+        && shapes.contains(xml.name().toString());
+}
+
+class FlatOdfReader
+{
+public:
+    explicit FlatOdfReader(Document &document)
+        : mDocument(document)
+    { }
+
+    void read(const QByteArray &xml)
+    {
+        QXmlStreamReader reader(xml);
+        while (!reader.atEnd()) {
+            if (reader.readNext() != QXmlStreamReader::StartElement)
+                continue;
+            const QString name = reader.name().toString();
+            if (name == u"date-style")
+                readDateStyle(reader);
+            else if (name == u"master-page")
+                readMasterPage(reader);
+            else if (name == u"text" && reader.namespaceUri() == officeNamespace)
+                readBlocks(reader, mDocument.body, Position {});
+        }
+        if (reader.hasError())
+            throw std::runtime_error(reader.errorString().toStdString());
+    }
+
+private:
+    struct Position
+    {
+        int table = -1, row = -1, cell = -1;
+    };
+
+    void readDateStyle(QXmlStreamReader &xml)
+    {
+        QStringList &parts
+            = mDocument.dateStyles[xml.attributes().value(u"style:name"_s).toString()];
+        while (xml.readNextStartElement()) {
+            QString part = xml.name().toString();
+            if (xml.attributes().value(u"number:textual"_s) == u"true")
+                part += u":textual"_s;
+            parts << part;
+            xml.skipCurrentElement();
+        }
+    }
+
+    void readMasterPage(QXmlStreamReader &xml)
+    {
+        while (xml.readNextStartElement()) {
+            readBlocks(xml, mDocument.headersAndFooters[xml.name().toString()], Position {});
+        }
+    }
+
+    // Reads the paragraphs and tables inside the current element.
+    void readBlocks(QXmlStreamReader &xml, QList<Paragraph> &into, Position position)
+    {
+        while (xml.readNextStartElement()) {
+            const QString name = xml.name().toString();
+            if (name == u"p" || name == u"h")
+                readParagraph(xml, into, position);
+            else if (name == u"table")
+                readTable(xml, into);
+            else if (name == u"section" || name == u"list" || name == u"list-item")
+                readBlocks(xml, into, position);
+            else
+                xml.skipCurrentElement();
+        }
+    }
+
+    void readTable(QXmlStreamReader &xml, QList<Paragraph> &into)
+    {
+        const int table = mTables++;
+        int row = 0;
+        std::function<void()> readRows = [&] {
+            while (xml.readNextStartElement()) {
+                if (xml.name() == u"table-row") {
+                    int cell = 0;
+                    while (xml.readNextStartElement()) {
+                        if (xml.name() == u"table-cell")
+                            readBlocks(xml, into, Position { table, row, cell });
+                        else
+                            xml.skipCurrentElement();
+                        ++cell;
+                    }
+                    ++row;
+                } else if (xml.name() == u"table-rows" || xml.name() == u"table-header-rows") {
+                    readRows();
+                } else {
+                    xml.skipCurrentElement();
+                }
+            }
+        };
+        readRows();
+    }
+
+    void readParagraph(QXmlStreamReader &xml, QList<Paragraph> &into, Position position)
+    {
+        const bool inBody = &into == &mDocument.body;
+        Paragraph paragraph;
+        paragraph.table = position.table;
+        paragraph.row = position.row;
+        paragraph.cell = position.cell;
+        const int index = int(into.size());
+        QHash<QString, qsizetype> open;
+        QList<MacroField> macros;
+        int macroStart = -1;
+        QString macroName;
+
+        int depth = 1;
+        while (depth > 0 && !xml.atEnd()) {
+            xml.readNext();
+            if (xml.isCharacters()) {
+                paragraph.text += xml.text();
+            } else if (xml.isEndElement()) {
+                --depth;
+                if (xml.name() == u"execute-macro") {
+                    macros.append({ macroStart, int(paragraph.text.size()), macroName });
+                    macroStart = -1;
+                }
+            } else if (xml.isStartElement()) {
+                const QString name = xml.name().toString();
+                const QXmlStreamAttributes attributes = xml.attributes();
+                const auto offset = int(paragraph.text.size());
+                if (isDrawing(xml)) {
+                    paragraph.drawings << offset;
+                    xml.skipCurrentElement();
+                } else if (name == u"tab") {
+                    paragraph.text += u'\t';
+                    xml.skipCurrentElement();
+                } else if (name == u"s") {
+                    const int count = attributes.value(u"text:c"_s).toInt();
+                    paragraph.text += QString(qMax(count, 1), u' ');
+                    xml.skipCurrentElement();
+                } else if (name == u"line-break") {
+                    paragraph.text += u'\n';
+                    xml.skipCurrentElement();
+                } else if (name == u"bookmark" && inBody) {
+                    mDocument.bookmarks.append({ attributes.value(u"text:name"_s).toString(), index,
+                        offset, offset, true, {} });
+                    xml.skipCurrentElement();
+                } else if (name == u"bookmark-start" && inBody) {
+                    open.insert(
+                        attributes.value(u"text:name"_s).toString(), mDocument.bookmarks.size());
+                    mDocument.bookmarks.append({ attributes.value(u"text:name"_s).toString(), index,
+                        offset, -1, false, {} });
+                    xml.skipCurrentElement();
+                } else if (name == u"bookmark-end" && inBody) {
+                    const QString mark = attributes.value(u"text:name"_s).toString();
+                    if (open.contains(mark))
+                        mDocument.bookmarks[open.take(mark)].end = offset;
+                    xml.skipCurrentElement();
+                } else if (name == u"execute-macro") {
+                    macroStart = offset;
+                    macroName = attributes.value(u"text:name"_s).toString();
+                    ++depth;
+                } else if (name == u"event-listener") {
+                    macroName = attributes.value(u"script:macro-name"_s).toString();
+                    xml.skipCurrentElement();
+                } else if (name == u"page-number" || name == u"date") {
+                    const QString style = attributes.value(u"style:data-style-name"_s).toString();
+                    paragraph.fields << (style.isEmpty() ? name : name + u':' + style);
+                    ++depth;
+                } else {
+                    ++depth;
+                }
+            }
+        }
+        for (Bookmark &mark : mDocument.bookmarks) {
+            if (mark.paragraph != index || !inBody)
+                continue;
+            for (const MacroField &field : macros) {
+                if (field.start == mark.start && field.end == mark.end)
+                    mark.macro = field.macro;
+            }
+        }
+        into.append(paragraph);
+    }
+
+    Document &mDocument;
+    int mTables = 0;
+};
+
+struct Style
+{
+    QString file;
+    int id;
+    QStringList bookmarks;
+    QStringList labels; // the words catdoc must find
+};
+
+const QList<Style> styles {
+    { u"Professional"_s, 104,
+        { u"bkOrgName"_s, u"bkTo"_s, u"bkFrom"_s, u"bkCC"_s, u"bkDate"_s, u"bkRe"_s, u"bkMsg"_s },
+        { u"Memo"_s, u"To:"_s, u"From:"_s, u"CC:"_s, u"Date:"_s, u"Re:"_s } },
+    { u"Contemporary"_s, 102,
+        { u"bkTo"_s, u"bkCC"_s, u"bkFrom"_s, u"bkDate"_s, u"bkRe"_s, u"bkMsg"_s },
+        { u"Memorandum"_s, u"To:"_s, u"CC:"_s, u"From:"_s, u"Date:"_s, u"Re:"_s,
+            u"Confidential"_s } },
+    { u"Elegant"_s, 103, { u"bkTo"_s, u"bkFrom"_s, u"bkRe"_s, u"bkDate"_s, u"bkCC"_s, u"bkMsg"_s },
+        { u"interoffice memorandum"_s, u"to:"_s, u"from:"_s, u"subject:"_s, u"date:"_s,
+            u"cc:"_s } },
+    { u"Simple"_s, 105,
+        { u"bkOrgName"_s, u"bkTo"_s, u"bkFrom"_s, u"bkCC"_s, u"bkDate"_s, u"bkRe"_s, u"bkMsg"_s },
+        { u"To:"_s, u"From:"_s, u"CC:"_s, u"Date:"_s, u"Re:"_s, u"Comments:"_s } },
+    { u"BlueSky"_s, 101, { u"bkTo"_s, u"bkFrom"_s, u"bkDate"_s, u"bkRe"_s, u"bkMsg"_s },
+        { u"Memo"_s, u"To:"_s, u"From:"_s, u"Date:"_s, u"Re:"_s, u"Message:"_s } },
+};
+
+const QString namePlaceholder = u"[Click here and type name]"_s;
+const QString subjectPlaceholder = u"[Click here and type subject]"_s;
+
+int pdfPageCount(const QByteArray &pdf)
+{
+    static const QRegularExpression page(u"/Type\\s*/Page(?![s\\w])"_s);
+    return int(QString::fromLatin1(pdf).count(page));
+}
+
+QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+} // namespace
+
+class TemplateContentTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+
+    void bookmarksInDocumentOrder_data();
+    void bookmarksInDocumentOrder();
+    void fieldsFollowTheirLabels_data();
+    void fieldsFollowTheirLabels();
+    void templateIsOnePage_data();
+    void templateIsOnePage();
+    void catdocReadsLabelsAndPlaceholders_data();
+    void catdocReadsLabelsAndPlaceholders();
+
+    void professionalOpensWithTheOrganisationBanner();
+    void contemporaryHasGraphicsDateAndConfidentialMark();
+    void elegantEndsWithTheMessageAfterAnEmptyParagraph();
+    void simpleIsOneFormUnderAMemoHeader();
+    void blueSkyHasItsGraphicAfterTo();
+
+private:
+    // initTestCase fails unless it read every style.
+    const Document &document(const QString &file) const { return *mDocuments.constFind(file); }
+    QHash<QString, Document> mDocuments;
+};
+
+void TemplateContentTest::initTestCase()
+{
+    QVERIFY2(!OfficeConverter::officeProgram().isEmpty(),
+        "LibreOffice (soffice.bin) is needed to read the templates back");
+    const QString catdoc = QStandardPaths::findExecutable(u"catdoc"_s);
+    QVERIFY2(!catdoc.isEmpty(), "catdoc is needed to read the templates independently");
+
+    const QString temp = qEnvironmentVariable("TEMP", QDir::tempPath());
+    const QString work = temp + u"/templates"_s;
+    QDir(work).removeRecursively();
+    QVERIFY(QDir().mkpath(work));
+    const OfficeConverter office(temp + u"/office-profile"_s);
+
+    for (const Style &style : styles) {
+        const QString dot = work + u'/' + style.file + u".dot"_s;
+        QFile file(dot);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(LoadResData(style.id));
+        file.close();
+
+        Document &read = mDocuments[style.file];
+        try {
+            FlatOdfReader(read).read(readFile(office.convert(dot, u"fodt"_s, work)));
+            read.pages = pdfPageCount(readFile(office.convert(dot, u"pdf"_s, work)));
+        } catch (const std::exception &error) {
+            QFAIL(qPrintable(style.file + u": "_s + QString::fromUtf8(error.what())));
+        }
+
+        QProcess reader;
+        reader.start(catdoc, { u"-w"_s, u"-d"_s, u"utf-8"_s, dot });
+        QVERIFY(reader.waitForFinished(60'000));
+        QCOMPARE(reader.exitCode(), 0);
+        read.plainText = QString::fromUtf8(reader.readAllStandardOutput());
+        try {
+            read.wordText = CompoundFile(LoadResData(style.id)).stream(u"WordDocument"_s);
+        } catch (const std::exception &error) {
+            QFAIL(error.what());
+        }
+    }
+}
+
+void TemplateContentTest::bookmarksInDocumentOrder_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QStringList>("expected");
+    for (const Style &style : styles)
+        QTest::newRow(qPrintable(style.file)) << style.file << style.bookmarks;
+}
+
+void TemplateContentTest::bookmarksInDocumentOrder()
+{
+    QFETCH(QString, file);
+    QFETCH(QStringList, expected);
+    QStringList names;
+    for (const Bookmark &mark : document(file).bookmarks) {
+        // Contemporary's graphic carries a bookmark of its own that no run writes.
+        if (!(file == u"Contemporary" && mark.name == u"xgraphic"))
+            names << mark.name;
+    }
+    QCOMPARE(names, expected);
+}
+
+// Where each bookmark stands: after its label and a tab (two tabs in Blue Sky), or in the
+// cell beside its label (Simple); and whether it spans a placeholder field or is a point.
+void TemplateContentTest::fieldsFollowTheirLabels_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QString>("bookmark");
+    QTest::addColumn<QString>("label");
+    QTest::addColumn<QString>("separator"); // "" for the cell beside the label
+    QTest::addColumn<QString>("placeholder"); // "" for an insertion point
+
+    const QString tab = u"\t"_s;
+    auto row = [](const QString &file, const QString &bookmark, const QString &label,
+                   const QString &separator, const QString &placeholder) {
+        QTest::addRow("%s %s", qPrintable(file), qPrintable(bookmark))
+            << file << bookmark << label << separator << placeholder;
+    };
+    for (const QString &file : { u"Professional"_s, u"Contemporary"_s }) {
+        row(file, u"bkTo"_s, u"To:"_s, tab, namePlaceholder);
+        row(file, u"bkFrom"_s, u"From:"_s, tab, namePlaceholder);
+        row(file, u"bkCC"_s, u"CC:"_s, tab, namePlaceholder);
+        row(file, u"bkDate"_s, u"Date:"_s, tab, QString());
+        row(file, u"bkRe"_s, u"Re:"_s, tab, subjectPlaceholder);
+    }
+    row(u"Elegant"_s, u"bkTo"_s, u"to:"_s, tab, namePlaceholder);
+    row(u"Elegant"_s, u"bkFrom"_s, u"from:"_s, tab, namePlaceholder);
+    row(u"Elegant"_s, u"bkRe"_s, u"subject:"_s, tab, subjectPlaceholder);
+    row(u"Elegant"_s, u"bkDate"_s, u"date:"_s, tab, QString());
+    row(u"Elegant"_s, u"bkCC"_s, u"cc:"_s, tab, namePlaceholder);
+    row(u"Simple"_s, u"bkTo"_s, u"To:"_s, QString(), QString());
+    row(u"Simple"_s, u"bkFrom"_s, u"From:"_s, QString(), QString());
+    row(u"Simple"_s, u"bkCC"_s, u"CC:"_s, QString(), QString());
+    row(u"Simple"_s, u"bkDate"_s, u"Date:"_s, QString(), QString());
+    row(u"Simple"_s, u"bkRe"_s, u"Re:"_s, QString(), QString());
+    row(u"Simple"_s, u"bkMsg"_s, u"Comments:"_s, QString(), QString());
+    row(u"BlueSky"_s, u"bkTo"_s, u"To:"_s, tab + tab, QString());
+    row(u"BlueSky"_s, u"bkFrom"_s, u"From:"_s, tab + tab, QString());
+    row(u"BlueSky"_s, u"bkDate"_s, u"Date:"_s, tab + tab, QString());
+    row(u"BlueSky"_s, u"bkRe"_s, u"Re:"_s, tab + tab, QString());
+}
+
+void TemplateContentTest::fieldsFollowTheirLabels()
+{
+    QFETCH(QString, file);
+    QFETCH(QString, bookmark);
+    QFETCH(QString, label);
+    QFETCH(QString, separator);
+    QFETCH(QString, placeholder);
+
+    const Document &read = document(file);
+    const Bookmark *mark = read.bookmark(bookmark);
+    QVERIFY2(mark, "no such bookmark");
+    const Paragraph &paragraph = read.body[mark->paragraph];
+
+    if (placeholder.isEmpty()) {
+        QVERIFY2(mark->point, "the bookmark should be an insertion point");
+    } else {
+        QVERIFY2(!mark->point && mark->end > mark->start, "the bookmark should span a placeholder");
+        QCOMPARE(paragraph.text.mid(mark->start, mark->end - mark->start), placeholder);
+        QVERIFY2(mark->macro == u"NoMacro" || mark->macro.endsWith(u".NoMacro"),
+            qPrintable(u"the placeholder runs \""_s + mark->macro + u'"'));
+    }
+    // Whatever the bookmark holds ends its line, so the memo's value does too.
+    QCOMPARE(mark->end, int(paragraph.text.size()));
+
+    if (separator.isEmpty()) {
+        QCOMPARE(mark->start, 0);
+        QVERIFY2(paragraph.table >= 0 && paragraph.cell == 1, "the value belongs in a second cell");
+        const auto labelCell
+            = std::find_if(read.body.begin(), read.body.end(), [&](const Paragraph &p) {
+                  return p.table == paragraph.table && p.row == paragraph.row && p.cell == 0;
+              });
+        QVERIFY(labelCell != read.body.end());
+        QCOMPARE(labelCell->text, label);
+    } else {
+        QCOMPARE(paragraph.text.left(mark->start), label + separator);
+        QCOMPARE(paragraph.table, -1);
+    }
+}
+
+void TemplateContentTest::templateIsOnePage_data()
+{
+    QTest::addColumn<QString>("file");
+    for (const Style &style : styles)
+        QTest::newRow(qPrintable(style.file)) << style.file;
+}
+
+void TemplateContentTest::templateIsOnePage()
+{
+    QFETCH(QString, file);
+    QCOMPARE(document(file).pages, 1);
+}
+
+void TemplateContentTest::catdocReadsLabelsAndPlaceholders_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QStringList>("labels");
+    QTest::addColumn<int>("names");
+    QTest::addColumn<int>("subjects");
+    QTest::newRow("Professional") << u"Professional"_s << styles[0].labels << 3 << 1;
+    QTest::newRow("Contemporary") << u"Contemporary"_s << styles[1].labels << 3 << 1;
+    QTest::newRow("Elegant") << u"Elegant"_s << styles[2].labels << 3 << 1;
+    QTest::newRow("Simple") << u"Simple"_s << styles[3].labels << 0 << 0;
+    // catdoc drops a line's text before a drawing's anchor, so Blue Sky's "To:" is
+    // checked in the Word text itself (blueSkyHasItsGraphicAfterTo).
+    QStringList blueSky = styles[4].labels;
+    blueSky.removeOne(u"To:"_s);
+    QTest::newRow("BlueSky") << u"BlueSky"_s << blueSky << 0 << 0;
+}
+
+void TemplateContentTest::catdocReadsLabelsAndPlaceholders()
+{
+    QFETCH(QString, file);
+    QFETCH(QStringList, labels);
+    QFETCH(int, names);
+    QFETCH(int, subjects);
+    const QString text = document(file).plainText;
+    for (const QString &label : labels)
+        QVERIFY2(text.contains(label), qPrintable(label + u" is missing from:\n"_s + text));
+    QCOMPARE(text.count(u"MACROBUTTON NoMacro "_s + namePlaceholder), names);
+    QCOMPARE(text.count(u"MACROBUTTON NoMacro "_s + subjectPlaceholder), subjects);
+    QCOMPARE(text.count(u"MACROBUTTON"_s), names + subjects);
+}
+
+void TemplateContentTest::professionalOpensWithTheOrganisationBanner()
+{
+    const Document &read = document(u"Professional"_s);
+    const Bookmark *organisation = read.bookmark(u"bkOrgName"_s);
+    QVERIFY(organisation && organisation->point);
+    const Paragraph &cell = read.body[organisation->paragraph];
+    QCOMPARE(cell.table, 0);
+    QCOMPARE(cell.row, 0);
+    QCOMPARE(cell.cell, 1);
+    QCOMPARE(organisation->paragraph, 1); // only the first cell's paragraph comes before it
+    QCOMPARE(read.body.first().table, 0);
+    for (const Paragraph &paragraph : read.body) {
+        if (paragraph.table == 0)
+            QCOMPARE(paragraph.row, 0);
+    }
+
+    QVERIFY(std::any_of(read.body.begin(), read.body.end(),
+        [](const Paragraph &p) { return p.table < 0 && p.text == u"Memo"; }));
+
+    const Bookmark *message = read.bookmark(u"bkMsg"_s);
+    QVERIFY(message && message->point);
+    QCOMPARE(message->paragraph, int(read.body.size()) - 1);
+    QVERIFY(read.body[message->paragraph - 1].isEmpty());
+    QVERIFY(read.body[message->paragraph].text.isEmpty());
+    QVERIFY(read.body[message->paragraph - 2].text.startsWith(u"Re:\t"));
+
+    QVERIFY(!read.headersAndFooters.value(u"footer"_s).isEmpty());
+    for (const QString &footer : { u"footer"_s, u"footer-first"_s }) {
+        for (const Paragraph &paragraph : read.headersAndFooters.value(footer))
+            QVERIFY(paragraph.fields.contains(u"page-number"_s));
+    }
+}
+
+void TemplateContentTest::contemporaryHasGraphicsDateAndConfidentialMark()
+{
+    const Document &read = document(u"Contemporary"_s);
+
+    const Bookmark *graphic = read.bookmark(u"xgraphic"_s);
+    QVERIFY(graphic && !graphic->point);
+    const Paragraph &graphicParagraph = read.body[graphic->paragraph];
+    QVERIFY(std::any_of(graphicParagraph.drawings.begin(), graphicParagraph.drawings.end(),
+        [&](int at) { return at >= graphic->start && at <= graphic->end; }));
+    const Bookmark *to = read.bookmark(u"bkTo"_s);
+    QVERIFY(to);
+    int title = -1;
+    for (int i = 0; i < read.body.size(); ++i) {
+        if (read.body[i].text == u"Memorandum")
+            title = i;
+    }
+    QVERIFY2(title > graphic->paragraph && title < to->paragraph,
+        "\"Memorandum\" should stand after the graphic and before the fields");
+
+    const Bookmark *message = read.bookmark(u"bkMsg"_s);
+    QVERIFY(message && message->point);
+    QVERIFY(read.body[message->paragraph].text.isEmpty());
+    QVERIFY(read.body[message->paragraph - 1].isEmpty());
+    QVERIFY(read.body[message->paragraph - 2].text.startsWith(u"Re:\t"));
+    QCOMPARE(read.body.value(message->paragraph + 1).text, u"Confidential"_s);
+
+    int drawings = 0;
+    for (const Paragraph &paragraph : read.headersAndFooters.value(u"header-first"_s))
+        drawings += int(paragraph.drawings.size());
+    QVERIFY2(drawings >= 2, "the first page's header should carry the graphics");
+
+    bool longDate = false;
+    for (const Paragraph &paragraph : read.headersAndFooters.value(u"header"_s)) {
+        for (const QString &field : paragraph.fields) {
+            if (!field.startsWith(u"date:"))
+                continue;
+            const QStringList parts = read.dateStyles.value(field.mid(5));
+            longDate = longDate
+                || (parts.contains(u"month:textual"_s) && parts.contains(u"day"_s)
+                    && parts.contains(u"year"_s));
+        }
+    }
+    QVERIFY2(longDate, "the header should show the date with the month's name, day and year");
+
+    for (const QString &footer : { u"footer"_s, u"footer-first"_s }) {
+        const QList<Paragraph> paragraphs = read.headersAndFooters.value(footer);
+        QVERIFY2(std::any_of(paragraphs.begin(), paragraphs.end(),
+                     [](const Paragraph &p) { return p.fields.contains(u"page-number"_s); }),
+            qPrintable(footer));
+    }
+}
+
+void TemplateContentTest::elegantEndsWithTheMessageAfterAnEmptyParagraph()
+{
+    const Document &read = document(u"Elegant"_s);
+    QVERIFY(std::any_of(read.body.begin(), read.body.end(),
+        [](const Paragraph &p) { return p.text == u"interoffice memorandum"; }));
+    const Bookmark *message = read.bookmark(u"bkMsg"_s);
+    QVERIFY(message && message->point);
+    QCOMPARE(message->paragraph, int(read.body.size()) - 1);
+    QVERIFY(read.body[message->paragraph - 1].isEmpty());
+    QVERIFY(read.body[message->paragraph - 2].text.startsWith(u"cc:\t"));
+
+    const QList<Paragraph> footer = read.headersAndFooters.value(u"footer"_s);
+    QVERIFY(std::any_of(footer.begin(), footer.end(),
+        [](const Paragraph &p) { return p.fields.contains(u"page-number"_s); }));
+}
+
+void TemplateContentTest::simpleIsOneFormUnderAMemoHeader()
+{
+    const Document &read = document(u"Simple"_s);
+    const Bookmark *organisation = read.bookmark(u"bkOrgName"_s);
+    QVERIFY(organisation && organisation->point);
+    const Paragraph &first = read.body[organisation->paragraph];
+    QCOMPARE(first.table, 0);
+    QCOMPARE(first.row, 0);
+    QCOMPARE(first.cell, 0);
+    for (const Paragraph &paragraph : read.body) {
+        if (paragraph.table == 0 && paragraph.row == 0)
+            QCOMPARE(paragraph.cell, 0); // the first row is one cell
+        QVERIFY2(paragraph.table == 0 || paragraph.isEmpty(), "the form holds all the text");
+    }
+
+    const Bookmark *message = read.bookmark(u"bkMsg"_s);
+    QVERIFY(message);
+    int lastRow = 0;
+    for (const Paragraph &paragraph : read.body)
+        lastRow = qMax(lastRow, paragraph.row);
+    QCOMPARE(read.body[message->paragraph].row, lastRow);
+
+    QStringList header;
+    for (const Paragraph &paragraph : read.headersAndFooters.value(u"header"_s))
+        header << paragraph.text;
+    QVERIFY2(header.join(u' ').split(u' ', Qt::SkipEmptyParts).contains(u"memo"_s),
+        qPrintable(header.join(u'|')));
+}
+
+void TemplateContentTest::blueSkyHasItsGraphicAfterTo()
+{
+    const Document &read = document(u"BlueSky"_s);
+    const Bookmark *to = read.bookmark(u"bkTo"_s);
+    QVERIFY(to);
+    const Paragraph &line = read.body[to->paragraph];
+    QVERIFY2(line.drawings.contains(int(QStringLiteral("To:").size())),
+        "a graphic should be anchored right after \"To:\"");
+    // In the Word file the anchor is character 8, between the label and the tabs.
+    const QString anchored = u"To:\u0008\t\t\r"_s;
+    const QByteArray &word = read.wordText;
+    QVERIFY(word.contains(anchored.toLatin1())
+        || word.contains(
+            QByteArray(reinterpret_cast<const char *>(anchored.utf16()), anchored.size() * 2)));
+
+    // "Memo", an empty paragraph, then the lines.
+    QVERIFY(to->paragraph >= 2);
+    QCOMPARE(read.body[to->paragraph - 2].text, u"Memo"_s);
+    QVERIFY(read.body[to->paragraph - 1].isEmpty());
+
+    const Bookmark *message = read.bookmark(u"bkMsg"_s);
+    QVERIFY(message && message->point);
+    QVERIFY(read.body[message->paragraph].text.isEmpty());
+    QCOMPARE(read.body[message->paragraph - 1].text, u"Message:"_s);
+    const Bookmark *re = read.bookmark(u"bkRe"_s);
+    QVERIFY(re && re->paragraph < message->paragraph - 1);
+}
+
+QTEST_GUILESS_MAIN(TemplateContentTest)
+#include "TemplateContentTest.moc"
