@@ -199,7 +199,8 @@ Form2::Form2(UserInterface &ui, QWidget *mainWindow)
     ListView1->viewport()->installEventFilter(this);
     ListView1->installEventFilter(this);
 
-    const QFont boxFont(QStringLiteral("MS Sans Serif"), 8);
+    QFont boxFont(QStringLiteral("MS Sans Serif"));
+    boxFont.setPointSizeF(8.25);
     Picture2->place(kPicture2.left, kPicture2.top, kPicture2.width, kPicture2.height);
     Picture2->setBackColor(QColor::fromRgb(kWhite));
     Picture2->setFont(boxFont);
@@ -267,6 +268,8 @@ void Form2::addPage(const QString &caption)
 
 void Form2::setPagePicture(int index, const QImage &picture)
 {
+    if (index < 0)
+        fail(QStringLiteral("There is no page picture %1: pages count from 0.").arg(index));
     while (Image1.size() <= index) {
         const auto element = Image1.size();
         auto *holder = new PictureBox(
@@ -614,7 +617,10 @@ void Form2::PushButton8_Click()
 {
     ErrorTrap trap(mUi, QStringLiteral("in Scrivane2021/08/31.Form2.PushButton8_Click "));
     trap.step(102, [&] { KillFile(mWordFile); });
-    trap.step(104, [&] { mMainWindow->show(); });
+    trap.step(104, [&] {
+        if (mMainWindow)
+            mMainWindow->show();
+    });
     trap.step(106, [&] { hide(); });
 }
 

@@ -741,6 +741,9 @@ void TestPreviewWindow::hoverSetsThePointer()
     for (const char *button : { "PushButton1", "PushButton2", "PushButton6", "PushButton8" }) {
         QCOMPARE(over("ListView1"), MousePointer::Default);
         QCOMPARE(over(button), MousePointer::Custom);
+        // Without the hand cursor file the custom pointer is the ordinary arrow.
+        QVERIFY(!form->pointer().hasCustomIcon());
+        QCOMPARE(form->cursor().shape(), Qt::ArrowCursor);
     }
     QCOMPARE(over("Frame1", QPoint(5, 50)), MousePointer::Default);
     QCOMPARE(over("PushButton6"), MousePointer::Custom);
