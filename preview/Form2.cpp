@@ -290,8 +290,7 @@ void Form2::setDisplayPicture(const QImage &picture)
 
 void Form2::showEvent(QShowEvent *event)
 {
-    // Only the program's own show loads the page: a restore or a return from another window would
-    // lose the user's zoom.
+    // Only the program's own show reloads the page: a restore must keep the user's zoom.
     if (!event->spontaneous())
         Form_Activate();
     QWidget::showEvent(event);
@@ -310,9 +309,11 @@ void Form2::closeEvent(QCloseEvent *event)
 
 bool Form2::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == ListView1->viewport() && event->type() == QEvent::MouseButtonRelease
-        && static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton) {
-        ListView1_Click();
+    if (watched == ListView1->viewport() && event->type() == QEvent::MouseButtonRelease) {
+        const auto *mouse = static_cast<QMouseEvent *>(event);
+        if (mouse->button() == Qt::LeftButton
+            && ListView1->viewport()->rect().contains(mouse->position().toPoint()))
+            ListView1_Click();
     } else if (watched == ListView1 && event->type() == QEvent::KeyRelease
         && !static_cast<QKeyEvent *>(event)->isAutoRepeat()) {
         ListView1_KeyUp();
