@@ -1,29 +1,120 @@
 #pragma once
 
+#include "MousePointer.h"
+
 #include <QImage>
+#include <QList>
 #include <QString>
 #include <QWidget>
 
+#include <cstdint>
+
+class PictureBox;
+class QGroupBox;
+class QPushButton;
+class QScrollBar;
+class QTreeWidget;
 class UserInterface;
 
-// The preview window. (Being built: only what the generation run relies on so far.)
+// The preview window: the page list, the page in its viewport with zoom, panning
+// and scrollbars, saving a copy of the generated document and going back.
 class Form2 : public QWidget
 {
     Q_OBJECT
 
 public:
+    // Loads the window; mainWindow is shown again by "< Back".
     Form2(UserInterface &ui, QWidget *mainWindow);
 
-    // ListView1.ListItems.Clear and .Add
+    // Filled by the generation run before it shows the window; showing it loads the
+    // page held by setDisplayPicture at zoom 1, at the top-left corner.
     void clearPages();
     void addPage(const QString &caption);
-    // Image1(index).Picture and Picture1.Picture
     void setPagePicture(int index, const QImage &picture);
     void setDisplayPicture(const QImage &picture);
 
+    WindowPointer &pointer() { return mPointer; }
+
+    // The generated document: the source of every save, deleted on going back or closing.
     QString mWordFile;
 
+protected:
+    void showEvent(QShowEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
+    void Form_Load();
+    void Form_Activate();
+    void Form_QueryUnload(std::int16_t &cancel, std::int16_t unloadMode);
+    void Form_Unload(std::int16_t &cancel);
+
+    void ListView1_Click();
+    void ListView1_KeyUp();
+    void loadSelectedPage();
+
+    void PushButton1_Click();
+    void PushButton2_Click();
+    void StepZoom(std::int32_t &zoomOut);
+    void SetZoom(float &newZoom);
+    void RedrawImage();
+
+    void ResetScrollbars();
+    void resetScrollAxis(QScrollBar &scrollBar, std::int16_t &step, double overhang);
+    void HScroll1_Change();
+    void VScroll1_Change();
+    void Picture1_MouseDown(std::int16_t button, std::int16_t shift, float x, float y);
+    void Picture1_MouseMove(std::int16_t button, std::int16_t shift, float x, float y);
+    void Picture1_MouseUp(std::int16_t button, std::int16_t shift, float x, float y);
+    void SetHScrollbarByPercent(QScrollBar &HScrollbar, std::int16_t &percent);
+    void SetVScrollbarByPercent(QScrollBar &VScrollbar, std::int16_t &percent);
+
+    void PushButton6_Click();
+    void PushButton8_Click();
+
+    void Form_MouseMove();
+    void ListView1_MouseMove();
+    void Frame1_MouseMove();
+    void PushButton1_MouseMove();
+    void PushButton2_MouseMove();
+    void PushButton6_MouseMove();
+    void PushButton8_MouseMove();
+
     UserInterface &mUi;
-    QWidget *mMainWindow;
+    QWidget *const mMainWindow;
+
+    QTreeWidget *const ListView1;
+    PictureBox *const Picture2;
+    PictureBox *const Picture1;
+    QScrollBar *const VScroll1;
+    QScrollBar *const HScroll1;
+    QGroupBox *const Frame1;
+    QPushButton *const PushButton1;
+    QPushButton *const PushButton2;
+    QPushButton *const PushButton8;
+    QPushButton *const PushButton6;
+    PictureBox *const Zoom_Ori;
+    QList<PictureBox *> Image1;
+
+    // The Save dialog's settings, kept between presses as the dialog control keeps them.
+    struct SaveDialog
+    {
+        QString FileName;
+        QString DialogTitle;
+        QString Filter;
+    } CommonDialog1;
+
+    WindowPointer mPointer;
+
+    float mZoom = 0;
+    std::int32_t mBaseWidth = 0;
+    std::int32_t mBaseHeight = 0;
+    std::int32_t mZoomWidth = 0;
+    std::int32_t mZoomHeight = 0;
+    std::int16_t mHStep = 0;
+    std::int16_t mVStep = 0;
+    float mDragX = 0;
+    float mDragY = 0;
+
+    friend class TestPreviewWindow;
 };
