@@ -6,6 +6,7 @@
 #include "Failure.h"
 #include "FileUtils.h"
 #include "Form2.h"
+#include "MemoStyle.h"
 #include "SettingsStore.h"
 #include "Theme.h"
 #include "Twips.h"
@@ -80,15 +81,6 @@ constexpr std::array<Row, 7> kRows { {
 const QDate kDesignDate(2010, 1, 17);
 const QDate kFirstDate(1601, 1, 1);
 const QDate kLastDate(9999, 12, 31);
-
-// The example memo of "Load Sample/Example Data".
-constexpr auto kSampleOrgName = "Tarnwick";
-constexpr auto kSampleTo = "Vozizidi";
-constexpr auto kSampleCC = "Tobin Varden";
-constexpr auto kSampleFrom = "Ewan Varden";
-constexpr auto kSampleRe = "Memo To Cat";
-constexpr auto kSampleMsg =
-    "We are no longer accepting delivery of small birds or rodents. Thank you.";
 
 QFont windowFont()
 {

@@ -24,7 +24,14 @@ inline constexpr std::array<MemoStyle, 5> kMemoStyles { {
     { "Blue Sky", "blue-sky", 101, false, false, "BlueSkyMemo.dot" },
 } };
 
-inline constexpr int kBlueSky = 4;
+// The example memo's texts.
+inline constexpr auto kSampleOrgName = "Tarnwick";
+inline constexpr auto kSampleTo = "Vozizidi";
+inline constexpr auto kSampleCC = "Tobin Varden";
+inline constexpr auto kSampleFrom = "Ewan Varden";
+inline constexpr auto kSampleRe = "Memo To Cat";
+inline constexpr auto kSampleMsg =
+    "We are no longer accepting delivery of small birds or rodents. Thank you.";
 
 // The style a script names (case does not matter), if any.
 std::optional<int> memoStyleByName(const QString &name);
