@@ -49,6 +49,26 @@ add_custom_command(OUTPUT ${SCRIVANE_SKIN_FILE}
     COMMENT "Putting the skin beside the program"
     VERBATIM)
 
+# The skin's small pictures (the date picker's arrow, the calendar's) are built
+# into the program, where the skin finds them as :/scrivane/skin/NAME.png.
+set(look_skin_picture_dir ${CMAKE_CURRENT_BINARY_DIR}/skin)
+set(look_skin_pictures)
+foreach(drawing arrow-down:10 arrow-down-light:10 arrow-left-light:12 arrow-right-light:12)
+    string(REPLACE ":" ";" drawing ${drawing})
+    list(GET drawing 0 name)
+    list(GET drawing 1 size)
+    set(source ${CMAKE_CURRENT_SOURCE_DIR}/skin/images/${name}.svg)
+    math(EXPR double_size "${size} * 2")
+    add_custom_command(
+        OUTPUT ${look_skin_picture_dir}/${name}.png ${look_skin_picture_dir}/${name}@2x.png
+        COMMAND ${CMAKE_COMMAND} -E make_directory ${look_skin_picture_dir}
+        COMMAND ${look_artwork} picture ${source} ${size} ${look_skin_picture_dir}/${name}.png
+        COMMAND ${look_artwork} picture ${source} ${double_size} ${look_skin_picture_dir}/${name}@2x.png
+        DEPENDS scrivane_artwork ${source}
+        VERBATIM)
+    list(APPEND look_skin_pictures ${look_skin_picture_dir}/${name}.png ${look_skin_picture_dir}/${name}@2x.png)
+endforeach()
+
 add_custom_target(scrivane_look_files ALL
     DEPENDS ${SCRIVANE_ICON_FILE} ${look_hicolor_pictures} ${SCRIVANE_CURSOR_FILE} ${SCRIVANE_SKIN_FILE})
 
@@ -56,6 +76,10 @@ qt_add_resources(scrivane_app scrivane_icon
     PREFIX /scrivane
     BASE ${CMAKE_CURRENT_BINARY_DIR}/icon
     FILES ${SCRIVANE_ICON_FILE})
+qt_add_resources(scrivane_app scrivane_skin_pictures
+    PREFIX /scrivane/skin
+    BASE ${look_skin_picture_dir}
+    FILES ${look_skin_pictures})
 
 # What the install rules of cmake/Packaging.cmake take from here.
 set(SCRIVANE_LOOK_CURSOR ${SCRIVANE_CURSOR_FILE} CACHE INTERNAL "")

@@ -2,6 +2,7 @@
 //   scrivane_artwork icon SMALL.svg LARGE.svg OUT.ico
 //   scrivane_artwork hicolor SMALL.svg LARGE.svg OUTDIR NAME
 //   scrivane_artwork cursor HAND.xpm OUT.cur
+//   scrivane_artwork picture DRAWING.svg SIZE OUT.png
 
 #include "WindowsIcon.h"
 
@@ -108,9 +109,13 @@ int main(int argc, char *argv[])
         if (hand.isNull())
             die(QStringLiteral("cannot read the drawing %1").arg(arguments[1]));
         write(arguments[2], cursorFile(hand, xpmHotSpot(arguments[1])));
+    } else if (command == QLatin1String("picture") && arguments.size() == 4) {
+        if (!render(arguments[1], arguments[2].toInt()).save(arguments[3], "PNG"))
+            die(QStringLiteral("cannot write %1").arg(arguments[3]));
     } else {
-        die(QStringLiteral("usage: icon SMALL.svg LARGE.svg OUT.ico | hicolor SMALL.svg LARGE.svg "
-                           "OUTDIR NAME | cursor HAND.xpm OUT.cur"));
+        die(QStringLiteral(
+            "usage: icon SMALL.svg LARGE.svg OUT.ico | hicolor SMALL.svg LARGE.svg "
+            "OUTDIR NAME | cursor HAND.xpm OUT.cur | picture DRAWING.svg SIZE OUT.png"));
     }
     return 0;
 }

@@ -70,8 +70,12 @@ QLineEdit, QPlainTextEdit, QTextEdit, QDateEdit {
     selection-color: #ffffff;
 }
 
-QLineEdit, QDateEdit {
+QLineEdit {
     padding: 0px 4px;
+}
+
+QDateEdit {
+    padding: 0px 0px 0px 4px;
 }
 
 QLineEdit:hover, QPlainTextEdit:hover, QTextEdit:hover, QDateEdit:hover {
@@ -83,31 +87,24 @@ QLineEdit:focus, QPlainTextEdit:focus, QTextEdit:focus, QDateEdit:focus {
 }
 
 QDateEdit::drop-down {
-    subcontrol-origin: border;
-    subcontrol-position: top right;
+    subcontrol-origin: padding;
+    subcontrol-position: center right;
     width: 20px;
-    border-left: 1px solid #d5dce6;
-    border-top-right-radius: 3px;
-    border-bottom-right-radius: 3px;
-    background-color: #f3f6fa;
+    border: none;
+    border-left: 1px solid #dbe1e9;
+    border-top-right-radius: 2px;
+    border-bottom-right-radius: 2px;
+    background-color: #f4f7fa;
 }
 
 QDateEdit::drop-down:hover {
-    background-color: #e3ecf7;
+    background-color: #e1ebf7;
 }
 
-/* A triangle drawn by the borders alone, so the skin needs no picture files. */
 QDateEdit::down-arrow {
-    width: 0px;
-    height: 0px;
-    border-left: 4px solid transparent;
-    border-right: 4px solid transparent;
-    border-top: 5px solid #4a5a70;
-}
-
-QDateEdit::up-button, QDateEdit::down-button {
-    width: 0px;
-    border: none;
+    image: url(:/scrivane/skin/arrow-down.png);
+    width: 10px;
+    height: 10px;
 }
 
 QPlainTextEdit QScrollBar:vertical, QTextEdit QScrollBar:vertical {
@@ -205,6 +202,45 @@ QCalendarWidget QToolButton {
 
 QCalendarWidget QToolButton:hover {
     background-color: #2f6fb8;
+}
+
+QCalendarWidget QToolButton#qt_calendar_prevmonth {
+    qproperty-icon: url(:/scrivane/skin/arrow-left-light.png);
+}
+
+QCalendarWidget QToolButton#qt_calendar_nextmonth {
+    qproperty-icon: url(:/scrivane/skin/arrow-right-light.png);
+}
+
+QCalendarWidget QToolButton::menu-indicator {
+    image: url(:/scrivane/skin/arrow-down-light.png);
+    subcontrol-origin: padding;
+    subcontrol-position: center right;
+    width: 10px;
+    height: 10px;
+}
+
+QCalendarWidget QToolButton#qt_calendar_monthbutton {
+    padding-right: 16px;
+}
+
+QCalendarWidget QMenu {
+    background-color: #ffffff;
+    color: #1d2733;
+    border: 1px solid #b6c1ce;
+}
+
+QCalendarWidget QMenu::item:selected {
+    background-color: #1f5aa3;
+    color: #ffffff;
+}
+
+QCalendarWidget QSpinBox {
+    color: #ffffff;
+    background: transparent;
+    border: none;
+    selection-background-color: #ffffff;
+    selection-color: #1f5aa3;
 }
 
 QCalendarWidget QAbstractItemView {
