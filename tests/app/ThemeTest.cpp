@@ -257,6 +257,7 @@ private slots:
     void badSkinFails_data();
     void badSkinFails();
     void shippedSkinAppliesAndKeepsTheLayoutFonts();
+    void shippedSkinFindsItsPictures();
 
     void pointerFollowsTheHoverRule();
 
@@ -517,6 +518,21 @@ void ThemeTest::shippedSkinAppliesAndKeepsTheLayoutFonts()
     // The skin gives the window its own background.
     const QColor shown = themed.shownColours().value(QStringLiteral("Form1"));
     QVERIFY2(shown != layoutWhite && shown != schemeButtonFace, qPrintable(shown.name()));
+}
+
+void ThemeTest::shippedSkinFindsItsPictures()
+{
+    const QString skin = QString::fromUtf8(readFile(QStringLiteral(SCRIVANE_BUILD_DIR "/x/o.cjs")));
+    static const QRegularExpression picture(QStringLiteral(R"(url\(([^)]*)\))"));
+    int pictures = 0;
+    for (const QRegularExpressionMatch &match : picture.globalMatch(skin)) {
+        const QString path = match.captured(1).trimmed();
+        QVERIFY2(path.startsWith(QStringLiteral(":/")),
+            qPrintable(path + QStringLiteral(" is not built in")));
+        QVERIFY2(!QImage(path).isNull(), qPrintable(path));
+        ++pictures;
+    }
+    QVERIFY(pictures > 0);
 }
 
 void ThemeTest::pointerFollowsTheHoverRule()
