@@ -9,6 +9,7 @@
 #include <QBuffer>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDataStream>
 #include <QDir>
 #include <QEvent>
 #include <QFile>
@@ -233,6 +234,11 @@ bool isValidStyleSheet(const QString &sheet)
     return !catcher.caught();
 }
 
+[[noreturn]] void failNotACursor(const QString &path, const QString &why)
+{
+    fail(QStringLiteral("The file %1 is not a cursor file: %2.").arg(nativePath(path), why));
+}
+
 quint16 readWord(const QByteArray &bytes, qsizetype at)
 {
     return qFromLittleEndian<quint16>(bytes.constData() + at);
@@ -250,6 +256,8 @@ QImage withIconMask(QImage image, const QByteArray &icon, qsizetype entry)
     const int width = image.width();
     const int height = image.height();
     const qsizetype bitmap = readDoubleWord(icon, entry + 12);
+    if (bitmap + 4 > icon.size())
+        return image;
     const qsizetype colourRow = (width * 24 + 31) / 32 * 4;
     const qsizetype maskRow = (width + 31) / 32 * 4;
     const qsizetype mask = bitmap + readDoubleWord(icon, bitmap) + colourRow * height;
@@ -321,28 +329,30 @@ QCursor LoadCursorFile(const QString &path)
 
     // The hot spot lives only in the first directory entry, where an icon keeps its
     // colour planes and bit count.
-    const auto notACursor = [&](const QString &why) {
-        fail(QStringLiteral("The file %1 is not a cursor file: %2.").arg(nativePath(path), why));
-    };
-    if (bytes.size() < iconDirectoryHeaderSize + iconDirectoryEntrySize)
-        notACursor(QStringLiteral("it is too short"));
-    if (readWord(bytes, 0) != 0 || readWord(bytes, 2) != cursorFileType || readWord(bytes, 4) == 0)
-        notACursor(QStringLiteral("it does not start with a cursor directory"));
-    const qsizetype entry = iconDirectoryHeaderSize;
-    const int hotX = readWord(bytes, entry + 4);
-    const int hotY = readWord(bytes, entry + 6);
-    const quint64 imageSize = readDoubleWord(bytes, entry + 8);
-    const quint64 imageOffset = readDoubleWord(bytes, entry + 12);
-    if (imageOffset + imageSize > quint64(bytes.size()))
-        notACursor(QStringLiteral("its picture lies beyond the end of the file"));
+    QDataStream directory(bytes);
+    directory.setByteOrder(QDataStream::LittleEndian);
+    quint16 reserved = 0, type = 0, count = 0;
+    quint8 width = 0, height = 0, colours = 0, reservedByte = 0;
+    quint16 hotX = 0, hotY = 0;
+    quint32 imageSize = 0, imageOffset = 0;
+    directory >> reserved >> type >> count;
+    directory >> width >> height >> colours >> reservedByte >> hotX >> hotY >> imageSize
+        >> imageOffset;
+    if (directory.status() != QDataStream::Ok)
+        failNotACursor(path, QStringLiteral("it is too short"));
+    if (reserved != 0 || type != cursorFileType || count == 0)
+        failNotACursor(path, QStringLiteral("it does not start with a cursor directory"));
+    if (quint64(imageOffset) + imageSize > quint64(bytes.size()))
+        failNotACursor(path, QStringLiteral("its picture lies beyond the end of the file"));
 
     QBuffer buffer(&bytes);
     QImageReader reader(&buffer, "cur");
     const QImage image = reader.read();
     if (image.isNull())
-        notACursor(QStringLiteral("its picture cannot be read (%1)").arg(reader.errorString()));
+        failNotACursor(
+            path, QStringLiteral("its picture cannot be read (%1)").arg(reader.errorString()));
     if (hotX >= image.width() || hotY >= image.height())
-        notACursor(QStringLiteral("its hot spot lies outside its picture"));
+        failNotACursor(path, QStringLiteral("its hot spot lies outside its picture"));
     return QCursor(QPixmap::fromImage(image), hotX, hotY);
 }
 
@@ -358,7 +368,7 @@ QIcon applicationIcon()
     for (int index = 0; index < reader.imageCount() && reader.jumpToImage(index); ++index) {
         QImage image = reader.read();
         const qsizetype entry = iconDirectoryHeaderSize + iconDirectoryEntrySize * index;
-        if (readWord(bytes, entry + 6) == 24)
+        if (entry + iconDirectoryEntrySize <= bytes.size() && readWord(bytes, entry + 6) == 24)
             image = withIconMask(image, bytes, entry);
         icon.addPixmap(QPixmap::fromImage(image));
     }

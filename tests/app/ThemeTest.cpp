@@ -176,19 +176,27 @@ QPoint drawnHotSpot()
                             : QPoint(-1, -1);
 }
 
+quint32 number(const QByteArray &bytes, qsizetype at, int size, bool bigEndian = false)
+{
+    quint32 value = 0;
+    for (int i = 0; i < size; ++i)
+        value = value << 8 | quint8(bytes.at(at + (bigEndian ? i : size - 1 - i)));
+    return value;
+}
+
 quint16 word(const QByteArray &bytes, qsizetype at)
 {
-    return qFromLittleEndian<quint16>(bytes.constData() + at);
+    return quint16(number(bytes, at, 2));
 }
 
 quint32 doubleWord(const QByteArray &bytes, qsizetype at)
 {
-    return qFromLittleEndian<quint32>(bytes.constData() + at);
+    return number(bytes, at, 4);
 }
 
 quint32 bigEndianDoubleWord(const QByteArray &bytes, qsizetype at)
 {
-    return qFromBigEndian<quint32>(bytes.constData() + at);
+    return number(bytes, at, 4, true);
 }
 
 enum class SkinPlace {
