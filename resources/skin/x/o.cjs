@@ -70,12 +70,9 @@ QLineEdit, QPlainTextEdit, QTextEdit, QDateEdit {
     selection-color: #ffffff;
 }
 
-QLineEdit {
-    padding: 0px 4px;
-}
-
-QDateEdit {
-    padding: 0px 0px 0px 4px;
+/* The same left margin for one-line and multi-line boxes, so their texts line up. */
+QLineEdit, QDateEdit, QPlainTextEdit, QTextEdit {
+    padding: 0px 0px 0px 3px;
 }
 
 QLineEdit:hover, QPlainTextEdit:hover, QTextEdit:hover, QDateEdit:hover {
