@@ -736,4 +736,4 @@ void ThemeTest::applicationFolderFollowsLinks()
 }
 
 QTEST_MAIN(ThemeTest)
-#include "ThemeTest.moc"
+#include "tst_theme.moc"

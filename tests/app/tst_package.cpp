@@ -178,4 +178,4 @@ void PackageTest::offersTheDesktopEntryAndIcons()
 }
 
 QTEST_GUILESS_MAIN(PackageTest)
-#include "PackageTest.moc"
+#include "tst_package.moc"
