@@ -2,6 +2,7 @@
 
 #include <QEvent>
 #include <QGuiApplication>
+#include <QMouseEvent>
 #include <QWidget>
 
 WindowPointer::WindowPointer(QWidget &window) : mWindow(window) { }
@@ -55,6 +56,27 @@ void applyHover(WindowPointer &pointer, MousePointer wanted)
 }
 
 namespace {
+// A control's inner parts (a text box's viewport, a date picker's line edit) are
+// nameless or named by Qt; controls placed inside a group box have names of their
+// own and their own handlers.
+bool isInnerPart(const QWidget *widget)
+{
+    return widget->objectName().isEmpty() || widget->objectName().startsWith(QLatin1String("qt_"));
+}
+
+// A move that a control ignores travels on to its parents, so the window's handler
+// would see every move over a push button; a handler runs only while the pointer
+// is over its own control, not over a named control inside it.
+bool isOverItself(QWidget *control, const QPoint &position)
+{
+    for (QWidget *under = control->childAt(position); under && under != control;
+         under = under->parentWidget()) {
+        if (!isInnerPart(under))
+            return false;
+    }
+    return true;
+}
+
 class MouseMoveFilter : public QObject
 {
 public:
@@ -64,9 +86,11 @@ public:
     }
 
 protected:
-    bool eventFilter(QObject *, QEvent *event) override
+    bool eventFilter(QObject *watched, QEvent *event) override
     {
-        if (event->type() == QEvent::MouseMove)
+        if (event->type() == QEvent::MouseMove
+            && isOverItself(static_cast<QWidget *>(watched),
+                            static_cast<QMouseEvent *>(event)->position().toPoint()))
             mHandler();
         return false;
     }
@@ -74,16 +98,7 @@ protected:
 private:
     std::function<void()> mHandler;
 };
-} // namespace
 
-namespace {
-// A control's inner parts (a text box's viewport, a date picker's line edit) are
-// nameless or named by Qt; controls placed inside a group box have names of their
-// own and their own handlers.
-bool isInnerPart(const QWidget *widget)
-{
-    return widget->objectName().isEmpty() || widget->objectName().startsWith(QLatin1String("qt_"));
-}
 
 void watch(QWidget *widget, QObject *filter)
 {
