@@ -1,5 +1,6 @@
 #include "PictureBox.h"
 
+#include "Theme.h"
 #include "Twips.h"
 
 #include <QMouseEvent>
@@ -66,6 +67,7 @@ PictureBox::PictureBox(const QString &name, float borderTwips, QWidget *parent)
 {
     setObjectName(name);
     setAttribute(Qt::WA_OpaquePaintEvent);
+    markAsPictureBox(*this);
 }
 
 void PictureBox::setLeft(float left)
