@@ -1,12 +1,12 @@
 #include "Form1.h"
 
 #include "AppTitle.h"
-#include "DateSetting.h"
 #include "ErrorTrap.h"
 #include "Failure.h"
 #include "FileUtils.h"
 #include "Form2.h"
 #include "MemoStyle.h"
+#include "SettingText.h"
 #include "SettingsStore.h"
 #include "Theme.h"
 #include "Twips.h"
@@ -24,8 +24,6 @@
 #include <QRadioButton>
 #include <QScreen>
 
-#include <cmath>
-#include <limits>
 
 namespace {
 constexpr auto kLoadLocation = "in Scrivane2021/08/31.Form1.Form_Load ";
@@ -126,22 +124,6 @@ QPlainTextEdit *multiLineBox(QWidget *parent, const char *name)
     // One line high: keep the text clear of the frame.
     box->document()->setDocumentMargin(2);
     return box;
-}
-
-// A whole number the way the style index is read: spaces ignored, a fraction
-// rounded to the even neighbour, anything else a type mismatch.
-int toWholeNumber(const QString &text)
-{
-    bool ok = false;
-    double value = QLocale().toDouble(text.trimmed(), &ok);
-    if (!ok)
-        value = QLocale::c().toDouble(text.trimmed(), &ok);
-    if (!ok)
-        fail(QStringLiteral("Type mismatch: \"%1\" is not a number.").arg(text));
-    const double rounded = std::nearbyint(value);
-    if (rounded < std::numeric_limits<int>::min() || rounded > std::numeric_limits<int>::max())
-        fail(QStringLiteral("Overflow: %1 is too large for a style number.").arg(text));
-    return static_cast<int>(rounded);
 }
 
 QDate storedDate(const QString &text)
@@ -327,7 +309,7 @@ void Form1::Form_Load()
     trap.step(140, [&] { setFieldText(txtMsg, mSettings.GetSetting(QStringLiteral("txtMsg"))); });
 
     int style = 0;
-    trap.step(142, [&] { style = toWholeNumber(mSettings.GetSetting(QStringLiteral("Option1"), QStringLiteral("1"))); });
+    trap.step(142, [&] { style = wholeNumberFromSettingText(mSettings.GetSetting(QStringLiteral("Option1"), QStringLiteral("1"))); });
     trap.step(144, [&] { selectStyle(style); });
 }
 

@@ -1,6 +1,11 @@
-#include "DateSetting.h"
+#include "SettingText.h"
+
+#include "Failure.h"
 
 #include <QRegularExpression>
+
+#include <cmath>
+#include <limits>
 
 namespace {
 QString withFourDigitYear(QString format)
@@ -36,4 +41,18 @@ std::optional<QDate> dateFromSettingText(const QString &text, const QLocale &loc
     if (hasTwoDigitYear(shortFormat) && date.year() < 1930)
         date = date.addYears(100);
     return date;
+}
+
+int wholeNumberFromSettingText(const QString &text)
+{
+    bool ok = false;
+    double value = QLocale().toDouble(text.trimmed(), &ok);
+    if (!ok)
+        value = QLocale::c().toDouble(text.trimmed(), &ok);
+    if (!ok)
+        fail(QStringLiteral("Type mismatch: \"%1\" is not a number.").arg(text));
+    const double rounded = std::nearbyint(value);
+    if (rounded < std::numeric_limits<int>::min() || rounded > std::numeric_limits<int>::max())
+        fail(QStringLiteral("Overflow: %1 is too large for a style number.").arg(text));
+    return static_cast<int>(rounded);
 }

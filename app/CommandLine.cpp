@@ -1,0 +1,363 @@
+#include "CommandLine.h"
+
+#include "Failure.h"
+#include "MemoDetails.h"
+#include "MemoStyle.h"
+#include "MemoWriter.h"
+#include "SettingText.h"
+#include "SettingsStore.h"
+
+#include <QCommandLineParser>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QRegularExpression>
+#include <QTemporaryFile>
+#include <QTextStream>
+
+#include <optional>
+#include <set>
+
+namespace CommandLine {
+namespace {
+
+constexpr auto kUsage = R"(Usage:
+  scrivane --generate --out FILE.doc [options]
+  scrivane --generate --batch MEMOS.json --out-dir FOLDER [options]
+
+Writes memos as Word 97-2003 documents without opening the window. Every field
+starts from what was last typed in the window, in the style stored there.
+
+Options:
+  --generate           write memos instead of opening the window
+  --out FILE           the document to write
+  --batch FILE         a JSON array of memos, one document each
+  --out-dir FOLDER     where the batch's documents go
+  --style NAME         professional, contemporary, elegant, simple or blue-sky
+  --company TEXT       the company name
+  --to TEXT            To
+  --cc TEXT            CC
+  --from TEXT          From
+  --re TEXT            Re (the subject)
+  --message TEXT       the message
+  --date YYYY-MM-DD    the memo's date, 1601-01-01 to 9999-12-31
+  --sample             start from the example memo (Professional style)
+  --picture FILE.png   also write the memo's page picture (single memo only)
+  --help               show this text
+  --version            show the version
+
+A batch memo is an object with any of "style", "company", "to", "cc", "from",
+"re", "message", "date" (texts as above) and "file" (the document's name in the
+output folder; otherwise memo-001.doc, memo-002.doc, ...). Missing fields take the
+values given by the options and the window.
+
+Exit status: 0 when every memo was written, 1 when any failed, 2 for bad usage.
+)";
+
+struct UsageError
+{
+    QString message;
+};
+
+// The text fields a memo may set, by the name options and batch members use.
+struct FieldName
+{
+    const char *name;
+    const char *settingsKey;
+    QString MemoDetails::*field;
+};
+const FieldName kFields[] = {
+    { "company", "txtOrgName", &MemoDetails::orgName }, { "to", "txtTo", &MemoDetails::to },
+    { "cc", "txtCC", &MemoDetails::cc },                { "from", "txtFrom", &MemoDetails::from },
+    { "re", "txtRe", &MemoDetails::re },                { "message", "txtMsg", &MemoDetails::msg },
+};
+
+int styleFromName(const QString &name)
+{
+    const auto style = memoStyleByName(name);
+    if (!style)
+        fail(QStringLiteral("unknown style \"%1\" (use professional, contemporary, elegant, simple "
+                            "or blue-sky)")
+                 .arg(name));
+    return *style;
+}
+
+QDate dateFromIso(const QString &text)
+{
+    static const QRegularExpression form(QStringLiteral("^\\d{4}-\\d{2}-\\d{2}$"));
+    const QDate date = QDate::fromString(text, Qt::ISODate);
+    if (!form.match(text).hasMatch() || !date.isValid())
+        fail(QStringLiteral("\"%1\" is not a date of the form YYYY-MM-DD").arg(text));
+    if (date < QDate(1601, 1, 1) || date > QDate(9999, 12, 31))
+        fail(QStringLiteral("the date %1 lies outside 1601 to 9999").arg(text));
+    return date;
+}
+
+// The memo the window would make now: its fields and stored style.
+MemoDetails storedMemo(const SettingsStore &settings, QTextStream &errors)
+{
+    MemoDetails memo;
+    for (const FieldName &field : kFields)
+        memo.*field.field = settings.GetSetting(QString::fromLatin1(field.settingsKey));
+    const QString storedDate = settings.GetSetting(QStringLiteral("dtpEventDate"));
+    const auto date = storedDate.isEmpty() ? std::optional<QDate>(QDate::currentDate())
+                                           : dateFromSettingText(storedDate);
+    if (!date)
+        errors << "scrivane: the stored date \"" << storedDate << "\" is no date; using today\n";
+    memo.date = date.value_or(QDate::currentDate());
+
+    const QString storedStyle = settings.GetSetting(QStringLiteral("Option1"), QStringLiteral("1"));
+    memo.style = 0;
+    try {
+        const int style = wholeNumberFromSettingText(storedStyle);
+        if (style >= 0 && style < static_cast<int>(kMemoStyles.size()))
+            memo.style = style;
+        else
+            errors << "scrivane: the stored style " << storedStyle << " names no style; using professional\n";
+    } catch (const Failure &) {
+        errors << "scrivane: the stored style \"" << storedStyle << "\" is no number; using professional\n";
+    }
+    return memo;
+}
+
+void applyOptions(const QCommandLineParser &parser, MemoDetails &memo)
+{
+    if (parser.isSet(QStringLiteral("sample")))
+        memo = withSampleData(memo);
+    for (const FieldName &field : kFields) {
+        if (parser.isSet(QString::fromLatin1(field.name)))
+            memo.*field.field = parser.value(QString::fromLatin1(field.name));
+    }
+    try {
+        if (parser.isSet(QStringLiteral("style")))
+            memo.style = styleFromName(parser.value(QStringLiteral("style")));
+        if (parser.isSet(QStringLiteral("date")))
+            memo.date = dateFromIso(parser.value(QStringLiteral("date")));
+    } catch (const Failure &failure) {
+        throw UsageError { failure.description() };
+    }
+}
+
+QString textMember(const QJsonObject &object, const QString &name)
+{
+    const QJsonValue value = object.value(name);
+    if (!value.isString())
+        fail(QStringLiteral("\"%1\" must be text").arg(name));
+    return value.toString();
+}
+
+// One batch memo: the base memo with the members it sets, and its file name.
+std::pair<MemoDetails, QString> batchMemo(const QJsonValue &value, MemoDetails memo)
+{
+    if (!value.isObject())
+        fail(QStringLiteral("a memo must be a JSON object"));
+    const QJsonObject object = value.toObject();
+    QString file;
+    for (auto member = object.begin(); member != object.end(); ++member) {
+        const QString name = member.key();
+        const auto field = std::find_if(std::begin(kFields), std::end(kFields), [&](const FieldName &f) {
+            return name == QLatin1String(f.name);
+        });
+        if (field != std::end(kFields))
+            memo.*field->field = textMember(object, name);
+        else if (name == QLatin1String("style"))
+            memo.style = styleFromName(textMember(object, name));
+        else if (name == QLatin1String("date"))
+            memo.date = dateFromIso(textMember(object, name));
+        else if (name == QLatin1String("file"))
+            file = textMember(object, name);
+        else
+            fail(QStringLiteral("unknown member \"%1\"").arg(name));
+    }
+    return { memo, file };
+}
+
+// A document name inside the output folder, never a path out of it.
+void checkFileName(const QString &name)
+{
+    if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String("..")
+        || name.contains(QLatin1Char('/')) || name.contains(QChar(0)))
+        fail(QStringLiteral("\"%1\" is not a plain file name").arg(name));
+}
+
+void checkWritableFolder(const QString &folder)
+{
+    const QFileInfo info(folder);
+    if (!info.exists())
+        fail(QStringLiteral("the output folder %1 does not exist").arg(folder));
+    if (!info.isDir())
+        fail(QStringLiteral("%1 is not a folder").arg(folder));
+    QTemporaryFile probe(QDir(folder).filePath(QStringLiteral(".scrivane-XXXXXX")));
+    if (!probe.open())
+        fail(QStringLiteral("the output folder %1 cannot be written").arg(folder));
+}
+
+int runSingle(const QCommandLineParser &parser, MemoWriter &writer, const MemoDetails &memo,
+              QTextStream &errors)
+{
+    const QString out = parser.value(QStringLiteral("out"));
+    try {
+        checkWritableFolder(QFileInfo(out).absolutePath());
+        writer.write(memo, out, parser.value(QStringLiteral("picture")));
+        writer.finish();
+    } catch (const Failure &failure) {
+        errors << "scrivane: " << out << " was not written: " << failure.description() << '\n';
+        return Failed;
+    }
+    return Written;
+}
+
+int runBatch(const QCommandLineParser &parser, MemoWriter &writer, const MemoDetails &base,
+             QTextStream &errors)
+{
+    const QString batchFile = parser.value(QStringLiteral("batch"));
+    const QString folder = parser.value(QStringLiteral("out-dir"));
+    QJsonArray memos;
+    try {
+        QFile file(batchFile);
+        if (!file.open(QIODevice::ReadOnly))
+            fail(QStringLiteral("%1 cannot be read: %2").arg(batchFile, file.errorString()));
+        QJsonParseError error {};
+        const QJsonDocument document = QJsonDocument::fromJson(file.readAll(), &error);
+        if (error.error != QJsonParseError::NoError)
+            fail(QStringLiteral("%1 is not valid JSON: %2 at character %3")
+                     .arg(batchFile, error.errorString())
+                     .arg(error.offset));
+        if (!document.isArray())
+            fail(QStringLiteral("%1 must hold a JSON array of memos").arg(batchFile));
+        memos = document.array();
+        checkWritableFolder(folder);
+    } catch (const Failure &failure) {
+        errors << "scrivane: " << failure.description() << '\n';
+        return Failed;
+    }
+
+    const qsizetype count = memos.size();
+    const int width = std::max(3, static_cast<int>(QString::number(count).size()));
+    std::set<QString> taken;
+    int written = 0;
+    for (qsizetype index = 0; index < count; ++index) {
+        const QString position = QStringLiteral("%1/%2").arg(index + 1).arg(count);
+        QString name = QStringLiteral("memo-%1.doc").arg(index + 1, width, 10, QLatin1Char('0'));
+        try {
+            auto [memo, file] = batchMemo(memos.at(index), base);
+            if (!file.isEmpty()) {
+                checkFileName(file);
+                name = file;
+            }
+            if (!taken.insert(name).second)
+                fail(QStringLiteral("%1 is already written by an earlier memo").arg(name));
+            errors << position << ' ' << name << Qt::endl;
+            writer.write(memo, QDir(folder).filePath(name));
+            ++written;
+        } catch (const Failure &failure) {
+            errors << position << ' ' << name << " failed (memo " << index + 1
+                   << "): " << failure.description() << Qt::endl;
+        }
+    }
+    try {
+        writer.finish();
+    } catch (const Failure &) {
+        // Every document is already complete on disk.
+    }
+    const qsizetype failed = count - written;
+    errors << written << " of " << count << (count == 1 ? " memo" : " memos") << " written";
+    if (failed > 0)
+        errors << ", " << failed << " failed";
+    errors << Qt::endl;
+    return failed == 0 ? Written : Failed;
+}
+
+void defineOptions(QCommandLineParser &parser)
+{
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    const auto flag = [&](const char *name) { parser.addOption(QCommandLineOption(QString::fromLatin1(name))); };
+    const auto valued = [&](const char *name, const char *value) {
+        parser.addOption(QCommandLineOption(QString::fromLatin1(name), QString(), QString::fromLatin1(value)));
+    };
+    flag("generate");
+    flag("sample");
+    parser.addOption(QCommandLineOption(QStringList { QStringLiteral("help"), QStringLiteral("h") }));
+    parser.addOption(QCommandLineOption(QStringList { QStringLiteral("version"), QStringLiteral("v") }));
+    valued("out", "FILE");
+    valued("batch", "FILE");
+    valued("out-dir", "FOLDER");
+    valued("style", "NAME");
+    valued("date", "DATE");
+    valued("picture", "FILE");
+    for (const FieldName &field : kFields)
+        valued(field.name, "TEXT");
+}
+
+void checkUsage(const QCommandLineParser &parser)
+{
+    const auto has = [&](const char *name) { return parser.isSet(QString::fromLatin1(name)); };
+    if (!parser.positionalArguments().isEmpty())
+        throw UsageError { QStringLiteral("unexpected argument \"%1\"").arg(parser.positionalArguments().first()) };
+    if (!has("generate"))
+        throw UsageError { QStringLiteral("options need --generate") };
+    if (has("batch") == has("out"))
+        throw UsageError { QStringLiteral("give either --out or --batch") };
+    if (has("batch") && !has("out-dir"))
+        throw UsageError { QStringLiteral("--batch needs --out-dir") };
+    if (has("out-dir") && !has("batch"))
+        throw UsageError { QStringLiteral("--out-dir goes with --batch") };
+    if (has("picture") && has("batch"))
+        throw UsageError { QStringLiteral("--picture is for a single memo") };
+    for (const char *name : { "out", "batch", "out-dir", "picture" }) {
+        if (has(name) && parser.value(QString::fromLatin1(name)).isEmpty())
+            throw UsageError { QStringLiteral("--%1 needs a name").arg(QString::fromLatin1(name)) };
+    }
+}
+} // namespace
+
+bool isRequested(const QStringList &arguments)
+{
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        const QString &argument = arguments[i];
+        if (argument.startsWith(QLatin1String("--")) || argument == QLatin1String("-h")
+            || argument == QLatin1String("-v"))
+            return true;
+    }
+    return false;
+}
+
+int run(const QStringList &arguments, WordProcessor &word, const SettingsStore &settings,
+        QTextStream &output, QTextStream &errors)
+{
+    QCommandLineParser parser;
+    defineOptions(parser);
+    try {
+        if (!parser.parse(arguments))
+            throw UsageError { parser.errorText() };
+        if (parser.isSet(QStringLiteral("help"))) {
+            output << kUsage;
+            return Written;
+        }
+        if (parser.isSet(QStringLiteral("version"))) {
+            output << "Scrivane " << SCRIVANE_VERSION << '\n';
+            return Written;
+        }
+        checkUsage(parser);
+        MemoDetails memo = storedMemo(settings, errors);
+        applyOptions(parser, memo);
+
+        std::optional<MemoWriter> writer;
+        try {
+            writer.emplace(word);
+        } catch (const Failure &failure) {
+            errors << "scrivane: " << failure.description() << '\n';
+            return Failed;
+        }
+        return parser.isSet(QStringLiteral("batch")) ? runBatch(parser, *writer, memo, errors)
+                                                     : runSingle(parser, *writer, memo, errors);
+    } catch (const UsageError &error) {
+        errors << "scrivane: " << error.message << "\nTry 'scrivane --help'.\n";
+        return BadUsage;
+    }
+}
+
+} // namespace CommandLine

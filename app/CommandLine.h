@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QStringList>
+
+class QTextStream;
+class SettingsStore;
+class WordProcessor;
+
+// Memos without the window: "scrivane --generate ...". The window is not shown and
+// the settings are only read.
+namespace CommandLine {
+
+enum ExitStatus { Written = 0, Failed = 1, BadUsage = 2 };
+
+// True when the arguments ask for the command line rather than the window.
+bool isRequested(const QStringList &arguments);
+
+// Runs it; returns the exit status. Progress and problems go to errors.
+int run(const QStringList &arguments, WordProcessor &word, const SettingsStore &settings,
+        QTextStream &output, QTextStream &errors);
+
+} // namespace CommandLine

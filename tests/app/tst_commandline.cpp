@@ -1,0 +1,239 @@
+#include "CommandLine.h"
+#include "ScriptedWordProcessor.h"
+#include "SettingsStore.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTextStream>
+
+#include <optional>
+
+// The command line over a scripted word processor: what it asks the word
+// processor to write, and how it answers bad input.
+class CommandLineTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init()
+    {
+        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+        mTemporary.emplace();
+        mDir.setPath(mTemporary->path());
+        mStore.emplace(mDir.filePath("Tarnwick.conf"));
+        mWord = ScriptedWordProcessor();
+        mOutput.clear();
+        mErrors.clear();
+    }
+
+    void helpAndVersion()
+    {
+        QCOMPARE(run({ "--help" }), 0);
+        QVERIFY(mOutput.contains("--generate --batch MEMOS.json --out-dir FOLDER"));
+        QCOMPARE(run({ "--version" }), 0);
+        QCOMPARE(mOutput.trimmed().section('\n', -1), QString("Scrivane " SCRIVANE_VERSION));
+        QCOMPARE(mWord.calls, QStringList());
+    }
+
+    void requestedOnlyByItsOptions()
+    {
+        QVERIFY(!CommandLine::isRequested({ "scrivane" }));
+        QVERIFY(!CommandLine::isRequested({ "scrivane", "-platform", "xcb" }));
+        QVERIFY(CommandLine::isRequested({ "scrivane", "--generate" }));
+        QVERIFY(CommandLine::isRequested({ "scrivane", "-h" }));
+    }
+
+    void badUsage_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("complaint");
+        QTest::newRow("no --generate") << QStringList { "--out", "x.doc" } << "options need --generate";
+        QTest::newRow("nothing to write") << QStringList { "--generate" } << "either --out or --batch";
+        QTest::newRow("both") << QStringList { "--generate", "--out", "x.doc", "--batch", "b.json", "--out-dir", "." }
+                              << "either --out or --batch";
+        QTest::newRow("batch without folder") << QStringList { "--generate", "--batch", "b.json" } << "--batch needs --out-dir";
+        QTest::newRow("picture in a batch")
+            << QStringList { "--generate", "--batch", "b.json", "--out-dir", ".", "--picture", "p.png" } << "single memo";
+        QTest::newRow("unknown option") << QStringList { "--generate", "--out", "x.doc", "--colour", "red" } << "colour";
+        QTest::newRow("unknown style") << QStringList { "--generate", "--out", "x.doc", "--style", "rococo" } << "unknown style \"rococo\"";
+        QTest::newRow("not a date") << QStringList { "--generate", "--out", "x.doc", "--date", "8/12/2026" } << "YYYY-MM-DD";
+        QTest::newRow("no such day") << QStringList { "--generate", "--out", "x.doc", "--date", "2026-02-30" } << "YYYY-MM-DD";
+        QTest::newRow("too early") << QStringList { "--generate", "--out", "x.doc", "--date", "1600-12-31" } << "outside 1601 to 9999";
+        QTest::newRow("stray argument") << QStringList { "--generate", "--out", "x.doc", "extra" } << "unexpected argument";
+        QTest::newRow("missing value") << QStringList { "--generate", "--out" } << "Missing value";
+    }
+
+    void badUsage()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, complaint);
+        QCOMPARE(run(arguments), 2);
+        QVERIFY2(mErrors.contains(complaint), qPrintable(mErrors));
+        QVERIFY(mErrors.contains("--help"));
+        QCOMPARE(mWord.sessionsCreated, 0);
+    }
+
+    void optionsSetEveryField()
+    {
+        const QString out = mDir.filePath("memo.doc");
+        QCOMPARE(run({ "--generate", "--out", out, "--style", "Simple", "--company", "  Tarnwick", "--to", "Vozizidi\nSecond Floor",
+                       "--cc", "Tobin Varden", "--from", "Ewan Varden", "--re", "Memo To Cat", "--message", "No birds.",
+                       "--date", "2027-01-15" }),
+                 0);
+        QCOMPARE(writes(), QStringList({ "bkTo=Vozizidi\nSecond Floor", "bkFrom=Ewan Varden", "bkRe=Memo To Cat",
+                                         "bkDate= Friday, January 15th, 2027  ", "bkMsg=No birds.",
+                                         "bkCC=Tobin Varden", "bkOrgName=   Tarnwick" }));
+        QVERIFY(mWord.calls.contains("open " + templateOf("template-3.dot") + " read-only"));
+        QVERIFY(QFile::exists(out));
+        QCOMPARE(QDir(mDir).entryList(QDir::Files | QDir::Hidden), QStringList({ "memo.doc" }));
+        QCOMPARE(mWord.sessionsAlive, 0);
+    }
+
+    void defaultsComeFromTheStoreWhichStaysUntouched()
+    {
+        mStore->SaveSetting("txtTo", "Stored To");
+        mStore->SaveSetting("txtMsg", "Stored\nmessage");
+        mStore->SaveSetting("dtpEventDate", "12/8/2026");
+        mStore->SaveSetting("Option1", "4");
+        const QByteArray before = fileBytes(mStore->fileName());
+        QCOMPARE(run({ "--generate", "--out", mDir.filePath("memo.doc"), "--re", "Given" }), 0);
+        QCOMPARE(writes(), QStringList({ "bkTo=Stored To", "bkFrom=", "bkRe=Given", "bkDate= Tuesday, December 8th, 2026  ",
+                                         "bkMsg=Stored\nmessage" }));
+        QCOMPARE(fileBytes(mStore->fileName()), before);
+    }
+
+    void sampleThenOptions()
+    {
+        QCOMPARE(run({ "--generate", "--out", mDir.filePath("memo.doc"), "--sample", "--to", "Someone Else", "--date", "2026-12-08" }), 0);
+        QCOMPARE(writes(), QStringList({ "bkTo=Someone Else", "bkFrom=Ewan Varden", "bkRe=Memo To Cat",
+                                         "bkDate= Tuesday, December 8th, 2026  ",
+                                         "bkMsg=We are no longer accepting delivery of small birds or rodents. Thank you.",
+                                         "bkCC=Tobin Varden", "bkOrgName= Tarnwick" }));
+    }
+
+    void aStoredStyleThatNamesNoneFallsBackToProfessional()
+    {
+        mStore->SaveSetting("Option1", "abc");
+        QCOMPARE(run({ "--generate", "--out", mDir.filePath("memo.doc") }), 0);
+        QVERIFY(mErrors.contains("using professional"));
+        QVERIFY(writes().contains("bkOrgName= Your Organisation's Name"));
+    }
+
+    void aFailedMemoLeavesNoFile()
+    {
+        mWord.failing = { "close" };
+        const QString out = mDir.filePath("memo.doc");
+        QCOMPARE(run({ "--generate", "--out", out }), 1);
+        QVERIFY(mErrors.contains(out + " was not written"));
+        QCOMPARE(QDir(mDir).entryList(QDir::Files | QDir::Hidden), QStringList());
+        QCOMPARE(mWord.sessionsAlive, 0);
+    }
+
+    void batchWritesEveryGoodMemoAndNamesTheBadOnes()
+    {
+        const QString folder = mDir.filePath("out");
+        QVERIFY(QDir().mkpath(folder));
+        writeBatch(R"([
+            {"to": "First", "style": "blue-sky"},
+            {"to": 42},
+            {"to": "Third", "file": "third.doc", "date": "2026-12-08"},
+            {"to": "Fourth", "subject": "typo"},
+            {"to": "Fifth", "file": "../escape.doc"},
+            {"to": "Sixth", "file": "third.doc"},
+            "not an object",
+            {"to": "Eighth", "style": "Contemporary", "cc": "Copy"}
+        ])");
+        QCOMPARE(run({ "--generate", "--batch", mDir.filePath("memos.json"), "--out-dir", folder }), 1);
+        QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden),
+                 QStringList({ "memo-001.doc", "memo-008.doc", "third.doc" }));
+        for (const char *expected : { "1/8 memo-001.doc\n", "2/8 memo-002.doc failed (memo 2): \"to\" must be text",
+                                      "3/8 third.doc\n", "unknown member \"subject\"", "not a plain file name",
+                                      "third.doc is already written by an earlier memo", "a memo must be a JSON object",
+                                      "3 of 8 memos written, 5 failed" })
+            QVERIFY2(mErrors.contains(expected), qPrintable(mErrors));
+        QCOMPARE(mWord.sessionsCreated, 1);
+        QVERIFY(writes().contains("bkCC=Copy"));
+    }
+
+    void batchAnswersForTheFileAndFolder_data()
+    {
+        QTest::addColumn<QByteArray>("json");
+        QTest::addColumn<QString>("folder");
+        QTest::addColumn<QString>("complaint");
+        QTest::newRow("malformed") << QByteArray("[{\"to\": \"x\",]") << "out" << "is not valid JSON";
+        QTest::newRow("not an array") << QByteArray("{\"to\": \"x\"}") << "out" << "must hold a JSON array";
+        QTest::newRow("no folder") << QByteArray("[]") << "missing" << "does not exist";
+        QTest::newRow("a file for a folder") << QByteArray("[]") << "memos.json" << "is not a folder";
+    }
+
+    void batchAnswersForTheFileAndFolder()
+    {
+        QFETCH(QByteArray, json);
+        QFETCH(QString, folder);
+        QFETCH(QString, complaint);
+        QVERIFY(QDir().mkpath(mDir.filePath("out")));
+        writeBatch(json);
+        QCOMPARE(run({ "--generate", "--batch", mDir.filePath("memos.json"), "--out-dir", mDir.filePath(folder) }), 1);
+        QVERIFY2(mErrors.contains(complaint), qPrintable(mErrors));
+        QCOMPARE(mWord.sessionsCreated, 0);
+    }
+
+    void aMissingBatchFileIsNamed()
+    {
+        QCOMPARE(run({ "--generate", "--batch", mDir.filePath("absent.json"), "--out-dir", mDir.path() }), 1);
+        QVERIFY(mErrors.contains("absent.json cannot be read"));
+    }
+
+    void aFailingWordProcessorFailsEveryMemoButTheBatchGoesOn()
+    {
+        mWord.failing = { "saveAs" };
+        writeBatch(R"([{}, {}, {}])");
+        QCOMPARE(run({ "--generate", "--batch", mDir.filePath("memos.json"), "--out-dir", mDir.path() }), 1);
+        QVERIFY(mErrors.contains("0 of 3 memos written, 3 failed"));
+        QCOMPARE(QDir(mDir).entryList(QDir::Files | QDir::Hidden), QStringList({ "memos.json" }));
+        QCOMPARE(mWord.sessionsAlive, 0);
+    }
+
+private:
+    int run(const QStringList &arguments)
+    {
+        QTextStream output(&mOutput), errors(&mErrors);
+        return CommandLine::run(QStringList { "scrivane" } + arguments, mWord, *mStore, output, errors);
+    }
+
+    QStringList writes() const
+    {
+        QStringList found;
+        for (const QString &call : mWord.calls) {
+            if (call.startsWith("setBookmarkText "))
+                found << call.mid(16);
+        }
+        return found;
+    }
+
+    QString templateOf(const QString &) const { return mWord.calls.filter("open ").value(0).mid(5).section(' ', 0, 0); }
+
+    void writeBatch(const QByteArray &json)
+    {
+        QFile file(mDir.filePath("memos.json"));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(json);
+    }
+
+    static QByteArray fileBytes(const QString &path)
+    {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+
+    std::optional<QTemporaryDir> mTemporary;
+    QDir mDir;
+    std::optional<SettingsStore> mStore;
+    ScriptedWordProcessor mWord;
+    QString mOutput, mErrors;
+};
+
+QTEST_MAIN(CommandLineTest)
+#include "tst_commandline.moc"
