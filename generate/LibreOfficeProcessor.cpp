@@ -96,11 +96,6 @@ Sequence<css::beans::PropertyValue> properties(std::initializer_list<css::beans:
     return Sequence<css::beans::PropertyValue>(list.begin(), sal_Int32(list.size()));
 }
 
-QString seconds(std::chrono::milliseconds time)
-{
-    return QString::number(double(time.count()) / 1000.0, 'g', 3);
-}
-
 // The office's own words about a failed call; `gone` when the office itself is lost.
 struct OfficeError
 {
@@ -363,8 +358,8 @@ void LibreOfficeSession::call(const QString &what, std::function<void(UnoObjects
     }
     if (!answered) {
         mProcess->kill();
-        mBroken = QStringLiteral("the word processor did not answer within %1 seconds and was ended")
-                          .arg(seconds(mSettings.callTimeout));
+        mBroken = QStringLiteral("the word processor did not answer within %1 and was ended")
+                          .arg(secondsText(mSettings.callTimeout));
         failed(mBroken);
     }
 }

@@ -37,11 +37,6 @@ int toMilliseconds(std::chrono::milliseconds time)
     return int(std::min<std::chrono::milliseconds::rep>(time.count(), INT_MAX));
 }
 
-QString seconds(std::chrono::milliseconds time)
-{
-    return QString::number(double(time.count()) / 1000.0, 'g', 3);
-}
-
 QString lastLines(const QString &path, int count)
 {
     QFile file(path);
@@ -57,6 +52,13 @@ QString lastLines(const QString &path, int count)
     return kept.join(QLatin1Char(' '));
 }
 } // namespace
+
+QString secondsText(std::chrono::milliseconds time)
+{
+    if (time == std::chrono::seconds(1))
+        return QStringLiteral("1 second");
+    return QStringLiteral("%1 seconds").arg(double(time.count()) / 1000.0, 0, 'g', 6);
+}
 
 OfficeProcess::OfficeProcess(const Options &options, const Connect &connect) : mOptions(options)
 {
@@ -217,8 +219,8 @@ OfficeProcess::Start OfficeProcess::waitUntilConnected(const Connect &connect)
         }
     }
     kill();
-    fail(cannotStart(QStringLiteral("LibreOffice did not answer within %1 seconds and was ended")
-                             .arg(seconds(mOptions.connectTimeout))));
+    fail(cannotStart(QStringLiteral("LibreOffice did not answer within %1 and was ended")
+                             .arg(secondsText(mOptions.connectTimeout))));
 }
 
 QString OfficeProcess::endDescription() const

@@ -60,3 +60,6 @@ private:
     std::unique_ptr<QProcess> mProcess;
     qint64 mProcessId = 0;
 };
+
+// "1 second", "2.5 seconds", "60 seconds".
+QString secondsText(std::chrono::milliseconds time);
