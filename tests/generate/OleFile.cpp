@@ -1,21 +1,31 @@
 #include "OleFile.h"
 
 #include <QFile>
-#include <QtEndian>
 
 namespace {
 constexpr quint32 kLastSectorNumber = 0xFFFFFFFA;
 constexpr int kHeaderSize = 512;
 constexpr int kDirectoryEntrySize = 128;
 
+// Little-endian numbers; past the end of the bytes they read as 0.
+quint32 littleEndian(const QByteArray &bytes, qsizetype at, int size)
+{
+    if (at < 0 || at + size > bytes.size())
+        return 0;
+    quint32 value = 0;
+    for (int i = size - 1; i >= 0; --i)
+        value = (value << 8) | quint8(bytes.at(at + i));
+    return value;
+}
+
 quint16 u16(const QByteArray &bytes, qsizetype at)
 {
-    return at + 2 <= bytes.size() ? qFromLittleEndian<quint16>(bytes.constData() + at) : 0;
+    return quint16(littleEndian(bytes, at, 2));
 }
 
 quint32 u32(const QByteArray &bytes, qsizetype at)
 {
-    return at + 4 <= bytes.size() ? qFromLittleEndian<quint32>(bytes.constData() + at) : 0;
+    return littleEndian(bytes, at, 4);
 }
 } // namespace
 

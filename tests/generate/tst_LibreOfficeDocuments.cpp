@@ -268,7 +268,7 @@ void LibreOfficeDocumentsTest::badPathsFailNamingThem()
     const QString notADocument = mFolder.filePath(QStringLiteral("garbage.dot"));
     QFile garbage(notADocument);
     QVERIFY(garbage.open(QIODevice::WriteOnly));
-    garbage.write(QByteArray("\xD0\xCF\x11\xE0 this is not a document", 30));
+    garbage.write(QByteArray(OleFile::kSignature, 8) + "this is not a document");
     garbage.close();
     try {
         mSession->open(notADocument, true);
