@@ -14,6 +14,7 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QThread>
+#include <QUrl>
 
 #include <com/sun/star/beans/PropertyValue.hpp>
 #include <com/sun/star/beans/XPropertySet.hpp>
@@ -250,6 +251,23 @@ void putOnClipboard(const QImage &picture)
         QMetaObject::invokeMethod(application, put, Qt::BlockingQueuedConnection);
 }
 
+// The lock file that the office keeps beside a document open for editing, if it is
+// the one of the office in this profile: "user,host,date,profile-url;".
+void removeLockFileOf(const QString &document, const QString &profileFolder)
+{
+    const QFileInfo info(document);
+    QFile lock(info.absolutePath() + QStringLiteral("/.~lock.") + info.fileName() + QLatin1Char('#'));
+    if (!lock.open(QIODevice::ReadOnly))
+        return;
+    const QString content = QString::fromUtf8(lock.read(64 * 1024)).trimmed();
+    lock.close();
+    QString profile = content.section(QLatin1Char(','), -1);
+    if (profile.endsWith(QLatin1Char(';')))
+        profile.chop(1);
+    if (QDir::cleanPath(QUrl(profile).toLocalFile()) == QDir::cleanPath(profileFolder))
+        lock.remove();
+}
+
 class LibreOfficeSession : public OfficeSession
 {
 public:
@@ -273,12 +291,16 @@ private:
     // Runs one operation in the office within the call timeout; `what` names it in
     // the failure text ("open \"/tmp/template.dot\"").
     void call(const QString &what, std::function<void(UnoObjects &)> operation);
+    // Ends the office at once, and clears what it leaves behind beside documents.
+    void killOffice();
     void end();
 
     LibreOfficeProcessor::Settings mSettings;
     std::shared_ptr<UnoObjects> mUno = std::make_shared<UnoObjects>();
     CallThread mCalls;
     std::unique_ptr<OfficeProcess> mProcess;
+    // Documents the office may hold a lock file for: opened or saved in this session.
+    QStringList mDocuments;
     // Why the session can do nothing more; empty while it works.
     QString mBroken;
     bool mQuit = false;
@@ -349,7 +371,7 @@ void LibreOfficeSession::call(const QString &what, std::function<void(UnoObjects
         }, CallThread::Clock::now() + mSettings.callTimeout);
     } catch (const OfficeError &error) {
         if (error.gone || mProcess->waitForEnd(std::chrono::milliseconds::zero())) {
-            mProcess->kill();
+            killOffice();
             mBroken = QStringLiteral("the word processor ended unexpectedly");
             failed(mBroken);
         }
@@ -357,11 +379,18 @@ void LibreOfficeSession::call(const QString &what, std::function<void(UnoObjects
                                        : error.message);
     }
     if (!answered) {
-        mProcess->kill();
+        killOffice();
         mBroken = QStringLiteral("the word processor did not answer within %1 and was ended")
                           .arg(secondsText(mSettings.callTimeout));
         failed(mBroken);
     }
+}
+
+void LibreOfficeSession::killOffice()
+{
+    mProcess->kill();
+    for (const QString &document : std::as_const(mDocuments))
+        removeLockFileOf(document, mProcess->profileFolder());
 }
 
 void LibreOfficeSession::open(const QString &path, bool readOnly)
@@ -370,6 +399,8 @@ void LibreOfficeSession::open(const QString &path, bool readOnly)
     if (!QFileInfo(path).isFile())
         fail(QStringLiteral("Could not %1: there is no such file.").arg(what));
     const OUString url = fileUrl(path);
+    if (!readOnly)
+        mDocuments.append(path);
     call(what, [url, readOnly](UnoObjects &uno) {
         // The file itself, also when it is a template; its macros never run.
         const Sequence<css::beans::PropertyValue> arguments = properties({
@@ -410,6 +441,7 @@ void LibreOfficeSession::setBookmarkText(const QString &bookmark, const QString 
 void LibreOfficeSession::saveAs(const QString &path)
 {
     const OUString url = fileUrl(path);
+    mDocuments.append(path);
     call(QStringLiteral("save the document as \"%1\"").arg(path), [url](UnoObjects &uno) {
         const Reference<css::frame::XStorable> storable(uno.requireDocument(), UNO_QUERY_THROW);
         storable->storeAsURL(url, properties({
@@ -503,7 +535,7 @@ void LibreOfficeSession::end()
         }
     }
     if (!mProcess->waitForEnd(kTerminateWait))
-        mProcess->kill();
+        killOffice();
     mCalls.post([uno = std::move(mUno)] { uno->release(); });
 }
 } // namespace

@@ -49,6 +49,11 @@ QStringList paragraphs(const QString &path)
     return text.split(QLatin1Char('\r'));
 }
 
+QStringList lockFiles(const QString &folder)
+{
+    return QDir(folder).entryList({ QStringLiteral(".~lock*") }, QDir::Hidden | QDir::Files);
+}
+
 bool hasInk(const QImage &picture, const QRect &area)
 {
     const QImage image = picture.convertToFormat(QImage::Format_RGB32);
@@ -109,8 +114,12 @@ void LibreOfficeDocumentsTest::initTestCase()
 
 void LibreOfficeDocumentsTest::cleanupTestCase()
 {
-    if (mSession)
-        mSession->quit();
+    try {
+        if (mSession)
+            mSession->quit();
+    } catch (const Failure &failure) {
+        QFAIL(qPrintable(failure.description()));
+    }
     mSession.reset();
     QCOMPARE(OfficeProbe::childOffices(), QList<qint64>());
 }
@@ -251,8 +260,7 @@ void LibreOfficeDocumentsTest::closingLeavesOpenedFileUnchanged()
         mSession->close();
 
     QCOMPARE(fileHash(opened), before);
-    const QStringList left = QDir(mFolder.path()).entryList({ QStringLiteral(".~lock*") }, QDir::Hidden | QDir::Files);
-    QCOMPARE(left, QStringList());
+    QCOMPARE(lockFiles(mFolder.path()), QStringList());
 }
 
 void LibreOfficeDocumentsTest::badPathsFailNamingThem()
