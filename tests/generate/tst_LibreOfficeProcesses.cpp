@@ -137,8 +137,23 @@ void LibreOfficeProcessesTest::endsItsOfficeWhenDone()
 
 void LibreOfficeProcessesTest::killedOfficeFailsEveryLaterCall()
 {
+    // One document is open in the user's own office, another one in ours.
+    QTemporaryDir documents;
+    const QString users = documents.filePath(QStringLiteral("users.fodt"));
+    const QString mine = documents.filePath(QStringLiteral("mine.fodt"));
+    QVERIFY(QFile::copy(kFixtures + QStringLiteral("/memo.fodt"), users));
+    QVERIFY(QFile::copy(kFixtures + QStringLiteral("/memo.fodt"), mine));
+    const QByteArray usersLock = ",someone,desk,08.12.2026 09:00,file:///home/someone/.config/libreoffice/4;";
+    QFile lock(documents.filePath(QStringLiteral(".~lock.users.fodt#")));
+    QVERIFY(lock.open(QIODevice::WriteOnly));
+    lock.write(usersLock);
+    lock.close();
+
     std::unique_ptr<WordSession> session = LibreOfficeProcessor(settings()).create();
     const qint64 pid = office(session).processId();
+    session->open(users, false);
+    session->open(mine, false);
+    QVERIFY(QFile::exists(documents.filePath(QStringLiteral(".~lock.mine.fodt#"))));
     QCOMPARE(::kill(pid_t(pid), SIGKILL), 0);
 
     const QString memo = kFixtures + QStringLiteral("/memo.fodt");
@@ -151,6 +166,13 @@ void LibreOfficeProcessesTest::killedOfficeFailsEveryLaterCall()
     const QString quit = failureOf([&] { session->quit(); });
     QVERIFY2(quit.contains(QStringLiteral("the word processor ended unexpectedly")), qPrintable(quit));
     QVERIFY(!OfficeProbe::isRunning(pid));
+
+    // Our office's lock file is gone; the user's is not ours to touch.
+    QCOMPARE(QDir(documents.path()).entryList(QDir::Files | QDir::Hidden),
+             QStringList({ QStringLiteral(".~lock.users.fodt#"), QStringLiteral("mine.fodt"),
+                           QStringLiteral("users.fodt") }));
+    QVERIFY(lock.open(QIODevice::ReadOnly));
+    QCOMPARE(lock.readAll(), usersLock);
 }
 
 void LibreOfficeProcessesTest::hungOfficeIsEndedAtTheTimeout()
