@@ -23,14 +23,18 @@ struct CallThread::Queue
     bool stopped = false;
 };
 
-CallThread::CallThread() : mQueue(std::make_shared<Queue>()), mThread(serve, mQueue) { }
+CallThread::CallThread()
+    : mQueue(std::make_shared<Queue>())
+    , mThread(serve, mQueue)
+{ }
 
 CallThread::~CallThread()
 {
     std::unique_lock lock(mQueue->mutex);
     mQueue->stopping = true;
     mQueue->changed.notify_all();
-    const bool stopped = mQueue->changed.wait_for(lock, kDrainTime, [&] { return mQueue->stopped; });
+    const bool stopped
+        = mQueue->changed.wait_for(lock, kDrainTime, [&] { return mQueue->stopped; });
     lock.unlock();
     if (stopped)
         mThread.join();

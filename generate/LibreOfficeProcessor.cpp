@@ -19,7 +19,6 @@
 #include <com/sun/star/beans/PropertyValue.hpp>
 #include <com/sun/star/beans/XPropertySet.hpp>
 #include <com/sun/star/bridge/UnoUrlResolver.hpp>
-#include <com/sun/star/connection/NoConnectException.hpp>
 #include <com/sun/star/container/XNameAccess.hpp>
 #include <com/sun/star/document/MacroExecMode.hpp>
 #include <com/sun/star/document/UpdateDocMode.hpp>
@@ -92,7 +91,8 @@ css::beans::PropertyValue property(const char *name, const Any &value)
     return property;
 }
 
-Sequence<css::beans::PropertyValue> properties(std::initializer_list<css::beans::PropertyValue> list)
+Sequence<css::beans::PropertyValue> properties(
+    std::initializer_list<css::beans::PropertyValue> list)
 {
     return Sequence<css::beans::PropertyValue>(list.begin(), sal_Int32(list.size()));
 }
@@ -104,8 +104,7 @@ struct OfficeError
     bool gone = false;
 };
 
-template<typename Action>
-void translated(Action &&action)
+template<typename Action> void translated(Action &&action)
 {
     try {
         action();
@@ -124,7 +123,6 @@ struct UnoObjects
     Reference<css::uno::XComponentContext> remote;
     Reference<css::frame::XDesktop2> desktop;
     Reference<css::lang::XComponent> document;
-    QString lastConnectError;
 
     Reference<css::lang::XComponent> requireDocument() const
     {
@@ -150,7 +148,7 @@ Reference<css::uno::XComponentContext> localContext()
     static std::mutex bootstrapping;
     std::lock_guard lock(bootstrapping);
     rtl::Bootstrap::set(OUString("URE_BOOTSTRAP"),
-                        OUString("vnd.sun.star.pathname:" SCRIVANE_UNO_PROGRAM_DIR "/fundamentalrc"));
+        OUString("vnd.sun.star.pathname:" SCRIVANE_UNO_PROGRAM_DIR "/fundamentalrc"));
     return cppu::defaultBootstrap_InitialComponentContext();
 }
 
@@ -176,14 +174,14 @@ sal_Int32 intProperty(const Reference<css::beans::XPropertySet> &set, const char
 QList<PageFrame> pageFrames(const Reference<css::lang::XComponent> &document)
 {
     const Reference<css::frame::XModel> model(document, UNO_QUERY_THROW);
-    const Reference<css::text::XTextViewCursorSupplier> supplier(model->getCurrentController(),
-                                                                UNO_QUERY_THROW);
+    const Reference<css::text::XTextViewCursorSupplier> supplier(
+        model->getCurrentController(), UNO_QUERY_THROW);
     const Reference<css::text::XTextViewCursor> viewCursor = supplier->getViewCursor();
     const Reference<css::text::XPageCursor> pageCursor(viewCursor, UNO_QUERY_THROW);
     const Reference<css::beans::XPropertySet> cursorProperties(viewCursor, UNO_QUERY_THROW);
     const Reference<css::style::XStyleFamiliesSupplier> families(document, UNO_QUERY_THROW);
     const Reference<css::container::XNameAccess> pageStyles(
-            families->getStyleFamilies()->getByName(OUString("PageStyles")), UNO_QUERY_THROW);
+        families->getStyleFamilies()->getByName(OUString("PageStyles")), UNO_QUERY_THROW);
 
     pageCursor->jumpToLastPage();
     const int pageCount = pageCursor->getPage();
@@ -192,11 +190,11 @@ QList<PageFrame> pageFrames(const Reference<css::lang::XComponent> &document)
         pageCursor->jumpToPage(sal_Int16(page));
         OUString styleName;
         cursorProperties->getPropertyValue(OUString("PageStyleName")) >>= styleName;
-        const Reference<css::beans::XPropertySet> style(pageStyles->getByName(styleName),
-                                                        UNO_QUERY_THROW);
+        const Reference<css::beans::XPropertySet> style(
+            pageStyles->getByName(styleName), UNO_QUERY_THROW);
         frames.append({ intProperty(style, "Width"), intProperty(style, "Height"),
-                        intProperty(style, "LeftMargin"), intProperty(style, "RightMargin"),
-                        intProperty(style, "TopMargin"), intProperty(style, "BottomMargin") });
+            intProperty(style, "LeftMargin"), intProperty(style, "RightMargin"),
+            intProperty(style, "TopMargin"), intProperty(style, "BottomMargin") });
     }
     pageCursor->jumpToFirstPage();
     return frames;
@@ -211,8 +209,8 @@ QImage textArea(const QImage &page, const PageFrame &frame)
     const double xScale = double(page.width()) / frame.width;
     const double yScale = double(page.height()) / frame.height;
     const QRect area(QPoint(qRound(frame.left * xScale), qRound(frame.top * yScale)),
-                     QPoint(qRound((frame.width - frame.right) * xScale) - 1,
-                            qRound((frame.height - frame.bottom) * yScale) - 1));
+        QPoint(qRound((frame.width - frame.right) * xScale) - 1,
+            qRound((frame.height - frame.bottom) * yScale) - 1));
     const QRect kept = area.intersected(page.rect());
     return kept.isEmpty() ? page : page.copy(kept);
 }
@@ -256,7 +254,8 @@ void putOnClipboard(const QImage &picture)
 void removeLockFileOf(const QString &document, const QString &profileFolder)
 {
     const QFileInfo info(document);
-    QFile lock(info.absolutePath() + QStringLiteral("/.~lock.") + info.fileName() + QLatin1Char('#'));
+    QFile lock(
+        info.absolutePath() + QStringLiteral("/.~lock.") + info.fileName() + QLatin1Char('#'));
     if (!lock.open(QIODevice::ReadOnly))
         return;
     const QString content = QString::fromUtf8(lock.read(64 * 1024)).trimmed();
@@ -311,12 +310,12 @@ LibreOfficeSession::LibreOfficeSession(const LibreOfficeProcessor::Settings &set
     : mSettings(settings)
 {
     const OfficeProcess::Options options { mSettings.programFolder, mSettings.profileRoot,
-                                           mSettings.connectTimeout };
+        mSettings.connectTimeout };
     try {
         mProcess = std::make_unique<OfficeProcess>(
-                options, [this](const QString &pipeName, std::chrono::milliseconds timeLeft) {
-                    return tryConnect(pipeName, timeLeft);
-                });
+            options, [this](const QString &pipeName, std::chrono::milliseconds timeLeft) {
+                return tryConnect(pipeName, timeLeft);
+            });
     } catch (...) {
         mCalls.post([uno = std::move(mUno)] { uno->release(); });
         throw;
@@ -332,32 +331,32 @@ LibreOfficeSession::~LibreOfficeSession()
 bool LibreOfficeSession::tryConnect(const QString &pipeName, std::chrono::milliseconds timeLeft)
 {
     const OUString url = toOUString(
-            QStringLiteral("uno:pipe,name=%1;urp;StarOffice.ComponentContext").arg(pipeName));
+        QStringLiteral("uno:pipe,name=%1;urp;StarOffice.ComponentContext").arg(pipeName));
     std::shared_ptr<UnoObjects> uno = mUno;
     const auto deadline = CallThread::Clock::now() + timeLeft;
     const bool answered = mCalls.run(
-            [uno, url] {
-                try {
-                    if (!uno->local.is())
-                        uno->local = localContext();
-                    const Reference<css::bridge::XUnoUrlResolver> resolver =
-                            css::bridge::UnoUrlResolver::create(uno->local);
-                    const Reference<css::uno::XComponentContext> remote(resolver->resolve(url),
-                                                                        UNO_QUERY_THROW);
-                    uno->desktop = css::frame::Desktop::create(remote);
-                    uno->remote = remote;
-                } catch (const css::connection::NoConnectException &) {
-                } catch (const css::uno::Exception &error) {
-                    uno->lastConnectError = toQString(error.Message);
-                }
-            },
-            deadline);
+        [uno, url] {
+            try {
+                if (!uno->local.is())
+                    uno->local = localContext();
+                const Reference<css::bridge::XUnoUrlResolver> resolver
+                    = css::bridge::UnoUrlResolver::create(uno->local);
+                const Reference<css::uno::XComponentContext> remote(
+                    resolver->resolve(url), UNO_QUERY_THROW);
+                uno->desktop = css::frame::Desktop::create(remote);
+                uno->remote = remote;
+            } catch (const css::uno::Exception &) {
+                // Not listening yet, or not ready for a bridge: the next try tells.
+            }
+        },
+        deadline);
     return answered && uno->desktop.is();
 }
 
 void LibreOfficeSession::call(const QString &what, std::function<void(UnoObjects &)> operation)
 {
-    auto failed = [&](const QString &why) { fail(QStringLiteral("Could not %1: %2.").arg(what, why)); };
+    auto failed
+        = [&](const QString &why) { fail(QStringLiteral("Could not %1: %2.").arg(what, why)); };
     if (mQuit)
         failed(QStringLiteral("the word processor has already been quit"));
     if (!mBroken.isEmpty())
@@ -366,9 +365,9 @@ void LibreOfficeSession::call(const QString &what, std::function<void(UnoObjects
     std::shared_ptr<UnoObjects> uno = mUno;
     bool answered = false;
     try {
-        answered = mCalls.run([uno, operation = std::move(operation)] {
-            translated([&] { operation(*uno); });
-        }, CallThread::Clock::now() + mSettings.callTimeout);
+        answered = mCalls.run(
+            [uno, operation = std::move(operation)] { translated([&] { operation(*uno); }); },
+            CallThread::Clock::now() + mSettings.callTimeout);
     } catch (const OfficeError &error) {
         if (error.gone || mProcess->waitForEnd(std::chrono::milliseconds::zero())) {
             killOffice();
@@ -381,7 +380,7 @@ void LibreOfficeSession::call(const QString &what, std::function<void(UnoObjects
     if (!answered) {
         killOffice();
         mBroken = QStringLiteral("the word processor did not answer within %1 and was ended")
-                          .arg(secondsText(mSettings.callTimeout));
+                      .arg(secondsText(mSettings.callTimeout));
         failed(mBroken);
     }
 }
@@ -404,14 +403,14 @@ void LibreOfficeSession::open(const QString &path, bool readOnly)
     call(what, [url, readOnly](UnoObjects &uno) {
         // The file itself, also when it is a template; its macros never run.
         const Sequence<css::beans::PropertyValue> arguments = properties({
-                property("Hidden", Any(true)),
-                property("ReadOnly", Any(readOnly)),
-                property("AsTemplate", Any(false)),
-                property("MacroExecutionMode", Any(css::document::MacroExecMode::NEVER_EXECUTE)),
-                property("UpdateDocMode", Any(css::document::UpdateDocMode::NO_UPDATE)),
+            property("Hidden", Any(true)),
+            property("ReadOnly", Any(readOnly)),
+            property("AsTemplate", Any(false)),
+            property("MacroExecutionMode", Any(css::document::MacroExecMode::NEVER_EXECUTE)),
+            property("UpdateDocMode", Any(css::document::UpdateDocMode::NO_UPDATE)),
         });
-        const Reference<css::lang::XComponent> document =
-                uno.desktop->loadComponentFromURL(url, OUString("_blank"), 0, arguments);
+        const Reference<css::lang::XComponent> document
+            = uno.desktop->loadComponentFromURL(url, OUString("_blank"), 0, arguments);
         if (!document.is())
             throw OfficeError { QStringLiteral("the word processor cannot read it as a document") };
         uno.document = document;
@@ -429,11 +428,12 @@ void LibreOfficeSession::setBookmarkText(const QString &bookmark, const QString 
     const OUString value = toOUString(lines);
     call(QStringLiteral("fill the bookmark \"%1\"").arg(bookmark), [name, value](UnoObjects &uno) {
         const Reference<css::text::XBookmarksSupplier> supplier(uno.requireDocument(), UNO_QUERY);
-        const Reference<css::container::XNameAccess> bookmarks =
-                supplier.is() ? supplier->getBookmarks() : nullptr;
+        const Reference<css::container::XNameAccess> bookmarks
+            = supplier.is() ? supplier->getBookmarks() : nullptr;
         if (!bookmarks.is() || !bookmarks->hasByName(name))
             throw OfficeError { QStringLiteral("the document has no bookmark of that name") };
-        const Reference<css::text::XTextContent> content(bookmarks->getByName(name), UNO_QUERY_THROW);
+        const Reference<css::text::XTextContent> content(
+            bookmarks->getByName(name), UNO_QUERY_THROW);
         content->getAnchor()->setString(value);
     });
 }
@@ -444,10 +444,11 @@ void LibreOfficeSession::saveAs(const QString &path)
     mDocuments.append(path);
     call(QStringLiteral("save the document as \"%1\"").arg(path), [url](UnoObjects &uno) {
         const Reference<css::frame::XStorable> storable(uno.requireDocument(), UNO_QUERY_THROW);
-        storable->storeAsURL(url, properties({
-                                          property("FilterName", Any(OUString("MS Word 97"))),
-                                          property("Overwrite", Any(true)),
-                                  }));
+        storable->storeAsURL(url,
+            properties({
+                property("FilterName", Any(OUString("MS Word 97"))),
+                property("Overwrite", Any(true)),
+            }));
     });
 }
 
@@ -470,7 +471,8 @@ void LibreOfficeSession::closeActiveDocumentWithoutSaving()
 {
     call(QStringLiteral("close the document without saving"), [](UnoObjects &uno) {
         const Reference<css::lang::XComponent> document = uno.requireDocument();
-        if (const Reference<css::util::XModifiable> modifiable { document, UNO_QUERY }; modifiable.is())
+        if (const Reference<css::util::XModifiable> modifiable { document, UNO_QUERY };
+            modifiable.is())
             modifiable->setModified(false);
         const Reference<css::util::XCloseable> closeable(document, UNO_QUERY_THROW);
         uno.document.clear();
@@ -484,15 +486,15 @@ void LibreOfficeSession::copyAsPicture()
     QTemporaryDir folder(TemporaryPath(QStringLiteral("scrivane-pages-XXXXXX")));
     if (!folder.isValid())
         fail(QStringLiteral("Could not %1: no temporary folder could be made (%2).")
-                     .arg(what, folder.errorString()));
+                 .arg(what, folder.errorString()));
     const QString pdfPath = folder.filePath(QStringLiteral("pages.pdf"));
     const OUString pdfUrl = fileUrl(pdfPath);
     auto frames = std::make_shared<QList<PageFrame>>();
     call(what, [pdfUrl, frames](UnoObjects &uno) {
         const Reference<css::lang::XComponent> document = uno.requireDocument();
         const Reference<css::frame::XStorable> storable(document, UNO_QUERY_THROW);
-        storable->storeToURL(pdfUrl,
-                             properties({ property("FilterName", Any(OUString("writer_pdf_Export"))) }));
+        storable->storeToURL(
+            pdfUrl, properties({ property("FilterName", Any(OUString("writer_pdf_Export"))) }));
         *frames = pageFrames(document);
     });
 
@@ -522,17 +524,16 @@ void LibreOfficeSession::end()
         std::shared_ptr<UnoObjects> uno = mUno;
         try {
             mCalls.run(
-                    [uno] {
-                        // The office may go before it answers.
-                        try {
-                            uno->document.clear();
-                            uno->desktop->terminate();
-                        } catch (const css::uno::Exception &) {
-                        }
-                    },
-                    CallThread::Clock::now() + std::min<std::chrono::milliseconds>(mSettings.callTimeout, kTerminateWait));
-        } catch (...) {
-        }
+                [uno] {
+                    // The office may go before it answers.
+                    try {
+                        uno->document.clear();
+                        uno->desktop->terminate();
+                    } catch (const css::uno::Exception &) { }
+                },
+                CallThread::Clock::now()
+                    + std::min<std::chrono::milliseconds>(mSettings.callTimeout, kTerminateWait));
+        } catch (...) { }
     }
     if (!mProcess->waitForEnd(kTerminateWait))
         killOffice();
@@ -545,14 +546,20 @@ LibreOfficeProcessor::Settings LibreOfficeProcessor::defaultSettings()
     QString programFolder = qEnvironmentVariable("SCRIVANE_OFFICE_PROGRAM");
     if (programFolder.isEmpty())
         programFolder = QString::fromLatin1(kDefaultProgramFolder);
+    // No cache folder known: an empty root, which the start refuses with a reason.
     const QString cache = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation);
-    return { programFolder, cache + QStringLiteral("/Tarnwick/Scrivane/office"),
-             kDefaultCallTimeout, kDefaultConnectTimeout };
+    const QString profileRoot
+        = cache.isEmpty() ? QString() : cache + QStringLiteral("/Tarnwick/Scrivane/office");
+    return { programFolder, profileRoot, kDefaultCallTimeout, kDefaultConnectTimeout };
 }
 
-LibreOfficeProcessor::LibreOfficeProcessor() : mSettings(defaultSettings()) { }
+LibreOfficeProcessor::LibreOfficeProcessor()
+    : mSettings(defaultSettings())
+{ }
 
-LibreOfficeProcessor::LibreOfficeProcessor(Settings settings) : mSettings(std::move(settings)) { }
+LibreOfficeProcessor::LibreOfficeProcessor(Settings settings)
+    : mSettings(std::move(settings))
+{ }
 
 std::unique_ptr<WordSession> LibreOfficeProcessor::create()
 {

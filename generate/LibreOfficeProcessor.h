@@ -42,6 +42,8 @@ public:
     explicit LibreOfficeProcessor(Settings settings);
 
     // Throws Failure when no office could be started within the connect timeout.
+    // Called on another thread, it has the application's thread start the office (the
+    // office dies with the thread that started it), so that thread must be taking events.
     std::unique_ptr<WordSession> create() override;
 
     const Settings &settings() const { return mSettings; }

@@ -60,7 +60,8 @@ QString secondsText(std::chrono::milliseconds time)
     return QStringLiteral("%1 seconds").arg(double(time.count()) / 1000.0, 0, 'g', 6);
 }
 
-OfficeProcess::OfficeProcess(const Options &options, const Connect &connect) : mOptions(options)
+OfficeProcess::OfficeProcess(const Options &options, const Connect &connect)
+    : mOptions(options)
 {
     const QFileInfo folder(mOptions.programFolder);
     if (mOptions.programFolder.isEmpty() || !folder.isDir())
@@ -103,8 +104,11 @@ OfficeProcess::~OfficeProcess()
 
 void OfficeProcess::lockProfile()
 {
+    if (mOptions.profileRoot.isEmpty())
+        fail(cannotStart(
+            QStringLiteral("no folder for its profiles is known (the user's cache folder)")));
     const QString root = QDir::cleanPath(mOptions.profileRoot);
-    if (root.isEmpty() || !QDir().mkpath(root))
+    if (!QDir().mkpath(root))
         fail(cannotStart(QStringLiteral("the folder for its profiles \"%1\" could not be created")
                              .arg(mOptions.profileRoot)));
     // One office per profile: a second one would hand its work to the first.
@@ -142,14 +146,14 @@ void OfficeProcess::launch()
 {
     stopProcess();
     mPipeName = QStringLiteral("scrivane-%1-%2")
-                        .arg(QCoreApplication::applicationPid())
-                        .arg(QRandomGenerator::system()->generate64(), 16, 16, QLatin1Char('0'));
+                    .arg(QCoreApplication::applicationPid())
+                    .arg(QRandomGenerator::system()->generate64(), 16, 16, QLatin1Char('0'));
     const QString programFolder = QFileInfo(mOptions.programFolder).absoluteFilePath();
 
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     // soffice.bin run directly needs what the soffice script would have set.
     environment.insert(QStringLiteral("URE_BOOTSTRAP"),
-                       QStringLiteral("vnd.sun.star.pathname:%1/fundamentalrc").arg(programFolder));
+        QStringLiteral("vnd.sun.star.pathname:%1/fundamentalrc").arg(programFolder));
     environment.remove(QStringLiteral("CRASH_DUMP_ENABLE"));
     const QStringList arguments {
         QStringLiteral("--headless"),
@@ -160,7 +164,8 @@ void OfficeProcess::launch()
         QStringLiteral("--nolockcheck"),
         QStringLiteral("--nofirststartwizard"),
         QStringLiteral("-env:CrashDumpEnable=false"),
-        QStringLiteral("-env:UserInstallation=") + QUrl::fromLocalFile(mProfileFolder).toString(QUrl::FullyEncoded),
+        QStringLiteral("-env:UserInstallation=")
+            + QUrl::fromLocalFile(mProfileFolder).toString(QUrl::FullyEncoded),
         QStringLiteral("--accept=pipe,name=%1;urp;").arg(mPipeName),
     };
 
@@ -186,18 +191,18 @@ void OfficeProcess::launch()
     QThread *caller = QThread::currentThread();
     if (application != nullptr && caller != application->thread()) {
         QMetaObject::invokeMethod(
-                application,
-                [&] {
-                    start();
-                    mProcess->moveToThread(caller);
-                },
-                Qt::BlockingQueuedConnection);
+            application,
+            [&] {
+                start();
+                mProcess->moveToThread(caller);
+            },
+            Qt::BlockingQueuedConnection);
     } else {
         start();
     }
     if (!mProcess->waitForStarted(toMilliseconds(mOptions.connectTimeout)))
         fail(cannotStart(QStringLiteral("%1 could not be run (%2)")
-                                 .arg(mProcess->program(), mProcess->errorString())));
+                             .arg(mProcess->program(), mProcess->errorString())));
     mProcessId = mProcess->processId();
 }
 
@@ -206,7 +211,7 @@ OfficeProcess::Start OfficeProcess::waitUntilConnected(const Connect &connect)
     const auto deadline = std::chrono::steady_clock::now() + mOptions.connectTimeout;
     for (;;) {
         const auto timeLeft = std::chrono::duration_cast<std::chrono::milliseconds>(
-                deadline - std::chrono::steady_clock::now());
+            deadline - std::chrono::steady_clock::now());
         if (timeLeft <= std::chrono::milliseconds::zero())
             break;
         if (connect(mPipeName, timeLeft))
@@ -214,20 +219,20 @@ OfficeProcess::Start OfficeProcess::waitUntilConnected(const Connect &connect)
         if (mProcess->state() == QProcess::NotRunning
             || mProcess->waitForFinished(toMilliseconds(kPollInterval))) {
             const bool restart = mProcess->exitStatus() == QProcess::NormalExit
-                    && mProcess->exitCode() == kRestartWanted;
+                && mProcess->exitCode() == kRestartWanted;
             return restart ? Start::Restart : Start::Ended;
         }
     }
     kill();
     fail(cannotStart(QStringLiteral("LibreOffice did not answer within %1 and was ended")
-                             .arg(secondsText(mOptions.connectTimeout))));
+                         .arg(secondsText(mOptions.connectTimeout))));
 }
 
 QString OfficeProcess::endDescription() const
 {
     QString why = mProcess->exitStatus() == QProcess::NormalExit
-            ? QStringLiteral("LibreOffice ended at start with exit code %1").arg(mProcess->exitCode())
-            : QStringLiteral("LibreOffice crashed at start");
+        ? QStringLiteral("LibreOffice ended at start with exit code %1").arg(mProcess->exitCode())
+        : QStringLiteral("LibreOffice crashed at start");
     const QString said = lastLines(mProfileFolder + QStringLiteral(".log"), 2);
     if (!said.isEmpty())
         why += QStringLiteral(" (%1)").arg(said);
@@ -238,7 +243,8 @@ bool OfficeProcess::waitForEnd(std::chrono::milliseconds time)
 {
     if (!mProcess || mProcess->state() == QProcess::NotRunning)
         return true;
-    return mProcess->waitForFinished(toMilliseconds(time)) || mProcess->state() == QProcess::NotRunning;
+    return mProcess->waitForFinished(toMilliseconds(time))
+        || mProcess->state() == QProcess::NotRunning;
 }
 
 void OfficeProcess::kill()

@@ -24,7 +24,8 @@ public:
 
     // Tries once to reach the office on the pipe within the time given: true when
     // connected, false when the office does not answer yet. Throws to give up.
-    using Connect = std::function<bool(const QString &pipeName, std::chrono::milliseconds timeLeft)>;
+    using Connect
+        = std::function<bool(const QString &pipeName, std::chrono::milliseconds timeLeft)>;
 
     // Starts the office and waits until connect succeeds; throws Failure saying why
     // the office could not be started.

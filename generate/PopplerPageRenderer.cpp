@@ -21,8 +21,8 @@ QList<QImage> RenderPdfPages(const QString &pdfPath, double dotsPerInch)
         QImage picture = page ? page->renderToImage(dotsPerInch, dotsPerInch) : QImage();
         if (picture.isNull())
             fail(QStringLiteral("Page %1 of the PDF file \"%2\" could not be drawn.")
-                         .arg(index + 1)
-                         .arg(pdfPath));
+                     .arg(index + 1)
+                     .arg(pdfPath));
         pictures.append(picture);
     }
     return pictures;

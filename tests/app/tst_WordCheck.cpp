@@ -9,20 +9,22 @@
 
 namespace {
 const QString kWordMissing = QStringLiteral(
-        "Error 842001. A normal instance of Word could not be created.\r\n\r\n"
-        "1. Please make sure Word is installed on this computer.\r\n\r\n"
-        "2. Please open Word normally and make sure a blank document opens immediately without any "
-        "interrupting window (such as an Word file recovery window).\r\n\r\n"
-        "3. Please make sure that when you double-click on a DOC or DOCX file that Word opens normally "
-        "without any interrupting messages.\r\n\r\n"
-        "4. All versions of Word are supported by this software except for the rare Word Starter and "
-        "Student editions.");
+    "Error 842001. A normal instance of Word could not be created.\r\n\r\n"
+    "1. Please make sure Word is installed on this computer.\r\n\r\n"
+    "2. Please open Word normally and make sure a blank document opens immediately without any "
+    "interrupting window (such as an Word file recovery window).\r\n\r\n"
+    "3. Please make sure that when you double-click on a DOC or DOCX file that Word opens normally "
+    "without any interrupting messages.\r\n\r\n"
+    "4. All versions of Word are supported by this software except for the rare Word Starter and "
+    "Student editions.");
 
 // A word processor that starts but cannot quit.
 class StubbornSession : public WordSession
 {
 public:
-    explicit StubbornSession(int &counter) : quits(counter) { }
+    explicit StubbornSession(int &counter)
+        : quits(counter)
+    { }
     void open(const QString &, bool) override { }
     void setBookmarkText(const QString &, const QString &) override { }
     void saveAs(const QString &) override { }
@@ -41,7 +43,10 @@ public:
 class StubbornProcessor : public WordProcessor
 {
 public:
-    std::unique_ptr<WordSession> create() override { return std::make_unique<StubbornSession>(quits); }
+    std::unique_ptr<WordSession> create() override
+    {
+        return std::make_unique<StubbornSession>(quits);
+    }
     int quits = 0;
 };
 } // namespace

@@ -30,7 +30,7 @@ void report(const char *what, std::vector<double> times)
     const size_t n = times.size();
     const double median = n % 2 ? times[n / 2] : (times[n / 2 - 1] + times[n / 2]) / 2;
     std::printf("%-44s median %8.1f ms   min %8.1f   max %8.1f   (%zu runs)\n", what, median,
-                times.front(), times.back(), n);
+        times.front(), times.back(), n);
     std::fflush(stdout);
 }
 
@@ -53,8 +53,10 @@ void fill(WordSession &session, const QString &templatePath, const QString &save
     session.setBookmarkText(QStringLiteral("bkTo"), QStringLiteral("Alice Example\nAccounts"));
     session.setBookmarkText(QStringLiteral("bkFrom"), QStringLiteral("Bob Sender"));
     session.setBookmarkText(QStringLiteral("bkRe"), QStringLiteral("Quarterly figures"));
-    session.setBookmarkText(QStringLiteral("bkDate"), QStringLiteral(" Tuesday, December 8th, 2026  "));
-    session.setBookmarkText(QStringLiteral("bkMsg"), QStringLiteral("First line\nSecond line\nThird line"));
+    session.setBookmarkText(
+        QStringLiteral("bkDate"), QStringLiteral(" Tuesday, December 8th, 2026  "));
+    session.setBookmarkText(
+        QStringLiteral("bkMsg"), QStringLiteral("First line\nSecond line\nThird line"));
     session.saveAs(saved);
     session.setDisplayAlerts(false);
     session.close();
@@ -74,7 +76,8 @@ int main(int argc, char *argv[])
 
     try {
         std::unique_ptr<WordSession> session;
-        report("first start in a new profile (create)", { milliseconds([&] { session = processor.create(); }) });
+        report("first start in a new profile (create)",
+            { milliseconds([&] { session = processor.create(); }) });
         // The generation run opens a Word template; make one from the flat ODF fixture.
         const QString templatePath = folder.filePath(QStringLiteral("template.dot"));
         session->open(kMemo, true);

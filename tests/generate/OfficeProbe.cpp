@@ -45,8 +45,8 @@ QList<qint64> childOffices()
         if (!isPid)
             continue;
         const QStringList fields = statFields(pid);
-        if (fields.size() > 3 && fields.at(3) == self && fields.at(1) == QLatin1String("soffice.bin")
-            && fields.at(2) != QLatin1String("Z"))
+        if (fields.size() > 3 && fields.at(3) == self
+            && fields.at(1) == QLatin1String("soffice.bin") && fields.at(2) != QLatin1String("Z"))
             offices << pid;
     }
     return offices;
@@ -55,20 +55,22 @@ QList<qint64> childOffices()
 bool isRunning(qint64 pid)
 {
     const QStringList fields = statFields(pid);
-    return fields.size() > 2 && fields.at(2) != QLatin1String("Z") && fields.at(2) != QLatin1String("X");
+    return fields.size() > 2 && fields.at(2) != QLatin1String("Z")
+        && fields.at(2) != QLatin1String("X");
 }
 
 bool isStopped(qint64 pid)
 {
     const QStringList fields = statFields(pid);
-    return fields.size() > 2 && (fields.at(2) == QLatin1String("T") || fields.at(2) == QLatin1String("t"));
+    return fields.size() > 2
+        && (fields.at(2) == QLatin1String("T") || fields.at(2) == QLatin1String("t"));
 }
 
 int runOffice(const QStringList &arguments, const QProcessEnvironment &environment, int timeoutMs)
 {
     QProcessEnvironment office = environment;
     office.insert(QStringLiteral("URE_BOOTSTRAP"),
-                  QStringLiteral("vnd.sun.star.pathname:%1/fundamentalrc").arg(programFolder()));
+        QStringLiteral("vnd.sun.star.pathname:%1/fundamentalrc").arg(programFolder()));
     for (int attempt = 0; attempt < 3; ++attempt) {
         QProcess process;
         process.setProgram(programFolder() + QStringLiteral("/soffice.bin"));
@@ -91,14 +93,15 @@ int runOffice(const QStringList &arguments, const QProcessEnvironment &environme
 
 QString makeWordTemplate(const QString &flatOdf, const QString &folder)
 {
-    const QString profile = QUrl::fromLocalFile(folder + QStringLiteral("/convert-profile")).toString();
-    const int code = runOffice({ QStringLiteral("--headless"), QStringLiteral("--norestore"),
-                                 QStringLiteral("-env:UserInstallation=") + profile,
-                                 QStringLiteral("--convert-to"), QStringLiteral("dot:MS Word 97 Vorlage"),
-                                 QStringLiteral("--outdir"), folder, flatOdf },
-                               QProcessEnvironment::systemEnvironment(), 120000);
+    const QString profile
+        = QUrl::fromLocalFile(folder + QStringLiteral("/convert-profile")).toString();
+    const int code = runOffice(
+        { QStringLiteral("--headless"), QStringLiteral("--norestore"),
+            QStringLiteral("-env:UserInstallation=") + profile, QStringLiteral("--convert-to"),
+            QStringLiteral("dot:MS Word 97 Vorlage"), QStringLiteral("--outdir"), folder, flatOdf },
+        QProcessEnvironment::systemEnvironment(), 120000);
     const QString made = folder + QLatin1Char('/') + QFileInfo(flatOdf).completeBaseName()
-            + QStringLiteral(".dot");
+        + QStringLiteral(".dot");
     return code == 0 && QFileInfo::exists(made) ? made : QString();
 }
 

@@ -78,22 +78,23 @@ OleFile::OleFile(const QString &path)
     for (qsizetype at = 0; at + 4 <= miniFatBytes.size(); at += 4)
         miniFat << u32(miniFatBytes, at);
 
-    for (qsizetype at = 0; at + kDirectoryEntrySize <= directory.size(); at += kDirectoryEntrySize) {
+    for (qsizetype at = 0; at + kDirectoryEntrySize <= directory.size();
+         at += kDirectoryEntrySize) {
         if (directory.at(at + 66) != 2) // streams only
             continue;
         const int nameBytes = std::max(0, int(u16(directory, at + 64)) - 2);
         const QString name = QString::fromUtf16(
-                reinterpret_cast<const char16_t *>(directory.constData() + at), nameBytes / 2);
+            reinterpret_cast<const char16_t *>(directory.constData() + at), nameBytes / 2);
         const quint32 start = u32(directory, at + 116);
         const quint64 size = u32(directory, at + 120);
-        mStreams.insert(name, size < miniCutoff
-                                      ? chain(start, miniFat, miniStream, miniSectorSize, size)
-                                      : chain(start, fat, sectors, sectorSize, size));
+        mStreams.insert(name,
+            size < miniCutoff ? chain(start, miniFat, miniStream, miniSectorSize, size)
+                              : chain(start, fat, sectors, sectorSize, size));
     }
 }
 
 QByteArray OleFile::chain(quint32 start, const QList<quint32> &table, const QByteArray &sectors,
-                          int sectorSize, quint64 size) const
+    int sectorSize, quint64 size) const
 {
     // A chain ends at a mark past the table; the length guard stops a looping one.
     QByteArray data;
@@ -111,8 +112,9 @@ QString wordDocumentText(const OleFile &file)
     if (u16(word, 0) != 0xA5EC)
         return {};
     const bool table1 = (u16(word, 0x0A) & 0x0200) != 0;
-    const QByteArray table = file.streams().value(table1 ? QStringLiteral("1Table") : QStringLiteral("0Table"));
-    const quint32 textLength = u32(word, 76);   // ccpText
+    const QByteArray table
+        = file.streams().value(table1 ? QStringLiteral("1Table") : QStringLiteral("0Table"));
+    const quint32 textLength = u32(word, 76); // ccpText
     const quint32 clxOffset = u32(word, 0x1A2); // fcClx
     const quint32 clxLength = u32(word, 0x1A6);
 

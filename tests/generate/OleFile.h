@@ -21,7 +21,7 @@ public:
 
 private:
     QByteArray chain(quint32 start, const QList<quint32> &table, const QByteArray &sectors,
-                     int sectorSize, quint64 size) const;
+        int sectorSize, quint64 size) const;
 
     QMap<QString, QByteArray> mStreams;
     QString mError;

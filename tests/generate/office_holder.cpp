@@ -19,7 +19,8 @@ int main(int argc, char *argv[])
     settings.profileRoot = QString::fromLocal8Bit(argv[1]);
     try {
         const std::unique_ptr<WordSession> session = LibreOfficeProcessor(settings).create();
-        std::printf("%lld\n", static_cast<long long>(dynamic_cast<OfficeSession &>(*session).processId()));
+        std::printf(
+            "%lld\n", static_cast<long long>(dynamic_cast<OfficeSession &>(*session).processId()));
         std::fflush(stdout);
         QThread::sleep(600);
     } catch (const Failure &failure) {

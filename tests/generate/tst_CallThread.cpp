@@ -25,8 +25,12 @@ void CallThreadTest::runsTasksInOrderOnItsOwnThread()
     CallThread calls;
     std::vector<int> order;
     std::thread::id worker;
-    QVERIFY(calls.run([&] { order.push_back(1); worker = std::this_thread::get_id(); },
-                      CallThread::Clock::now() + 10s));
+    QVERIFY(calls.run(
+        [&] {
+            order.push_back(1);
+            worker = std::this_thread::get_id();
+        },
+        CallThread::Clock::now() + 10s));
     calls.post([&] { order.push_back(2); });
     QVERIFY(calls.run([&] { order.push_back(3); }, CallThread::Clock::now() + 10s));
     QCOMPARE(order, std::vector<int>({ 1, 2, 3 }));
@@ -38,7 +42,7 @@ void CallThreadTest::rethrowsWhatTheTaskThrows()
     CallThread calls;
     try {
         calls.run([] { fail(QStringLiteral("Could not open \"x.dot\": broken.")); },
-                  CallThread::Clock::now() + 10s);
+            CallThread::Clock::now() + 10s);
         QFAIL("nothing was thrown");
     } catch (const Failure &failure) {
         QCOMPARE(failure.description(), QStringLiteral("Could not open \"x.dot\": broken."));
@@ -55,10 +59,12 @@ void CallThreadTest::givesUpAtTheDeadline()
     auto release = std::make_shared<std::promise<void>>();
     std::shared_future<void> released = release->get_future().share();
     auto finished = std::make_shared<std::atomic<bool>>(false);
-    QVERIFY(!calls.run([released, finished] {
-        released.wait();
-        *finished = true;
-    }, CallThread::Clock::now() + 50ms));
+    QVERIFY(!calls.run(
+        [released, finished] {
+            released.wait();
+            *finished = true;
+        },
+        CallThread::Clock::now() + 50ms));
     QVERIFY(!*finished);
     release->set_value();
     // The stuck task goes on to its end once it can.

@@ -99,7 +99,8 @@ private:
 void LibreOfficeDocumentsTest::initTestCase()
 {
     QVERIFY(mFolder.isValid());
-    mTemplate = OfficeProbe::makeWordTemplate(kFixtures + QStringLiteral("/memo.fodt"), mFolder.path());
+    mTemplate
+        = OfficeProbe::makeWordTemplate(kFixtures + QStringLiteral("/memo.fodt"), mFolder.path());
     QVERIFY2(!mTemplate.isEmpty(), "LibreOffice could not make the Word template from memo.fodt");
 
     LibreOfficeProcessor::Settings settings = LibreOfficeProcessor::defaultSettings();
@@ -129,8 +130,7 @@ void LibreOfficeDocumentsTest::cleanup()
     // Leave no document open for the next case; there may be none.
     try {
         mSession->closeActiveDocumentWithoutSaving();
-    } catch (const Failure &) {
-    }
+    } catch (const Failure &) { }
 }
 
 QString LibreOfficeDocumentsTest::copyOf(const QString &path, const QString &name)
@@ -145,7 +145,8 @@ void LibreOfficeDocumentsTest::fillsBookmarksAndSavesWordDocument_data()
     QTest::addColumn<QString>("source");
     QTest::addColumn<QString>("savedName");
 
-    QTest::newRow("Word template") << QStringLiteral("template") << QStringLiteral("kelmar12345678.doc");
+    QTest::newRow("Word template")
+        << QStringLiteral("template") << QStringLiteral("kelmar12345678.doc");
     QTest::newRow("flat ODF") << QStringLiteral("fodt") << QStringLiteral("filled.doc");
     QTest::newRow("any extension") << QStringLiteral("template") << QStringLiteral("result.bin");
 }
@@ -155,15 +156,16 @@ void LibreOfficeDocumentsTest::fillsBookmarksAndSavesWordDocument()
     QFETCH(QString, source);
     QFETCH(QString, savedName);
     const QString opened = source == QLatin1String("template")
-            ? copyOf(mTemplate, QStringLiteral("template.dot"))
-            : copyOf(kFixtures + QStringLiteral("/memo.fodt"), QStringLiteral("memo.fodt"));
+        ? copyOf(mTemplate, QStringLiteral("template.dot"))
+        : copyOf(kFixtures + QStringLiteral("/memo.fodt"), QStringLiteral("memo.fodt"));
     const QByteArray before = fileHash(opened);
     const QString saved = mFolder.filePath(savedName);
 
     mSession->open(opened, true);
     mSession->setBookmarkText(QStringLiteral("bkTo"), QStringLiteral("Alice Example"));
     mSession->setBookmarkText(QStringLiteral("bkFrom"), QStringLiteral("Bob Sender"));
-    mSession->setBookmarkText(QStringLiteral("bkDate"), QStringLiteral(" Tuesday, December 8th, 2026  "));
+    mSession->setBookmarkText(
+        QStringLiteral("bkDate"), QStringLiteral(" Tuesday, December 8th, 2026  "));
     mSession->setBookmarkText(QStringLiteral("bkRe"), QStringLiteral("Quarterly figures"));
     mSession->saveAs(saved);
     mSession->setDisplayAlerts(false);
@@ -179,15 +181,17 @@ void LibreOfficeDocumentsTest::fillsBookmarksAndSavesWordDocument()
 
     const QString text = OfficeProbe::catdoc(saved);
     for (const QString &value : { QStringLiteral("Alice Example"), QStringLiteral("Bob Sender"),
-                                  QStringLiteral("Tuesday, December 8th, 2026"),
-                                  QStringLiteral("Quarterly figures"), QStringLiteral("End of memo") })
+             QStringLiteral("Tuesday, December 8th, 2026"), QStringLiteral("Quarterly figures"),
+             QStringLiteral("End of memo") })
         QVERIFY2(text.contains(value), qPrintable(value + QStringLiteral(" missing in:\n") + text));
-    for (const QString &placeholder : { QStringLiteral("[Click here"), QStringLiteral("MACROBUTTON"),
-                                        QStringLiteral("[Subject]") })
-        QVERIFY2(!text.contains(placeholder), qPrintable(placeholder + QStringLiteral(" left in:\n") + text));
+    for (const QString &placeholder : { QStringLiteral("[Click here"),
+             QStringLiteral("MACROBUTTON"), QStringLiteral("[Subject]") })
+        QVERIFY2(!text.contains(placeholder),
+            qPrintable(placeholder + QStringLiteral(" left in:\n") + text));
 
     const QStringList lines = paragraphs(saved);
-    QVERIFY2(lines.contains(QStringLiteral("To: Alice Example")), qPrintable(lines.join(QLatin1Char('|'))));
+    QVERIFY2(lines.contains(QStringLiteral("To: Alice Example")),
+        qPrintable(lines.join(QLatin1Char('|'))));
     QVERIFY(lines.contains(QStringLiteral("Date: Tuesday, December 8th, 2026  ")));
     QCOMPARE(fileHash(opened), before);
 }
@@ -216,8 +220,8 @@ void LibreOfficeDocumentsTest::lineBreaksStartParagraphs()
     const qsizetype first = lines.indexOf(QStringLiteral("Line one"));
     QVERIFY2(first >= 0, qPrintable(lines.join(QLatin1Char('|'))));
     QCOMPARE(lines.mid(first, 4),
-             QStringList({ QStringLiteral("Line one"), QStringLiteral("Line two"),
-                           QStringLiteral("Line three"), QStringLiteral("End of memo") }));
+        QStringList({ QStringLiteral("Line one"), QStringLiteral("Line two"),
+            QStringLiteral("Line three"), QStringLiteral("End of memo") }));
 }
 
 void LibreOfficeDocumentsTest::missingBookmarkFailsNamingIt()
@@ -228,7 +232,7 @@ void LibreOfficeDocumentsTest::missingBookmarkFailsNamingIt()
         QFAIL("a missing bookmark was filled");
     } catch (const Failure &failure) {
         QVERIFY2(failure.description().contains(QStringLiteral("\"bkOrgName\"")),
-                 qPrintable(failure.description()));
+            qPrintable(failure.description()));
         QVERIFY(failure.description().contains(QStringLiteral("no bookmark")));
     }
     // The session goes on working.
@@ -314,7 +318,7 @@ void LibreOfficeDocumentsTest::operationsWithoutDocumentFail()
             QFAIL("an operation without a document succeeded");
         } catch (const Failure &failure) {
             QVERIFY2(failure.description().contains(QStringLiteral("no document is open")),
-                     qPrintable(failure.description()));
+                qPrintable(failure.description()));
         }
     }
     QVERIFY(!QFileInfo::exists(mFolder.filePath(QStringLiteral("nothing.doc"))));
@@ -323,7 +327,8 @@ void LibreOfficeDocumentsTest::operationsWithoutDocumentFail()
 void LibreOfficeDocumentsTest::copiesEveryPageAsOnePicture()
 {
     QGuiApplication::clipboard()->clear();
-    const QString opened = copyOf(kFixtures + QStringLiteral("/two-pages.fodt"), QStringLiteral("two-pages.fodt"));
+    const QString opened
+        = copyOf(kFixtures + QStringLiteral("/two-pages.fodt"), QStringLiteral("two-pages.fodt"));
     const QByteArray before = fileHash(opened);
 
     mSession->open(opened, false);
@@ -335,9 +340,9 @@ void LibreOfficeDocumentsTest::copiesEveryPageAsOnePicture()
     QCOMPARE(picture.devicePixelRatio(), 2.0);
     const QSizeF logical = picture.deviceIndependentSize();
     QVERIFY2(qAbs(logical.width() - logicalPixels(kTextWidthCm)) <= 1.0,
-             qPrintable(QString::number(logical.width())));
+        qPrintable(QString::number(logical.width())));
     QVERIFY2(qAbs(logical.height() - 2 * logicalPixels(kTextHeightCm)) <= 2.0,
-             qPrintable(QString::number(logical.height())));
+        qPrintable(QString::number(logical.height())));
 
     // Each page has its header at the top of its text area and, 5 cm below the
     // header, its text; nothing else.
@@ -353,8 +358,9 @@ void LibreOfficeDocumentsTest::copiesEveryPageAsOnePicture()
         QVERIFY2(!hasInk(picture, band(page, 8.5, kTextHeightCm)), "ink below the text");
     }
     QCOMPARE(fileHash(opened), before);
-    QCOMPARE(QDir(TemporaryFolder()).entryList({ QStringLiteral("scrivane-pages-*") }, QDir::AllEntries),
-             QStringList());
+    QCOMPARE(
+        QDir(TemporaryFolder()).entryList({ QStringLiteral("scrivane-pages-*") }, QDir::AllEntries),
+        QStringList());
     if (!qEnvironmentVariableIsEmpty("SCRIVANE_KEEP_PICTURE"))
         picture.save(qEnvironmentVariable("SCRIVANE_KEEP_PICTURE"));
 }

@@ -14,9 +14,9 @@
 #include <QScopeGuard>
 
 #include <csignal>
+#include <memory>
 #include <sys/prctl.h>
 #include <sys/wait.h>
-#include <memory>
 #include <thread>
 
 using namespace std::chrono_literals;
@@ -106,7 +106,8 @@ void LibreOfficeProcessesTest::cleanup()
 LibreOfficeProcessor::Settings LibreOfficeProcessesTest::settings(const QString &profileRoot) const
 {
     LibreOfficeProcessor::Settings settings = LibreOfficeProcessor::defaultSettings();
-    settings.profileRoot = profileRoot.isEmpty() ? mFolder.filePath(QStringLiteral("profiles")) : profileRoot;
+    settings.profileRoot
+        = profileRoot.isEmpty() ? mFolder.filePath(QStringLiteral("profiles")) : profileRoot;
     settings.callTimeout = 20s;
     settings.connectTimeout = 30s;
     return settings;
@@ -150,7 +151,8 @@ void LibreOfficeProcessesTest::killedOfficeFailsEveryLaterCall()
     const QString mine = documents.filePath(QStringLiteral("mine.fodt"));
     QVERIFY(QFile::copy(kFixtures + QStringLiteral("/memo.fodt"), users));
     QVERIFY(QFile::copy(kFixtures + QStringLiteral("/memo.fodt"), mine));
-    const QByteArray usersLock = ",someone,desk,08.12.2026 09:00,file:///home/someone/.config/libreoffice/4;";
+    const QByteArray usersLock
+        = ",someone,desk,08.12.2026 09:00,file:///home/someone/.config/libreoffice/4;";
     QFile lock(documents.filePath(QStringLiteral(".~lock.users.fodt#")));
     QVERIFY(lock.open(QIODevice::WriteOnly));
     lock.write(usersLock);
@@ -166,18 +168,22 @@ void LibreOfficeProcessesTest::killedOfficeFailsEveryLaterCall()
     const QString memo = kFixtures + QStringLiteral("/memo.fodt");
     const QString first = failureOf([&] { session->open(memo, true); });
     QVERIFY2(first.contains(QStringLiteral("open \"%1\"").arg(memo)), qPrintable(first));
-    QVERIFY2(first.contains(QStringLiteral("the word processor ended unexpectedly")), qPrintable(first));
-    const QString later = failureOf([&] { session->setBookmarkText(QStringLiteral("bkTo"), QStringLiteral("x")); });
-    QVERIFY2(later.contains(QStringLiteral("the word processor ended unexpectedly")), qPrintable(later));
+    QVERIFY2(
+        first.contains(QStringLiteral("the word processor ended unexpectedly")), qPrintable(first));
+    const QString later
+        = failureOf([&] { session->setBookmarkText(QStringLiteral("bkTo"), QStringLiteral("x")); });
+    QVERIFY2(
+        later.contains(QStringLiteral("the word processor ended unexpectedly")), qPrintable(later));
     QVERIFY(later.contains(QStringLiteral("\"bkTo\"")));
     const QString quit = failureOf([&] { session->quit(); });
-    QVERIFY2(quit.contains(QStringLiteral("the word processor ended unexpectedly")), qPrintable(quit));
+    QVERIFY2(
+        quit.contains(QStringLiteral("the word processor ended unexpectedly")), qPrintable(quit));
     QVERIFY(!OfficeProbe::isRunning(pid));
 
     // Our office's lock file is gone; the user's is not ours to touch.
     QCOMPARE(QDir(documents.path()).entryList(QDir::Files | QDir::Hidden),
-             QStringList({ QStringLiteral(".~lock.users.fodt#"), QStringLiteral("mine.fodt"),
-                           QStringLiteral("users.fodt") }));
+        QStringList({ QStringLiteral(".~lock.users.fodt#"), QStringLiteral("mine.fodt"),
+            QStringLiteral("users.fodt") }));
     QVERIFY(lock.open(QIODevice::ReadOnly));
     QCOMPARE(lock.readAll(), usersLock);
 }
@@ -196,16 +202,20 @@ void LibreOfficeProcessesTest::hungOfficeIsEndedAtTheTimeout()
 
     const QString saved = mFolder.filePath(QStringLiteral("hung.doc"));
     const QString failure = failureOf([&] { session->saveAs(saved); });
-    QVERIFY2(failure.contains(QStringLiteral("save the document as \"%1\"").arg(saved)), qPrintable(failure));
-    QVERIFY2(failure.contains(QStringLiteral("did not answer within 2 seconds and was ended")), qPrintable(failure));
+    QVERIFY2(failure.contains(QStringLiteral("save the document as \"%1\"").arg(saved)),
+        qPrintable(failure));
+    QVERIFY2(failure.contains(QStringLiteral("did not answer within 2 seconds and was ended")),
+        qPrintable(failure));
     QVERIFY(!OfficeProbe::isRunning(pid));
 
     const QString later = failureOf([&] { session->close(); });
-    QVERIFY2(later.contains(QStringLiteral("did not answer within 2 seconds and was ended")), qPrintable(later));
+    QVERIFY2(later.contains(QStringLiteral("did not answer within 2 seconds and was ended")),
+        qPrintable(later));
     session.reset();
     QVERIFY(!QFile::exists(saved));
     // Nothing of the ended office is left beside the document.
-    QCOMPARE(QDir(documents.path()).entryList(QDir::Files | QDir::Hidden), QStringList({ QStringLiteral("memo.fodt") }));
+    QCOMPARE(QDir(documents.path()).entryList(QDir::Files | QDir::Hidden),
+        QStringList({ QStringLiteral("memo.fodt") }));
 }
 
 void LibreOfficeProcessesTest::sessionsAtOnceUseTheirOwnProfilesAndOffices()
@@ -228,8 +238,10 @@ void LibreOfficeProcessesTest::sessionsAtOnceUseTheirOwnProfilesAndOffices()
     second->setBookmarkText(QStringLiteral("bkFrom"), QStringLiteral("Still here"));
     second->quit();
 
-    QVERIFY(OfficeProbe::catdoc(mFolder.filePath(QStringLiteral("first.doc"))).contains(QStringLiteral("First")));
-    QVERIFY(OfficeProbe::catdoc(mFolder.filePath(QStringLiteral("second.doc"))).contains(QStringLiteral("Second")));
+    QVERIFY(OfficeProbe::catdoc(mFolder.filePath(QStringLiteral("first.doc")))
+                .contains(QStringLiteral("First")));
+    QVERIFY(OfficeProbe::catdoc(mFolder.filePath(QStringLiteral("second.doc")))
+                .contains(QStringLiteral("Second")));
 }
 
 void LibreOfficeProcessesTest::leavesTheUsersOwnOfficeAlone()
@@ -241,13 +253,15 @@ void LibreOfficeProcessesTest::leavesTheUsersOwnOfficeAlone()
     environment.insert(QStringLiteral("HOME"), home.path());
     environment.remove(QStringLiteral("XDG_CONFIG_HOME"));
     environment.insert(QStringLiteral("URE_BOOTSTRAP"),
-                       QStringLiteral("vnd.sun.star.pathname:%1/fundamentalrc").arg(OfficeProbe::programFolder()));
+        QStringLiteral("vnd.sun.star.pathname:%1/fundamentalrc").arg(OfficeProbe::programFolder()));
     const QStringList arguments { QStringLiteral("--headless"), QStringLiteral("--norestore"),
-                                  QStringLiteral("--accept=pipe,name=users-own-office-%1;urp;")
-                                          .arg(QCoreApplication::applicationPid()) };
+        QStringLiteral("--accept=pipe,name=users-own-office-%1;urp;")
+            .arg(QCoreApplication::applicationPid()) };
     // A new default profile first asks for a restart.
-    QVERIFY(OfficeProbe::runOffice(arguments + QStringList { QStringLiteral("--terminate_after_init") },
-                                   environment, 120000) == 0);
+    QVERIFY(
+        OfficeProbe::runOffice(arguments + QStringList { QStringLiteral("--terminate_after_init") },
+            environment, 120000)
+        == 0);
     QProcess users;
     users.setProgram(OfficeProbe::programFolder() + QStringLiteral("/soffice.bin"));
     users.setArguments(arguments);
@@ -261,7 +275,8 @@ void LibreOfficeProcessesTest::leavesTheUsersOwnOfficeAlone()
         std::unique_ptr<WordSession> session = processor.create();
         QVERIFY(office(session).processId() != users.processId());
         session->open(kFixtures + QStringLiteral("/memo.fodt"), true);
-        session->setBookmarkText(QStringLiteral("bkTo"), QStringLiteral("Not for the user's office"));
+        session->setBookmarkText(
+            QStringLiteral("bkTo"), QStringLiteral("Not for the user's office"));
         session->saveAs(mFolder.filePath(QStringLiteral("users.doc")));
         session->close();
         session->quit();
@@ -303,7 +318,8 @@ void LibreOfficeProcessesTest::setsADamagedProfileAside()
     session->quit();
 
     QVERIFY(QFileInfo(root.filePath(QStringLiteral("profile-0/user"))).isDir());
-    const QStringList aside = QDir(root.path()).entryList({ QStringLiteral("profile-0.damaged-*") }, QDir::Files);
+    const QStringList aside
+        = QDir(root.path()).entryList({ QStringLiteral("profile-0.damaged-*") }, QDir::Files);
     QCOMPARE(aside.size(), 1);
     QFile kept(root.filePath(aside.first()));
     QVERIFY(kept.open(QIODevice::ReadOnly));
@@ -329,7 +345,8 @@ void LibreOfficeProcessesTest::missingProgramFailsNamingIt()
     LibreOfficeProcessor::Settings elsewhere = settings();
     elsewhere.programFolder = folder;
     const QString failure = failureOf([&] { LibreOfficeProcessor(elsewhere).create(); });
-    QVERIFY2(failure.startsWith(QStringLiteral("The word processor could not be started: ")), qPrintable(failure));
+    QVERIFY2(failure.startsWith(QStringLiteral("The word processor could not be started: ")),
+        qPrintable(failure));
     QVERIFY2(failure.contains(QLatin1Char('"') + named + QLatin1Char('"')), qPrintable(failure));
 }
 
@@ -339,13 +356,14 @@ void LibreOfficeProcessesTest::officeThatNeverAnswersIsEnded()
     QVERIFY(program.isValid());
     const QString marker = program.filePath(QStringLiteral("pid"));
     writeExecutable(program.filePath(QStringLiteral("soffice.bin")),
-                    QStringLiteral("#!/bin/sh\necho $$ > '%1'\nexec sleep 60\n").arg(marker).toUtf8());
+        QStringLiteral("#!/bin/sh\necho $$ > '%1'\nexec sleep 60\n").arg(marker).toUtf8());
     LibreOfficeProcessor::Settings silent = settings();
     silent.programFolder = program.path();
     silent.connectTimeout = 1s;
 
     const QString failure = failureOf([&] { LibreOfficeProcessor(silent).create(); });
-    QVERIFY2(failure.contains(QStringLiteral("did not answer within 1 second and was ended")), qPrintable(failure));
+    QVERIFY2(failure.contains(QStringLiteral("did not answer within 1 second and was ended")),
+        qPrintable(failure));
     QFile pidFile(marker);
     QVERIFY(pidFile.open(QIODevice::ReadOnly));
     const qint64 pid = pidFile.readAll().trimmed().toLongLong();
@@ -359,9 +377,10 @@ void LibreOfficeProcessesTest::officeThatEndsAtStartFailsWithItsWords()
     QVERIFY(program.isValid());
     const QString count = program.filePath(QStringLiteral("starts"));
     writeExecutable(program.filePath(QStringLiteral("soffice.bin")),
-                    QStringLiteral("#!/bin/sh\necho start >> '%1'\necho 'Fatal Error: nothing works' >&2\nexit 77\n")
-                            .arg(count)
-                            .toUtf8());
+        QStringLiteral(
+            "#!/bin/sh\necho start >> '%1'\necho 'Fatal Error: nothing works' >&2\nexit 77\n")
+            .arg(count)
+            .toUtf8());
     QTemporaryDir root;
     QVERIFY(root.isValid());
     QVERIFY(QDir().mkpath(root.filePath(QStringLiteral("profile-0/user"))));
@@ -369,12 +388,15 @@ void LibreOfficeProcessesTest::officeThatEndsAtStartFailsWithItsWords()
     broken.programFolder = program.path();
 
     const QString failure = failureOf([&] { LibreOfficeProcessor(broken).create(); });
-    QVERIFY2(failure.contains(QStringLiteral("exit code 77 (Fatal Error: nothing works)")), qPrintable(failure));
+    QVERIFY2(failure.contains(QStringLiteral("exit code 77 (Fatal Error: nothing works)")),
+        qPrintable(failure));
     // Tried in its profile, then once in a fresh one after setting that aside.
     QFile starts(count);
     QVERIFY(starts.open(QIODevice::ReadOnly));
     QCOMPARE(starts.readAll().count("start"), 2);
-    QCOMPARE(QDir(root.path()).entryList({ QStringLiteral("profile-0.damaged-*") }, QDir::Dirs).size(), 1);
+    QCOMPARE(
+        QDir(root.path()).entryList({ QStringLiteral("profile-0.damaged-*") }, QDir::Dirs).size(),
+        1);
 }
 
 void LibreOfficeProcessesTest::officeLivesOnWhenItsCreatingThreadEnds()
