@@ -133,6 +133,9 @@ void LibreOfficeProcessesTest::endsItsOfficeWhenDone()
     if (quit) {
         session->quit();
         QVERIFY(!OfficeProbe::isRunning(pid));
+        const QString after = failureOf([&] { session->close(); });
+        QVERIFY2(after.contains(QStringLiteral("already been quit")), qPrintable(after));
+        session->quit();
     }
     session.reset();
     QVERIFY(!OfficeProbe::isRunning(pid));
