@@ -1,0 +1,262 @@
+#include "OfficeProcess.h"
+
+#include "Failure.h"
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLockFile>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QThread>
+#include <QUrl>
+
+#include <algorithm>
+#include <climits>
+#include <csignal>
+#include <sys/prctl.h>
+#include <unistd.h>
+
+namespace {
+constexpr int kProfileSlots = 16;
+// The office asks for this when it has just made a new profile.
+constexpr int kRestartWanted = 81;
+constexpr int kRestartsAllowed = 2;
+constexpr auto kPollInterval = std::chrono::milliseconds(25);
+constexpr auto kKillWait = std::chrono::seconds(10);
+
+QString cannotStart(const QString &why)
+{
+    return QStringLiteral("The word processor could not be started: %1.").arg(why);
+}
+
+int toMilliseconds(std::chrono::milliseconds time)
+{
+    return int(std::min<std::chrono::milliseconds::rep>(time.count(), INT_MAX));
+}
+
+QString lastLines(const QString &path, int count)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    const QList<QByteArray> lines = file.readAll().split('\n');
+    QStringList kept;
+    for (auto line = lines.crbegin(); line != lines.crend() && kept.size() < count; ++line) {
+        const QString text = QString::fromLocal8Bit(*line).trimmed();
+        if (!text.isEmpty())
+            kept.prepend(text);
+    }
+    return kept.join(QLatin1Char(' '));
+}
+} // namespace
+
+QString secondsText(std::chrono::milliseconds time)
+{
+    if (time == std::chrono::seconds(1))
+        return QStringLiteral("1 second");
+    return QStringLiteral("%1 seconds").arg(double(time.count()) / 1000.0, 0, 'g', 6);
+}
+
+OfficeProcess::OfficeProcess(const Options &options, const Connect &connect)
+    : mOptions(options)
+{
+    const QFileInfo folder(mOptions.programFolder);
+    if (mOptions.programFolder.isEmpty() || !folder.isDir())
+        fail(cannotStart(QStringLiteral("the LibreOffice program folder \"%1\" does not exist")
+                             .arg(mOptions.programFolder)));
+    const QFileInfo program(folder.absoluteFilePath() + QStringLiteral("/soffice.bin"));
+    if (!program.isFile() || !program.isExecutable())
+        fail(cannotStart(QStringLiteral("LibreOffice's program \"%1\" was not found")
+                             .arg(program.absoluteFilePath())));
+
+    lockProfile();
+    try {
+        bool profileSetAside = false;
+        int restarts = 0;
+        for (;;) {
+            launch();
+            const Start start = waitUntilConnected(connect);
+            if (start == Start::Connected)
+                return;
+            if (start == Start::Restart && ++restarts <= kRestartsAllowed)
+                continue;
+            // An office that will not start in this profile gets a fresh one, once.
+            const QString why = endDescription();
+            if (profileSetAside)
+                fail(cannotStart(why));
+            setProfileAside();
+            profileSetAside = true;
+            restarts = 0;
+        }
+    } catch (...) {
+        stopProcess();
+        throw;
+    }
+}
+
+OfficeProcess::~OfficeProcess()
+{
+    stopProcess();
+}
+
+void OfficeProcess::lockProfile()
+{
+    if (mOptions.profileRoot.isEmpty())
+        fail(cannotStart(
+            QStringLiteral("no folder for its profiles is known (the user's cache folder)")));
+    const QString root = QDir::cleanPath(mOptions.profileRoot);
+    if (!QDir().mkpath(root))
+        fail(cannotStart(QStringLiteral("the folder for its profiles \"%1\" could not be created")
+                             .arg(mOptions.profileRoot)));
+    // One office per profile: a second one would hand its work to the first.
+    for (int slot = 0; slot < kProfileSlots; ++slot) {
+        const QString folder = QStringLiteral("%1/profile-%2").arg(root).arg(slot);
+        auto lock = std::make_unique<QLockFile>(folder + QStringLiteral(".lock"));
+        lock->setStaleLockTime(0);
+        if (lock->tryLock(0)) {
+            mProfileFolder = folder;
+            mProfileLock = std::move(lock);
+            return;
+        }
+        if (lock->error() != QLockFile::LockFailedError)
+            fail(cannotStart(QStringLiteral("its profile \"%1\" could not be locked").arg(folder)));
+    }
+    fail(cannotStart(QStringLiteral("all %1 of its profiles in \"%2\" are in use")
+                         .arg(kProfileSlots)
+                         .arg(root)));
+}
+
+void OfficeProcess::setProfileAside()
+{
+    if (!QFileInfo::exists(mProfileFolder) && !QFileInfo(mProfileFolder).isSymLink())
+        return;
+    const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    QString aside = QStringLiteral("%1.damaged-%2").arg(mProfileFolder, stamp);
+    for (int n = 2; QFileInfo::exists(aside); ++n)
+        aside = QStringLiteral("%1.damaged-%2-%3").arg(mProfileFolder, stamp).arg(n);
+    if (!QFile::rename(mProfileFolder, aside))
+        fail(cannotStart(QStringLiteral("its damaged profile \"%1\" could not be set aside")
+                             .arg(mProfileFolder)));
+}
+
+void OfficeProcess::launch()
+{
+    stopProcess();
+    mPipeName = QStringLiteral("scrivane-%1-%2")
+                    .arg(QCoreApplication::applicationPid())
+                    .arg(QRandomGenerator::system()->generate64(), 16, 16, QLatin1Char('0'));
+    const QString programFolder = QFileInfo(mOptions.programFolder).absoluteFilePath();
+
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    // soffice.bin run directly needs what the soffice script would have set.
+    environment.insert(QStringLiteral("URE_BOOTSTRAP"),
+        QStringLiteral("vnd.sun.star.pathname:%1/fundamentalrc").arg(programFolder));
+    environment.remove(QStringLiteral("CRASH_DUMP_ENABLE"));
+    const QStringList arguments {
+        QStringLiteral("--headless"),
+        QStringLiteral("--invisible"),
+        QStringLiteral("--nologo"),
+        QStringLiteral("--norestore"),
+        QStringLiteral("--nodefault"),
+        QStringLiteral("--nolockcheck"),
+        QStringLiteral("--nofirststartwizard"),
+        QStringLiteral("-env:CrashDumpEnable=false"),
+        QStringLiteral("-env:UserInstallation=")
+            + QUrl::fromLocalFile(mProfileFolder).toString(QUrl::FullyEncoded),
+        QStringLiteral("--accept=pipe,name=%1;urp;").arg(mPipeName),
+    };
+
+    auto start = [&] {
+        mProcess = std::make_unique<QProcess>();
+        mProcess->setProgram(programFolder + QStringLiteral("/soffice.bin"));
+        mProcess->setArguments(arguments);
+        mProcess->setProcessEnvironment(environment);
+        mProcess->setStandardInputFile(QProcess::nullDevice());
+        mProcess->setStandardOutputFile(QProcess::nullDevice());
+        mProcess->setStandardErrorFile(mProfileFolder + QStringLiteral(".log"));
+        const pid_t parent = ::getpid();
+        // The office dies with Scrivane, however Scrivane ends.
+        mProcess->setChildProcessModifier([parent] {
+            ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+            if (::getppid() != parent)
+                ::_exit(127);
+        });
+        mProcess->start();
+    };
+    // The death signal follows the thread that forks, so fork on the one that lasts.
+    QCoreApplication *application = QCoreApplication::instance();
+    QThread *caller = QThread::currentThread();
+    if (application != nullptr && caller != application->thread()) {
+        QMetaObject::invokeMethod(
+            application,
+            [&] {
+                start();
+                mProcess->moveToThread(caller);
+            },
+            Qt::BlockingQueuedConnection);
+    } else {
+        start();
+    }
+    if (!mProcess->waitForStarted(toMilliseconds(mOptions.connectTimeout)))
+        fail(cannotStart(QStringLiteral("%1 could not be run (%2)")
+                             .arg(mProcess->program(), mProcess->errorString())));
+    mProcessId = mProcess->processId();
+}
+
+OfficeProcess::Start OfficeProcess::waitUntilConnected(const Connect &connect)
+{
+    const auto deadline = std::chrono::steady_clock::now() + mOptions.connectTimeout;
+    for (;;) {
+        const auto timeLeft = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        if (timeLeft <= std::chrono::milliseconds::zero())
+            break;
+        if (connect(mPipeName, timeLeft))
+            return Start::Connected;
+        if (mProcess->state() == QProcess::NotRunning
+            || mProcess->waitForFinished(toMilliseconds(kPollInterval))) {
+            const bool restart = mProcess->exitStatus() == QProcess::NormalExit
+                && mProcess->exitCode() == kRestartWanted;
+            return restart ? Start::Restart : Start::Ended;
+        }
+    }
+    kill();
+    fail(cannotStart(QStringLiteral("LibreOffice did not answer within %1 and was ended")
+                         .arg(secondsText(mOptions.connectTimeout))));
+}
+
+QString OfficeProcess::endDescription() const
+{
+    QString why = mProcess->exitStatus() == QProcess::NormalExit
+        ? QStringLiteral("LibreOffice ended at start with exit code %1").arg(mProcess->exitCode())
+        : QStringLiteral("LibreOffice crashed at start");
+    const QString said = lastLines(mProfileFolder + QStringLiteral(".log"), 2);
+    if (!said.isEmpty())
+        why += QStringLiteral(" (%1)").arg(said);
+    return why;
+}
+
+bool OfficeProcess::waitForEnd(std::chrono::milliseconds time)
+{
+    if (!mProcess || mProcess->state() == QProcess::NotRunning)
+        return true;
+    return mProcess->waitForFinished(toMilliseconds(time))
+        || mProcess->state() == QProcess::NotRunning;
+}
+
+void OfficeProcess::kill()
+{
+    if (!mProcess || mProcess->state() == QProcess::NotRunning)
+        return;
+    mProcess->kill();
+    mProcess->waitForFinished(toMilliseconds(kKillWait));
+}
+
+void OfficeProcess::stopProcess()
+{
+    kill();
+    mProcess.reset();
+}

@@ -1,0 +1,66 @@
+#pragma once
+
+#include <QString>
+
+#include <chrono>
+#include <functional>
+#include <memory>
+
+class QLockFile;
+class QProcess;
+
+// One soffice.bin of Scrivane's own: a child of this program that dies with it, in a
+// private profile that no other office uses at the same time, listening on a pipe
+// of its own. Nothing here speaks UNO; the caller's connect function does.
+class OfficeProcess
+{
+public:
+    struct Options
+    {
+        QString programFolder;
+        QString profileRoot;
+        std::chrono::milliseconds connectTimeout;
+    };
+
+    // Tries once to reach the office on the pipe within the time given: true when
+    // connected, false when the office does not answer yet. Throws to give up.
+    using Connect
+        = std::function<bool(const QString &pipeName, std::chrono::milliseconds timeLeft)>;
+
+    // Starts the office and waits until connect succeeds; throws Failure saying why
+    // the office could not be started.
+    OfficeProcess(const Options &options, const Connect &connect);
+    // Ends the office if it still runs, and frees its profile.
+    ~OfficeProcess();
+
+    OfficeProcess(const OfficeProcess &) = delete;
+    OfficeProcess &operator=(const OfficeProcess &) = delete;
+
+    qint64 processId() const { return mProcessId; }
+    QString profileFolder() const { return mProfileFolder; }
+
+    // True when the office has ended within the time given.
+    bool waitForEnd(std::chrono::milliseconds time);
+    // Ends the office at once and waits until it is gone.
+    void kill();
+
+private:
+    enum class Start { Connected, Restart, Ended };
+
+    void lockProfile();
+    void setProfileAside();
+    void launch();
+    Start waitUntilConnected(const Connect &connect);
+    QString endDescription() const;
+    void stopProcess();
+
+    Options mOptions;
+    QString mProfileFolder;
+    QString mPipeName;
+    std::unique_ptr<QLockFile> mProfileLock;
+    std::unique_ptr<QProcess> mProcess;
+    qint64 mProcessId = 0;
+};
+
+// "1 second", "2.5 seconds", "60 seconds".
+QString secondsText(std::chrono::milliseconds time);

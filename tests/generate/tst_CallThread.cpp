@@ -1,0 +1,89 @@
+#include "CallThread.h"
+#include "Failure.h"
+
+#include <QTest>
+
+#include <atomic>
+#include <future>
+#include <thread>
+
+using namespace std::chrono_literals;
+
+class CallThreadTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void runsTasksInOrderOnItsOwnThread();
+    void rethrowsWhatTheTaskThrows();
+    void givesUpAtTheDeadline();
+    void dropsTasksThatTimedOutBeforeStarting();
+};
+
+void CallThreadTest::runsTasksInOrderOnItsOwnThread()
+{
+    CallThread calls;
+    std::vector<int> order;
+    std::thread::id worker;
+    QVERIFY(calls.run(
+        [&] {
+            order.push_back(1);
+            worker = std::this_thread::get_id();
+        },
+        CallThread::Clock::now() + 10s));
+    calls.post([&] { order.push_back(2); });
+    QVERIFY(calls.run([&] { order.push_back(3); }, CallThread::Clock::now() + 10s));
+    QCOMPARE(order, std::vector<int>({ 1, 2, 3 }));
+    QVERIFY(worker != std::this_thread::get_id());
+}
+
+void CallThreadTest::rethrowsWhatTheTaskThrows()
+{
+    CallThread calls;
+    try {
+        calls.run([] { fail(QStringLiteral("Could not open \"x.dot\": broken.")); },
+            CallThread::Clock::now() + 10s);
+        QFAIL("nothing was thrown");
+    } catch (const Failure &failure) {
+        QCOMPARE(failure.description(), QStringLiteral("Could not open \"x.dot\": broken."));
+    }
+    // The thread serves the next task as usual.
+    bool ran = false;
+    QVERIFY(calls.run([&] { ran = true; }, CallThread::Clock::now() + 10s));
+    QVERIFY(ran);
+}
+
+void CallThreadTest::givesUpAtTheDeadline()
+{
+    CallThread calls;
+    auto release = std::make_shared<std::promise<void>>();
+    std::shared_future<void> released = release->get_future().share();
+    auto finished = std::make_shared<std::atomic<bool>>(false);
+    QVERIFY(!calls.run(
+        [released, finished] {
+            released.wait();
+            *finished = true;
+        },
+        CallThread::Clock::now() + 50ms));
+    QVERIFY(!*finished);
+    release->set_value();
+    // The stuck task goes on to its end once it can.
+    QVERIFY(calls.run([] {}, CallThread::Clock::now() + 10s));
+    QVERIFY(*finished);
+}
+
+void CallThreadTest::dropsTasksThatTimedOutBeforeStarting()
+{
+    CallThread calls;
+    auto release = std::make_shared<std::promise<void>>();
+    std::shared_future<void> released = release->get_future().share();
+    calls.post([released] { released.wait(); });
+    auto ran = std::make_shared<std::atomic<bool>>(false);
+    QVERIFY(!calls.run([ran] { *ran = true; }, CallThread::Clock::now() + 50ms));
+    release->set_value();
+    QVERIFY(calls.run([] {}, CallThread::Clock::now() + 10s));
+    QVERIFY(!*ran);
+}
+
+QTEST_GUILESS_MAIN(CallThreadTest)
+#include "tst_CallThread.moc"

@@ -1,0 +1,369 @@
+#include "Failure.h"
+#include "LibreOfficeProcessor.h"
+#include "OfficeProbe.h"
+#include "OleFile.h"
+#include "TempFolder.h"
+
+#include <QClipboard>
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QGuiApplication>
+#include <QImage>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+
+namespace {
+const QString kFixtures = QStringLiteral(SCRIVANE_FIXTURES);
+
+// The text areas of the fixtures' pages, in centimetres: 21 x 29.7 minus the margins.
+constexpr double kTextWidthCm = 21.0 - 2.5 - 2.0;
+constexpr double kTextHeightCm = 29.7 - 1.5 - 1.75;
+
+double logicalPixels(double centimetres)
+{
+    return centimetres / 2.54 * 96.0;
+}
+
+int devicePixels(double centimetres)
+{
+    return qRound(2 * logicalPixels(centimetres));
+}
+
+QByteArray fileHash(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256);
+}
+
+// The paragraphs of the saved document's main text, fields and all.
+QStringList paragraphs(const QString &path)
+{
+    QString text = wordDocumentText(OleFile(path));
+    if (text.endsWith(QLatin1Char('\r')))
+        text.chop(1);
+    return text.split(QLatin1Char('\r'));
+}
+
+QStringList lockFiles(const QString &folder)
+{
+    return QDir(folder).entryList({ QStringLiteral(".~lock*") }, QDir::Hidden | QDir::Files);
+}
+
+bool hasInk(const QImage &picture, const QRect &area)
+{
+    const QImage image = picture.convertToFormat(QImage::Format_RGB32);
+    const QRect inside = area.intersected(image.rect());
+    for (int y = inside.top(); y <= inside.bottom(); ++y) {
+        for (int x = inside.left(); x <= inside.right(); ++x) {
+            if (qGray(image.pixel(x, y)) < 128)
+                return true;
+        }
+    }
+    return false;
+}
+} // namespace
+
+class LibreOfficeDocumentsTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void cleanup();
+
+    void fillsBookmarksAndSavesWordDocument_data();
+    void fillsBookmarksAndSavesWordDocument();
+    void lineBreaksStartParagraphs_data();
+    void lineBreaksStartParagraphs();
+    void missingBookmarkFailsNamingIt();
+    void closingLeavesOpenedFileUnchanged_data();
+    void closingLeavesOpenedFileUnchanged();
+    void badPathsFailNamingThem();
+    void operationsWithoutDocumentFail();
+    void copiesEveryPageAsOnePicture();
+
+private:
+    QString copyOf(const QString &path, const QString &name);
+
+    QTemporaryDir mFolder;
+    QString mTemplate;
+    std::unique_ptr<WordSession> mSession;
+};
+
+void LibreOfficeDocumentsTest::initTestCase()
+{
+    QVERIFY(mFolder.isValid());
+    mTemplate
+        = OfficeProbe::makeWordTemplate(kFixtures + QStringLiteral("/memo.fodt"), mFolder.path());
+    QVERIFY2(!mTemplate.isEmpty(), "LibreOffice could not make the Word template from memo.fodt");
+
+    LibreOfficeProcessor::Settings settings = LibreOfficeProcessor::defaultSettings();
+    settings.profileRoot = mFolder.filePath(QStringLiteral("profiles"));
+    LibreOfficeProcessor processor(settings);
+    try {
+        mSession = processor.create();
+    } catch (const Failure &failure) {
+        QFAIL(qPrintable(failure.description()));
+    }
+}
+
+void LibreOfficeDocumentsTest::cleanupTestCase()
+{
+    try {
+        if (mSession)
+            mSession->quit();
+    } catch (const Failure &failure) {
+        QFAIL(qPrintable(failure.description()));
+    }
+    mSession.reset();
+    QCOMPARE(OfficeProbe::childOffices(), QList<qint64>());
+}
+
+void LibreOfficeDocumentsTest::cleanup()
+{
+    // Leave no document open for the next case; there may be none.
+    try {
+        mSession->closeActiveDocumentWithoutSaving();
+    } catch (const Failure &) { }
+}
+
+QString LibreOfficeDocumentsTest::copyOf(const QString &path, const QString &name)
+{
+    const QString copy = mFolder.filePath(name);
+    QFile::remove(copy);
+    return QFile::copy(path, copy) ? copy : QString();
+}
+
+void LibreOfficeDocumentsTest::fillsBookmarksAndSavesWordDocument_data()
+{
+    QTest::addColumn<QString>("source");
+    QTest::addColumn<QString>("savedName");
+
+    QTest::newRow("Word template")
+        << QStringLiteral("template") << QStringLiteral("kelmar12345678.doc");
+    QTest::newRow("flat ODF") << QStringLiteral("fodt") << QStringLiteral("filled.doc");
+    QTest::newRow("any extension") << QStringLiteral("template") << QStringLiteral("result.bin");
+}
+
+void LibreOfficeDocumentsTest::fillsBookmarksAndSavesWordDocument()
+{
+    QFETCH(QString, source);
+    QFETCH(QString, savedName);
+    const QString opened = source == QLatin1String("template")
+        ? copyOf(mTemplate, QStringLiteral("template.dot"))
+        : copyOf(kFixtures + QStringLiteral("/memo.fodt"), QStringLiteral("memo.fodt"));
+    const QByteArray before = fileHash(opened);
+    const QString saved = mFolder.filePath(savedName);
+
+    mSession->open(opened, true);
+    mSession->setBookmarkText(QStringLiteral("bkTo"), QStringLiteral("Alice Example"));
+    mSession->setBookmarkText(QStringLiteral("bkFrom"), QStringLiteral("Bob Sender"));
+    mSession->setBookmarkText(
+        QStringLiteral("bkDate"), QStringLiteral(" Tuesday, December 8th, 2026  "));
+    mSession->setBookmarkText(QStringLiteral("bkRe"), QStringLiteral("Quarterly figures"));
+    mSession->saveAs(saved);
+    mSession->setDisplayAlerts(false);
+    mSession->close();
+
+    QFile file(saved);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.read(8), QByteArray(OleFile::kSignature, 8));
+    const OleFile ole(saved);
+    QVERIFY2(ole.isValid(), qPrintable(ole.error()));
+    QVERIFY(ole.streams().contains(QStringLiteral("WordDocument")));
+    QVERIFY(ole.streams().contains(QStringLiteral("1Table")));
+
+    const QString text = OfficeProbe::catdoc(saved);
+    for (const QString &value : { QStringLiteral("Alice Example"), QStringLiteral("Bob Sender"),
+             QStringLiteral("Tuesday, December 8th, 2026"), QStringLiteral("Quarterly figures"),
+             QStringLiteral("End of memo") })
+        QVERIFY2(text.contains(value), qPrintable(value + QStringLiteral(" missing in:\n") + text));
+    for (const QString &placeholder : { QStringLiteral("[Click here"),
+             QStringLiteral("MACROBUTTON"), QStringLiteral("[Subject]") })
+        QVERIFY2(!text.contains(placeholder),
+            qPrintable(placeholder + QStringLiteral(" left in:\n") + text));
+
+    const QStringList lines = paragraphs(saved);
+    QVERIFY2(lines.contains(QStringLiteral("To: Alice Example")),
+        qPrintable(lines.join(QLatin1Char('|'))));
+    QVERIFY(lines.contains(QStringLiteral("Date: Tuesday, December 8th, 2026  ")));
+    QCOMPARE(fileHash(opened), before);
+}
+
+void LibreOfficeDocumentsTest::lineBreaksStartParagraphs_data()
+{
+    QTest::addColumn<QString>("value");
+
+    QTest::newRow("LF") << QStringLiteral("Line one\nLine two\nLine three");
+    QTest::newRow("CR LF") << QStringLiteral("Line one\r\nLine two\r\nLine three");
+    QTest::newRow("CR") << QStringLiteral("Line one\rLine two\rLine three");
+    QTest::newRow("mixed") << QStringLiteral("Line one\r\nLine two\rLine three");
+}
+
+void LibreOfficeDocumentsTest::lineBreaksStartParagraphs()
+{
+    QFETCH(QString, value);
+    const QString saved = mFolder.filePath(QStringLiteral("lines.doc"));
+
+    mSession->open(mTemplate, true);
+    mSession->setBookmarkText(QStringLiteral("bkMsg"), value);
+    mSession->saveAs(saved);
+    mSession->close();
+
+    const QStringList lines = paragraphs(saved);
+    const qsizetype first = lines.indexOf(QStringLiteral("Line one"));
+    QVERIFY2(first >= 0, qPrintable(lines.join(QLatin1Char('|'))));
+    QCOMPARE(lines.mid(first, 4),
+        QStringList({ QStringLiteral("Line one"), QStringLiteral("Line two"),
+            QStringLiteral("Line three"), QStringLiteral("End of memo") }));
+}
+
+void LibreOfficeDocumentsTest::missingBookmarkFailsNamingIt()
+{
+    mSession->open(mTemplate, true);
+    try {
+        mSession->setBookmarkText(QStringLiteral("bkOrgName"), QStringLiteral("Tarnwick"));
+        QFAIL("a missing bookmark was filled");
+    } catch (const Failure &failure) {
+        QVERIFY2(failure.description().contains(QStringLiteral("\"bkOrgName\"")),
+            qPrintable(failure.description()));
+        QVERIFY(failure.description().contains(QStringLiteral("no bookmark")));
+    }
+    // The session goes on working.
+    mSession->setBookmarkText(QStringLiteral("bkTo"), QStringLiteral("Still fine"));
+}
+
+void LibreOfficeDocumentsTest::closingLeavesOpenedFileUnchanged_data()
+{
+    QTest::addColumn<bool>("readOnly");
+    QTest::addColumn<bool>("discard");
+
+    QTest::newRow("read-only, close") << true << false;
+    QTest::newRow("editable, close without saving") << false << true;
+    QTest::newRow("editable, close") << false << false;
+}
+
+void LibreOfficeDocumentsTest::closingLeavesOpenedFileUnchanged()
+{
+    QFETCH(bool, readOnly);
+    QFETCH(bool, discard);
+    const QString opened = copyOf(mTemplate, QStringLiteral("opened.doc"));
+    const QByteArray before = fileHash(opened);
+
+    mSession->open(opened, readOnly);
+    mSession->setBookmarkText(QStringLiteral("bkTo"), QStringLiteral("Changed in memory"));
+    if (discard)
+        mSession->closeActiveDocumentWithoutSaving();
+    else
+        mSession->close();
+
+    QCOMPARE(fileHash(opened), before);
+    QCOMPARE(lockFiles(mFolder.path()), QStringList());
+}
+
+void LibreOfficeDocumentsTest::badPathsFailNamingThem()
+{
+    const QString missing = mFolder.filePath(QStringLiteral("no such template.dot"));
+    try {
+        mSession->open(missing, true);
+        QFAIL("a missing file was opened");
+    } catch (const Failure &failure) {
+        QVERIFY2(failure.description().contains(missing), qPrintable(failure.description()));
+    }
+
+    const QString notADocument = mFolder.filePath(QStringLiteral("garbage.dot"));
+    QFile garbage(notADocument);
+    QVERIFY(garbage.open(QIODevice::WriteOnly));
+    garbage.write(QByteArray(OleFile::kSignature, 8) + "this is not a document");
+    garbage.close();
+    try {
+        mSession->open(notADocument, true);
+        // The office may read anything as text; then saving still has to work.
+        mSession->closeActiveDocumentWithoutSaving();
+    } catch (const Failure &failure) {
+        QVERIFY2(failure.description().contains(notADocument), qPrintable(failure.description()));
+    }
+
+    // A folder can be made where there is none, but not inside a file.
+    QFile plainFile(mFolder.filePath(QStringLiteral("plain file")));
+    QVERIFY(plainFile.open(QIODevice::WriteOnly));
+    plainFile.close();
+    const QString unwritable = plainFile.fileName() + QStringLiteral("/memo.doc");
+    mSession->open(mTemplate, true);
+    try {
+        mSession->saveAs(unwritable);
+        QFAIL("a document was saved into a missing folder");
+    } catch (const Failure &failure) {
+        QVERIFY2(failure.description().contains(unwritable), qPrintable(failure.description()));
+    }
+}
+
+void LibreOfficeDocumentsTest::operationsWithoutDocumentFail()
+{
+    const QList<std::function<void()>> operations {
+        [&] { mSession->setBookmarkText(QStringLiteral("bkTo"), QStringLiteral("x")); },
+        [&] { mSession->saveAs(mFolder.filePath(QStringLiteral("nothing.doc"))); },
+        [&] { mSession->close(); },
+        [&] { mSession->copyAsPicture(); },
+    };
+    for (const auto &operation : operations) {
+        try {
+            operation();
+            QFAIL("an operation without a document succeeded");
+        } catch (const Failure &failure) {
+            QVERIFY2(failure.description().contains(QStringLiteral("no document is open")),
+                qPrintable(failure.description()));
+        }
+    }
+    QVERIFY(!QFileInfo::exists(mFolder.filePath(QStringLiteral("nothing.doc"))));
+}
+
+void LibreOfficeDocumentsTest::copiesEveryPageAsOnePicture()
+{
+    QGuiApplication::clipboard()->clear();
+    const QString opened
+        = copyOf(kFixtures + QStringLiteral("/two-pages.fodt"), QStringLiteral("two-pages.fodt"));
+    const QByteArray before = fileHash(opened);
+
+    mSession->open(opened, false);
+    mSession->copyAsPicture();
+    mSession->closeActiveDocumentWithoutSaving();
+
+    const QImage picture = QGuiApplication::clipboard()->image();
+    QVERIFY(!picture.isNull());
+    QCOMPARE(picture.devicePixelRatio(), 2.0);
+    const QSizeF logical = picture.deviceIndependentSize();
+    QVERIFY2(qAbs(logical.width() - logicalPixels(kTextWidthCm)) <= 1.0,
+        qPrintable(QString::number(logical.width())));
+    QVERIFY2(qAbs(logical.height() - 2 * logicalPixels(kTextHeightCm)) <= 2.0,
+        qPrintable(QString::number(logical.height())));
+
+    // Each page has its header at the top of its text area and, 5 cm below the
+    // header, its text; nothing else.
+    const int pageHeight = picture.height() / 2;
+    auto band = [&](int page, double fromCm, double toCm) {
+        const int top = page * pageHeight;
+        return QRect(0, top + devicePixels(fromCm), picture.width(), devicePixels(toCm - fromCm));
+    };
+    for (int page = 0; page < 2; ++page) {
+        QVERIFY2(hasInk(picture, band(page, 0.0, 2.0)), "no header");
+        QVERIFY2(!hasInk(picture, band(page, 2.0, 5.5)), "ink between header and text");
+        QVERIFY2(hasInk(picture, band(page, 5.5, 8.5)), "no text");
+        QVERIFY2(!hasInk(picture, band(page, 8.5, kTextHeightCm)), "ink below the text");
+    }
+    QCOMPARE(fileHash(opened), before);
+    QCOMPARE(
+        QDir(TemporaryFolder()).entryList({ QStringLiteral("scrivane-pages-*") }, QDir::AllEntries),
+        QStringList());
+    if (!qEnvironmentVariableIsEmpty("SCRIVANE_KEEP_PICTURE"))
+        picture.save(qEnvironmentVariable("SCRIVANE_KEEP_PICTURE"));
+}
+
+QTEST_MAIN(LibreOfficeDocumentsTest)
+#include "tst_LibreOfficeDocuments.moc"
