@@ -1,25 +1,58 @@
-#include "Failure.h"
+#include "CommandLine.h"
 #include "Form1.h"
+#include "LibreOfficeProcessor.h"
 #include "SettingsStore.h"
+#include "Theme.h"
 #include "UserInterface.h"
-#include "WordSession.h"
 
 #include <QApplication>
+#include <QTextStream>
+
+#include <cstdio>
 
 namespace {
-class NoWordProcessor : public WordProcessor
+QStringList argumentsOf(int argc, char *argv[])
 {
-public:
-    std::unique_ptr<WordSession> create() override { fail(QStringLiteral("No word processor yet.")); }
-};
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    return arguments;
+}
+
+void nameTheApplication()
+{
+    QCoreApplication::setOrganizationName(QString::fromLatin1(SettingsStore::kApplication));
+    QCoreApplication::setApplicationName(QStringLiteral("Scrivane"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(SCRIVANE_VERSION));
+}
+
+// Scripts need no display and see no window.
+int runCommandLine(int argc, char *argv[])
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication application(argc, argv);
+    nameTheApplication();
+    QTextStream output(stdout);
+    QTextStream errors(stderr);
+    LibreOfficeProcessor word;
+    const SettingsStore settings;
+    return CommandLine::run(QCoreApplication::arguments(), word, settings, output, errors);
+}
 } // namespace
 
 int main(int argc, char *argv[])
 {
+    if (CommandLine::isRequested(argumentsOf(argc, argv)))
+        return runCommandLine(argc, argv);
+
     QApplication application(argc, argv);
+    nameTheApplication();
+    QGuiApplication::setDesktopFileName(QStringLiteral("scrivane"));
+    QApplication::setWindowIcon(applicationIcon());
+
     DesktopUserInterface ui;
     SettingsStore settings;
-    NoWordProcessor word;
+    LibreOfficeProcessor word;
     Form1 window(ui, settings, word);
     window.Form_Load();
     window.show();

@@ -10,6 +10,7 @@
 #include "SettingsStore.h"
 #include "Theme.h"
 #include "Twips.h"
+#include "WordCheck.h"
 #include "UserInterface.h"
 #include "WordSession.h"
 
@@ -311,6 +312,7 @@ void Form1::Form_Load()
     int style = 0;
     trap.step(142, [&] { style = wholeNumberFromSettingText(mSettings.GetSetting(QStringLiteral("Option1"), QStringLiteral("1"))); });
     trap.step(144, [&] { selectStyle(style); });
+    trap.step(146, [&] { CheckWordInstalled(mWord, mUi); });
 }
 
 void Form1::Form_QueryUnload(bool & /*cancel*/, int /*unloadMode*/)
