@@ -155,6 +155,19 @@ private slots:
         QCOMPARE(form->dtpEventDate->date(), QDate(2010, 1, 17));
     }
 
+    void withoutAWordProcessorStartUpExplainsAndEnds()
+    {
+        mWord.failing = { "create" };
+        Form1 form(mUi, *mStore, mWord);
+        QVERIFY_THROWS_EXCEPTION(ProgramEnded, form.Form_Load());
+        QCOMPARE(mUi.messages.size(), 1);
+        QVERIFY(mUi.messages[0].text.startsWith("Error 842001. A normal instance of Word could not be created.\r\n\r\n"));
+        QCOMPARE(mUi.messages[0].caption, QString());
+        QCOMPARE(mUi.messages[0].icon, UserInterface::Icon::None);
+        QVERIFY(!form.isVisible());
+        QCOMPARE(mStore->GetSetting("Option1", "absent"), QString("absent"));
+    }
+
     void closingStoresTheStyleAndEndsTheProgram()
     {
         auto form = start();

@@ -1,0 +1,195 @@
+#include "CommandLine.h"
+#include "Form1.h"
+#include "Form2.h"
+#include "LibreOfficeProcessor.h"
+#include "PictureBox.h"
+#include "ScriptedUserInterface.h"
+#include "SettingsStore.h"
+
+#include <QDateEdit>
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTextStream>
+
+#include <memory>
+#include <optional>
+
+namespace {
+// Office processes of this test's own profiles, found by their command lines.
+QStringList ownOfficeProcesses()
+{
+    const QString profiles = qEnvironmentVariable("XDG_CACHE_HOME");
+    QStringList found;
+    for (const QString &pid : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
+        QFile cmdline(QStringLiteral("/proc/%1/cmdline").arg(pid));
+        if (!cmdline.open(QIODevice::ReadOnly))
+            continue;
+        const QByteArray line = cmdline.readAll();
+        if (line.contains("soffice.bin") && line.contains(profiles.toUtf8()))
+            found << pid;
+    }
+    return found;
+}
+
+QString catdoc(const QString &path)
+{
+    QProcess reader;
+    reader.start(QStringLiteral("catdoc"), { QStringLiteral("-w"), QStringLiteral("-d"), QStringLiteral("utf-8"), path });
+    if (!reader.waitForFinished(30000) || reader.exitCode() != 0)
+        return QStringLiteral("<catdoc failed: %1>").arg(QString::fromUtf8(reader.readAllStandardError()));
+    return QString::fromUtf8(reader.readAllStandardOutput());
+}
+
+// The share of pixels that are clearly not paper.
+double inkShare(const QImage &picture)
+{
+    const QImage image = picture.convertToFormat(QImage::Format_RGB32);
+    qint64 ink = 0;
+    for (int y = 0; y < image.height(); y += 2) {
+        for (int x = 0; x < image.width(); x += 2) {
+            if (qGray(image.pixel(x, y)) < 160)
+                ++ink;
+        }
+    }
+    return static_cast<double>(ink) / (image.width() / 2.0 * image.height() / 2.0);
+}
+} // namespace
+
+// The whole run with the real word processor, as a user starts it from the window,
+// and the command line writing the same memo.
+class GenerationTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+        QVERIFY2(QFile::exists(QStringLiteral("/usr/bin/catdoc")), "catdoc is needed: apt-get install catdoc");
+    }
+
+    void init()
+    {
+        mTemporary.emplace();
+        mStore.emplace(mTemporary->filePath(QStringLiteral("Tarnwick.conf")));
+        mUi = ScriptedUserInterface();
+    }
+
+    void cleanup() { QCOMPARE(ownOfficeProcesses(), QStringList()); }
+
+    void everyStyleMakesItsMemo_data()
+    {
+        QTest::addColumn<int>("style");
+        QTest::addColumn<QStringList>("present");
+        QTest::addColumn<QStringList>("absent");
+        const QStringList common = { "Vozizidi", "Second Floor", "Zoë Ångström", "Memo To Cat",
+                                     "Tuesday, December 8th, 2026", "First paragraph.", "Second paragraph." };
+        QTest::newRow("Professional") << 0 << common + QStringList { "Tobin Varden", "Tarnwick & Söhne" } << QStringList {};
+        QTest::newRow("Contemporary") << 1 << common + QStringList { "Tobin Varden" } << QStringList { "Tarnwick & Söhne" };
+        QTest::newRow("Elegant") << 2 << common + QStringList { "Tobin Varden" } << QStringList { "Tarnwick & Söhne" };
+        QTest::newRow("Simple") << 3 << common + QStringList { "Tobin Varden", "Tarnwick & Söhne" } << QStringList {};
+        QTest::newRow("Blue Sky") << 4 << common << QStringList { "Tobin Varden", "Tarnwick & Söhne" };
+    }
+
+    void everyStyleMakesItsMemo()
+    {
+        QFETCH(int, style);
+        QFETCH(QStringList, present);
+        QFETCH(QStringList, absent);
+
+        LibreOfficeProcessor word;
+        Form1 form(mUi, *mStore, word);
+        form.Form_Load();
+        form.show();
+        fill(form, style);
+        form.PushButton6->click();
+
+        QVERIFY2(mUi.messages.isEmpty(), qPrintable(mUi.errorReports().join(QStringLiteral("\n---\n"))));
+        Form2 &preview = form.form2();
+        QVERIFY(preview.isVisible());
+        QVERIFY(!form.isVisible());
+        QVERIFY(!form.run().busy());
+
+        const QString text = catdoc(preview.mWordFile);
+        for (const QString &value : present)
+            QVERIFY2(text.contains(value), qPrintable(value + QStringLiteral(" missing from:\n") + text));
+        for (const QString &value : absent)
+            QVERIFY2(!text.contains(value), qPrintable(value));
+        QVERIFY2(!text.contains(QStringLiteral("[Click here")), qPrintable(text));
+
+        // One picture of the page's text area: not blank, upright like the page.
+        const QImage picture = preview.findChild<PictureBox *>(QStringLiteral("Picture1"))->picture();
+        QVERIFY(!picture.isNull());
+        QCOMPARE(picture.devicePixelRatio(), 2.0);
+        const double aspect = static_cast<double>(picture.height()) / picture.width();
+        QVERIFY2(aspect > 1.3 && aspect < 1.8, qPrintable(QString::number(aspect)));
+        QVERIFY(inkShare(picture) > 0.005);
+
+        QVERIFY(!QFile::exists(QDir(qEnvironmentVariable("TEMP")).filePath(QStringLiteral("temp.bmp"))));
+        QVERIFY(!QFile::exists(QDir(qEnvironmentVariable("TEMP")).filePath(QStringLiteral("template.dot"))));
+        QFile::remove(preview.mWordFile);
+    }
+
+    void theCommandLineWritesWhatTheWindowWrites_data()
+    {
+        QTest::addColumn<int>("style");
+        QTest::addColumn<QString>("name");
+        QTest::newRow("Professional") << 0 << QStringLiteral("professional");
+        QTest::newRow("Blue Sky") << 4 << QStringLiteral("blue-sky");
+    }
+
+    void theCommandLineWritesWhatTheWindowWrites()
+    {
+        QFETCH(int, style);
+        QFETCH(QString, name);
+        LibreOfficeProcessor word;
+        QString fromWindow;
+        {
+            Form1 form(mUi, *mStore, word);
+            form.Form_Load();
+            form.show();
+            fill(form, style);
+            form.PushButton6->click();
+            fromWindow = catdoc(form.form2().mWordFile);
+            QFile::remove(form.form2().mWordFile);
+        }
+        // The window's fields are in the settings now; the command line starts from them.
+        const QString out = mTemporary->filePath(QStringLiteral("memo.doc"));
+        QString output, errors;
+        QTextStream outputStream(&output), errorStream(&errors);
+        QCOMPARE(CommandLine::run({ QStringLiteral("scrivane"), QStringLiteral("--generate"), QStringLiteral("--out"), out,
+                                    QStringLiteral("--style"), name, QStringLiteral("--date"), QStringLiteral("2026-12-08") },
+                                  word, *mStore, outputStream, errorStream),
+                 0);
+        QCOMPARE(catdoc(out), fromWindow);
+        QVERIFY(mUi.messages.isEmpty());
+    }
+
+private:
+    static void fill(Form1 &form, int style)
+    {
+        form.Option1[style]->setChecked(true);
+        form.dtpEventDate->setDate(QDate(2026, 12, 8));
+        form.txtOrgName->setText(QStringLiteral("Tarnwick & Söhne"));
+        form.txtTo->setPlainText(QStringLiteral("Vozizidi\nSecond Floor"));
+        form.txtCC->setText(QStringLiteral("Tobin Varden"));
+        form.txtFrom->setPlainText(QStringLiteral("Zoë Ångström"));
+        form.txtRe->setPlainText(QStringLiteral("Memo To Cat"));
+        form.txtMsg->setPlainText(QStringLiteral("First paragraph.\nSecond paragraph."));
+    }
+
+    std::optional<QTemporaryDir> mTemporary;
+    std::optional<SettingsStore> mStore;
+    ScriptedUserInterface mUi;
+};
+
+QTEST_MAIN(GenerationTest)
+#include "tst_generation.moc"
