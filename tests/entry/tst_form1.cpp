@@ -30,6 +30,7 @@ private slots:
         QVERIFY(mTemporary->isValid());
         mStore.emplace(mTemporary->filePath(QStringLiteral("Tarnwick.conf")));
         mUi = ScriptedUserInterface();
+        mWord = ScriptedWordProcessor();
     }
 
     void firstStartShowsTodayEmptyFieldsAndContemporary()
