@@ -73,8 +73,11 @@ OfficeProcess::OfficeProcess(const Options &options, const Connect &connect)
                              .arg(program.absoluteFilePath())));
 
     lockProfile();
+    // Only a profile from an earlier start can be what stops the office; one made now
+    // cannot, and setting it aside would only pile up copies when the office is broken.
+    const QFileInfo profile(mProfileFolder);
+    bool profileSetAside = !profile.exists() && !profile.isSymLink();
     try {
-        bool profileSetAside = false;
         int restarts = 0;
         for (;;) {
             launch();
@@ -131,8 +134,6 @@ void OfficeProcess::lockProfile()
 
 void OfficeProcess::setProfileAside()
 {
-    if (!QFileInfo::exists(mProfileFolder) && !QFileInfo(mProfileFolder).isSymLink())
-        return;
     const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
     QString aside = QStringLiteral("%1.damaged-%2").arg(mProfileFolder, stamp);
     for (int n = 2; QFileInfo::exists(aside); ++n)
