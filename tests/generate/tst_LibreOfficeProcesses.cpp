@@ -18,6 +18,7 @@
 #include <sys/prctl.h>
 #include <sys/wait.h>
 #include <thread>
+#include <unistd.h>
 
 using namespace std::chrono_literals;
 
@@ -102,6 +103,11 @@ void LibreOfficeProcessesTest::initTestCase()
 void LibreOfficeProcessesTest::cleanup()
 {
     QCOMPARE(OfficeProbe::childOffices(), QList<qint64>());
+    // Nor the pipes of our offices, killed ones included.
+    const QString pipes = QStringLiteral("OSL_PIPE_%1_scrivane-%2-*")
+                              .arg(::getuid())
+                              .arg(QCoreApplication::applicationPid());
+    QCOMPARE(QDir(QStringLiteral("/tmp")).entryList({ pipes }, QDir::System), QStringList());
 }
 
 LibreOfficeProcessor::Settings LibreOfficeProcessesTest::settings(const QString &profileRoot) const
