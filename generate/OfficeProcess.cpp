@@ -3,6 +3,7 @@
 #include "Failure.h"
 
 #include <QCoreApplication>
+#include <QCryptographicHash>
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
@@ -17,6 +18,7 @@
 #include <climits>
 #include <csignal>
 #include <sys/prctl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -73,8 +75,11 @@ OfficeProcess::OfficeProcess(const Options &options, const Connect &connect)
                              .arg(program.absoluteFilePath())));
 
     lockProfile();
+    // Only a profile from an earlier start can be what stops the office; one made now
+    // cannot, and setting it aside would only pile up copies when the office is broken.
+    const QFileInfo profile(mProfileFolder);
+    bool profileSetAside = !profile.exists() && !profile.isSymLink();
     try {
-        bool profileSetAside = false;
         int restarts = 0;
         for (;;) {
             launch();
@@ -131,8 +136,6 @@ void OfficeProcess::lockProfile()
 
 void OfficeProcess::setProfileAside()
 {
-    if (!QFileInfo::exists(mProfileFolder) && !QFileInfo(mProfileFolder).isSymLink())
-        return;
     const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
     QString aside = QStringLiteral("%1.damaged-%2").arg(mProfileFolder, stamp);
     for (int n = 2; QFileInfo::exists(aside); ++n)
@@ -164,8 +167,7 @@ void OfficeProcess::launch()
         QStringLiteral("--nolockcheck"),
         QStringLiteral("--nofirststartwizard"),
         QStringLiteral("-env:CrashDumpEnable=false"),
-        QStringLiteral("-env:UserInstallation=")
-            + QUrl::fromLocalFile(mProfileFolder).toString(QUrl::FullyEncoded),
+        QStringLiteral("-env:UserInstallation=") + profileUrl(),
         QStringLiteral("--accept=pipe,name=%1;urp;").arg(mPipeName),
     };
 
@@ -258,5 +260,35 @@ void OfficeProcess::kill()
 void OfficeProcess::stopProcess()
 {
     kill();
+    if (mProcess && mProcess->state() == QProcess::NotRunning)
+        removePipesLeftBehind();
     mProcess.reset();
+}
+
+QString OfficeProcess::profileUrl() const
+{
+    return QUrl::fromLocalFile(mProfileFolder).toString(QUrl::FullyEncoded);
+}
+
+void OfficeProcess::removePipesLeftBehind() const
+{
+    // Nothing else uses them: the profile is ours alone. Where the office's pipes live:
+    // "/tmp/OSL_PIPE_<uid>_<name>". Besides the one it accepts us on, it has one for its profile,
+    // named after the MD5 of the profile's URL in UTF-16, each byte in hex without leading zeros.
+    QByteArray utf16;
+    for (const QChar c : profileUrl())
+        utf16.append(char(c.unicode() & 0xFF)).append(char(c.unicode() >> 8));
+    QString digest;
+    for (const char byte : QCryptographicHash::hash(utf16, QCryptographicHash::Md5))
+        digest += QString::number(quint8(byte), 16);
+    const QString prefix = QStringLiteral("/tmp/OSL_PIPE_%1_").arg(::getuid());
+    for (const QString &name : { mPipeName, QStringLiteral("SingleOfficeIPC_") + digest }) {
+        const QByteArray path = QFile::encodeName(prefix + name);
+        struct stat status
+        {
+        };
+        if (::lstat(path.constData(), &status) == 0 && S_ISSOCK(status.st_mode)
+            && status.st_uid == ::getuid())
+            ::unlink(path.constData());
+    }
 }

@@ -53,6 +53,9 @@ private:
     Start waitUntilConnected(const Connect &connect);
     QString endDescription() const;
     void stopProcess();
+    QString profileUrl() const;
+    // An office that was killed or crashed leaves its pipes behind as files.
+    void removePipesLeftBehind() const;
 
     Options mOptions;
     QString mProfileFolder;
