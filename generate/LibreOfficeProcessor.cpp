@@ -19,6 +19,7 @@
 #include <com/sun/star/beans/PropertyValue.hpp>
 #include <com/sun/star/beans/XPropertySet.hpp>
 #include <com/sun/star/bridge/UnoUrlResolver.hpp>
+#include <com/sun/star/container/NoSuchElementException.hpp>
 #include <com/sun/star/container/XNameAccess.hpp>
 #include <com/sun/star/document/MacroExecMode.hpp>
 #include <com/sun/star/document/UpdateDocMode.hpp>
@@ -123,6 +124,8 @@ struct UnoObjects
     Reference<css::uno::XComponentContext> remote;
     Reference<css::frame::XDesktop2> desktop;
     Reference<css::lang::XComponent> document;
+    // The open document's bookmarks, asked for once per document.
+    Reference<css::container::XNameAccess> bookmarks;
 
     Reference<css::lang::XComponent> requireDocument() const
     {
@@ -134,6 +137,7 @@ struct UnoObjects
     void release()
     {
         document.clear();
+        bookmarks.clear();
         desktop.clear();
         remote.clear();
         if (const Reference<css::lang::XComponent> component { local, UNO_QUERY }; component.is())
@@ -414,6 +418,7 @@ void LibreOfficeSession::open(const QString &path, bool readOnly)
         if (!document.is())
             throw OfficeError { QStringLiteral("the word processor cannot read it as a document") };
         uno.document = document;
+        uno.bookmarks.clear();
     });
 }
 
@@ -427,13 +432,20 @@ void LibreOfficeSession::setBookmarkText(const QString &bookmark, const QString 
     const OUString name = toOUString(bookmark);
     const OUString value = toOUString(lines);
     call(QStringLiteral("fill the bookmark \"%1\"").arg(bookmark), [name, value](UnoObjects &uno) {
-        const Reference<css::text::XBookmarksSupplier> supplier(uno.requireDocument(), UNO_QUERY);
-        const Reference<css::container::XNameAccess> bookmarks
-            = supplier.is() ? supplier->getBookmarks() : nullptr;
-        if (!bookmarks.is() || !bookmarks->hasByName(name))
-            throw OfficeError { QStringLiteral("the document has no bookmark of that name") };
-        const Reference<css::text::XTextContent> content(
-            bookmarks->getByName(name), UNO_QUERY_THROW);
+        const OfficeError noSuchBookmark { QStringLiteral("the document has no bookmark of that name") };
+        if (!uno.bookmarks.is()) {
+            const Reference<css::text::XBookmarksSupplier> supplier(uno.requireDocument(), UNO_QUERY);
+            if (!supplier.is())
+                throw noSuchBookmark;
+            uno.bookmarks = supplier->getBookmarks();
+        }
+        // Each call crosses to the office and back; a batch makes thousands of them.
+        Reference<css::text::XTextContent> content;
+        try {
+            content.set(uno.bookmarks->getByName(name), UNO_QUERY_THROW);
+        } catch (const css::container::NoSuchElementException &) {
+            throw noSuchBookmark;
+        }
         content->getAnchor()->setString(value);
     });
 }
@@ -441,10 +453,11 @@ void LibreOfficeSession::setBookmarkText(const QString &bookmark, const QString 
 void LibreOfficeSession::saveAs(const QString &path)
 {
     const OUString url = fileUrl(path);
-    mDocuments.append(path);
     call(QStringLiteral("save the document as \"%1\"").arg(path), [url](UnoObjects &uno) {
+        // A copy: the document stays where it was loaded from, so the office keeps no
+        // lock file beside the saved one.
         const Reference<css::frame::XStorable> storable(uno.requireDocument(), UNO_QUERY_THROW);
-        storable->storeAsURL(url,
+        storable->storeToURL(url,
             properties({
                 property("FilterName", Any(OUString("MS Word 97"))),
                 property("Overwrite", Any(true)),
@@ -463,6 +476,7 @@ void LibreOfficeSession::close()
     call(QStringLiteral("close the document"), [](UnoObjects &uno) {
         const Reference<css::util::XCloseable> closeable(uno.requireDocument(), UNO_QUERY_THROW);
         uno.document.clear();
+        uno.bookmarks.clear();
         closeable->close(true);
     });
 }
@@ -471,6 +485,7 @@ void LibreOfficeSession::closeActiveDocumentWithoutSaving()
 {
     call(QStringLiteral("close the document without saving"), [](UnoObjects &uno) {
         const Reference<css::lang::XComponent> document = uno.requireDocument();
+        uno.bookmarks.clear();
         if (const Reference<css::util::XModifiable> modifiable { document, UNO_QUERY };
             modifiable.is())
             modifiable->setModified(false);

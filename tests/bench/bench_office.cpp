@@ -1,9 +1,13 @@
 // How long the word processor's operations take on this machine: the median of
 // several runs of each, printed as a table. Not a test: nothing here can fail a build.
+#include "BenchSupport.h"
 #include "Failure.h"
+#include "MemoDetails.h"
+#include "MemoStyle.h"
+#include "TemplateCatalogue.h"
+#include "FileUtils.h"
 #include "LibreOfficeProcessor.h"
 
-#include <QElapsedTimer>
 #include <QFile>
 #include <QGuiApplication>
 #include <QTemporaryDir>
@@ -15,37 +19,6 @@
 
 namespace {
 const QString kMemo = QStringLiteral(SCRIVANE_FIXTURES "/memo.fodt");
-
-double milliseconds(const std::function<void()> &action)
-{
-    QElapsedTimer timer;
-    timer.start();
-    action();
-    return double(timer.nsecsElapsed()) / 1e6;
-}
-
-void report(const char *what, std::vector<double> times)
-{
-    std::sort(times.begin(), times.end());
-    const size_t n = times.size();
-    const double median = n % 2 ? times[n / 2] : (times[n / 2 - 1] + times[n / 2]) / 2;
-    std::printf("%-44s median %8.1f ms   min %8.1f   max %8.1f   (%zu runs)\n", what, median,
-        times.front(), times.back(), n);
-    std::fflush(stdout);
-}
-
-// The office's peak resident memory in MiB, from the kernel's accounting.
-double peakMemory(qint64 pid)
-{
-    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
-    if (!status.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith("VmHWM:"))
-            return line.mid(6).trimmed().split(' ').value(0).toDouble() / 1024.0;
-    }
-    return 0;
-}
 
 void fill(WordSession &session, const QString &templatePath, const QString &saved)
 {
@@ -111,7 +84,26 @@ int main(int argc, char *argv[])
             }));
         }
         report("open document, copy as picture, close", picture);
-        std::printf("office peak memory: %.0f MiB\n", peakMemory(pid));
+        for (size_t style = 0; style < kMemoStyles.size(); ++style) {
+            const QString memoTemplate = folder.filePath(QStringLiteral("memo-%1.dot").arg(style));
+            WriteBytesToFile(LoadResData(kMemoStyles[style].resourceId), memoTemplate);
+            MemoDetails memo = withSampleData({});
+            memo.style = int(style);
+            memo.date = QDate(2026, 12, 8);
+            std::vector<double> times;
+            for (int run = 0; run < runs; ++run) {
+                times.push_back(milliseconds([&] {
+                    session->open(memoTemplate, true);
+                    for (const auto &[bookmark, text] : bookmarkWrites(memo))
+                        session->setBookmarkText(bookmark, text);
+                    session->saveAs(saved);
+                    session->close();
+                }));
+            }
+            const QByteArray what = QStringLiteral("open, fill, save, close: %1").arg(QString::fromLatin1(kMemoStyles[style].caption)).toUtf8();
+            report(what.constData(), times);
+        }
+        std::printf("office peak memory: %.0f MiB\n", peakMemory(QString::number(pid)));
         session->quit();
 
         std::vector<double> wholeRun;

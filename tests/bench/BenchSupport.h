@@ -1,0 +1,50 @@
+#pragma once
+
+// What every benchmark prints: medians of repeated timings and peak memory.
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QString>
+
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+#include <vector>
+
+inline double milliseconds(const std::function<void()> &action)
+{
+    QElapsedTimer timer;
+    timer.start();
+    action();
+    return double(timer.nsecsElapsed()) / 1e6;
+}
+
+inline double median(std::vector<double> values)
+{
+    if (values.empty())
+        return 0;
+    std::sort(values.begin(), values.end());
+    const size_t n = values.size();
+    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+inline void report(const char *what, const std::vector<double> &times)
+{
+    const auto [low, high] = std::minmax_element(times.begin(), times.end());
+    std::printf("%-48s median %8.1f ms   min %8.1f   max %8.1f   (%zu runs)\n", what, median(times),
+                times.empty() ? 0 : *low, times.empty() ? 0 : *high, times.size());
+    std::fflush(stdout);
+}
+
+// A process's peak resident memory in MiB ("self" for this one), from the kernel's accounting.
+inline double peakMemory(const QString &pid)
+{
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').value(0).toDouble() / 1024.0;
+    }
+    return 0;
+}

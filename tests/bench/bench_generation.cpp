@@ -1,0 +1,180 @@
+// The whole "Start Creating Template" run with the real word processor, offscreen,
+// for each style: from the click to the preview shown, split into its parts, beside
+// one "soffice --convert-to pdf" of the same template on this machine.
+#include "BenchSupport.h"
+#include "FileUtils.h"
+#include "Form1.h"
+#include "Form2.h"
+#include "LibreOfficeProcessor.h"
+#include "MemoStyle.h"
+#include "SettingsStore.h"
+#include "TemplateCatalogue.h"
+#include "UserInterface.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QUrl>
+
+#include <cstdio>
+#include <map>
+
+namespace {
+// Times every call into the word processor, by kind.
+struct Clock
+{
+    std::map<QString, double> spent;
+    QStringList officeProcesses;
+};
+
+class TimedSession : public WordSession
+{
+public:
+    TimedSession(std::unique_ptr<WordSession> inner, Clock &clock, QString part)
+        : mInner(std::move(inner)), mClock(clock), mPart(std::move(part))
+    {
+    }
+
+    void open(const QString &path, bool readOnly) override { time([&] { mInner->open(path, readOnly); }); }
+    void setBookmarkText(const QString &b, const QString &t) override { time([&] { mInner->setBookmarkText(b, t); }); }
+    void saveAs(const QString &path) override { time([&] { mInner->saveAs(path); }); }
+    void setDisplayAlerts(bool on) override { time([&] { mInner->setDisplayAlerts(on); }); }
+    void close() override { time([&] { mInner->close(); }); }
+    void copyAsPicture() override { time([&] { mInner->copyAsPicture(); }); }
+    void closeActiveDocumentWithoutSaving() override { time([&] { mInner->closeActiveDocumentWithoutSaving(); }); }
+    void quit() override { mClock.spent[QStringLiteral("office quit")] += milliseconds([&] { mInner->quit(); }); }
+
+private:
+    void time(const std::function<void()> &call) { mClock.spent[mPart] += milliseconds(call); }
+
+    std::unique_ptr<WordSession> mInner;
+    Clock &mClock;
+    QString mPart;
+};
+
+class TimedProcessor : public WordProcessor
+{
+public:
+    TimedProcessor(WordProcessor &inner, Clock &clock) : mInner(inner), mClock(clock) { }
+
+    std::unique_ptr<WordSession> create() override
+    {
+        std::unique_ptr<WordSession> session;
+        mClock.spent[QStringLiteral("office start")] += milliseconds([&] { session = mInner.create(); });
+        if (auto *office = dynamic_cast<OfficeSession *>(session.get()))
+            mClock.officeProcesses << QString::number(office->processId());
+        // The run's first session fills and saves; the second renders the picture.
+        const QString part = ++mSessions % 2 ? QStringLiteral("fill and save") : QStringLiteral("render");
+        return std::make_unique<TimedSession>(std::move(session), mClock, part);
+    }
+
+    int mSessions = 0;
+
+private:
+    WordProcessor &mInner;
+    Clock &mClock;
+};
+
+class SilentUserInterface : public UserInterface
+{
+public:
+    int reports = 0;
+    Answer messageBox(const QString &text, Buttons, Icon, const QString &) override
+    {
+        ++reports;
+        std::fprintf(stderr, "%s\n", qPrintable(text));
+        return Ok;
+    }
+    QString saveFileName(const QString &, const QString &, const QString &) override { return {}; }
+    [[noreturn]] void endProgram() override { std::exit(1); }
+};
+
+// One warm "soffice --convert-to pdf" of a template, in a private profile.
+double convertOnce(const QString &templatePath, const QString &profile, const QString &outDir)
+{
+    return milliseconds([&] {
+        QProcess soffice;
+        soffice.start(QStringLiteral("soffice"),
+                      { QStringLiteral("--headless"),
+                        QStringLiteral("-env:UserInstallation=") + QUrl::fromLocalFile(profile).toString(),
+                        QStringLiteral("--convert-to"), QStringLiteral("pdf"), QStringLiteral("--outdir"), outDir,
+                        templatePath });
+        soffice.waitForFinished(120000);
+    });
+}
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication application(argc, argv);
+    const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 10;
+    QTemporaryDir folder;
+    qputenv("TEMP", folder.filePath(QStringLiteral("temp")).toLocal8Bit());
+    QDir().mkpath(folder.filePath(QStringLiteral("temp")));
+
+    LibreOfficeProcessor::Settings settings = LibreOfficeProcessor::defaultSettings();
+    settings.profileRoot = folder.filePath(QStringLiteral("profiles"));
+    LibreOfficeProcessor office(settings);
+    Clock clock;
+    TimedProcessor word(office, clock);
+    SilentUserInterface ui;
+    SettingsStore store(folder.filePath(QStringLiteral("Tarnwick.conf")));
+
+    Form1 form(ui, store, word);
+    form.Form_Load();
+    form.PushButton3->click();
+    form.show();
+
+    std::map<QString, std::vector<double>> parts;
+    std::vector<double> allRuns;
+    for (size_t style = 0; style < kMemoStyles.size(); ++style) {
+        std::vector<double> styleRuns;
+        for (int run = 0; run < runs + 1; ++run) {
+            form.Option1[style]->setChecked(true);
+            form.show();
+            clock.spent.clear();
+            const double total = milliseconds([&] { form.PushButton6->click(); });
+            KillFile(form.form2().mWordFile);
+            if (run == 0)
+                continue; // the first run warms the profiles
+            styleRuns.push_back(total);
+            allRuns.push_back(total);
+            double office = 0;
+            for (const auto &[part, spent] : clock.spent) {
+                parts[part].push_back(spent);
+                office += spent;
+            }
+            parts[QStringLiteral("template, picture load, windows")].push_back(total - office);
+        }
+        const QByteArray what = QStringLiteral("click to preview: %1").arg(QString::fromLatin1(kMemoStyles[style].caption)).toUtf8();
+        report(what.constData(), styleRuns);
+    }
+    report("click to preview: all styles", allRuns);
+    for (const auto &[part, times] : parts)
+        report(qPrintable(QStringLiteral("  of which ") + part), times);
+
+    double officePeak = 0;
+    for (const QString &pid : std::as_const(clock.officeProcesses))
+        officePeak = std::max(officePeak, peakMemory(pid));
+    std::printf("peak memory: Scrivane %.0f MiB, each office process at most %.0f MiB "
+                "(two run one after the other)\n",
+                peakMemory(QStringLiteral("self")), officePeak);
+
+    // The same template converted by one soffice command, warm profile, same machine.
+    const QString templatePath = folder.filePath(QStringLiteral("Professional.dot"));
+    WriteBytesToFile(LoadResData(kMemoStyles[0].resourceId), templatePath);
+    const QString profile = folder.filePath(QStringLiteral("convert-profile"));
+    convertOnce(templatePath, profile, folder.path());
+    convertOnce(templatePath, profile, folder.path());
+    std::vector<double> conversions;
+    for (int run = 0; run < runs; ++run)
+        conversions.push_back(convertOnce(templatePath, profile, folder.path()));
+    report("soffice --convert-to pdf of the template", conversions);
+    std::printf("whole run / one conversion: %.2f (target at most 2.5)\n", median(allRuns) / median(conversions));
+    return ui.reports == 0 ? 0 : 1;
+}
