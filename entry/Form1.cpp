@@ -459,7 +459,6 @@ void Form1::showPreview()
 {
     Form2 &preview = form2();
     preview.show();
-    preview.raise();
     preview.activateWindow();
 }
 
