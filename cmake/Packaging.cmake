@@ -44,8 +44,9 @@ It drives LibreOffice Writer to write the documents.")
 # The libraries the program links come from dpkg-shlibdeps; what it starts or
 # loads at run time is named here: Writer for the documents, Poppler to draw
 # them, Qt's GUI library for its X11 plugin and .ico/.cur reader, and the
-# Arial-compatible fonts the memos and windows are set in.
+# fonts the memos and windows are set in: Liberation (Arial-compatible), Carlito and
+# Caladea (Calibri- and Cambria-compatible).
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
-    "libreoffice-writer-nogui | libreoffice-writer, libpoppler-qt6-3, libqt6gui6 (>= 6.4), fonts-liberation2")
+    "libreoffice-writer-nogui | libreoffice-writer, libpoppler-qt6-3, libqt6gui6 (>= 6.4), fonts-liberation2, fonts-crosextra-carlito, fonts-crosextra-caladea")
 include(CPack)
