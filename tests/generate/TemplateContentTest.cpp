@@ -57,7 +57,7 @@ struct Document
     QHash<QString, QStringList> dateStyles; // parts of each date style, "month:long"
     int pages = 0;
     QString plainText; // as catdoc reads it
-    QByteArray wordText; // the Word file's main stream, where its text lies
+    QString wordText; // the main text inside the Word file itself
 
     const Bookmark *bookmark(const QString &name) const
     {
@@ -364,7 +364,7 @@ void TemplateContentTest::initTestCase()
         QCOMPARE(reader.exitCode(), 0);
         read.plainText = QString::fromUtf8(reader.readAllStandardOutput());
         try {
-            read.wordText = CompoundFile(LoadResData(style.id)).stream(u"WordDocument"_s);
+            read.wordText = wordDocumentText(CompoundFile(LoadResData(style.id)));
         } catch (const std::exception &error) {
             QFAIL(error.what());
         }
@@ -654,11 +654,7 @@ void TemplateContentTest::blueSkyHasItsGraphicAfterTo()
     QVERIFY2(line.drawings.contains(int(QStringLiteral("To:").size())),
         "a graphic should be anchored right after \"To:\"");
     // In the Word file the anchor is character 8, between the label and the tabs.
-    const QString anchored = u"To:\u0008\t\t\r"_s;
-    const QByteArray &word = read.wordText;
-    QVERIFY(word.contains(anchored.toLatin1())
-        || word.contains(
-            QByteArray(reinterpret_cast<const char *>(anchored.utf16()), anchored.size() * 2)));
+    QVERIFY2(read.wordText.contains(u"To:\u0008\t\t\r"_s), qPrintable(read.wordText));
 
     // "Memo", an empty paragraph, then the lines.
     QVERIFY(to->paragraph >= 2);
