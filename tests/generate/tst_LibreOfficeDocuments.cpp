@@ -1,8 +1,9 @@
+#include "Catdoc.h"
 #include "CompoundFile.h"
 #include "Failure.h"
 #include "LibreOfficeProcessor.h"
-#include "OfficeProbe.h"
 #include "TempFolder.h"
+#include "TestOffice.h"
 
 #include <QClipboard>
 #include <QCryptographicHash>
@@ -101,9 +102,13 @@ private:
 void LibreOfficeDocumentsTest::initTestCase()
 {
     QVERIFY(mFolder.isValid());
-    mTemplate
-        = OfficeProbe::makeWordTemplate(kFixtures + QStringLiteral("/memo.fodt"), mFolder.path());
-    QVERIFY2(!mTemplate.isEmpty(), "LibreOffice could not make the Word template from memo.fodt");
+    try {
+        mTemplate = TestOffice::convert(kFixtures + QStringLiteral("/memo.fodt"),
+            QStringLiteral("dot:MS Word 97 Vorlage"), mFolder.path(),
+            mFolder.filePath(QStringLiteral("convert-profile")));
+    } catch (const std::runtime_error &error) {
+        QFAIL(error.what());
+    }
 
     LibreOfficeProcessor::Settings settings = LibreOfficeProcessor::defaultSettings();
     settings.profileRoot = mFolder.filePath(QStringLiteral("profiles"));
@@ -124,7 +129,7 @@ void LibreOfficeDocumentsTest::cleanupTestCase()
         QFAIL(qPrintable(failure.description()));
     }
     mSession.reset();
-    QCOMPARE(OfficeProbe::childOffices(), QList<qint64>());
+    QCOMPARE(TestOffice::childOffices(), QList<qint64>());
 }
 
 void LibreOfficeDocumentsTest::cleanup()
@@ -182,7 +187,7 @@ void LibreOfficeDocumentsTest::fillsBookmarksAndSavesWordDocument()
     QVERIFY(ole->hasStream(QStringLiteral("WordDocument")));
     QVERIFY(ole->hasStream(QStringLiteral("1Table")));
 
-    const QString text = OfficeProbe::catdoc(saved);
+    const QString text = catdoc(saved);
     for (const QString &value : { QStringLiteral("Alice Example"), QStringLiteral("Bob Sender"),
              QStringLiteral("Tuesday, December 8th, 2026"), QStringLiteral("Quarterly figures"),
              QStringLiteral("End of memo") })
