@@ -128,4 +128,4 @@ void WordCheckTest::failingQuitStillPasses()
 }
 
 QTEST_MAIN(WordCheckTest)
-#include "tst_WordCheck.moc"
+#include "tst_wordcheck.moc"

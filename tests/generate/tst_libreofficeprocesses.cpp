@@ -466,4 +466,4 @@ void LibreOfficeProcessesTest::officeDiesWithTheProgram()
 }
 
 QTEST_MAIN(LibreOfficeProcessesTest)
-#include "tst_LibreOfficeProcesses.moc"
+#include "tst_libreofficeprocesses.moc"

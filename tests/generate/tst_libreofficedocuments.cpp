@@ -374,4 +374,4 @@ void LibreOfficeDocumentsTest::copiesEveryPageAsOnePicture()
 }
 
 QTEST_MAIN(LibreOfficeDocumentsTest)
-#include "tst_LibreOfficeDocuments.moc"
+#include "tst_libreofficedocuments.moc"

@@ -668,4 +668,4 @@ void TemplateContentTest::blueSkyHasItsGraphicAfterTo()
 }
 
 QTEST_GUILESS_MAIN(TemplateContentTest)
-#include "TemplateContentTest.moc"
+#include "tst_templatecontent.moc"

@@ -379,4 +379,4 @@ void TestPreviewFiles::closingDeletesTheDocumentAndEndsTheProgram()
 }
 
 QTEST_MAIN(TestPreviewFiles)
-#include "tst_PreviewFiles.moc"
+#include "tst_previewfiles.moc"

@@ -148,4 +148,4 @@ void TemplateCatalogueTest::containerCheckCatchesDamage()
 }
 
 QTEST_GUILESS_MAIN(TemplateCatalogueTest)
-#include "TemplateCatalogueTest.moc"
+#include "tst_templatecatalogue.moc"
