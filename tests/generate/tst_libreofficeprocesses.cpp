@@ -1,6 +1,8 @@
 #include "Catdoc.h"
 #include "Failure.h"
+#include "FailureOf.h"
 #include "LibreOfficeProcessor.h"
+#include "TestFiles.h"
 #include "TestOffice.h"
 
 #include <QDeadlineTimer>
@@ -46,23 +48,11 @@ bool reapedWithin(qint64 pid, std::chrono::milliseconds time)
     }
 }
 
-QString failureOf(const std::function<void()> &operation)
+// A script that stands in for soffice.bin.
+bool writeExecutable(const QString &path, const QByteArray &script)
 {
-    try {
-        operation();
-    } catch (const Failure &failure) {
-        return failure.description();
-    }
-    return QStringLiteral("(no failure)");
-}
-
-void writeExecutable(const QString &path, const QByteArray &script)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(script);
-    file.close();
-    QVERIFY(file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    return writeFile(path, script)
+        && QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 }
 } // namespace
 
@@ -361,8 +351,8 @@ void LibreOfficeProcessesTest::officeThatNeverAnswersIsEnded()
     QTemporaryDir program;
     QVERIFY(program.isValid());
     const QString marker = program.filePath(QStringLiteral("pid"));
-    writeExecutable(program.filePath(QStringLiteral("soffice.bin")),
-        QStringLiteral("#!/bin/sh\necho $$ > '%1'\nexec sleep 60\n").arg(marker).toUtf8());
+    QVERIFY(writeExecutable(program.filePath(QStringLiteral("soffice.bin")),
+        QStringLiteral("#!/bin/sh\necho $$ > '%1'\nexec sleep 60\n").arg(marker).toUtf8()));
     LibreOfficeProcessor::Settings silent = settings();
     silent.programFolder = program.path();
     silent.connectTimeout = 1s;
@@ -397,11 +387,11 @@ void LibreOfficeProcessesTest::officeThatEndsAtStartFailsWithItsWords()
     QTemporaryDir program;
     QVERIFY(program.isValid());
     const QString count = program.filePath(QStringLiteral("starts"));
-    writeExecutable(program.filePath(QStringLiteral("soffice.bin")),
+    QVERIFY(writeExecutable(program.filePath(QStringLiteral("soffice.bin")),
         QStringLiteral(
             "#!/bin/sh\necho start >> '%1'\necho 'Fatal Error: nothing works' >&2\nexit 77\n")
             .arg(count)
-            .toUtf8());
+            .toUtf8()));
     QTemporaryDir root;
     QVERIFY(root.isValid());
     if (earlierProfile)

@@ -1,6 +1,7 @@
 #include "Catdoc.h"
 #include "CompoundFile.h"
 #include "TemplateCatalogue.h"
+#include "TestFiles.h"
 #include "TestOffice.h"
 
 #include <QDir>
@@ -294,12 +295,6 @@ int pdfPageCount(const QByteArray &pdf)
     return int(QString::fromLatin1(pdf).count(page));
 }
 
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 } // namespace
 
 class TemplateContentTest : public QObject
@@ -345,10 +340,7 @@ void TemplateContentTest::initTestCase()
 
     for (const Style &style : styles) {
         const QString dot = work + u'/' + style.file + u".dot"_s;
-        QFile file(dot);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(LoadResData(style.id));
-        file.close();
+        QVERIFY(writeFile(dot, LoadResData(style.id)));
 
         Document &read = mDocuments[style.file];
         try {
