@@ -12,7 +12,7 @@ inline QByteArray readFile(const QString &path)
 }
 
 // Writes the bytes to the file at path, replacing what it held; false when it cannot.
-// Tests check it (QVERIFY(writeFile(...))), so a failed write stops the test there.
+// Tests check the result, so a failed write stops the test there and then.
 inline bool writeFile(const QString &path, const QByteArray &bytes)
 {
     QFile file(path);

@@ -83,7 +83,7 @@ inline Run run(const QStringList &arguments,
             office.waitForFinished();
             return { -1,
                 QStringLiteral("it did not end within %1 s and was killed")
-                    .arg(std::chrono::duration_cast<std::chrono::seconds>(timeout).count()) };
+                    .arg(double(timeout.count()) / 1000.0) };
         }
         ended.output = QString::fromLocal8Bit(office.readAll());
         ended.exitCode = office.exitStatus() == QProcess::NormalExit ? office.exitCode() : -1;
@@ -115,7 +115,7 @@ inline QString convert(
     if (converted.exitCode != 0 || !QFileInfo::exists(target)) {
         throw std::runtime_error(
             QStringLiteral("LibreOffice could not convert %1 (exit code %2): %3")
-                .arg(source, QString::number(converted.exitCode), converted.output)
+                .arg(source, QString::number(converted.exitCode), converted.output.trimmed())
                 .toStdString());
     }
     return target;
