@@ -2,6 +2,7 @@
 #include "FileUtils.h"
 #include "Picture.h"
 #include "TempFolder.h"
+#include "TestFiles.h"
 
 #include <QClipboard>
 #include <QDir>
@@ -14,21 +15,6 @@
 #include <optional>
 
 #include <sys/stat.h>
-
-namespace {
-void writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
-}
-
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-} // namespace
 
 class FileUtilsTest : public QObject
 {
@@ -45,7 +31,7 @@ private slots:
     void fileExists()
     {
         const QString present = mDir.filePath(QStringLiteral("present.doc"));
-        writeFile(present, "x");
+        QVERIFY(writeFile(present, "x"));
         QVERIFY(FileExists(present));
         QVERIFY(!FileExists(QString()));
         QVERIFY(!FileExists(mDir.filePath(QStringLiteral("absent.doc"))));
@@ -61,7 +47,7 @@ private slots:
     void killFileDeletesAReadOnlyFileThroughTheForcedDelete()
     {
         const QString path = mDir.filePath(QStringLiteral("readonly.doc"));
-        writeFile(path, "x");
+        QVERIFY(writeFile(path, "x"));
         QVERIFY(QFile::setPermissions(path, QFileDevice::ReadOwner));
         KillFile(path);
         QVERIFY(!QFile::exists(path));
@@ -70,7 +56,7 @@ private slots:
     void killFileExpandsWildcardsOnlyWhenAsked()
     {
         for (const char *name : { "kelmar11111111.doc", "kelmar22222222.doc", "keep.dot", "k*.doc" })
-            writeFile(mDir.filePath(QString::fromLatin1(name)), "x");
+            QVERIFY(writeFile(mDir.filePath(QString::fromLatin1(name)), "x"));
 
         // A user's path with a star in it names that one file and nothing else.
         KillFile(mDir.filePath(QStringLiteral("k*.doc")));
@@ -87,7 +73,7 @@ private slots:
     {
         const QString target = mDir.filePath(QStringLiteral("target.doc"));
         const QString link = mDir.filePath(QStringLiteral("template.dot"));
-        writeFile(target, "keep me");
+        QVERIFY(writeFile(target, "keep me"));
         QVERIFY(QFile::link(target, link));
         KillFile(link);
         QVERIFY(!QFileInfo(link).isSymLink());
@@ -110,7 +96,7 @@ private slots:
     void writeBytesToFileNeverShortensAFile()
     {
         const QString path = mDir.filePath(QStringLiteral("longer.bin"));
-        writeFile(path, "abcdef");
+        QVERIFY(writeFile(path, "abcdef"));
         WriteBytesToFile("XY", path);
         QCOMPARE(readFile(path), QByteArray("XYcdef"));
     }
@@ -119,7 +105,7 @@ private slots:
     {
         const QString target = mDir.filePath(QStringLiteral("elsewhere.txt"));
         const QString link = mDir.filePath(QStringLiteral("template.dot"));
-        writeFile(target, "precious");
+        QVERIFY(writeFile(target, "precious"));
         QVERIFY(QFile::link(target, link));
         QVERIFY_THROWS_EXCEPTION(Failure, WriteBytesToFile("planted", link));
         QCOMPARE(readFile(target), QByteArray("precious"));
@@ -167,7 +153,7 @@ private slots:
     void pictureFailuresNameTheFile()
     {
         QVERIFY_THROWS_EXCEPTION(Failure, LoadPicture(mDir.filePath(QStringLiteral("temp.bmp"))));
-        writeFile(mDir.filePath(QStringLiteral("temp.bmp")), "not a picture");
+        QVERIFY(writeFile(mDir.filePath(QStringLiteral("temp.bmp")), "not a picture"));
         QVERIFY_THROWS_EXCEPTION(Failure, LoadPicture(mDir.filePath(QStringLiteral("temp.bmp"))));
         QVERIFY_THROWS_EXCEPTION(Failure, SavePicture(QImage(), mDir.filePath(QStringLiteral("x.bmp"))));
     }

@@ -1,6 +1,8 @@
 // Builds the Debian package from this build tree with CPack and checks what it
 // declares and what it would install.
 
+#include "TestFiles.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -31,12 +33,6 @@ Run run(const QString &program, const QStringList &arguments)
         return { -1, process.errorString() };
     return { process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
         QString::fromLocal8Bit(process.readAll()) };
-}
-
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 // Each comma-separated group of a Depends field, its alternatives without versions.

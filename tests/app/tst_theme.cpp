@@ -1,6 +1,7 @@
 #include "Theme.h"
-#include "Failure.h"
+#include "FailureOf.h"
 #include "MousePointer.h"
+#include "TestFiles.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -19,7 +20,6 @@
 #include <QTest>
 #include <QtEndian>
 
-#include <functional>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -139,31 +139,6 @@ bool hasButtonFace(const QWidget *control, const QColor &face = schemeButtonFace
 {
     return control->autoFillBackground()
         && control->palette().color(control->backgroundRole()) == face;
-}
-
-void writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    QVERIFY2(file.open(QIODevice::WriteOnly), qPrintable(file.errorString()));
-    QCOMPARE(file.write(bytes), bytes.size());
-}
-
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return file.readAll();
-}
-
-QString failureOf(const std::function<void()> &action)
-{
-    try {
-        action();
-    } catch (const Failure &failure) {
-        return failure.description();
-    }
-    return {};
 }
 
 // The hot spot as the drawing's XPM values line gives it.
@@ -317,24 +292,24 @@ void ThemeTest::skinIsUsedOnlyAsAnOrdinaryFile()
     const QByteArray sheet("QLineEdit { color: #102030; }\n");
     const QString skin = mFolder.filePath(QStringLiteral("x/o.cjs"));
     const QString elsewhere = mFolder.filePath(QStringLiteral("skin.qss"));
-    writeFile(elsewhere, sheet);
+    QVERIFY(writeFile(elsewhere, sheet));
 
     switch (place) {
     case SkinPlace::Missing:
         break;
     case SkinPlace::OrdinaryFile:
-        writeFile(skin, sheet);
+        QVERIFY(writeFile(skin, sheet));
         break;
     case SkinPlace::LinkToFile:
         QVERIFY(QFile::link(elsewhere, skin));
         break;
     case SkinPlace::ListedHidden:
-        writeFile(skin, sheet);
-        writeFile(mFolder.filePath(QStringLiteral("x/.hidden")), "o.cjs\n");
+        QVERIFY(writeFile(skin, sheet));
+        QVERIFY(writeFile(mFolder.filePath(QStringLiteral("x/.hidden")), "o.cjs\n"));
         break;
     case SkinPlace::HiddenAmongOthers:
-        writeFile(skin, sheet);
-        writeFile(mFolder.filePath(QStringLiteral("x/.hidden")), "o.cjs.bak\nold\n");
+        QVERIFY(writeFile(skin, sheet));
+        QVERIFY(writeFile(mFolder.filePath(QStringLiteral("x/.hidden")), "o.cjs.bak\nold\n"));
         break;
     case SkinPlace::Folder:
         QVERIFY(QDir().mkpath(skin));
@@ -369,7 +344,7 @@ void ThemeTest::buttonFaceGoesToTheNamedKinds()
 {
     QFETCH(bool, throughSkin);
     // An empty skin restyles nothing, so what shows is the colouring alone.
-    writeFile(mFolder.filePath(QStringLiteral("x/o.cjs")), "");
+    QVERIFY(writeFile(mFolder.filePath(QStringLiteral("x/o.cjs")), ""));
 
     ThemedWindow themed;
     themed.window.show();
@@ -407,8 +382,8 @@ void ThemeTest::buttonFaceGoesToTheNamedKinds()
 
 void ThemeTest::buttonFaceComesBeforeTheSkin()
 {
-    writeFile(mFolder.filePath(QStringLiteral("x/o.cjs")),
-        "QLabel { color: #203040; }\nQRadioButton { color: #203040; }\n");
+    QVERIFY(writeFile(mFolder.filePath(QStringLiteral("x/o.cjs")),
+        "QLabel { color: #203040; }\nQRadioButton { color: #203040; }\n"));
     ThemedWindow themed;
     const QList<QWidget *> expected = { &themed.window, themed.option, themed.check, themed.label,
         themed.group, themed.groupLabel, themed.picture, themed.page };
@@ -424,7 +399,7 @@ void ThemeTest::buttonFaceComesBeforeTheSkin()
 
 void ThemeTest::buttonFaceFollowsTheColourScheme()
 {
-    writeFile(mFolder.filePath(QStringLiteral("x/o.cjs")), "");
+    QVERIFY(writeFile(mFolder.filePath(QStringLiteral("x/o.cjs")), ""));
     ThemedWindow skinned;
     ApplySkin(skinned.window, mFolder.path());
     ThemedWindow preview;
@@ -479,7 +454,7 @@ void ThemeTest::badSkinFails()
 
     const QString skin = mFolder.filePath(QStringLiteral("x/o.cjs"));
     if (linkTarget.isEmpty())
-        writeFile(skin, content);
+        QVERIFY(writeFile(skin, content));
     else
         QVERIFY(QFile::link(linkTarget, skin));
     if (unreadable)
@@ -644,7 +619,7 @@ void ThemeTest::badCursorFileFails()
     QFETCH(QString, expected);
     const QString path = mFolder.filePath(QStringLiteral("HAND-M.CUR"));
     if (exists)
-        writeFile(path, content);
+        QVERIFY(writeFile(path, content));
 
     const QString failure = failureOf([&] { LoadCursorFile(path); });
 

@@ -1,3 +1,4 @@
+#include "Catdoc.h"
 #include "CommandLine.h"
 #include "Form1.h"
 #include "Form2.h"
@@ -12,7 +13,6 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QPlainTextEdit>
-#include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTemporaryDir>
@@ -37,15 +37,6 @@ QStringList ownOfficeProcesses()
             found << pid;
     }
     return found;
-}
-
-QString catdoc(const QString &path)
-{
-    QProcess reader;
-    reader.start(QStringLiteral("catdoc"), { QStringLiteral("-w"), QStringLiteral("-d"), QStringLiteral("utf-8"), path });
-    if (!reader.waitForFinished(30000) || reader.exitCode() != 0)
-        return QStringLiteral("<catdoc failed: %1>").arg(QString::fromUtf8(reader.readAllStandardError()));
-    return QString::fromUtf8(reader.readAllStandardOutput());
 }
 
 // The share of pixels that are clearly not paper.

@@ -1,7 +1,7 @@
 #include "Failure.h"
 #include "LibreOfficeProcessor.h"
-#include "OfficeProbe.h"
 #include "ScriptedUserInterface.h"
+#include "TestOffice.h"
 #include "WordCheck.h"
 
 #include <QTemporaryDir>
@@ -112,7 +112,7 @@ void WordCheckTest::installedOfficePassesSilently()
 
     QCOMPARE(ui.messages.size(), 0);
     QCOMPARE(ui.endings, 0);
-    QCOMPARE(OfficeProbe::childOffices(), QList<qint64>());
+    QCOMPARE(TestOffice::childOffices(), QList<qint64>());
 }
 
 void WordCheckTest::failingQuitStillPasses()
@@ -128,4 +128,4 @@ void WordCheckTest::failingQuitStillPasses()
 }
 
 QTEST_MAIN(WordCheckTest)
-#include "tst_WordCheck.moc"
+#include "tst_wordcheck.moc"

@@ -1,8 +1,9 @@
+#include "Catdoc.h"
+#include "CompoundFile.h"
 #include "Failure.h"
 #include "LibreOfficeProcessor.h"
-#include "OfficeProbe.h"
-#include "OleFile.h"
 #include "TempFolder.h"
+#include "TestOffice.h"
 
 #include <QClipboard>
 #include <QCryptographicHash>
@@ -14,6 +15,7 @@
 #include <QTest>
 
 #include <memory>
+#include <optional>
 
 namespace {
 const QString kFixtures = QStringLiteral(SCRIVANE_FIXTURES);
@@ -43,7 +45,8 @@ QByteArray fileHash(const QString &path)
 // The paragraphs of the saved document's main text, fields and all.
 QStringList paragraphs(const QString &path)
 {
-    QString text = wordDocumentText(OleFile(path));
+    const std::optional<CompoundFile> file = CompoundFile::load(path);
+    QString text = file ? wordDocumentText(*file) : QString();
     if (text.endsWith(QLatin1Char('\r')))
         text.chop(1);
     return text.split(QLatin1Char('\r'));
@@ -99,9 +102,13 @@ private:
 void LibreOfficeDocumentsTest::initTestCase()
 {
     QVERIFY(mFolder.isValid());
-    mTemplate
-        = OfficeProbe::makeWordTemplate(kFixtures + QStringLiteral("/memo.fodt"), mFolder.path());
-    QVERIFY2(!mTemplate.isEmpty(), "LibreOffice could not make the Word template from memo.fodt");
+    try {
+        mTemplate = TestOffice::convert(kFixtures + QStringLiteral("/memo.fodt"),
+            QStringLiteral("dot:MS Word 97 Vorlage"), mFolder.path(),
+            mFolder.filePath(QStringLiteral("convert-profile")));
+    } catch (const std::runtime_error &error) {
+        QFAIL(error.what());
+    }
 
     LibreOfficeProcessor::Settings settings = LibreOfficeProcessor::defaultSettings();
     settings.profileRoot = mFolder.filePath(QStringLiteral("profiles"));
@@ -122,7 +129,7 @@ void LibreOfficeDocumentsTest::cleanupTestCase()
         QFAIL(qPrintable(failure.description()));
     }
     mSession.reset();
-    QCOMPARE(OfficeProbe::childOffices(), QList<qint64>());
+    QCOMPARE(TestOffice::childOffices(), QList<qint64>());
 }
 
 void LibreOfficeDocumentsTest::cleanup()
@@ -173,13 +180,14 @@ void LibreOfficeDocumentsTest::fillsBookmarksAndSavesWordDocument()
 
     QFile file(saved);
     QVERIFY(file.open(QIODevice::ReadOnly));
-    QCOMPARE(file.read(8), QByteArray(OleFile::kSignature, 8));
-    const OleFile ole(saved);
-    QVERIFY2(ole.isValid(), qPrintable(ole.error()));
-    QVERIFY(ole.streams().contains(QStringLiteral("WordDocument")));
-    QVERIFY(ole.streams().contains(QStringLiteral("1Table")));
+    QCOMPARE(file.read(8), CompoundFile::signature());
+    QString error;
+    const std::optional<CompoundFile> ole = CompoundFile::load(saved, &error);
+    QVERIFY2(ole, qPrintable(error));
+    QVERIFY(ole->hasStream(QStringLiteral("WordDocument")));
+    QVERIFY(ole->hasStream(QStringLiteral("1Table")));
 
-    const QString text = OfficeProbe::catdoc(saved);
+    const QString text = catdoc(saved);
     for (const QString &value : { QStringLiteral("Alice Example"), QStringLiteral("Bob Sender"),
              QStringLiteral("Tuesday, December 8th, 2026"), QStringLiteral("Quarterly figures"),
              QStringLiteral("End of memo") })
@@ -280,7 +288,7 @@ void LibreOfficeDocumentsTest::badPathsFailNamingThem()
     const QString notADocument = mFolder.filePath(QStringLiteral("garbage.dot"));
     QFile garbage(notADocument);
     QVERIFY(garbage.open(QIODevice::WriteOnly));
-    garbage.write(QByteArray(OleFile::kSignature, 8) + "this is not a document");
+    garbage.write(CompoundFile::signature() + "this is not a document");
     garbage.close();
     try {
         mSession->open(notADocument, true);
@@ -366,4 +374,4 @@ void LibreOfficeDocumentsTest::copiesEveryPageAsOnePicture()
 }
 
 QTEST_MAIN(LibreOfficeDocumentsTest)
-#include "tst_LibreOfficeDocuments.moc"
+#include "tst_libreofficedocuments.moc"

@@ -1,6 +1,7 @@
-#include "TemplateCatalogue.h"
 #include "CompoundFile.h"
 #include "Failure.h"
+#include "TemplateCatalogue.h"
+#include "TestFiles.h"
 
 #include <QFile>
 #include <QTest>
@@ -22,14 +23,6 @@ const QList<Style> styles {
     { u"Simple"_s, 105 },
     { u"BlueSky"_s, 101 },
 };
-
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return file.readAll();
-}
 
 QByteArray builtTemplate(const QString &file)
 {
@@ -148,4 +141,4 @@ void TemplateCatalogueTest::containerCheckCatchesDamage()
 }
 
 QTEST_GUILESS_MAIN(TemplateCatalogueTest)
-#include "TemplateCatalogueTest.moc"
+#include "tst_templatecatalogue.moc"

@@ -1,6 +1,7 @@
 #include "Form2.h"
 #include "PreviewPages.h"
 #include "ScriptedUserInterface.h"
+#include "TestFiles.h"
 
 #include <QCloseEvent>
 #include <QDir>
@@ -23,19 +24,6 @@
 using namespace Qt::StringLiterals;
 
 namespace {
-QByteArray contents(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-void write(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    QVERIFY2(file.open(QIODevice::WriteOnly), qPrintable(path));
-    QCOMPARE(file.write(bytes), bytes.size());
-}
-
 QStringList everythingIn(const QString &folder)
 {
     return QDir(folder).entryList(
@@ -162,7 +150,7 @@ void TestPreviewFiles::init()
     documentBytes.resize(300 * 1024);
     QRandomGenerator(7).fillRange(
         reinterpret_cast<quint32 *>(documentBytes.data()), documentBytes.size() / 4);
-    write(document, documentBytes);
+    QVERIFY(writeFile(document, documentBytes));
 
     ui = std::make_unique<ScriptedUserInterface>();
     mainWindow = std::make_unique<QWidget>();
@@ -206,7 +194,7 @@ void TestPreviewFiles::cancelledDialogSavesNothing()
     QCOMPARE(ui->dialogs[0].fileName, QString());
     QVERIFY(ui->messages.isEmpty());
     QCOMPARE(everythingIn(folder->path()), before);
-    QCOMPARE(contents(document), documentBytes);
+    QCOMPARE(readFile(document), documentBytes);
 }
 
 void TestPreviewFiles::newNameGetsACopy()
@@ -214,22 +202,22 @@ void TestPreviewFiles::newNameGetsACopy()
     const QString chosen = inFolder(u"Memo to staff.doc"_s);
     ui->fileNames << chosen;
     save();
-    QCOMPARE(contents(chosen), documentBytes);
+    QCOMPARE(readFile(chosen), documentBytes);
     QCOMPARE(ui->messages.size(), 1);
     QVERIFY(doneShown());
     QCOMPARE(everythingIn(folder->path()), QStringList({ u"Memo to staff.doc"_s, u"temp"_s }));
     // The preview keeps its document, to be saved again.
-    QCOMPARE(contents(document), documentBytes);
+    QCOMPARE(readFile(document), documentBytes);
 
     // As readable as any new file of the user's.
-    write(inFolder(u"plain"_s), "x");
+    QVERIFY(writeFile(inFolder(u"plain"_s), "x"));
     QCOMPARE(QFile::permissions(chosen), QFile::permissions(inFolder(u"plain"_s)));
 }
 
 void TestPreviewFiles::existingFileIsKeptOnNo()
 {
     const QString chosen = inFolder(u"memo.doc"_s);
-    write(chosen, "the user's own memo");
+    QVERIFY(writeFile(chosen, "the user's own memo"));
     ui->fileNames << chosen;
     ui->answers << UserInterface::No;
     save();
@@ -239,14 +227,14 @@ void TestPreviewFiles::existingFileIsKeptOnNo()
     QCOMPARE(ui->messages[0].buttons, UserInterface::Buttons::YesNo);
     QCOMPARE(ui->messages[0].icon, UserInterface::Icon::None);
     QCOMPARE(ui->messages[0].caption, QString());
-    QCOMPARE(contents(chosen), QByteArray("the user's own memo"));
+    QCOMPARE(readFile(chosen), QByteArray("the user's own memo"));
     QCOMPARE(everythingIn(folder->path()), QStringList({ u"memo.doc"_s, u"temp"_s }));
 }
 
 void TestPreviewFiles::existingFileIsReplacedOnYes()
 {
     const QString chosen = inFolder(u"memo.doc"_s);
-    write(chosen, "the user's own memo");
+    QVERIFY(writeFile(chosen, "the user's own memo"));
     QFile::setPermissions(chosen, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup);
     const QFile::Permissions permissions = QFile::permissions(chosen);
     ui->fileNames << chosen;
@@ -256,7 +244,7 @@ void TestPreviewFiles::existingFileIsReplacedOnYes()
     QCOMPARE(ui->messages.size(), 2);
     QVERIFY(ui->messages[0].text.startsWith(u"Are you sure you wish to overwrite "_s));
     QVERIFY(doneShown());
-    QCOMPARE(contents(chosen), documentBytes);
+    QCOMPARE(readFile(chosen), documentBytes);
     QCOMPARE(QFile::permissions(chosen), permissions);
     QCOMPARE(everythingIn(folder->path()), QStringList({ u"memo.doc"_s, u"temp"_s }));
 }
@@ -276,7 +264,7 @@ void TestPreviewFiles::failedCopyKeepsTheOldFile()
     const QString target = inFolder(u"memos"_s);
     QVERIFY(QDir().mkdir(target));
     const QString chosen = target + u"/memo.doc"_s;
-    write(chosen, "the user's own memo");
+    QVERIFY(writeFile(chosen, "the user's own memo"));
     ui->fileNames << chosen;
     ui->answers << UserInterface::Yes;
 
@@ -300,7 +288,7 @@ void TestPreviewFiles::failedCopyKeepsTheOldFile()
         reports[0].contains(u"\r\nin Scrivane2021/08/31.Form2.PushButton6_Click at line 130\r\r"_s),
         qPrintable(reports[0]));
     QVERIFY(!doneShown());
-    QCOMPARE(contents(chosen), QByteArray("the user's own memo"));
+    QCOMPARE(readFile(chosen), QByteArray("the user's own memo"));
     QCOMPARE(everythingIn(target), QStringList({ u"memo.doc"_s }));
     ui->messages.clear();
 }
@@ -325,17 +313,17 @@ void TestPreviewFiles::nameIsUsedAsTyped()
     QFETCH(bool, asked);
 
     for (const QString &other : othersThere)
-        write(inFolder(other), other.toUtf8());
+        QVERIFY(writeFile(inFolder(other), other.toUtf8()));
     ui->fileNames << inFolder(name);
     ui->answers << UserInterface::Yes;
     save();
 
     QCOMPARE(ui->messages.size(), asked ? 2 : 1);
     QVERIFY(doneShown());
-    QCOMPARE(contents(inFolder(name)), documentBytes);
+    QCOMPARE(readFile(inFolder(name)), documentBytes);
     for (const QString &other : othersThere) {
         if (other != name)
-            QCOMPARE(contents(inFolder(other)), other.toUtf8());
+            QCOMPARE(readFile(inFolder(other)), other.toUtf8());
     }
     QStringList expected = othersThere;
     expected << name << u"temp"_s;
@@ -351,8 +339,8 @@ void TestPreviewFiles::twoSavesGiveTwoCopies()
     save();
     QCOMPARE(ui->dialogs.size(), 2);
     QCOMPARE(ui->dialogs[1].fileName, QString());
-    QCOMPARE(contents(inFolder(u"first.doc"_s)), documentBytes);
-    QCOMPARE(contents(inFolder(u"second.doc"_s)), documentBytes);
+    QCOMPARE(readFile(inFolder(u"first.doc"_s)), documentBytes);
+    QCOMPARE(readFile(inFolder(u"second.doc"_s)), documentBytes);
     QCOMPARE(ui->messages.size(), 2);
 }
 
@@ -379,4 +367,4 @@ void TestPreviewFiles::closingDeletesTheDocumentAndEndsTheProgram()
 }
 
 QTEST_MAIN(TestPreviewFiles)
-#include "tst_PreviewFiles.moc"
+#include "tst_previewfiles.moc"

@@ -147,4 +147,4 @@ void TestPictureBox::mouseIsReportedInTwipsInsideTheBorder()
 }
 
 QTEST_MAIN(TestPictureBox)
-#include "tst_PictureBox.moc"
+#include "tst_picturebox.moc"

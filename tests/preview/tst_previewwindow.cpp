@@ -769,4 +769,4 @@ void TestPreviewWindow::hoverLeavesTheHourglass()
 }
 
 QTEST_MAIN(TestPreviewWindow)
-#include "tst_PreviewWindow.moc"
+#include "tst_previewwindow.moc"

@@ -1,6 +1,9 @@
+#include "Catdoc.h"
 #include "Failure.h"
+#include "FailureOf.h"
 #include "LibreOfficeProcessor.h"
-#include "OfficeProbe.h"
+#include "TestFiles.h"
+#include "TestOffice.h"
 
 #include <QDeadlineTimer>
 #include <QDir>
@@ -37,7 +40,7 @@ bool reapedWithin(qint64 pid, std::chrono::milliseconds time)
     for (;;) {
         // __WALL: Qt starts children that signal their end through a pidfd only.
         const pid_t reaped = ::waitpid(pid_t(pid), nullptr, WNOHANG | __WALL);
-        if (reaped == pid_t(pid) || (reaped < 0 && !OfficeProbe::isRunning(pid)))
+        if (reaped == pid_t(pid) || (reaped < 0 && !TestOffice::isRunning(pid)))
             return true;
         if (deadline.hasExpired())
             return false;
@@ -45,23 +48,11 @@ bool reapedWithin(qint64 pid, std::chrono::milliseconds time)
     }
 }
 
-QString failureOf(const std::function<void()> &operation)
+// A script that stands in for soffice.bin.
+bool writeExecutable(const QString &path, const QByteArray &script)
 {
-    try {
-        operation();
-    } catch (const Failure &failure) {
-        return failure.description();
-    }
-    return QStringLiteral("(no failure)");
-}
-
-void writeExecutable(const QString &path, const QByteArray &script)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(script);
-    file.close();
-    QVERIFY(file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    return writeFile(path, script)
+        && QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 }
 } // namespace
 
@@ -102,7 +93,7 @@ void LibreOfficeProcessesTest::initTestCase()
 
 void LibreOfficeProcessesTest::cleanup()
 {
-    QCOMPARE(OfficeProbe::childOffices(), QList<qint64>());
+    QCOMPARE(TestOffice::childOffices(), QList<qint64>());
     // Nor the pipes of our offices, killed ones included.
     const QString pipes = QStringLiteral("OSL_PIPE_%1_scrivane-%2-*")
                               .arg(::getuid())
@@ -133,19 +124,19 @@ void LibreOfficeProcessesTest::endsItsOfficeWhenDone()
     LibreOfficeProcessor processor(settings());
     std::unique_ptr<WordSession> session = processor.create();
     const qint64 pid = office(session).processId();
-    QVERIFY(OfficeProbe::isRunning(pid));
-    QCOMPARE(OfficeProbe::childOffices(), QList<qint64>({ pid }));
+    QVERIFY(TestOffice::isRunning(pid));
+    QCOMPARE(TestOffice::childOffices(), QList<qint64>({ pid }));
     session->open(kFixtures + QStringLiteral("/memo.fodt"), true);
 
     if (quit) {
         session->quit();
-        QVERIFY(!OfficeProbe::isRunning(pid));
+        QVERIFY(!TestOffice::isRunning(pid));
         const QString after = failureOf([&] { session->close(); });
         QVERIFY2(after.contains(QStringLiteral("already been quit")), qPrintable(after));
         session->quit();
     }
     session.reset();
-    QVERIFY(!OfficeProbe::isRunning(pid));
+    QVERIFY(!TestOffice::isRunning(pid));
 
     // The profile is free again for the next session.
     session = processor.create();
@@ -188,7 +179,7 @@ void LibreOfficeProcessesTest::killedOfficeFailsEveryLaterCall()
     const QString quit = failureOf([&] { session->quit(); });
     QVERIFY2(
         quit.contains(QStringLiteral("the word processor ended unexpectedly")), qPrintable(quit));
-    QVERIFY(!OfficeProbe::isRunning(pid));
+    QVERIFY(!TestOffice::isRunning(pid));
 
     // Our office's lock file is gone; the user's is not ours to touch.
     QCOMPARE(QDir(documents.path()).entryList(QDir::Files | QDir::Hidden),
@@ -216,7 +207,7 @@ void LibreOfficeProcessesTest::hungOfficeIsEndedAtTheTimeout()
         qPrintable(failure));
     QVERIFY2(failure.contains(QStringLiteral("did not answer within 2 seconds and was ended")),
         qPrintable(failure));
-    QVERIFY(!OfficeProbe::isRunning(pid));
+    QVERIFY(!TestOffice::isRunning(pid));
 
     const QString later = failureOf([&] { session->close(); });
     QVERIFY2(later.contains(QStringLiteral("did not answer within 2 seconds and was ended")),
@@ -248,10 +239,10 @@ void LibreOfficeProcessesTest::sessionsAtOnceUseTheirOwnProfilesAndOffices()
     second->setBookmarkText(QStringLiteral("bkFrom"), QStringLiteral("Still here"));
     second->quit();
 
-    QVERIFY(OfficeProbe::catdoc(mFolder.filePath(QStringLiteral("first.doc")))
-                .contains(QStringLiteral("First")));
-    QVERIFY(OfficeProbe::catdoc(mFolder.filePath(QStringLiteral("second.doc")))
-                .contains(QStringLiteral("Second")));
+    QVERIFY(
+        catdoc(mFolder.filePath(QStringLiteral("first.doc"))).contains(QStringLiteral("First")));
+    QVERIFY(
+        catdoc(mFolder.filePath(QStringLiteral("second.doc"))).contains(QStringLiteral("Second")));
 }
 
 void LibreOfficeProcessesTest::leavesTheUsersOwnOfficeAlone()
@@ -262,20 +253,15 @@ void LibreOfficeProcessesTest::leavesTheUsersOwnOfficeAlone()
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("HOME"), home.path());
     environment.remove(QStringLiteral("XDG_CONFIG_HOME"));
-    environment.insert(QStringLiteral("URE_BOOTSTRAP"),
-        QStringLiteral("vnd.sun.star.pathname:%1/fundamentalrc").arg(OfficeProbe::programFolder()));
     const QStringList arguments { QStringLiteral("--headless"), QStringLiteral("--norestore"),
         QStringLiteral("--accept=pipe,name=users-own-office-%1;urp;")
             .arg(QCoreApplication::applicationPid()) };
     // A new default profile first asks for a restart.
-    QVERIFY(
-        OfficeProbe::runOffice(arguments + QStringList { QStringLiteral("--terminate_after_init") },
-            environment, 120000)
-        == 0);
+    const TestOffice::Run firstStart = TestOffice::run(
+        arguments + QStringList { QStringLiteral("--terminate_after_init") }, environment, 120s);
+    QVERIFY2(firstStart.exitCode == 0, qPrintable(firstStart.output));
     QProcess users;
-    users.setProgram(OfficeProbe::programFolder() + QStringLiteral("/soffice.bin"));
-    users.setArguments(arguments);
-    users.setProcessEnvironment(environment);
+    TestOffice::prepare(users, arguments, environment);
     users.start();
     QVERIFY(users.waitForStarted());
     QVERIFY(QFileInfo::exists(home.filePath(QStringLiteral(".config/libreoffice/4/user"))));
@@ -365,8 +351,8 @@ void LibreOfficeProcessesTest::officeThatNeverAnswersIsEnded()
     QTemporaryDir program;
     QVERIFY(program.isValid());
     const QString marker = program.filePath(QStringLiteral("pid"));
-    writeExecutable(program.filePath(QStringLiteral("soffice.bin")),
-        QStringLiteral("#!/bin/sh\necho $$ > '%1'\nexec sleep 60\n").arg(marker).toUtf8());
+    QVERIFY(writeExecutable(program.filePath(QStringLiteral("soffice.bin")),
+        QStringLiteral("#!/bin/sh\necho $$ > '%1'\nexec sleep 60\n").arg(marker).toUtf8()));
     LibreOfficeProcessor::Settings silent = settings();
     silent.programFolder = program.path();
     silent.connectTimeout = 1s;
@@ -378,7 +364,7 @@ void LibreOfficeProcessesTest::officeThatNeverAnswersIsEnded()
     QVERIFY(pidFile.open(QIODevice::ReadOnly));
     const qint64 pid = pidFile.readAll().trimmed().toLongLong();
     QVERIFY(pid > 0);
-    QVERIFY(!OfficeProbe::isRunning(pid));
+    QVERIFY(!TestOffice::isRunning(pid));
 }
 
 void LibreOfficeProcessesTest::officeThatEndsAtStartFailsWithItsWords_data()
@@ -401,11 +387,11 @@ void LibreOfficeProcessesTest::officeThatEndsAtStartFailsWithItsWords()
     QTemporaryDir program;
     QVERIFY(program.isValid());
     const QString count = program.filePath(QStringLiteral("starts"));
-    writeExecutable(program.filePath(QStringLiteral("soffice.bin")),
+    QVERIFY(writeExecutable(program.filePath(QStringLiteral("soffice.bin")),
         QStringLiteral(
             "#!/bin/sh\necho start >> '%1'\necho 'Fatal Error: nothing works' >&2\nexit 77\n")
             .arg(count)
-            .toUtf8());
+            .toUtf8()));
     QTemporaryDir root;
     QVERIFY(root.isValid());
     if (earlierProfile)
@@ -444,10 +430,10 @@ void LibreOfficeProcessesTest::officeLivesOnWhenItsCreatingThreadEnds()
     QVERIFY2(session, qPrintable(failure));
     const qint64 pid = office(session).processId();
     QThread::msleep(300);
-    QVERIFY(OfficeProbe::isRunning(pid));
+    QVERIFY(TestOffice::isRunning(pid));
     session->open(kFixtures + QStringLiteral("/memo.fodt"), true);
     session->quit();
-    QVERIFY(!OfficeProbe::isRunning(pid));
+    QVERIFY(!TestOffice::isRunning(pid));
 }
 
 void LibreOfficeProcessesTest::officeDiesWithTheProgram()
@@ -462,7 +448,7 @@ void LibreOfficeProcessesTest::officeDiesWithTheProgram()
     QVERIFY(holder.waitForReadyRead(60000));
     const qint64 pid = holder.readLine().trimmed().toLongLong();
     QVERIFY2(pid > 0, holder.readAllStandardError().constData());
-    QVERIFY(OfficeProbe::isRunning(pid));
+    QVERIFY(TestOffice::isRunning(pid));
 
     holder.kill();
     QVERIFY(holder.waitForFinished());
@@ -470,4 +456,4 @@ void LibreOfficeProcessesTest::officeDiesWithTheProgram()
 }
 
 QTEST_MAIN(LibreOfficeProcessesTest)
-#include "tst_LibreOfficeProcesses.moc"
+#include "tst_libreofficeprocesses.moc"

@@ -86,4 +86,4 @@ void CallThreadTest::dropsTasksThatTimedOutBeforeStarting()
 }
 
 QTEST_GUILESS_MAIN(CallThreadTest)
-#include "tst_CallThread.moc"
+#include "tst_callthread.moc"
