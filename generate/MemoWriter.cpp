@@ -69,7 +69,6 @@ WordSession &MemoWriter::session()
     return *mSession;
 }
 
-// After a failure the session may be the reason (ended, hung); the next memo gets a new one.
 void MemoWriter::discardSession()
 {
     if (!mSession)
@@ -98,18 +97,23 @@ void MemoWriter::write(const MemoDetails &memo, const QString &documentPath, con
     const QString part = partPath(documentPath);
     try {
         const QString source = templateFile(memo.style);
-        WordSession &word = session();
-        word.open(source, true);
-        for (const auto &[bookmark, text] : bookmarkWrites(memo))
-            word.setBookmarkText(bookmark, text);
-        word.saveAs(part);
-        word.close();
-        if (!picturePath.isEmpty())
-            render(part, picturePath);
+        try {
+            WordSession &word = session();
+            word.open(source, true);
+            for (const auto &[bookmark, text] : bookmarkWrites(memo))
+                word.setBookmarkText(bookmark, text);
+            word.saveAs(part);
+            word.close();
+            if (!picturePath.isEmpty())
+                render(part, picturePath);
+        } catch (const Failure &) {
+            // The session may be why (ended, hung): the next memo gets a new one.
+            discardSession();
+            throw;
+        }
         moveInto(part, documentPath);
     } catch (const Failure &) {
         QFile::remove(part);
-        discardSession();
         throw;
     }
 }

@@ -164,6 +164,33 @@ private slots:
         QVERIFY(mUi.messages.isEmpty());
     }
 
+    void aBatchWritesEveryGoodMemoThroughOneOffice()
+    {
+        const QString folder = mTemporary->filePath(QStringLiteral("memos"));
+        QVERIFY(QDir().mkpath(folder + QStringLiteral("/taken.doc")));
+        QFile batch(mTemporary->filePath(QStringLiteral("memos.json")));
+        QVERIFY(batch.open(QIODevice::WriteOnly));
+        // The second memo's name is a folder already: it cannot be written.
+        batch.write(R"([{"to": "Ada", "style": "simple"},
+                        {"to": "Bea", "file": "taken.doc"},
+                        {"to": "Cyd", "style": "elegant", "message": "One.\nTwo."}])");
+        batch.close();
+        LibreOfficeProcessor word;
+        QString output, errors;
+        QTextStream outputStream(&output), errorStream(&errors);
+        QCOMPARE(CommandLine::run({ QStringLiteral("scrivane"), QStringLiteral("--generate"), QStringLiteral("--batch"),
+                                    batch.fileName(), QStringLiteral("--out-dir"), folder },
+                                  word, *mStore, outputStream, errorStream),
+                 1);
+        QVERIFY2(errors.contains(QStringLiteral("2/3 taken.doc failed (memo 2)")), qPrintable(errors));
+        QVERIFY2(errors.contains(QStringLiteral("2 of 3 memos written, 1 failed")), qPrintable(errors));
+        QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden),
+                 QStringList({ QStringLiteral("memo-001.doc"), QStringLiteral("memo-003.doc") }));
+        QVERIFY(catdoc(folder + QStringLiteral("/memo-001.doc")).contains(QStringLiteral("Ada")));
+        const QString third = catdoc(folder + QStringLiteral("/memo-003.doc"));
+        QVERIFY2(third.contains(QStringLiteral("Cyd")) && third.contains(QStringLiteral("Two.")), qPrintable(third));
+    }
+
 private:
     static void fill(Form1 &form, int style)
     {
