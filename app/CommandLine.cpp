@@ -70,9 +70,12 @@ struct FieldName
     QString MemoDetails::*field;
 };
 const FieldName kFields[] = {
-    { "company", "txtOrgName", &MemoDetails::orgName }, { "to", "txtTo", &MemoDetails::to },
-    { "cc", "txtCC", &MemoDetails::cc },                { "from", "txtFrom", &MemoDetails::from },
-    { "re", "txtRe", &MemoDetails::re },                { "message", "txtMsg", &MemoDetails::msg },
+    { "company", "txtOrgName", &MemoDetails::orgName },
+    { "to", "txtTo", &MemoDetails::to },
+    { "cc", "txtCC", &MemoDetails::cc },
+    { "from", "txtFrom", &MemoDetails::from },
+    { "re", "txtRe", &MemoDetails::re },
+    { "message", "txtMsg", &MemoDetails::msg },
 };
 
 int styleFromName(const QString &name)
@@ -116,9 +119,11 @@ MemoDetails storedMemo(const SettingsStore &settings, QTextStream &errors)
         if (style >= 0 && style < static_cast<int>(kMemoStyles.size()))
             memo.style = style;
         else
-            errors << "scrivane: the stored style " << storedStyle << " names no style; using professional\n";
+            errors << "scrivane: the stored style " << storedStyle
+                   << " names no style; using professional\n";
     } catch (const Failure &) {
-        errors << "scrivane: the stored style \"" << storedStyle << "\" is no number; using professional\n";
+        errors << "scrivane: the stored style \"" << storedStyle
+               << "\" is no number; using professional\n";
     }
     return memo;
 }
@@ -158,9 +163,8 @@ std::pair<MemoDetails, QString> batchMemo(const QJsonValue &value, MemoDetails m
     QString file;
     for (auto member = object.begin(); member != object.end(); ++member) {
         const QString name = member.key();
-        const auto field = std::find_if(std::begin(kFields), std::end(kFields), [&](const FieldName &f) {
-            return name == QLatin1String(f.name);
-        });
+        const auto field = std::find_if(std::begin(kFields), std::end(kFields),
+            [&](const FieldName &f) { return name == QLatin1String(f.name); });
         if (field != std::end(kFields))
             memo.*field->field = textMember(object, name);
         else if (name == QLatin1String("style"))
@@ -196,7 +200,7 @@ void checkWritableFolder(const QString &folder)
 }
 
 int runSingle(const QCommandLineParser &parser, MemoWriter &writer, const MemoDetails &memo,
-              QTextStream &errors)
+    QTextStream &errors)
 {
     const QString out = parser.value(QStringLiteral("out"));
     try {
@@ -211,7 +215,7 @@ int runSingle(const QCommandLineParser &parser, MemoWriter &writer, const MemoDe
 }
 
 int runBatch(const QCommandLineParser &parser, MemoWriter &writer, const MemoDetails &base,
-             QTextStream &errors)
+    QTextStream &errors)
 {
     const QString batchFile = parser.value(QStringLiteral("batch"));
     const QString folder = parser.value(QStringLiteral("out-dir"));
@@ -274,14 +278,19 @@ int runBatch(const QCommandLineParser &parser, MemoWriter &writer, const MemoDet
 void defineOptions(QCommandLineParser &parser)
 {
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
-    const auto flag = [&](const char *name) { parser.addOption(QCommandLineOption(QString::fromLatin1(name))); };
+    const auto flag = [&](const char *name) {
+        parser.addOption(QCommandLineOption(QString::fromLatin1(name)));
+    };
     const auto valued = [&](const char *name, const char *value) {
-        parser.addOption(QCommandLineOption(QString::fromLatin1(name), QString(), QString::fromLatin1(value)));
+        parser.addOption(
+            QCommandLineOption(QString::fromLatin1(name), QString(), QString::fromLatin1(value)));
     };
     flag("generate");
     flag("sample");
-    parser.addOption(QCommandLineOption(QStringList { QStringLiteral("help"), QStringLiteral("h") }));
-    parser.addOption(QCommandLineOption(QStringList { QStringLiteral("version"), QStringLiteral("v") }));
+    parser.addOption(
+        QCommandLineOption(QStringList { QStringLiteral("help"), QStringLiteral("h") }));
+    parser.addOption(
+        QCommandLineOption(QStringList { QStringLiteral("version"), QStringLiteral("v") }));
     valued("out", "FILE");
     valued("batch", "FILE");
     valued("out-dir", "FOLDER");
@@ -296,7 +305,9 @@ void checkUsage(const QCommandLineParser &parser)
 {
     const auto has = [&](const char *name) { return parser.isSet(QString::fromLatin1(name)); };
     if (!parser.positionalArguments().isEmpty())
-        throw UsageError { QStringLiteral("unexpected argument \"%1\"").arg(parser.positionalArguments().first()) };
+        throw UsageError {
+            QStringLiteral("unexpected argument \"%1\"").arg(parser.positionalArguments().first())
+        };
     if (!has("generate"))
         throw UsageError { QStringLiteral("options need --generate") };
     if (has("batch") == has("out"))
@@ -326,7 +337,7 @@ bool isRequested(const QStringList &arguments)
 }
 
 int run(const QStringList &arguments, WordProcessor &word, const SettingsStore &settings,
-        QTextStream &output, QTextStream &errors)
+    QTextStream &output, QTextStream &errors)
 {
     QCommandLineParser parser;
     defineOptions(parser);

@@ -17,6 +17,6 @@ bool isRequested(const QStringList &arguments);
 
 // Runs it; returns the exit status. Progress and problems go to errors.
 int run(const QStringList &arguments, WordProcessor &word, const SettingsStore &settings,
-        QTextStream &output, QTextStream &errors);
+    QTextStream &output, QTextStream &errors);
 
 } // namespace CommandLine

@@ -29,14 +29,15 @@ QString dialogFilter(const QString &filter)
         const QString &description = parts[i];
         const QString &pattern = parts[i + 1];
         const QString shown = QLatin1Char('(') + pattern + QLatin1Char(')');
-        entries << (description.endsWith(shown) ? description : description + QLatin1Char(' ') + shown);
+        entries << (description.endsWith(shown) ? description
+                                                : description + QLatin1Char(' ') + shown);
     }
     return entries.join(QStringLiteral(";;"));
 }
 } // namespace
 
-UserInterface::Answer DesktopUserInterface::messageBox(const QString &text, Buttons buttons,
-                                                       Icon icon, const QString &caption)
+UserInterface::Answer DesktopUserInterface::messageBox(
+    const QString &text, Buttons buttons, Icon icon, const QString &caption)
 {
     QMessageBox box(QApplication::activeWindow());
     box.setWindowTitle(caption.isEmpty() ? ApplicationTitle() : caption);
@@ -53,13 +54,12 @@ UserInterface::Answer DesktopUserInterface::messageBox(const QString &text, Butt
     return Ok;
 }
 
-QString DesktopUserInterface::saveFileName(const QString &title, const QString &filter,
-                                           const QString &fileName)
+QString DesktopUserInterface::saveFileName(
+    const QString &title, const QString &filter, const QString &fileName)
 {
     // The program asks about overwriting itself, and uses the name exactly as typed.
     return QFileDialog::getSaveFileName(QApplication::activeWindow(), title, fileName,
-                                        dialogFilter(filter), nullptr,
-                                        QFileDialog::DontConfirmOverwrite);
+        dialogFilter(filter), nullptr, QFileDialog::DontConfirmOverwrite);
 }
 
 void DesktopUserInterface::endProgram()

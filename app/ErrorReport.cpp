@@ -13,5 +13,5 @@ QString errorReportText(const QString &description, const QString &location, int
 void ErrorReport(UserInterface &ui, const QString &location, int line, const QString &description)
 {
     ui.messageBox(errorReportText(description, location, line), UserInterface::Buttons::Ok,
-                  UserInterface::Icon::Warning, QString::fromLatin1(kErrorReportCaption));
+        UserInterface::Icon::Warning, QString::fromLatin1(kErrorReportCaption));
 }

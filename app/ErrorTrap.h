@@ -25,15 +25,15 @@ class UserInterface;
 class ErrorTrap
 {
 public:
-    using Reporter = std::function<void(const QString &location, int line, const QString &description)>;
+    using Reporter
+        = std::function<void(const QString &location, int line, const QString &description)>;
 
     // Reports through the "Application Error" box.
     ErrorTrap(UserInterface &ui, QString location);
     // Reports to any sink; a sink that throws stops the routine at the failing step.
     ErrorTrap(Reporter reporter, QString location);
 
-    template<typename Action>
-    bool step(int line, Action &&action)
+    template<typename Action> bool step(int line, Action &&action)
     {
         try {
             std::forward<Action>(action)();
@@ -44,8 +44,7 @@ public:
         }
     }
 
-    template<typename Condition>
-    bool test(int line, Condition &&condition)
+    template<typename Condition> bool test(int line, Condition &&condition)
     {
         try {
             return std::forward<Condition>(condition)();

@@ -10,9 +10,9 @@ class Failure : public std::runtime_error
 {
 public:
     explicit Failure(const QString &description)
-        : std::runtime_error(description.toStdString()), mDescription(description)
-    {
-    }
+        : std::runtime_error(description.toStdString())
+        , mDescription(description)
+    { }
 
     QString description() const { return mDescription; }
 

@@ -65,8 +65,8 @@ void KillFile(const QString &path, Wildcards wildcards)
     const QFileInfo info(path);
     if (wildcards == Wildcards::Expand && hasWildcards(info.fileName())) {
         const QDir folder = info.dir();
-        const auto names = folder.entryList({ info.fileName() },
-                                            QDir::Files | QDir::Hidden | QDir::System);
+        const auto names
+            = folder.entryList({ info.fileName() }, QDir::Files | QDir::Hidden | QDir::System);
         for (const QString &name : names)
             deleteOne(folder.filePath(name));
         return;
@@ -96,8 +96,8 @@ void WriteBytesToFile(const QByteArray &bytes, const QString &path)
         fail(QStringLiteral("%1 could not be opened for writing: %2").arg(path, systemError()));
     qsizetype written = 0;
     while (written < bytes.size()) {
-        const ssize_t n = ::pwrite(fd, bytes.constData() + written,
-                                   static_cast<size_t>(bytes.size() - written), written);
+        const ssize_t n = ::pwrite(
+            fd, bytes.constData() + written, static_cast<size_t>(bytes.size() - written), written);
         if (n < 0) {
             if (errno == EINTR)
                 continue;

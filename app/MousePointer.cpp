@@ -5,7 +5,9 @@
 #include <QMouseEvent>
 #include <QWidget>
 
-WindowPointer::WindowPointer(QWidget &window) : mWindow(window) { }
+WindowPointer::WindowPointer(QWidget &window)
+    : mWindow(window)
+{ }
 
 WindowPointer::~WindowPointer()
 {
@@ -81,16 +83,16 @@ class MouseMoveFilter : public QObject
 {
 public:
     MouseMoveFilter(QObject *parent, std::function<void()> handler)
-        : QObject(parent), mHandler(std::move(handler))
-    {
-    }
+        : QObject(parent)
+        , mHandler(std::move(handler))
+    { }
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override
     {
         if (event->type() == QEvent::MouseMove
             && isOverItself(static_cast<QWidget *>(watched),
-                            static_cast<QMouseEvent *>(event)->position().toPoint()))
+                static_cast<QMouseEvent *>(event)->position().toPoint()))
             mHandler();
         return false;
     }
@@ -98,7 +100,6 @@ protected:
 private:
     std::function<void()> mHandler;
 };
-
 
 void watch(QWidget *widget, QObject *filter)
 {

@@ -36,7 +36,8 @@ void SavePicture(const QImage &picture, const QString &path)
     if (picture.isNull())
         fail(QStringLiteral("There is no picture to save to %1.").arg(path));
     QImage stored = picture;
-    const int dotsPerMeter = static_cast<int>(std::lround(kScreenDotsPerMeter * picture.devicePixelRatio()));
+    const int dotsPerMeter
+        = static_cast<int>(std::lround(kScreenDotsPerMeter * picture.devicePixelRatio()));
     stored.setDotsPerMeterX(dotsPerMeter);
     stored.setDotsPerMeterY(dotsPerMeter);
 

@@ -8,8 +8,9 @@
 namespace {
 QString userSettingsFile()
 {
-    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + QLatin1Char('/')
-        + QString::fromLatin1(SettingsStore::kApplication) + QStringLiteral(".conf");
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)
+        + QLatin1Char('/') + QString::fromLatin1(SettingsStore::kApplication)
+        + QStringLiteral(".conf");
 }
 
 QString fullKey(const QString &key)
@@ -18,9 +19,13 @@ QString fullKey(const QString &key)
 }
 } // namespace
 
-SettingsStore::SettingsStore() : mFileName(userSettingsFile()) { }
+SettingsStore::SettingsStore()
+    : mFileName(userSettingsFile())
+{ }
 
-SettingsStore::SettingsStore(QString fileName) : mFileName(std::move(fileName)) { }
+SettingsStore::SettingsStore(QString fileName)
+    : mFileName(std::move(fileName))
+{ }
 
 QString SettingsStore::GetSetting(const QString &key, const QString &defaultValue) const
 {

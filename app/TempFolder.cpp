@@ -21,12 +21,16 @@ QString privateFolder()
         fail(QStringLiteral("The folder for temporary files %1 could not be created.").arg(folder));
 
     const QByteArray name = QFile::encodeName(folder);
-    struct stat status {};
+    struct stat status
+    {
+    };
     if (::lstat(name.constData(), &status) != 0 || !S_ISDIR(status.st_mode)
         || status.st_uid != ::getuid())
-        fail(QStringLiteral("The folder for temporary files %1 is not this user's own.").arg(folder));
+        fail(QStringLiteral("The folder for temporary files %1 is not this user's own.")
+                 .arg(folder));
     if ((status.st_mode & 077) != 0 && ::chmod(name.constData(), 0700) != 0)
-        fail(QStringLiteral("The folder for temporary files %1 could not be made private.").arg(folder));
+        fail(QStringLiteral("The folder for temporary files %1 could not be made private.")
+                 .arg(folder));
     return folder;
 }
 } // namespace

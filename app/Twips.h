@@ -9,7 +9,8 @@ inline constexpr int kTwipsPerPixel = 15;
 constexpr int twipsToPixels(double twips)
 {
     // Whole pixels, halves away from zero, as the layout's figures are meant.
-    return static_cast<int>(twips >= 0 ? twips / kTwipsPerPixel + 0.5 : twips / kTwipsPerPixel - 0.5);
+    return static_cast<int>(
+        twips >= 0 ? twips / kTwipsPerPixel + 0.5 : twips / kTwipsPerPixel - 0.5);
 }
 
 constexpr QRect twipsRect(int left, int top, int width, int height)

@@ -15,12 +15,14 @@ public:
     virtual ~UserInterface() = default;
 
     // An empty caption means the application title.
-    virtual Answer messageBox(const QString &text, Buttons buttons, Icon icon,
-                              const QString &caption = {}) = 0;
+    virtual Answer messageBox(
+        const QString &text, Buttons buttons, Icon icon, const QString &caption = {})
+        = 0;
 
     // The Save dialog; an empty result means the user cancelled.
-    virtual QString saveFileName(const QString &title, const QString &filter,
-                                 const QString &fileName) = 0;
+    virtual QString saveFileName(
+        const QString &title, const QString &filter, const QString &fileName)
+        = 0;
 
     // Ends the whole program at once: no window runs its closing steps and
     // nothing of the caller runs afterwards.
@@ -31,9 +33,9 @@ public:
 class DesktopUserInterface : public UserInterface
 {
 public:
-    Answer messageBox(const QString &text, Buttons buttons, Icon icon,
-                      const QString &caption = {}) override;
-    QString saveFileName(const QString &title, const QString &filter,
-                         const QString &fileName) override;
+    Answer messageBox(
+        const QString &text, Buttons buttons, Icon icon, const QString &caption = {}) override;
+    QString saveFileName(
+        const QString &title, const QString &filter, const QString &fileName) override;
     [[noreturn]] void endProgram() override;
 };

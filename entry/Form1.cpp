@@ -10,8 +10,8 @@
 #include "SettingsStore.h"
 #include "Theme.h"
 #include "Twips.h"
-#include "WordCheck.h"
 #include "UserInterface.h"
+#include "WordCheck.h"
 #include "WordSession.h"
 
 #include <QCloseEvent>
@@ -24,7 +24,6 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
-
 
 namespace {
 constexpr auto kLoadLocation = "in Scrivane2021/08/31.Form1.Form_Load ";
@@ -55,7 +54,7 @@ constexpr std::array<Place, 5> kOption1 { {
     { 6120, 300, 1095, 255 },
 } };
 constexpr std::array<const char *, 5> kStyleCaptions { "Professional", "Contemporary", "Elegant",
-                                                        "Simple", "Blue Sky" };
+    "Simple", "Blue Sky" };
 
 // Rows of "Memo details": the label and its entry control, top to bottom.
 constexpr int kEntryLeft = 2040;
@@ -107,8 +106,7 @@ protected:
     bool focusNextPrevChild(bool next) override { return QWidget::focusNextPrevChild(next); }
 };
 
-template<typename Control>
-Control *control(QWidget *parent, const char *name)
+template<typename Control> Control *control(QWidget *parent, const char *name)
 {
     auto *widget = new Control(parent);
     widget->setObjectName(QString::fromLatin1(name));
@@ -140,28 +138,28 @@ QDate storedDate(const QString &text)
 } // namespace
 
 Form1::Form1(UserInterface &ui, SettingsStore &settings, WordProcessor &word)
-    : QWidget(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint
-                           | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint
-                           | Qt::WindowCloseButtonHint),
-      PushButton6(control<QPushButton>(this, "PushButton6")),
-      PushButton2(control<QPushButton>(this, "PushButton2")),
-      PushButton3(control<QPushButton>(this, "PushButton3")),
-      Frame3(control<QGroupBox>(this, "Frame3")),
-      Frame1(control<QGroupBox>(this, "Frame1")),
-      Option1 {},
-      Label4 {},
-      dtpEventDate(control<DatePicker>(Frame1, "dtpEventDate")),
-      txtOrgName(control<QLineEdit>(Frame1, "txtOrgName")),
-      txtTo(multiLineBox(Frame1, "txtTo")),
-      txtCC(control<QLineEdit>(Frame1, "txtCC")),
-      txtFrom(multiLineBox(Frame1, "txtFrom")),
-      txtRe(multiLineBox(Frame1, "txtRe")),
-      txtMsg(multiLineBox(Frame1, "txtMsg")),
-      mUi(ui),
-      mSettings(settings),
-      mWord(word),
-      mPointer(*this),
-      mRun(*this, word, ui)
+    : QWidget(nullptr,
+        Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+            | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint)
+    , PushButton6(control<QPushButton>(this, "PushButton6"))
+    , PushButton2(control<QPushButton>(this, "PushButton2"))
+    , PushButton3(control<QPushButton>(this, "PushButton3"))
+    , Frame3(control<QGroupBox>(this, "Frame3"))
+    , Frame1(control<QGroupBox>(this, "Frame1"))
+    , Option1 {}
+    , Label4 {}
+    , dtpEventDate(control<DatePicker>(Frame1, "dtpEventDate"))
+    , txtOrgName(control<QLineEdit>(Frame1, "txtOrgName"))
+    , txtTo(multiLineBox(Frame1, "txtTo"))
+    , txtCC(control<QLineEdit>(Frame1, "txtCC"))
+    , txtFrom(multiLineBox(Frame1, "txtFrom"))
+    , txtRe(multiLineBox(Frame1, "txtRe"))
+    , txtMsg(multiLineBox(Frame1, "txtMsg"))
+    , mUi(ui)
+    , mSettings(settings)
+    , mWord(word)
+    , mPointer(*this)
+    , mRun(*this, word, ui)
 {
     setObjectName(QStringLiteral("Form1"));
     buildLayout();
@@ -203,8 +201,8 @@ void Form1::buildLayout()
         Option1[index] = button;
     }
 
-    std::array<QWidget *, 7> entries { dtpEventDate, txtOrgName, txtTo, txtCC,
-                                       txtFrom,      txtRe,      txtMsg };
+    std::array<QWidget *, 7> entries { dtpEventDate, txtOrgName, txtTo, txtCC, txtFrom, txtRe,
+        txtMsg };
     for (size_t row = 0; row < kRows.size(); ++row) {
         auto *label = new QLabel(QString::fromLatin1(kRows[row].caption), Frame1);
         label->setObjectName(QStringLiteral("Label4_%1").arg(row));
@@ -213,8 +211,8 @@ void Form1::buildLayout()
         place.setWidth(std::max(place.width(), label->sizeHint().width()));
         label->setGeometry(place);
         Label4[row] = label;
-        entries[row]->setGeometry(twipsRect(kEntryLeft, kRows[row].entryTop, kEntryWidth,
-                                            kRows[row].entryHeight));
+        entries[row]->setGeometry(
+            twipsRect(kEntryLeft, kRows[row].entryTop, kEntryWidth, kRows[row].entryHeight));
     }
     txtMsg->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     txtMsg->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
@@ -225,16 +223,17 @@ void Form1::buildLayout()
     dtpEventDate->setDateRange(kFirstDate, kLastDate);
     dtpEventDate->setDate(kDesignDate);
 
-    for (QWidget *box : std::initializer_list<QWidget *> { txtOrgName, txtTo, txtCC, txtFrom, txtRe, txtMsg }) {
+    for (QWidget *box :
+        std::initializer_list<QWidget *> { txtOrgName, txtTo, txtCC, txtFrom, txtRe, txtMsg }) {
         QPalette palette = box->palette();
         palette.setColor(QPalette::Base, Qt::white);
         box->setPalette(palette);
     }
 
     // Keyboard order: the memo's details, the style group, then the three buttons.
-    QWidget *const order[] = { dtpEventDate, txtOrgName, txtTo,      txtCC,      txtFrom,
-                               txtRe,        txtMsg,     Option1[4], Option1[3], Option1[2],
-                               Option1[1],   Option1[0], PushButton6, PushButton2, PushButton3 };
+    QWidget *const order[]
+        = { dtpEventDate, txtOrgName, txtTo, txtCC, txtFrom, txtRe, txtMsg, Option1[4], Option1[3],
+              Option1[2], Option1[1], Option1[0], PushButton6, PushButton2, PushButton3 };
     for (size_t i = 0; i + 1 < std::size(order); ++i)
         setTabOrder(order[i], order[i + 1]);
     dtpEventDate->setFocus();
@@ -251,7 +250,7 @@ void Form1::connectHandlers()
 {
     const auto onChange = [this](auto *field, void (Form1::*handler)()) {
         connect(field, &std::remove_pointer_t<decltype(field)>::textChanged, this,
-                [this, handler] { runChangeHandler(handler); });
+            [this, handler] { runChangeHandler(handler); });
     };
     onChange(txtOrgName, &Form1::txtOrgName_Change);
     onChange(txtTo, &Form1::txtTo_Change);
@@ -260,9 +259,10 @@ void Form1::connectHandlers()
     onChange(txtRe, &Form1::txtRe_Change);
     onChange(txtMsg, &Form1::txtMsg_Change);
     connect(dtpEventDate, &QDateEdit::dateChanged, this,
-            [this] { runChangeHandler(&Form1::dtpEventDate_Change); });
+        [this] { runChangeHandler(&Form1::dtpEventDate_Change); });
 
-    for (QWidget *field : std::initializer_list<QWidget *> { txtOrgName, txtTo, txtCC, txtFrom, txtRe, txtMsg })
+    for (QWidget *field :
+        std::initializer_list<QWidget *> { txtOrgName, txtTo, txtCC, txtFrom, txtRe, txtMsg })
         field->installEventFilter(this);
 
     for (QRadioButton *button : Option1)
@@ -302,7 +302,8 @@ void Form1::Form_Load()
         const QDate date = stored.isEmpty() ? QDate::currentDate() : storedDate(stored);
         programChange([&] { dtpEventDate->setDate(date); });
     });
-    trap.step(130, [&] { setFieldText(txtOrgName, mSettings.GetSetting(QStringLiteral("txtOrgName"))); });
+    trap.step(
+        130, [&] { setFieldText(txtOrgName, mSettings.GetSetting(QStringLiteral("txtOrgName"))); });
     trap.step(132, [&] { setFieldText(txtTo, mSettings.GetSetting(QStringLiteral("txtTo"))); });
     trap.step(134, [&] { setFieldText(txtCC, mSettings.GetSetting(QStringLiteral("txtCC"))); });
     trap.step(136, [&] { setFieldText(txtFrom, mSettings.GetSetting(QStringLiteral("txtFrom"))); });
@@ -310,7 +311,10 @@ void Form1::Form_Load()
     trap.step(140, [&] { setFieldText(txtMsg, mSettings.GetSetting(QStringLiteral("txtMsg"))); });
 
     int style = 0;
-    trap.step(142, [&] { style = wholeNumberFromSettingText(mSettings.GetSetting(QStringLiteral("Option1"), QStringLiteral("1"))); });
+    trap.step(142, [&] {
+        style = wholeNumberFromSettingText(
+            mSettings.GetSetting(QStringLiteral("Option1"), QStringLiteral("1")));
+    });
     trap.step(144, [&] { selectStyle(style); });
     trap.step(146, [&] { CheckWordInstalled(mWord, mUi); });
 }
@@ -322,7 +326,8 @@ void Form1::Form_QueryUnload(bool & /*cancel*/, int /*unloadMode*/)
     trap.step(100, [&] { count = static_cast<quint8>(Option1.size()); });
     for (quint8 index = 0; index < count; ++index) {
         if (trap.test(102, [&] { return Option1[index]->isChecked(); }))
-            trap.step(102, [&] { mSettings.SaveSetting(QStringLiteral("Option1"), QString::number(index)); });
+            trap.step(102,
+                [&] { mSettings.SaveSetting(QStringLiteral("Option1"), QString::number(index)); });
     }
 }
 
@@ -342,24 +347,60 @@ void Form1::closeEvent(QCloseEvent *event)
     Form_Unload(cancel);
 }
 
-void Form1::txtOrgName_Change() { mSettings.SaveSetting(QStringLiteral("txtOrgName"), txtOrgName->text()); }
-void Form1::txtTo_Change() { mSettings.SaveSetting(QStringLiteral("txtTo"), txtTo->toPlainText()); }
-void Form1::txtCC_Change() { mSettings.SaveSetting(QStringLiteral("txtCC"), txtCC->text()); }
-void Form1::txtFrom_Change() { mSettings.SaveSetting(QStringLiteral("txtFrom"), txtFrom->toPlainText()); }
-void Form1::txtRe_Change() { mSettings.SaveSetting(QStringLiteral("txtRe"), txtRe->toPlainText()); }
-void Form1::txtMsg_Change() { mSettings.SaveSetting(QStringLiteral("txtMsg"), txtMsg->toPlainText()); }
+void Form1::txtOrgName_Change()
+{
+    mSettings.SaveSetting(QStringLiteral("txtOrgName"), txtOrgName->text());
+}
+void Form1::txtTo_Change()
+{
+    mSettings.SaveSetting(QStringLiteral("txtTo"), txtTo->toPlainText());
+}
+void Form1::txtCC_Change()
+{
+    mSettings.SaveSetting(QStringLiteral("txtCC"), txtCC->text());
+}
+void Form1::txtFrom_Change()
+{
+    mSettings.SaveSetting(QStringLiteral("txtFrom"), txtFrom->toPlainText());
+}
+void Form1::txtRe_Change()
+{
+    mSettings.SaveSetting(QStringLiteral("txtRe"), txtRe->toPlainText());
+}
+void Form1::txtMsg_Change()
+{
+    mSettings.SaveSetting(QStringLiteral("txtMsg"), txtMsg->toPlainText());
+}
 
 void Form1::dtpEventDate_Change()
 {
     mSettings.SaveSetting(QStringLiteral("dtpEventDate"), dateToSettingText(dtpEventDate->date()));
 }
 
-void Form1::txtOrgName_GotFocus() { txtOrgName->selectAll(); }
-void Form1::txtTo_GotFocus() { txtTo->selectAll(); }
-void Form1::txtCC_GotFocus() { txtCC->selectAll(); }
-void Form1::txtFrom_GotFocus() { txtFrom->selectAll(); }
-void Form1::txtRe_GotFocus() { txtRe->selectAll(); }
-void Form1::txtMsg_GotFocus() { txtMsg->selectAll(); }
+void Form1::txtOrgName_GotFocus()
+{
+    txtOrgName->selectAll();
+}
+void Form1::txtTo_GotFocus()
+{
+    txtTo->selectAll();
+}
+void Form1::txtCC_GotFocus()
+{
+    txtCC->selectAll();
+}
+void Form1::txtFrom_GotFocus()
+{
+    txtFrom->selectAll();
+}
+void Form1::txtRe_GotFocus()
+{
+    txtRe->selectAll();
+}
+void Form1::txtMsg_GotFocus()
+{
+    txtMsg->selectAll();
+}
 
 bool Form1::eventFilter(QObject *watched, QEvent *event)
 {
@@ -421,9 +462,18 @@ Form2 &Form1::form2()
     return *mForm2;
 }
 
-int Form1::styleButtonCount() const { return static_cast<int>(Option1.size()); }
-bool Form1::isStyleButtonSet(int index) const { return Option1.at(index)->isChecked(); }
-QDate Form1::eventDate() const { return dtpEventDate->date(); }
+int Form1::styleButtonCount() const
+{
+    return static_cast<int>(Option1.size());
+}
+bool Form1::isStyleButtonSet(int index) const
+{
+    return Option1.at(index)->isChecked();
+}
+QDate Form1::eventDate() const
+{
+    return dtpEventDate->date();
+}
 
 QString Form1::text(Field field) const
 {
@@ -449,11 +499,26 @@ void Form1::setBusyPointer(bool busy)
     mPointer.set(busy ? MousePointer::Hourglass : MousePointer::Default);
 }
 
-void Form1::clearPages() { form2().clearPages(); }
-void Form1::addPage(const QString &caption) { form2().addPage(caption); }
-void Form1::setPagePicture(int index, const QImage &picture) { form2().setPagePicture(index, picture); }
-void Form1::setDisplayPicture(const QImage &picture) { form2().setDisplayPicture(picture); }
-void Form1::setWordFile(const QString &path) { form2().mWordFile = path; }
+void Form1::clearPages()
+{
+    form2().clearPages();
+}
+void Form1::addPage(const QString &caption)
+{
+    form2().addPage(caption);
+}
+void Form1::setPagePicture(int index, const QImage &picture)
+{
+    form2().setPagePicture(index, picture);
+}
+void Form1::setDisplayPicture(const QImage &picture)
+{
+    form2().setDisplayPicture(picture);
+}
+void Form1::setWordFile(const QString &path)
+{
+    form2().mWordFile = path;
+}
 
 void Form1::showPreview()
 {
@@ -462,21 +527,63 @@ void Form1::showPreview()
     preview.activateWindow();
 }
 
-void Form1::hideEntry() { hide(); }
+void Form1::hideEntry()
+{
+    hide();
+}
 
-void Form1::Form_MouseMove() { applyHover(mPointer, MousePointer::Default); }
-void Form1::Frame1_MouseMove(int /*index*/) { applyHover(mPointer, MousePointer::Default); }
-void Form1::Frame3_MouseMove() { applyHover(mPointer, MousePointer::Default); }
-void Form1::txtOrgName_MouseMove() { applyHover(mPointer, MousePointer::Default); }
-void Form1::txtTo_MouseMove() { applyHover(mPointer, MousePointer::Default); }
-void Form1::txtCC_MouseMove() { applyHover(mPointer, MousePointer::Default); }
-void Form1::txtFrom_MouseMove() { applyHover(mPointer, MousePointer::Default); }
-void Form1::txtRe_MouseMove() { applyHover(mPointer, MousePointer::Default); }
-void Form1::txtMsg_MouseMove() { applyHover(mPointer, MousePointer::Default); }
-void Form1::dtpEventDate_MouseMove() { applyHover(mPointer, MousePointer::Default); }
-void Form1::PushButton2_MouseMove() { applyHover(mPointer, MousePointer::Custom); }
-void Form1::PushButton3_MouseMove() { applyHover(mPointer, MousePointer::Custom); }
-void Form1::PushButton6_MouseMove() { applyHover(mPointer, MousePointer::Custom); }
+void Form1::Form_MouseMove()
+{
+    applyHover(mPointer, MousePointer::Default);
+}
+void Form1::Frame1_MouseMove(int /*index*/)
+{
+    applyHover(mPointer, MousePointer::Default);
+}
+void Form1::Frame3_MouseMove()
+{
+    applyHover(mPointer, MousePointer::Default);
+}
+void Form1::txtOrgName_MouseMove()
+{
+    applyHover(mPointer, MousePointer::Default);
+}
+void Form1::txtTo_MouseMove()
+{
+    applyHover(mPointer, MousePointer::Default);
+}
+void Form1::txtCC_MouseMove()
+{
+    applyHover(mPointer, MousePointer::Default);
+}
+void Form1::txtFrom_MouseMove()
+{
+    applyHover(mPointer, MousePointer::Default);
+}
+void Form1::txtRe_MouseMove()
+{
+    applyHover(mPointer, MousePointer::Default);
+}
+void Form1::txtMsg_MouseMove()
+{
+    applyHover(mPointer, MousePointer::Default);
+}
+void Form1::dtpEventDate_MouseMove()
+{
+    applyHover(mPointer, MousePointer::Default);
+}
+void Form1::PushButton2_MouseMove()
+{
+    applyHover(mPointer, MousePointer::Custom);
+}
+void Form1::PushButton3_MouseMove()
+{
+    applyHover(mPointer, MousePointer::Custom);
+}
+void Form1::PushButton6_MouseMove()
+{
+    applyHover(mPointer, MousePointer::Custom);
+}
 
 // Tab enters the style group at its selected button and leaves it from there; the
 // arrow keys move within it.
@@ -484,7 +591,8 @@ void Form1::keepStyleGroupOneTabStop()
 {
     const int selected = selectedStyle();
     for (int index = 0; index < static_cast<int>(Option1.size()); ++index)
-        Option1[index]->setFocusPolicy(selected < 0 || index == selected ? Qt::StrongFocus : Qt::ClickFocus);
+        Option1[index]->setFocusPolicy(
+            selected < 0 || index == selected ? Qt::StrongFocus : Qt::ClickFocus);
 }
 
 int Form1::selectedStyle() const
@@ -540,9 +648,10 @@ void Form1::runChangeHandler(void (Form1::*handler)())
                 mChangeFailure = std::current_exception();
         } else if (!mWarnedAboutSettings) {
             mWarnedAboutSettings = true;
-            mUi.messageBox(QStringLiteral("What you type cannot be remembered for the next start:\r\n")
-                               + describe(error),
-                           UserInterface::Buttons::Ok, UserInterface::Icon::Warning);
+            mUi.messageBox(
+                QStringLiteral("What you type cannot be remembered for the next start:\r\n")
+                    + describe(error),
+                UserInterface::Buttons::Ok, UserInterface::Icon::Warning);
         }
     }
 }

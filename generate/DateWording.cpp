@@ -35,9 +35,37 @@ QString trimSpaces(const QString &text)
 QString fnDay(const QString &strDay)
 {
     static const std::array<const char *, 31> kOrdinals = {
-        "1st",  "2nd",  "3rd",  "4th",  "5th",  "6th",  "7th",  "8th",  "9th",  "10th", "11th",
-        "12th", "13th", "14th", "15th", "16th", "17th", "18th", "19th", "20th", "21st", "22nd",
-        "23rd", "24th", "25th", "26th", "27th", "28th", "29th", "30th", "31st",
+        "1st",
+        "2nd",
+        "3rd",
+        "4th",
+        "5th",
+        "6th",
+        "7th",
+        "8th",
+        "9th",
+        "10th",
+        "11th",
+        "12th",
+        "13th",
+        "14th",
+        "15th",
+        "16th",
+        "17th",
+        "18th",
+        "19th",
+        "20th",
+        "21st",
+        "22nd",
+        "23rd",
+        "24th",
+        "25th",
+        "26th",
+        "27th",
+        "28th",
+        "29th",
+        "30th",
+        "31st",
     };
     const QString day = trimSpaces(strDay);
     for (size_t i = 0; i < kOrdinals.size(); ++i) {
@@ -54,11 +82,11 @@ QString dateText(const QDate &date, const QLocale &locale)
 
 QString dateText(const QDate &date, const QString &dayText, const QLocale &locale)
 {
-    const QString weekdayAndMonth = properCase(
-        locale.dayName(date.dayOfWeek(), QLocale::LongFormat) + QStringLiteral(", ")
-            + locale.standaloneMonthName(date.month(), QLocale::LongFormat) + QLatin1Char(' '),
-        locale);
-    const QString year = QStringLiteral(", ") + QString::number(date.year()).rightJustified(4, QLatin1Char('0'));
-    return QLatin1Char(' ') + weekdayAndMonth + dayText + year
-        + QLatin1Char(' ');
+    const QString weekdayAndMonth
+        = properCase(locale.dayName(date.dayOfWeek(), QLocale::LongFormat) + QStringLiteral(", ")
+                + locale.standaloneMonthName(date.month(), QLocale::LongFormat) + QLatin1Char(' '),
+            locale);
+    const QString year
+        = QStringLiteral(", ") + QString::number(date.year()).rightJustified(4, QLatin1Char('0'));
+    return QLatin1Char(' ') + weekdayAndMonth + dayText + year + QLatin1Char(' ');
 }

@@ -432,9 +432,11 @@ void LibreOfficeSession::setBookmarkText(const QString &bookmark, const QString 
     const OUString name = toOUString(bookmark);
     const OUString value = toOUString(lines);
     call(QStringLiteral("fill the bookmark \"%1\"").arg(bookmark), [name, value](UnoObjects &uno) {
-        const OfficeError noSuchBookmark { QStringLiteral("the document has no bookmark of that name") };
+        const OfficeError noSuchBookmark { QStringLiteral(
+            "the document has no bookmark of that name") };
         if (!uno.bookmarks.is()) {
-            const Reference<css::text::XBookmarksSupplier> supplier(uno.requireDocument(), UNO_QUERY);
+            const Reference<css::text::XBookmarksSupplier> supplier(
+                uno.requireDocument(), UNO_QUERY);
             if (!supplier.is())
                 throw noSuchBookmark;
             uno.bookmarks = supplier->getBookmarks();

@@ -46,7 +46,8 @@ void replaceWithBytes(const QByteArray &bytes, const QString &path)
     const QString part = path + QStringLiteral(".part");
     QFile::remove(part);
     WriteBytesToFile(bytes, part);
-    if (std::rename(QFile::encodeName(part).constData(), QFile::encodeName(path).constData()) != 0) {
+    if (std::rename(QFile::encodeName(part).constData(), QFile::encodeName(path).constData())
+        != 0) {
         QFile::remove(part);
         fail(QStringLiteral("%1 could not be replaced.").arg(path));
     }
@@ -72,9 +73,11 @@ float secondsSinceMidnight()
 } // namespace
 
 MemoRun::MemoRun(MemoRunHost &host, WordProcessor &word, UserInterface &ui)
-    : timeOfDay(secondsSinceMidnight), mHost(host), mWord(word), mUi(ui)
-{
-}
+    : timeOfDay(secondsSinceMidnight)
+    , mHost(host)
+    , mWord(word)
+    , mUi(ui)
+{ }
 
 void MemoRun::PushButton6_Click()
 {
@@ -100,7 +103,8 @@ void MemoRun::PushButton6_Click()
     for (int index = 0; index < static_cast<int>(kMemoStyles.size()); ++index) {
         if (trap.test(kStyleTestLine[index], [&] { return style == index; })) {
             if (index == kElegant)
-                trap.step(124, [&] { pageCaption = QString::fromLatin1(kMemoStyles[index].pageCaption); });
+                trap.step(124,
+                    [&] { pageCaption = QString::fromLatin1(kMemoStyles[index].pageCaption); });
             trap.step(kTemplateLine[index], [&] {
                 pageCaption = QString::fromLatin1(kMemoStyles[index].pageCaption);
                 templateBytes = LoadResData(kMemoStyles[index].resourceId);
@@ -117,7 +121,8 @@ void MemoRun::PushButton6_Click()
     QString dayText, date, organisation;
     trap.step(142, [&] { dayText = fnDay(QString::number(mHost.eventDate().day())); });
     trap.step(144, [&] { date = dateText(mHost.eventDate(), dayText); });
-    trap.step(146, [&] { organisation = organisationText(mHost.text(MemoRunHost::Field::OrgName)); });
+    trap.step(
+        146, [&] { organisation = organisationText(mHost.text(MemoRunHost::Field::OrgName)); });
 
     const auto write = [&](const char *bookmark, const QString &text) {
         running(word).setBookmarkText(QString::fromLatin1(bookmark), text);

@@ -14,8 +14,8 @@ std::optional<int> memoStyleByName(const QString &name)
 QString organisationText(const QString &orgName)
 {
     // Only spaces count as blank; the name itself is used untrimmed.
-    const bool blank = std::all_of(orgName.cbegin(), orgName.cend(),
-                                   [](QChar c) { return c == QLatin1Char(' '); });
+    const bool blank = std::all_of(
+        orgName.cbegin(), orgName.cend(), [](QChar c) { return c == QLatin1Char(' '); });
     if (blank)
         return QStringLiteral(" Your Organisation's Name");
     return QLatin1Char(' ') + orgName;

@@ -8,11 +8,11 @@
 // The five memo styles in the order of the style buttons.
 struct MemoStyle
 {
-    const char *caption;     // the style button's caption
-    const char *name;        // how a script names it
-    int resourceId;          // its template among the "CUSTOM" resources
-    bool fillsCC;            // the template has bkCC
-    bool fillsOrgName;       // the template has bkOrgName
+    const char *caption; // the style button's caption
+    const char *name; // how a script names it
+    int resourceId; // its template among the "CUSTOM" resources
+    bool fillsCC; // the template has bkCC
+    bool fillsOrgName; // the template has bkOrgName
     const char *pageCaption; // the preview's page list entry
 };
 
@@ -30,8 +30,8 @@ inline constexpr auto kSampleTo = "Vozizidi";
 inline constexpr auto kSampleCC = "Tobin Varden";
 inline constexpr auto kSampleFrom = "Ewan Varden";
 inline constexpr auto kSampleRe = "Memo To Cat";
-inline constexpr auto kSampleMsg =
-    "We are no longer accepting delivery of small birds or rodents. Thank you.";
+inline constexpr auto kSampleMsg
+    = "We are no longer accepting delivery of small birds or rodents. Thank you.";
 
 // The style a script names (case does not matter), if any.
 std::optional<int> memoStyleByName(const QString &name);

@@ -43,10 +43,12 @@ void writePng(const QImage &picture, const QString &path)
 }
 } // namespace
 
-MemoWriter::MemoWriter(WordProcessor &word) : mWord(word)
+MemoWriter::MemoWriter(WordProcessor &word)
+    : mWord(word)
 {
     if (!mWorkFolder.isValid())
-        fail(QStringLiteral("No temporary folder could be made: %1").arg(mWorkFolder.errorString()));
+        fail(
+            QStringLiteral("No temporary folder could be made: %1").arg(mWorkFolder.errorString()));
 }
 
 MemoWriter::~MemoWriter()
@@ -92,7 +94,8 @@ QString MemoWriter::templateFile(int style)
     return path;
 }
 
-void MemoWriter::write(const MemoDetails &memo, const QString &documentPath, const QString &picturePath)
+void MemoWriter::write(
+    const MemoDetails &memo, const QString &documentPath, const QString &picturePath)
 {
     const QString part = partPath(documentPath);
     try {

@@ -22,7 +22,8 @@ public:
 
     // Writes the memo as a Word document at documentPath and, when picturePath is
     // given, its page picture as a PNG file there.
-    void write(const MemoDetails &memo, const QString &documentPath, const QString &picturePath = {});
+    void write(
+        const MemoDetails &memo, const QString &documentPath, const QString &picturePath = {});
 
     // Ends the word processor; the destructor does it too.
     void finish();

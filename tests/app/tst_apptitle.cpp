@@ -11,7 +11,8 @@ private slots:
     {
         QTest::addColumn<QString>("productName");
         QTest::addColumn<QString>("title");
-        QTest::newRow("one word stays whole") << QStringLiteral("Scrivane") << QStringLiteral("Scrivane");
+        QTest::newRow("one word stays whole")
+            << QStringLiteral("Scrivane") << QStringLiteral("Scrivane");
         QTest::newRow("three short words lose the last")
             << QStringLiteral("Tarnwick Memo Maker") << QStringLiteral("Tarnwick Memo");
         // 60 characters in eight words: cut word by word until at most 40 remain.

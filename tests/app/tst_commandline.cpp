@@ -49,19 +49,29 @@ private slots:
     {
         QTest::addColumn<QStringList>("arguments");
         QTest::addColumn<QString>("complaint");
-        QTest::newRow("no --generate") << QStringList { "--out", "x.doc" } << "options need --generate";
-        QTest::newRow("nothing to write") << QStringList { "--generate" } << "either --out or --batch";
-        QTest::newRow("both") << QStringList { "--generate", "--out", "x.doc", "--batch", "b.json", "--out-dir", "." }
-                              << "either --out or --batch";
-        QTest::newRow("batch without folder") << QStringList { "--generate", "--batch", "b.json" } << "--batch needs --out-dir";
-        QTest::newRow("picture in a batch")
-            << QStringList { "--generate", "--batch", "b.json", "--out-dir", ".", "--picture", "p.png" } << "single memo";
-        QTest::newRow("unknown option") << QStringList { "--generate", "--out", "x.doc", "--colour", "red" } << "colour";
-        QTest::newRow("unknown style") << QStringList { "--generate", "--out", "x.doc", "--style", "rococo" } << "unknown style \"rococo\"";
-        QTest::newRow("not a date") << QStringList { "--generate", "--out", "x.doc", "--date", "8/12/2026" } << "YYYY-MM-DD";
-        QTest::newRow("no such day") << QStringList { "--generate", "--out", "x.doc", "--date", "2026-02-30" } << "YYYY-MM-DD";
-        QTest::newRow("too early") << QStringList { "--generate", "--out", "x.doc", "--date", "1600-12-31" } << "outside 1601 to 9999";
-        QTest::newRow("stray argument") << QStringList { "--generate", "--out", "x.doc", "extra" } << "unexpected argument";
+        QTest::newRow("no --generate")
+            << QStringList { "--out", "x.doc" } << "options need --generate";
+        QTest::newRow("nothing to write")
+            << QStringList { "--generate" } << "either --out or --batch";
+        QTest::newRow("both") << QStringList { "--generate", "--out", "x.doc", "--batch", "b.json",
+            "--out-dir", "." } << "either --out or --batch";
+        QTest::newRow("batch without folder")
+            << QStringList { "--generate", "--batch", "b.json" } << "--batch needs --out-dir";
+        QTest::newRow("picture in a batch") << QStringList { "--generate", "--batch", "b.json",
+            "--out-dir", ".", "--picture", "p.png" }
+                                            << "single memo";
+        QTest::newRow("unknown option")
+            << QStringList { "--generate", "--out", "x.doc", "--colour", "red" } << "colour";
+        QTest::newRow("unknown style") << QStringList { "--generate", "--out", "x.doc", "--style",
+            "rococo" } << "unknown style \"rococo\"";
+        QTest::newRow("not a date") << QStringList { "--generate", "--out", "x.doc", "--date",
+            "8/12/2026" } << "YYYY-MM-DD";
+        QTest::newRow("no such day") << QStringList { "--generate", "--out", "x.doc", "--date",
+            "2026-02-30" } << "YYYY-MM-DD";
+        QTest::newRow("too early") << QStringList { "--generate", "--out", "x.doc", "--date",
+            "1600-12-31" } << "outside 1601 to 9999";
+        QTest::newRow("stray argument")
+            << QStringList { "--generate", "--out", "x.doc", "extra" } << "unexpected argument";
         QTest::newRow("missing value") << QStringList { "--generate", "--out" } << "Missing value";
     }
 
@@ -78,13 +88,15 @@ private slots:
     void optionsSetEveryField()
     {
         const QString out = mDir.filePath("memo.doc");
-        QCOMPARE(run({ "--generate", "--out", out, "--style", "Simple", "--company", "  Tarnwick", "--to", "Vozizidi\nSecond Floor",
-                       "--cc", "Tobin Varden", "--from", "Ewan Varden", "--re", "Memo To Cat", "--message", "No birds.",
-                       "--date", "2027-01-15" }),
-                 0);
-        QCOMPARE(writes(), QStringList({ "bkTo=Vozizidi\nSecond Floor", "bkFrom=Ewan Varden", "bkRe=Memo To Cat",
-                                         "bkDate= Friday, January 15th, 2027  ", "bkMsg=No birds.",
-                                         "bkCC=Tobin Varden", "bkOrgName=   Tarnwick" }));
+        QCOMPARE(
+            run({ "--generate", "--out", out, "--style", "Simple", "--company", "  Tarnwick",
+                "--to", "Vozizidi\nSecond Floor", "--cc", "Tobin Varden", "--from", "Ewan Varden",
+                "--re", "Memo To Cat", "--message", "No birds.", "--date", "2027-01-15" }),
+            0);
+        QCOMPARE(writes(),
+            QStringList({ "bkTo=Vozizidi\nSecond Floor", "bkFrom=Ewan Varden", "bkRe=Memo To Cat",
+                "bkDate= Friday, January 15th, 2027  ", "bkMsg=No birds.", "bkCC=Tobin Varden",
+                "bkOrgName=   Tarnwick" }));
         QVERIFY(mWord.calls.contains("open " + templateOf("template-3.dot") + " read-only"));
         QVERIFY(QFile::exists(out));
         QCOMPARE(QDir(mDir).entryList(QDir::Files | QDir::Hidden), QStringList({ "memo.doc" }));
@@ -99,18 +111,22 @@ private slots:
         mStore->SaveSetting("Option1", "4");
         const QByteArray before = fileBytes(mStore->fileName());
         QCOMPARE(run({ "--generate", "--out", mDir.filePath("memo.doc"), "--re", "Given" }), 0);
-        QCOMPARE(writes(), QStringList({ "bkTo=Stored To", "bkFrom=", "bkRe=Given", "bkDate= Tuesday, December 8th, 2026  ",
-                                         "bkMsg=Stored\nmessage" }));
+        QCOMPARE(writes(),
+            QStringList({ "bkTo=Stored To", "bkFrom=", "bkRe=Given",
+                "bkDate= Tuesday, December 8th, 2026  ", "bkMsg=Stored\nmessage" }));
         QCOMPARE(fileBytes(mStore->fileName()), before);
     }
 
     void sampleThenOptions()
     {
-        QCOMPARE(run({ "--generate", "--out", mDir.filePath("memo.doc"), "--sample", "--to", "Someone Else", "--date", "2026-12-08" }), 0);
-        QCOMPARE(writes(), QStringList({ "bkTo=Someone Else", "bkFrom=Ewan Varden", "bkRe=Memo To Cat",
-                                         "bkDate= Tuesday, December 8th, 2026  ",
-                                         "bkMsg=We are no longer accepting delivery of small birds or rodents. Thank you.",
-                                         "bkCC=Tobin Varden", "bkOrgName= Tarnwick" }));
+        QCOMPARE(run({ "--generate", "--out", mDir.filePath("memo.doc"), "--sample", "--to",
+                     "Someone Else", "--date", "2026-12-08" }),
+            0);
+        QCOMPARE(writes(),
+            QStringList({ "bkTo=Someone Else", "bkFrom=Ewan Varden", "bkRe=Memo To Cat",
+                "bkDate= Tuesday, December 8th, 2026  ",
+                "bkMsg=We are no longer accepting delivery of small birds or rodents. Thank you.",
+                "bkCC=Tobin Varden", "bkOrgName= Tarnwick" }));
     }
 
     void aStoredStyleThatNamesNoneFallsBackToProfessional()
@@ -145,13 +161,15 @@ private slots:
             "not an object",
             {"to": "Eighth", "style": "Contemporary", "cc": "Copy"}
         ])");
-        QCOMPARE(run({ "--generate", "--batch", mDir.filePath("memos.json"), "--out-dir", folder }), 1);
+        QCOMPARE(
+            run({ "--generate", "--batch", mDir.filePath("memos.json"), "--out-dir", folder }), 1);
         QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden),
-                 QStringList({ "memo-001.doc", "memo-008.doc", "third.doc" }));
-        for (const char *expected : { "1/8 memo-001.doc\n", "2/8 memo-002.doc failed (memo 2): \"to\" must be text",
-                                      "3/8 third.doc\n", "unknown member \"subject\"", "not a plain file name",
-                                      "third.doc is already written by an earlier memo", "a memo must be a JSON object",
-                                      "3 of 8 memos written, 5 failed" })
+            QStringList({ "memo-001.doc", "memo-008.doc", "third.doc" }));
+        for (const char *expected :
+            { "1/8 memo-001.doc\n", "2/8 memo-002.doc failed (memo 2): \"to\" must be text",
+                "3/8 third.doc\n", "unknown member \"subject\"", "not a plain file name",
+                "third.doc is already written by an earlier memo", "a memo must be a JSON object",
+                "3 of 8 memos written, 5 failed" })
             QVERIFY2(mErrors.contains(expected), qPrintable(mErrors));
         QCOMPARE(mWord.sessionsCreated, 1);
         QVERIFY(writes().contains("bkCC=Copy"));
@@ -162,10 +180,14 @@ private slots:
         QTest::addColumn<QByteArray>("json");
         QTest::addColumn<QString>("folder");
         QTest::addColumn<QString>("complaint");
-        QTest::newRow("malformed") << QByteArray("[{\"to\": \"x\",]") << "out" << "is not valid JSON";
-        QTest::newRow("not an array") << QByteArray("{\"to\": \"x\"}") << "out" << "must hold a JSON array";
-        QTest::newRow("no folder") << QByteArray("[]") << "missing" << "does not exist";
-        QTest::newRow("a file for a folder") << QByteArray("[]") << "memos.json" << "is not a folder";
+        QTest::newRow("malformed") << QByteArray("[{\"to\": \"x\",]") << "out"
+                                   << "is not valid JSON";
+        QTest::newRow("not an array") << QByteArray("{\"to\": \"x\"}") << "out"
+                                      << "must hold a JSON array";
+        QTest::newRow("no folder") << QByteArray("[]") << "missing"
+                                   << "does not exist";
+        QTest::newRow("a file for a folder") << QByteArray("[]") << "memos.json"
+                                             << "is not a folder";
     }
 
     void batchAnswersForTheFileAndFolder()
@@ -175,14 +197,18 @@ private slots:
         QFETCH(QString, complaint);
         QVERIFY(QDir().mkpath(mDir.filePath("out")));
         writeBatch(json);
-        QCOMPARE(run({ "--generate", "--batch", mDir.filePath("memos.json"), "--out-dir", mDir.filePath(folder) }), 1);
+        QCOMPARE(run({ "--generate", "--batch", mDir.filePath("memos.json"), "--out-dir",
+                     mDir.filePath(folder) }),
+            1);
         QVERIFY2(mErrors.contains(complaint), qPrintable(mErrors));
         QCOMPARE(mWord.sessionsCreated, 0);
     }
 
     void aMissingBatchFileIsNamed()
     {
-        QCOMPARE(run({ "--generate", "--batch", mDir.filePath("absent.json"), "--out-dir", mDir.path() }), 1);
+        QCOMPARE(run({ "--generate", "--batch", mDir.filePath("absent.json"), "--out-dir",
+                     mDir.path() }),
+            1);
         QVERIFY(mErrors.contains("absent.json cannot be read"));
     }
 
@@ -190,7 +216,9 @@ private slots:
     {
         mWord.failing = { "saveAs" };
         writeBatch(R"([{}, {}, {}])");
-        QCOMPARE(run({ "--generate", "--batch", mDir.filePath("memos.json"), "--out-dir", mDir.path() }), 1);
+        QCOMPARE(
+            run({ "--generate", "--batch", mDir.filePath("memos.json"), "--out-dir", mDir.path() }),
+            1);
         QVERIFY(mErrors.contains("0 of 3 memos written, 3 failed"));
         QCOMPARE(QDir(mDir).entryList(QDir::Files | QDir::Hidden), QStringList({ "memos.json" }));
         QCOMPARE(mWord.sessionsAlive, 0);
@@ -200,7 +228,8 @@ private:
     int run(const QStringList &arguments)
     {
         QTextStream output(&mOutput), errors(&mErrors);
-        return CommandLine::run(QStringList { "scrivane" } + arguments, mWord, *mStore, output, errors);
+        return CommandLine::run(
+            QStringList { "scrivane" } + arguments, mWord, *mStore, output, errors);
     }
 
     QStringList writes() const
@@ -213,7 +242,10 @@ private:
         return found;
     }
 
-    QString templateOf(const QString &) const { return mWord.calls.filter("open ").value(0).mid(5).section(' ', 0, 0); }
+    QString templateOf(const QString &) const
+    {
+        return mWord.calls.filter("open ").value(0).mid(5).section(' ', 0, 0);
+    }
 
     void writeBatch(const QByteArray &json)
     {

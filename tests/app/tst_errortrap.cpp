@@ -13,14 +13,16 @@ private slots:
     void reportTextIsBuiltPieceByPiece()
     {
         QCOMPARE(errorReportText(QStringLiteral("File not found"),
-                                 QStringLiteral("in Scrivane2021/08/31.Form1.Form_Load "), 104),
-                 QStringLiteral("File not found\r\nin Scrivane2021/08/31.Form1.Form_Load at line 104"
-                                "\r\rPlease email screenshot of this message to support@tarnwick.example"));
+                     QStringLiteral("in Scrivane2021/08/31.Form1.Form_Load "), 104),
+            QStringLiteral(
+                "File not found\r\nin Scrivane2021/08/31.Form1.Form_Load at line 104"
+                "\r\rPlease email screenshot of this message to support@tarnwick.example"));
     }
 
     void descriptionEndingInLineBreakStillGetsItsCrLf()
     {
-        const QString text = errorReportText(QStringLiteral("Two lines\r\n"), QStringLiteral("here "), 100);
+        const QString text
+            = errorReportText(QStringLiteral("Two lines\r\n"), QStringLiteral("here "), 100);
         QVERIFY(text.startsWith(QStringLiteral("Two lines\r\n\r\nhere at line 100\r\r")));
     }
 
@@ -30,7 +32,10 @@ private slots:
         QStringList done;
         ErrorTrap trap(ui, QStringLiteral("in Scrivane2021/08/31.Form1.Form_Load "));
         trap.step(140, [&] { done << QStringLiteral("140"); });
-        trap.step(142, [&] { fail(QStringLiteral("Type mismatch")); done << QStringLiteral("after"); });
+        trap.step(142, [&] {
+            fail(QStringLiteral("Type mismatch"));
+            done << QStringLiteral("after");
+        });
         trap.step(144, [&] { done << QStringLiteral("144"); });
 
         QCOMPARE(done, QStringList({ QStringLiteral("140"), QStringLiteral("144") }));
@@ -60,7 +65,7 @@ private slots:
         ScriptedUserInterface ui;
         ErrorTrap trap(ui, QStringLiteral("in X.Y "));
         bool guardedRan = false;
-        if (trap.test(106, [] () -> bool { fail(QStringLiteral("no such file")); }))
+        if (trap.test(106, []() -> bool { fail(QStringLiteral("no such file")); }))
             trap.step(108, [&] { guardedRan = true; });
         QVERIFY(guardedRan);
         QVERIFY(ui.errorReports().value(0).contains(QStringLiteral("at line 106")));
@@ -82,7 +87,8 @@ private slots:
         };
         trap.step(136, callee);
         QVERIFY(!restOfCalleeRan);
-        QVERIFY(ui.errorReports().value(0).contains(QStringLiteral("PushButton6_Click at line 136")));
+        QVERIFY(
+            ui.errorReports().value(0).contains(QStringLiteral("PushButton6_Click at line 136")));
     }
 
     void endOfProgramIsNotSwallowed()
@@ -93,8 +99,7 @@ private slots:
         try {
             trap.step(146, [&] { ui.endProgram(); });
             after = true;
-        } catch (const ProgramEnded &) {
-        }
+        } catch (const ProgramEnded &) { }
         QVERIFY(!after);
         QVERIFY(ui.messages.isEmpty());
     }
@@ -102,10 +107,12 @@ private slots:
     void aThrowingSinkStopsTheRoutine()
     {
         QStringList seen;
-        ErrorTrap trap([&](const QString &where, int line, const QString &description) {
-            seen << where + QString::number(line) + description;
-            throw Failure(description);
-        }, QStringLiteral("here "));
+        ErrorTrap trap(
+            [&](const QString &where, int line, const QString &description) {
+                seen << where + QString::number(line) + description;
+                throw Failure(description);
+            },
+            QStringLiteral("here "));
         bool next = false;
         QVERIFY_THROWS_EXCEPTION(Failure, trap.step(100, [] { fail(QStringLiteral("bad")); }));
         QCOMPARE(seen, QStringList { QStringLiteral("here 100bad") });

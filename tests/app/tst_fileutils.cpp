@@ -55,7 +55,8 @@ private slots:
 
     void killFileExpandsWildcardsOnlyWhenAsked()
     {
-        for (const char *name : { "kelmar11111111.doc", "kelmar22222222.doc", "keep.dot", "k*.doc" })
+        for (const char *name :
+            { "kelmar11111111.doc", "kelmar22222222.doc", "keep.dot", "k*.doc" })
             QVERIFY(writeFile(mDir.filePath(QString::fromLatin1(name)), "x"));
 
         // A user's path with a star in it names that one file and nothing else.
@@ -155,13 +156,15 @@ private slots:
         QVERIFY_THROWS_EXCEPTION(Failure, LoadPicture(mDir.filePath(QStringLiteral("temp.bmp"))));
         QVERIFY(writeFile(mDir.filePath(QStringLiteral("temp.bmp")), "not a picture"));
         QVERIFY_THROWS_EXCEPTION(Failure, LoadPicture(mDir.filePath(QStringLiteral("temp.bmp"))));
-        QVERIFY_THROWS_EXCEPTION(Failure, SavePicture(QImage(), mDir.filePath(QStringLiteral("x.bmp"))));
+        QVERIFY_THROWS_EXCEPTION(
+            Failure, SavePicture(QImage(), mDir.filePath(QStringLiteral("x.bmp"))));
     }
 
     void temporaryFolderIsTempWhenSet()
     {
         qputenv("TEMP", mDir.path().toLocal8Bit());
-        QCOMPARE(TemporaryPath(QStringLiteral("template.dot")), mDir.filePath(QStringLiteral("template.dot")));
+        QCOMPARE(TemporaryPath(QStringLiteral("template.dot")),
+            mDir.filePath(QStringLiteral("template.dot")));
     }
 
     void temporaryFolderWithoutTempIsPrivateToTheUser()
@@ -172,7 +175,9 @@ private slots:
         qputenv("TEMP", saved);
 
         QVERIFY(folder.startsWith(qEnvironmentVariable("XDG_CACHE_HOME")));
-        struct stat status {};
+        struct stat status
+        {
+        };
         QCOMPARE(::lstat(QFile::encodeName(folder).constData(), &status), 0);
         QVERIFY(S_ISDIR(status.st_mode));
         QCOMPARE(status.st_mode & 0777, 0700u);

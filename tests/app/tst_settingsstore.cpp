@@ -25,7 +25,8 @@ private slots:
     void absentKeyGivesTheCallersDefault()
     {
         SettingsStore store(mDir.filePath(QStringLiteral("Tarnwick.conf")));
-        QCOMPARE(store.GetSetting(QStringLiteral("Option1"), QStringLiteral("1")), QStringLiteral("1"));
+        QCOMPARE(
+            store.GetSetting(QStringLiteral("Option1"), QStringLiteral("1")), QStringLiteral("1"));
         QCOMPARE(store.GetSetting(QStringLiteral("txtTo")), QString());
     }
 
@@ -36,7 +37,8 @@ private slots:
         QTest::newRow("plain") << QStringLiteral("Vozizidi");
         QTest::newRow("line breaks") << QStringLiteral("line one\nline two\r\nline three\n");
         QTest::newRow("spaces kept") << QStringLiteral("  leading and trailing  ");
-        QTest::newRow("ini syntax") << QStringLiteral("a=b; [Scrivane] \"quoted\", comma, @at #hash \\back");
+        QTest::newRow("ini syntax")
+            << QStringLiteral("a=b; [Scrivane] \"quoted\", comma, @at #hash \\back");
         QTest::newRow("accents and rtl") << QStringLiteral("Zoë Ångström, שלום, مرحبا");
         QTest::newRow("looks like a list") << QStringLiteral("one, two");
     }

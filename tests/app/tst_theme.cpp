@@ -1,7 +1,7 @@
-#include "Theme.h"
 #include "FailureOf.h"
 #include "MousePointer.h"
 #include "TestFiles.h"
+#include "Theme.h"
 
 #include <QApplication>
 #include <QCheckBox>

@@ -32,7 +32,7 @@ inline void report(const char *what, const std::vector<double> &times)
 {
     const auto [low, high] = std::minmax_element(times.begin(), times.end());
     std::printf("%-48s median %8.1f ms   min %8.1f   max %8.1f   (%zu runs)\n", what, median(times),
-                times.empty() ? 0 : *low, times.empty() ? 0 : *high, times.size());
+        times.empty() ? 0 : *low, times.empty() ? 0 : *high, times.size());
     std::fflush(stdout);
 }
 

@@ -36,9 +36,11 @@ int main(int argc, char *argv[])
         for (int index = 0; index < count; ++index) {
             MemoDetails memo = withSampleData({});
             memo.style = index % int(kMemoStyles.size());
-            memo.to = QStringLiteral("Recipient %1\nDepartment %2").arg(index + 1).arg(index % 7 + 1);
+            memo.to
+                = QStringLiteral("Recipient %1\nDepartment %2").arg(index + 1).arg(index % 7 + 1);
             memo.date = QDate(2026, 12, 8).addDays(index);
-            const QString path = folder.filePath(QStringLiteral("memo-%1.doc").arg(index + 1, 3, 10, QLatin1Char('0')));
+            const QString path = folder.filePath(
+                QStringLiteral("memo-%1.doc").arg(index + 1, 3, 10, QLatin1Char('0')));
             const double took = milliseconds([&] { writer.write(memo, path); });
             if (index == 0)
                 firstDocument = double(sinceStart.nsecsElapsed()) / 1e6;
@@ -47,10 +49,13 @@ int main(int argc, char *argv[])
         }
         const double total = double(sinceStart.nsecsElapsed()) / 1e6;
         writer.finish();
-        std::printf("time to the first document (session start included): %.0f ms\n", firstDocument);
+        std::printf(
+            "time to the first document (session start included): %.0f ms\n", firstDocument);
         report("one memo once the session has started", perMemo);
-        std::printf("median memos per second after start: %.1f (target at least 20)\n", 1000.0 / median(perMemo));
-        std::printf("%d memos in %.2f s, %.1f memos per second overall\n", count, total / 1000.0, count * 1000.0 / total);
+        std::printf("median memos per second after start: %.1f (target at least 20)\n",
+            1000.0 / median(perMemo));
+        std::printf("%d memos in %.2f s, %.1f memos per second overall\n", count, total / 1000.0,
+            count * 1000.0 / total);
     } catch (const Failure &failure) {
         std::fprintf(stderr, "%s\n", qPrintable(failure.description()));
         return 1;

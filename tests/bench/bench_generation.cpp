@@ -35,22 +35,45 @@ class TimedSession : public WordSession
 {
 public:
     TimedSession(std::unique_ptr<WordSession> inner, Clock &clock, QString part)
-        : mInner(std::move(inner)), mClock(clock), mPart(std::move(part))
-    {
-    }
+        : mInner(std::move(inner))
+        , mClock(clock)
+        , mPart(std::move(part))
+    { }
 
-    void open(const QString &path, bool readOnly) override { time([&] { mInner->open(path, readOnly); }); }
-    void setBookmarkText(const QString &b, const QString &t) override { time([&] { mInner->setBookmarkText(b, t); }); }
-    void saveAs(const QString &path) override { time([&] { mInner->saveAs(path); }); }
-    void setDisplayAlerts(bool on) override { time([&] { mInner->setDisplayAlerts(on); }); }
-    void close() override { time([&] { mInner->close(); }); }
-    void copyAsPicture() override { time([&] { mInner->copyAsPicture(); }); }
-    void closeActiveDocumentWithoutSaving() override { time([&] { mInner->closeActiveDocumentWithoutSaving(); }); }
+    void open(const QString &path, bool readOnly) override
+    {
+        time([&] { mInner->open(path, readOnly); });
+    }
+    void setBookmarkText(const QString &b, const QString &t) override
+    {
+        time([&] { mInner->setBookmarkText(b, t); });
+    }
+    void saveAs(const QString &path) override
+    {
+        time([&] { mInner->saveAs(path); });
+    }
+    void setDisplayAlerts(bool on) override
+    {
+        time([&] { mInner->setDisplayAlerts(on); });
+    }
+    void close() override
+    {
+        time([&] { mInner->close(); });
+    }
+    void copyAsPicture() override
+    {
+        time([&] { mInner->copyAsPicture(); });
+    }
+    void closeActiveDocumentWithoutSaving() override
+    {
+        time([&] { mInner->closeActiveDocumentWithoutSaving(); });
+    }
     void quit() override
     {
         // The office's own accounting goes with its process.
         if (auto *office = dynamic_cast<OfficeSession *>(mInner.get()))
-            mClock.officePeak = std::max(mClock.officePeak, peakMemory(QString::number(office->processId())));
+            mClock.officePeak
+                = std::max(mClock.officePeak, peakMemory(QString::number(office->processId())));
         mClock.spent[QStringLiteral("office quit")] += milliseconds([&] { mInner->quit(); });
     }
 
@@ -65,14 +88,19 @@ private:
 class TimedProcessor : public WordProcessor
 {
 public:
-    TimedProcessor(WordProcessor &inner, Clock &clock) : mInner(inner), mClock(clock) { }
+    TimedProcessor(WordProcessor &inner, Clock &clock)
+        : mInner(inner)
+        , mClock(clock)
+    { }
 
     std::unique_ptr<WordSession> create() override
     {
         std::unique_ptr<WordSession> session;
-        mClock.spent[QStringLiteral("office start")] += milliseconds([&] { session = mInner.create(); });
+        mClock.spent[QStringLiteral("office start")]
+            += milliseconds([&] { session = mInner.create(); });
         // The run's first session fills and saves; the second renders the picture.
-        const QString part = ++mSessions % 2 ? QStringLiteral("fill and save") : QStringLiteral("render");
+        const QString part
+            = ++mSessions % 2 ? QStringLiteral("fill and save") : QStringLiteral("render");
         return std::make_unique<TimedSession>(std::move(session), mClock, part);
     }
 
@@ -103,10 +131,10 @@ double convertOnce(const QString &templatePath, const QString &profile, const QS
     return milliseconds([&] {
         QProcess soffice;
         soffice.start(QStringLiteral("soffice"),
-                      { QStringLiteral("--headless"),
-                        QStringLiteral("-env:UserInstallation=") + QUrl::fromLocalFile(profile).toString(),
-                        QStringLiteral("--convert-to"), QStringLiteral("pdf"), QStringLiteral("--outdir"), outDir,
-                        templatePath });
+            { QStringLiteral("--headless"),
+                QStringLiteral("-env:UserInstallation=") + QUrl::fromLocalFile(profile).toString(),
+                QStringLiteral("--convert-to"), QStringLiteral("pdf"), QStringLiteral("--outdir"),
+                outDir, templatePath });
         soffice.waitForFinished(120000);
     });
 }
@@ -155,7 +183,9 @@ int main(int argc, char *argv[])
             }
             parts[QStringLiteral("template, picture load, windows")].push_back(total - office);
         }
-        const QByteArray what = QStringLiteral("click to preview: %1").arg(QString::fromLatin1(kMemoStyles[style].caption)).toUtf8();
+        const QByteArray what = QStringLiteral("click to preview: %1")
+                                    .arg(QString::fromLatin1(kMemoStyles[style].caption))
+                                    .toUtf8();
         report(what.constData(), styleRuns);
     }
     report("click to preview: all styles", allRuns);
@@ -164,7 +194,7 @@ int main(int argc, char *argv[])
 
     std::printf("peak memory: Scrivane %.0f MiB, each office process at most %.0f MiB "
                 "(two run one after the other)\n",
-                peakMemory(QStringLiteral("self")), clock.officePeak);
+        peakMemory(QStringLiteral("self")), clock.officePeak);
 
     // The same template converted by one soffice command, warm profile, same machine.
     const QString templatePath = folder.filePath(QStringLiteral("Professional.dot"));
@@ -176,6 +206,7 @@ int main(int argc, char *argv[])
     for (int run = 0; run < runs; ++run)
         conversions.push_back(convertOnce(templatePath, profile, folder.path()));
     report("soffice --convert-to pdf of the template", conversions);
-    std::printf("whole run / one conversion: %.2f (target at most 2.5)\n", median(allRuns) / median(conversions));
+    std::printf("whole run / one conversion: %.2f (target at most 2.5)\n",
+        median(allRuns) / median(conversions));
     return ui.reports == 0 ? 0 : 1;
 }

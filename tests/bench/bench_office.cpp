@@ -2,11 +2,11 @@
 // several runs of each, printed as a table. Not a test: nothing here can fail a build.
 #include "BenchSupport.h"
 #include "Failure.h"
+#include "FileUtils.h"
+#include "LibreOfficeProcessor.h"
 #include "MemoDetails.h"
 #include "MemoStyle.h"
 #include "TemplateCatalogue.h"
-#include "FileUtils.h"
-#include "LibreOfficeProcessor.h"
 
 #include <QFile>
 #include <QGuiApplication>
@@ -100,7 +100,9 @@ int main(int argc, char *argv[])
                     session->close();
                 }));
             }
-            const QByteArray what = QStringLiteral("open, fill, save, close: %1").arg(QString::fromLatin1(kMemoStyles[style].caption)).toUtf8();
+            const QByteArray what = QStringLiteral("open, fill, save, close: %1")
+                                        .arg(QString::fromLatin1(kMemoStyles[style].caption))
+                                        .toUtf8();
             report(what.constData(), times);
         }
         std::printf("office peak memory: %.0f MiB\n", peakMemory(QString::number(pid)));

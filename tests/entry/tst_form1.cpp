@@ -43,7 +43,7 @@ private slots:
         QCOMPARE(form->windowTitle(), QStringLiteral("Scrivane"));
         QVERIFY(mUi.messages.isEmpty());
         QCOMPARE(mStore->GetSetting(QStringLiteral("Option1"), QStringLiteral("absent")),
-                 QStringLiteral("absent"));
+            QStringLiteral("absent"));
     }
 
     void everyFieldSurvivesARestart()
@@ -67,10 +67,10 @@ private slots:
         auto again = start();
         QCOMPARE(again->dtpEventDate->date(), QDate(1601, 1, 1));
         QCOMPARE(texts(*again),
-                 QStringList({ QStringLiteral("Tarnwick & Sons"), QStringLiteral("Vozizidi\nSecond Floor"),
-                               QStringLiteral("Tobin Varden"), QStringLiteral("Ewan Varden"),
-                               QStringLiteral("Memo To Cat"),
-                               QStringLiteral("First line.\n\nAfter an empty line.") }));
+            QStringList({ QStringLiteral("Tarnwick & Sons"),
+                QStringLiteral("Vozizidi\nSecond Floor"), QStringLiteral("Tobin Varden"),
+                QStringLiteral("Ewan Varden"), QStringLiteral("Memo To Cat"),
+                QStringLiteral("First line.\n\nAfter an empty line.") }));
         QVERIFY(mUi.messages.isEmpty());
     }
 
@@ -115,15 +115,17 @@ private slots:
             QVERIFY(reports.isEmpty());
         } else {
             QCOMPARE(reports.size(), 1);
-            QVERIFY2(reports[0].contains(QStringLiteral("in Scrivane2021/08/31.Form1.Form_Load at line %1\r\r")
-                                             .arg(reportedLine)),
-                     qPrintable(reports[0]));
+            QVERIFY2(reports[0].contains(
+                         QStringLiteral("in Scrivane2021/08/31.Form1.Form_Load at line %1\r\r")
+                             .arg(reportedLine)),
+                qPrintable(reports[0]));
         }
     }
 
     void storedTextThatIsNoDateIsReportedAndKeepsTheDesignDate()
     {
-        mStore->SaveSetting(QStringLiteral("dtpEventDate"), QStringLiteral("the day after tomorrow"));
+        mStore->SaveSetting(
+            QStringLiteral("dtpEventDate"), QStringLiteral("the day after tomorrow"));
         mStore->SaveSetting(QStringLiteral("txtTo"), QStringLiteral("still restored"));
         auto form = start();
         QCOMPARE(form->dtpEventDate->date(), QDate(2010, 1, 17));
@@ -162,7 +164,8 @@ private slots:
         Form1 form(mUi, *mStore, mWord);
         QVERIFY_THROWS_EXCEPTION(ProgramEnded, form.Form_Load());
         QCOMPARE(mUi.messages.size(), 1);
-        QVERIFY(mUi.messages[0].text.startsWith("Error 842001. A normal instance of Word could not be created.\r\n\r\n"));
+        QVERIFY(mUi.messages[0].text.startsWith(
+            "Error 842001. A normal instance of Word could not be created.\r\n\r\n"));
         QCOMPARE(mUi.messages[0].caption, QString());
         QCOMPARE(mUi.messages[0].icon, UserInterface::Icon::None);
         QVERIFY(!form.isVisible());
@@ -199,11 +202,11 @@ private slots:
             form->PushButton3->click();
             QCOMPARE(form->selectedStyle(), 0);
             QCOMPARE(texts(*form),
-                     QStringList({ QStringLiteral("Tarnwick"), QStringLiteral("Vozizidi"),
-                                   QStringLiteral("Tobin Varden"), QStringLiteral("Ewan Varden"),
-                                   QStringLiteral("Memo To Cat"),
-                                   QStringLiteral("We are no longer accepting delivery of small birds "
-                                                  "or rodents. Thank you.") }));
+                QStringList({ QStringLiteral("Tarnwick"), QStringLiteral("Vozizidi"),
+                    QStringLiteral("Tobin Varden"), QStringLiteral("Ewan Varden"),
+                    QStringLiteral("Memo To Cat"),
+                    QStringLiteral("We are no longer accepting delivery of small birds "
+                                   "or rodents. Thank you.") }));
             QCOMPARE(mStore->GetSetting(QStringLiteral("txtMsg")), form->txtMsg->toPlainText());
             form->PushButton3->click();
             QCOMPARE(mStore->GetSetting(QStringLiteral("txtCC")), QStringLiteral("Tobin Varden"));
@@ -215,7 +218,8 @@ private slots:
             QCOMPARE(form->dtpEventDate->date(), QDate(2026, 12, 8));
         }
         for (const char *key : { "txtOrgName", "txtTo", "txtCC", "txtFrom", "txtRe", "txtMsg" })
-            QCOMPARE(mStore->GetSetting(QString::fromLatin1(key), QStringLiteral("absent")), QString());
+            QCOMPARE(
+                mStore->GetSetting(QString::fromLatin1(key), QStringLiteral("absent")), QString());
         auto again = start();
         QCOMPARE(again->dtpEventDate->date(), QDate(2026, 12, 8));
         // The style is written only when the window closes.
@@ -233,8 +237,9 @@ private slots:
         const QStringList reports = mUi.errorReports();
         QCOMPARE(reports.size(), 6);
         for (int i = 0; i < 6; ++i)
-            QVERIFY2(reports[i].contains(QStringLiteral("Form1.PushButton3_Click at line %1").arg(102 + 2 * i)),
-                     qPrintable(reports[i]));
+            QVERIFY2(reports[i].contains(
+                         QStringLiteral("Form1.PushButton3_Click at line %1").arg(102 + 2 * i)),
+                qPrintable(reports[i]));
         // The fields still show the example: nothing the user sees is lost.
         QCOMPARE(form->txtRe->toPlainText(), QStringLiteral("Memo To Cat"));
     }
@@ -279,10 +284,9 @@ private slots:
         auto form = start();
         showAndActivate(*form);
         QCOMPARE(QApplication::focusWidget(), form->dtpEventDate);
-        const QList<QWidget *> expected = { form->txtOrgName, form->txtTo,      form->txtCC,
-                                            form->txtFrom,    form->txtRe,      form->txtMsg,
-                                            form->Option1[3], form->PushButton6, form->PushButton2,
-                                            form->PushButton3, form->dtpEventDate };
+        const QList<QWidget *> expected = { form->txtOrgName, form->txtTo, form->txtCC,
+            form->txtFrom, form->txtRe, form->txtMsg, form->Option1[3], form->PushButton6,
+            form->PushButton2, form->PushButton3, form->dtpEventDate };
         for (QWidget *next : expected) {
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
             QCOMPARE(QApplication::focusWidget(), next);
@@ -321,7 +325,8 @@ private slots:
 
     void focusSelectsTheWholeText()
     {
-        mStore->SaveSetting(QStringLiteral("txtMsg"), QStringLiteral("old message\nover two lines"));
+        mStore->SaveSetting(
+            QStringLiteral("txtMsg"), QStringLiteral("old message\nover two lines"));
         mStore->SaveSetting(QStringLiteral("txtCC"), QStringLiteral("old copy"));
         auto form = start();
         showAndActivate(*form);
@@ -373,7 +378,7 @@ private:
     static QStringList texts(const Form1 &form)
     {
         return { form.txtOrgName->text(), form.txtTo->toPlainText(), form.txtCC->text(),
-                 form.txtFrom->toPlainText(), form.txtRe->toPlainText(), form.txtMsg->toPlainText() };
+            form.txtFrom->toPlainText(), form.txtRe->toPlainText(), form.txtMsg->toPlainText() };
     }
 
     static void type(QWidget *field, const char *text)

@@ -64,7 +64,8 @@ private slots:
     void initTestCase()
     {
         QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
-        QVERIFY2(QFile::exists(QStringLiteral("/usr/bin/catdoc")), "catdoc is needed: apt-get install catdoc");
+        QVERIFY2(QFile::exists(QStringLiteral("/usr/bin/catdoc")),
+            "catdoc is needed: apt-get install catdoc");
     }
 
     void init()
@@ -82,12 +83,17 @@ private slots:
         QTest::addColumn<QStringList>("present");
         QTest::addColumn<QStringList>("absent");
         const QStringList common = { "Vozizidi", "Second Floor", "Zoë Ångström", "Memo To Cat",
-                                     "Tuesday, December 8th, 2026", "First paragraph.", "Second paragraph." };
-        QTest::newRow("Professional") << 0 << common + QStringList { "Tobin Varden", "Tarnwick & Söhne" } << QStringList {};
-        QTest::newRow("Contemporary") << 1 << common + QStringList { "Tobin Varden" } << QStringList { "Tarnwick & Söhne" };
-        QTest::newRow("Elegant") << 2 << common + QStringList { "Tobin Varden" } << QStringList { "Tarnwick & Söhne" };
-        QTest::newRow("Simple") << 3 << common + QStringList { "Tobin Varden", "Tarnwick & Söhne" } << QStringList {};
-        QTest::newRow("Blue Sky") << 4 << common << QStringList { "Tobin Varden", "Tarnwick & Söhne" };
+            "Tuesday, December 8th, 2026", "First paragraph.", "Second paragraph." };
+        QTest::newRow("Professional")
+            << 0 << common + QStringList { "Tobin Varden", "Tarnwick & Söhne" } << QStringList {};
+        QTest::newRow("Contemporary")
+            << 1 << common + QStringList { "Tobin Varden" } << QStringList { "Tarnwick & Söhne" };
+        QTest::newRow("Elegant") << 2 << common + QStringList { "Tobin Varden" }
+                                 << QStringList { "Tarnwick & Söhne" };
+        QTest::newRow("Simple") << 3 << common + QStringList { "Tobin Varden", "Tarnwick & Söhne" }
+                                << QStringList {};
+        QTest::newRow("Blue Sky") << 4 << common
+                                  << QStringList { "Tobin Varden", "Tarnwick & Söhne" };
     }
 
     void everyStyleMakesItsMemo()
@@ -103,7 +109,8 @@ private slots:
         fill(form, style);
         form.PushButton6->click();
 
-        QVERIFY2(mUi.messages.isEmpty(), qPrintable(mUi.errorReports().join(QStringLiteral("\n---\n"))));
+        QVERIFY2(
+            mUi.messages.isEmpty(), qPrintable(mUi.errorReports().join(QStringLiteral("\n---\n"))));
         Form2 &preview = form.form2();
         QVERIFY(preview.isVisible());
         QVERIFY(!form.isVisible());
@@ -111,21 +118,25 @@ private slots:
 
         const QString text = catdoc(preview.mWordFile);
         for (const QString &value : present)
-            QVERIFY2(text.contains(value), qPrintable(value + QStringLiteral(" missing from:\n") + text));
+            QVERIFY2(text.contains(value),
+                qPrintable(value + QStringLiteral(" missing from:\n") + text));
         for (const QString &value : absent)
             QVERIFY2(!text.contains(value), qPrintable(value));
         QVERIFY2(!text.contains(QStringLiteral("[Click here")), qPrintable(text));
 
         // One picture of the page's text area: not blank, upright like the page.
-        const QImage picture = preview.findChild<PictureBox *>(QStringLiteral("Picture1"))->picture();
+        const QImage picture
+            = preview.findChild<PictureBox *>(QStringLiteral("Picture1"))->picture();
         QVERIFY(!picture.isNull());
         QCOMPARE(picture.devicePixelRatio(), 2.0);
         const double aspect = static_cast<double>(picture.height()) / picture.width();
         QVERIFY2(aspect > 1.3 && aspect < 1.8, qPrintable(QString::number(aspect)));
         QVERIFY(inkShare(picture) > 0.005);
 
-        QVERIFY(!QFile::exists(QDir(qEnvironmentVariable("TEMP")).filePath(QStringLiteral("temp.bmp"))));
-        QVERIFY(!QFile::exists(QDir(qEnvironmentVariable("TEMP")).filePath(QStringLiteral("template.dot"))));
+        QVERIFY(!QFile::exists(
+            QDir(qEnvironmentVariable("TEMP")).filePath(QStringLiteral("temp.bmp"))));
+        QVERIFY(!QFile::exists(
+            QDir(qEnvironmentVariable("TEMP")).filePath(QStringLiteral("template.dot"))));
         QFile::remove(preview.mWordFile);
     }
 
@@ -156,10 +167,11 @@ private slots:
         const QString out = mTemporary->filePath(QStringLiteral("memo.doc"));
         QString output, errors;
         QTextStream outputStream(&output), errorStream(&errors);
-        QCOMPARE(CommandLine::run({ QStringLiteral("scrivane"), QStringLiteral("--generate"), QStringLiteral("--out"), out,
-                                    QStringLiteral("--style"), name, QStringLiteral("--date"), QStringLiteral("2026-12-08") },
-                                  word, *mStore, outputStream, errorStream),
-                 0);
+        QCOMPARE(CommandLine::run({ QStringLiteral("scrivane"), QStringLiteral("--generate"),
+                                      QStringLiteral("--out"), out, QStringLiteral("--style"), name,
+                                      QStringLiteral("--date"), QStringLiteral("2026-12-08") },
+                     word, *mStore, outputStream, errorStream),
+            0);
         QCOMPARE(catdoc(out), fromWindow);
         QVERIFY(mUi.messages.isEmpty());
     }
@@ -178,17 +190,21 @@ private slots:
         LibreOfficeProcessor word;
         QString output, errors;
         QTextStream outputStream(&output), errorStream(&errors);
-        QCOMPARE(CommandLine::run({ QStringLiteral("scrivane"), QStringLiteral("--generate"), QStringLiteral("--batch"),
-                                    batch.fileName(), QStringLiteral("--out-dir"), folder },
-                                  word, *mStore, outputStream, errorStream),
-                 1);
-        QVERIFY2(errors.contains(QStringLiteral("2/3 taken.doc failed (memo 2)")), qPrintable(errors));
-        QVERIFY2(errors.contains(QStringLiteral("2 of 3 memos written, 1 failed")), qPrintable(errors));
+        QCOMPARE(CommandLine::run({ QStringLiteral("scrivane"), QStringLiteral("--generate"),
+                                      QStringLiteral("--batch"), batch.fileName(),
+                                      QStringLiteral("--out-dir"), folder },
+                     word, *mStore, outputStream, errorStream),
+            1);
+        QVERIFY2(
+            errors.contains(QStringLiteral("2/3 taken.doc failed (memo 2)")), qPrintable(errors));
+        QVERIFY2(
+            errors.contains(QStringLiteral("2 of 3 memos written, 1 failed")), qPrintable(errors));
         QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden),
-                 QStringList({ QStringLiteral("memo-001.doc"), QStringLiteral("memo-003.doc") }));
+            QStringList({ QStringLiteral("memo-001.doc"), QStringLiteral("memo-003.doc") }));
         QVERIFY(catdoc(folder + QStringLiteral("/memo-001.doc")).contains(QStringLiteral("Ada")));
         const QString third = catdoc(folder + QStringLiteral("/memo-003.doc"));
-        QVERIFY2(third.contains(QStringLiteral("Cyd")) && third.contains(QStringLiteral("Two.")), qPrintable(third));
+        QVERIFY2(third.contains(QStringLiteral("Cyd")) && third.contains(QStringLiteral("Two.")),
+            qPrintable(third));
     }
 
 private:

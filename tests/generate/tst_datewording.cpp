@@ -11,9 +11,37 @@ private slots:
     void everyDayOfTheMonth()
     {
         const QStringList expected = {
-            "1st",  "2nd",  "3rd",  "4th",  "5th",  "6th",  "7th",  "8th",  "9th",  "10th", "11th",
-            "12th", "13th", "14th", "15th", "16th", "17th", "18th", "19th", "20th", "21st", "22nd",
-            "23rd", "24th", "25th", "26th", "27th", "28th", "29th", "30th", "31st",
+            "1st",
+            "2nd",
+            "3rd",
+            "4th",
+            "5th",
+            "6th",
+            "7th",
+            "8th",
+            "9th",
+            "10th",
+            "11th",
+            "12th",
+            "13th",
+            "14th",
+            "15th",
+            "16th",
+            "17th",
+            "18th",
+            "19th",
+            "20th",
+            "21st",
+            "22nd",
+            "23rd",
+            "24th",
+            "25th",
+            "26th",
+            "27th",
+            "28th",
+            "29th",
+            "30th",
+            "31st",
         };
         for (int day = 1; day <= 31; ++day)
             QCOMPARE(fnDay(QString::number(day)), expected[day - 1]);
@@ -24,7 +52,8 @@ private slots:
         QTest::addColumn<QString>("day");
         QTest::addColumn<QString>("wording");
         QTest::newRow("spaces around") << QStringLiteral("  3 ") << QStringLiteral("3rd");
-        QTest::newRow("spaces around a th day") << QStringLiteral(" 17  ") << QStringLiteral("17th");
+        QTest::newRow("spaces around a th day")
+            << QStringLiteral(" 17  ") << QStringLiteral("17th");
         QTest::newRow("leading zero") << QStringLiteral("03") << QString();
         QTest::newRow("zero") << QStringLiteral("0") << QString();
         QTest::newRow("past the month") << QStringLiteral("32") << QString();
@@ -46,17 +75,18 @@ private slots:
         QTest::addColumn<QLocale>("locale");
         QTest::addColumn<QString>("text");
         const QLocale english(QLocale::English, QLocale::UnitedStates);
-        QTest::newRow("8 December 2026") << QDate(2026, 12, 8) << english
-                                         << QStringLiteral(" Tuesday, December 8th, 2026 ");
-        QTest::newRow("15 January 2027") << QDate(2027, 1, 15) << english
-                                         << QStringLiteral(" Friday, January 15th, 2027 ");
-        QTest::newRow("first day of the range") << QDate(1601, 1, 1) << english
-                                                << QStringLiteral(" Monday, January 1st, 1601 ");
-        QTest::newRow("last day of the range") << QDate(9999, 12, 31) << english
-                                               << QStringLiteral(" Friday, December 31st, 9999 ");
+        QTest::newRow("8 December 2026")
+            << QDate(2026, 12, 8) << english << QStringLiteral(" Tuesday, December 8th, 2026 ");
+        QTest::newRow("15 January 2027")
+            << QDate(2027, 1, 15) << english << QStringLiteral(" Friday, January 15th, 2027 ");
+        QTest::newRow("first day of the range")
+            << QDate(1601, 1, 1) << english << QStringLiteral(" Monday, January 1st, 1601 ");
+        QTest::newRow("last day of the range")
+            << QDate(9999, 12, 31) << english << QStringLiteral(" Friday, December 31st, 9999 ");
         // French names begin in lower case; the memo capitalises them.
-        QTest::newRow("lower-case names") << QDate(2026, 12, 8) << QLocale(QLocale::French, QLocale::France)
-                                          << QStringLiteral(" Mardi, Décembre 8th, 2026 ");
+        QTest::newRow("lower-case names")
+            << QDate(2026, 12, 8) << QLocale(QLocale::French, QLocale::France)
+            << QStringLiteral(" Mardi, Décembre 8th, 2026 ");
         QTest::newRow("C locale") << QDate(2026, 12, 22) << QLocale::c()
                                   << QStringLiteral(" Tuesday, December 22nd, 2026 ");
     }
@@ -75,8 +105,10 @@ private slots:
         QTest::addColumn<QString>("text");
         QTest::newRow("a name") << QStringLiteral("Tarnwick") << QStringLiteral(" Tarnwick");
         QTest::newRow("empty") << QString() << QStringLiteral(" Your Organisation's Name");
-        QTest::newRow("only spaces") << QStringLiteral("    ") << QStringLiteral(" Your Organisation's Name");
-        QTest::newRow("leading spaces kept") << QStringLiteral("  Tarnwick ") << QStringLiteral("   Tarnwick ");
+        QTest::newRow("only spaces")
+            << QStringLiteral("    ") << QStringLiteral(" Your Organisation's Name");
+        QTest::newRow("leading spaces kept")
+            << QStringLiteral("  Tarnwick ") << QStringLiteral("   Tarnwick ");
     }
 
     void organisationText()

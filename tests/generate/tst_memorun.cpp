@@ -20,8 +20,12 @@ public:
     int style = 1;
     QDate date { 2026, 12, 8 };
     QMap<Field, QString> texts {
-        { Field::OrgName, "Tarnwick" }, { Field::To, "Vozizidi" },       { Field::CC, "Tobin Varden" },
-        { Field::From, "Ewan Varden" }, { Field::Re, "Memo To Cat" }, { Field::Msg, "No more birds." },
+        { Field::OrgName, "Tarnwick" },
+        { Field::To, "Vozizidi" },
+        { Field::CC, "Tobin Varden" },
+        { Field::From, "Ewan Varden" },
+        { Field::Re, "Memo To Cat" },
+        { Field::Msg, "No more birds." },
     };
     QStringList events;
     QImage pagePicture, displayPicture;
@@ -89,11 +93,14 @@ private slots:
         QTest::addColumn<int>("style");
         QTest::addColumn<QStringList>("writes");
         const QStringList common = { "bkTo=Vozizidi", "bkFrom=Ewan Varden", "bkRe=Memo To Cat",
-                                     "bkDate= Tuesday, December 8th, 2026  ", "bkMsg=No more birds." };
-        QTest::newRow("Professional") << 0 << common + QStringList { "bkCC=Tobin Varden", "bkOrgName= Tarnwick" };
+            "bkDate= Tuesday, December 8th, 2026  ", "bkMsg=No more birds." };
+        QTest::newRow("Professional")
+            << 0 << common + QStringList { "bkCC=Tobin Varden", "bkOrgName= Tarnwick" };
         QTest::newRow("Contemporary") << 1 << common + QStringList { "bkCC=Tobin Varden" };
         QTest::newRow("Elegant") << 2 << common + QStringList { "bkCC=Tobin Varden" };
-        QTest::newRow("Simple") << 3 << common + QStringList { "bkCC=Tobin Varden", "bkOrgName= Tarnwick" };
+        QTest::newRow("Simple") << 3
+                                << common
+                + QStringList { "bkCC=Tobin Varden", "bkOrgName= Tarnwick" };
         QTest::newRow("Blue Sky") << 4 << common;
     }
 
@@ -120,21 +127,28 @@ private slots:
         QStringList expected = { "create", "open " + temp("template.dot") + " read-only" };
         for (const QString &write : writes)
             expected << "setBookmarkText " + write;
-        expected << "saveAs " + host.wordFile << "setDisplayAlerts false" << "close" << "quit"
-                 << "create" << "open " + host.wordFile << "copyAsPicture"
-                 << "closeActiveDocumentWithoutSaving" << "quit";
+        expected << "saveAs " + host.wordFile << "setDisplayAlerts false"
+                 << "close"
+                 << "quit"
+                 << "create"
+                 << "open " + host.wordFile << "copyAsPicture"
+                 << "closeActiveDocumentWithoutSaving"
+                 << "quit";
         QCOMPARE(mWord.calls, expected);
         QCOMPARE(mWord.sessionsAlive, 0);
 
-        QVERIFY(QRegularExpression("^kelmar[1-9]{8}\\.doc$").match(QFileInfo(host.wordFile).fileName()).hasMatch());
+        QVERIFY(QRegularExpression("^kelmar[1-9]{8}\\.doc$")
+                    .match(QFileInfo(host.wordFile).fileName())
+                    .hasMatch());
         QCOMPARE(QFileInfo(host.wordFile).path(), QFileInfo(temp("x")).path());
         QVERIFY(QFile::exists(host.wordFile));
         QVERIFY(!QFile::exists(temp("temp.bmp")));
         QVERIFY(!QFile::exists(temp("template.dot")));
 
-        QCOMPARE(host.events, QStringList({ "hourglass", "clear pages",
-                                            "add page " + QString::fromLatin1(kMemoStyles[style].pageCaption),
-                                            "default pointer", "word file", "show preview", "hide entry" }));
+        QCOMPARE(host.events,
+            QStringList({ "hourglass", "clear pages",
+                "add page " + QString::fromLatin1(kMemoStyles[style].pageCaption),
+                "default pointer", "word file", "show preview", "hide entry" }));
         QCOMPARE(host.pagePicture.size(), QSize(120, 160));
         QCOMPARE(host.displayPicture.devicePixelRatio(), 2.0);
         QVERIFY(!run.busy());
@@ -229,8 +243,11 @@ private slots:
     {
         QTest::addColumn<int>("style");
         QTest::addColumn<QList<int>>("runLines");
-        QTest::newRow("Professional") << 0 << QList<int> { 106, 140, 148, 150, 152, 154, 156, 160, 164, 182, 184, 186, 188 };
-        QTest::newRow("Blue Sky") << 4 << QList<int> { 106, 140, 148, 150, 152, 154, 156, 182, 184, 186, 188 };
+        QTest::newRow("Professional")
+            << 0 << QList<int> { 106, 140, 148, 150, 152, 154, 156, 160, 164, 182, 184, 186, 188 };
+        QTest::newRow("Blue Sky") << 4
+                                  << QList<int> { 106, 140, 148, 150, 152, 154, 156, 182, 184, 186,
+                                         188 };
     }
 
     void withoutAWordProcessorEveryStepIsReportedAndTheRunEnds()
@@ -253,7 +270,8 @@ private slots:
         const QStringList reports = mUi.errorReports();
         QCOMPARE(reports.size(), expected.size());
         for (int i = 0; i < reports.size(); ++i)
-            QVERIFY2(reports[i].contains("in Scrivane2021/08/31." + expected[i] + "\r\r"), qPrintable(reports[i]));
+            QVERIFY2(reports[i].contains("in Scrivane2021/08/31." + expected[i] + "\r\r"),
+                qPrintable(reports[i]));
 
         QVERIFY(!run.busy());
         QVERIFY(!host.busy);

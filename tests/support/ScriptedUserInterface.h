@@ -24,8 +24,8 @@ public:
         QString caption;
     };
 
-    Answer messageBox(const QString &text, Buttons buttons, Icon icon,
-                      const QString &caption = {}) override
+    Answer messageBox(
+        const QString &text, Buttons buttons, Icon icon, const QString &caption = {}) override
     {
         messages.append({ text, buttons, icon, caption });
         if (buttons == Buttons::YesNo)
@@ -33,8 +33,8 @@ public:
         return Ok;
     }
 
-    QString saveFileName(const QString &title, const QString &filter,
-                         const QString &fileName) override
+    QString saveFileName(
+        const QString &title, const QString &filter, const QString &fileName) override
     {
         dialogs.append({ title, filter, fileName });
         return fileNames.isEmpty() ? QString() : fileNames.takeFirst();
@@ -43,7 +43,7 @@ public:
     [[noreturn]] void endProgram() override
     {
         ++endings;
-        throw ProgramEnded{};
+        throw ProgramEnded {};
     }
 
     // The texts of the "Application Error" reports shown so far.
@@ -65,8 +65,8 @@ public:
     };
 
     QList<Message> messages;
-    QList<Answer> answers;    // for Yes/No questions, in order
-    QStringList fileNames;    // for Save dialogs, in order
+    QList<Answer> answers; // for Yes/No questions, in order
+    QStringList fileNames; // for Save dialogs, in order
     QList<Dialog> dialogs;
     int endings = 0;
 };

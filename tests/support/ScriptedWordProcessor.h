@@ -34,14 +34,17 @@ public:
     void check(const QString &operation, const QString &detail = {})
     {
         if (failing.contains(operation) || (!detail.isEmpty() && failing.contains(detail)))
-            fail(QStringLiteral("The word processor refused %1 %2").arg(operation, detail).trimmed());
+            fail(QStringLiteral("The word processor refused %1 %2")
+                     .arg(operation, detail)
+                     .trimmed());
     }
 };
 
 class ScriptedWordSession : public WordSession
 {
 public:
-    explicit ScriptedWordSession(ScriptedWordProcessor &processor) : mProcessor(processor)
+    explicit ScriptedWordSession(ScriptedWordProcessor &processor)
+        : mProcessor(processor)
     {
         ++mProcessor.sessionsAlive;
     }
@@ -49,7 +52,8 @@ public:
 
     void open(const QString &path, bool readOnly) override
     {
-        record(QStringLiteral("open %1%2").arg(path, readOnly ? QStringLiteral(" read-only") : QString()));
+        record(QStringLiteral("open %1%2")
+                   .arg(path, readOnly ? QStringLiteral(" read-only") : QString()));
         mProcessor.check(QStringLiteral("open"));
         if (mProcessor.onOpen)
             mProcessor.onOpen(path);
@@ -75,7 +79,8 @@ public:
     }
     void setDisplayAlerts(bool on) override
     {
-        record(QStringLiteral("setDisplayAlerts %1").arg(on ? QStringLiteral("true") : QStringLiteral("false")));
+        record(QStringLiteral("setDisplayAlerts %1")
+                   .arg(on ? QStringLiteral("true") : QStringLiteral("false")));
         mProcessor.check(QStringLiteral("setDisplayAlerts"));
     }
     void close() override
