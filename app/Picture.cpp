@@ -44,7 +44,9 @@ void SavePicture(const QImage &picture, const QString &path)
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         fail(QStringLiteral("%1 could not be written: %2").arg(path, file.errorString()));
-    QImageWriter writer(&file, "png");
+    // Uncompressed: the page picture is written and read back at once, and a bitmap
+    // of a page is a few megabytes that live only as long as one run.
+    QImageWriter writer(&file, "bmp");
     if (!writer.write(stored) || !file.commit())
         fail(QStringLiteral("%1 could not be written: %2").arg(path, writer.errorString()));
 }

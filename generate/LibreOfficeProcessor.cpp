@@ -271,10 +271,17 @@ void removeLockFileOf(const QString &document, const QString &profileFolder)
         lock.remove();
 }
 
+OfficeProcess::Options processOptions(const LibreOfficeProcessor::Settings &settings)
+{
+    return { settings.programFolder, settings.profileRoot, settings.connectTimeout };
+}
+
 class LibreOfficeSession : public OfficeSession
 {
 public:
-    explicit LibreOfficeSession(const LibreOfficeProcessor::Settings &settings);
+    // Connects to the office already started, or starts one.
+    LibreOfficeSession(const LibreOfficeProcessor::Settings &settings,
+        std::unique_ptr<OfficeProcess> started = nullptr);
     ~LibreOfficeSession() override;
 
     void open(const QString &path, bool readOnly) override;
@@ -310,16 +317,17 @@ private:
     bool mDisplayAlerts = true;
 };
 
-LibreOfficeSession::LibreOfficeSession(const LibreOfficeProcessor::Settings &settings)
+LibreOfficeSession::LibreOfficeSession(
+    const LibreOfficeProcessor::Settings &settings, std::unique_ptr<OfficeProcess> started)
     : mSettings(settings)
 {
-    const OfficeProcess::Options options { mSettings.programFolder, mSettings.profileRoot,
-        mSettings.connectTimeout };
     try {
-        mProcess = std::make_unique<OfficeProcess>(
-            options, [this](const QString &pipeName, std::chrono::milliseconds timeLeft) {
-                return tryConnect(pipeName, timeLeft);
-            });
+        if (!started)
+            started = std::make_unique<OfficeProcess>(processOptions(mSettings));
+        started->connect([this](const QString &pipeName, std::chrono::milliseconds timeLeft) {
+            return tryConnect(pipeName, timeLeft);
+        });
+        mProcess = std::move(started);
     } catch (...) {
         mCalls.post([uno = std::move(mUno)] { uno->release(); });
         throw;
@@ -578,9 +586,26 @@ LibreOfficeProcessor::LibreOfficeProcessor(Settings settings)
     : mSettings(std::move(settings))
 { }
 
+LibreOfficeProcessor::~LibreOfficeProcessor() = default;
+
+void LibreOfficeProcessor::expectSessions(int count)
+{
+    mExpectedSessions = count;
+}
+
 std::unique_ptr<WordSession> LibreOfficeProcessor::create()
 {
-    return std::make_unique<LibreOfficeSession>(mSettings);
+    std::unique_ptr<OfficeProcess> started = std::move(mSpare);
+    if (mExpectedSessions > 1) {
+        // The next session's office starts now, beside this one's, on the other core.
+        try {
+            mSpare = std::make_unique<OfficeProcess>(processOptions(mSettings));
+        } catch (const Failure &) {
+            // The next session then starts its own, and says why if it cannot.
+        }
+    }
+    mExpectedSessions = std::max(0, mExpectedSessions - 1);
+    return std::make_unique<LibreOfficeSession>(mSettings, std::move(started));
 }
 
 #if defined(__SANITIZE_ADDRESS__)

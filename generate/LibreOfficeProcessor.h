@@ -7,6 +7,8 @@
 #include <chrono>
 #include <memory>
 
+class OfficeProcess;
+
 // A session of LibreOffice, with what tests and diagnostics may ask of it beyond
 // the word processor's own operations.
 class OfficeSession : public WordSession
@@ -40,14 +42,22 @@ public:
 
     LibreOfficeProcessor();
     explicit LibreOfficeProcessor(Settings settings);
+    // Ends an office started ahead that no session took.
+    ~LibreOfficeProcessor() override;
 
     // Throws Failure when no office could be started within the connect timeout.
     // Called on another thread, it has the application's thread start the office (the
     // office dies with the thread that started it), so that thread must be taking events.
     std::unique_ptr<WordSession> create() override;
 
+    // With more than one session expected, the first create() also starts the next
+    // session's office, which the next create() takes.
+    void expectSessions(int count) override;
+
     const Settings &settings() const { return mSettings; }
 
 private:
     Settings mSettings;
+    int mExpectedSessions = 0;
+    std::unique_ptr<OfficeProcess> mSpare;
 };

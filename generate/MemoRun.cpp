@@ -88,7 +88,11 @@ void MemoRun::PushButton6_Click()
     trap.step(104, [&] { mHost.setBusyPointer(true); });
 
     std::unique_ptr<WordSession> word;
-    trap.step(106, [&] { word = mWord.create(); });
+    trap.step(106, [&] {
+        // This session fills the template; SaveDocAsJPG's renders the memo right after.
+        mWord.expectSessions(2);
+        word = mWord.create();
+    });
 
     quint8 style = 0;
     int buttons = 0;

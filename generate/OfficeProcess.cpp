@@ -63,6 +63,12 @@ QString secondsText(std::chrono::milliseconds time)
 }
 
 OfficeProcess::OfficeProcess(const Options &options, const Connect &connect)
+    : OfficeProcess(options)
+{
+    this->connect(connect);
+}
+
+OfficeProcess::OfficeProcess(const Options &options)
     : mOptions(options)
 {
     const QFileInfo folder(mOptions.programFolder);
@@ -75,26 +81,31 @@ OfficeProcess::OfficeProcess(const Options &options, const Connect &connect)
                              .arg(program.absoluteFilePath())));
 
     lockProfile();
-    // Only a profile from an earlier start can be what stops the office; one made now
-    // cannot, and setting it aside would only pile up copies when the office is broken.
     const QFileInfo profile(mProfileFolder);
-    bool profileSetAside = !profile.exists() && !profile.isSymLink();
+    mProfileSetAside = !profile.exists() && !profile.isSymLink();
+    launch();
+}
+
+void OfficeProcess::connect(const Connect &connect)
+{
     try {
         int restarts = 0;
         for (;;) {
-            launch();
             const Start start = waitUntilConnected(connect);
             if (start == Start::Connected)
                 return;
-            if (start == Start::Restart && ++restarts <= kRestartsAllowed)
+            if (start == Start::Restart && ++restarts <= kRestartsAllowed) {
+                launch();
                 continue;
+            }
             // An office that will not start in this profile gets a fresh one, once.
             const QString why = endDescription();
-            if (profileSetAside)
+            if (mProfileSetAside)
                 fail(cannotStart(why));
             setProfileAside();
-            profileSetAside = true;
+            mProfileSetAside = true;
             restarts = 0;
+            launch();
         }
     } catch (...) {
         stopProcess();

@@ -30,11 +30,17 @@ public:
     // Starts the office and waits until connect succeeds; throws Failure saying why
     // the office could not be started.
     OfficeProcess(const Options &options, const Connect &connect);
+    // Starts the office without waiting for it; connect() waits for it later.
+    explicit OfficeProcess(const Options &options);
     // Ends the office if it still runs, and frees its profile.
     ~OfficeProcess();
 
     OfficeProcess(const OfficeProcess &) = delete;
     OfficeProcess &operator=(const OfficeProcess &) = delete;
+
+    // Waits until connect succeeds, starting the office again when a new profile asks
+    // for it and once in a fresh profile when this one will not start; throws Failure.
+    void connect(const Connect &connect);
 
     qint64 processId() const { return mProcessId; }
     QString profileFolder() const { return mProfileFolder; }
@@ -63,6 +69,9 @@ private:
     std::unique_ptr<QLockFile> mProfileLock;
     std::unique_ptr<QProcess> mProcess;
     qint64 mProcessId = 0;
+    // Only a profile from an earlier start can be what stops the office; one made now
+    // cannot, and setting it aside would only pile up copies when the office is broken.
+    bool mProfileSetAside = false;
 };
 
 // "1 second", "2.5 seconds", "60 seconds".

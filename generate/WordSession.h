@@ -38,4 +38,8 @@ public:
 
     // Throws Failure when the word processor cannot be started.
     virtual std::unique_ptr<WordSession> create() = 0;
+
+    // A hint that the next `count` sessions will be created one after the other, so
+    // that they may be started together. Ignoring it is always right.
+    virtual void expectSessions(int count) { (void)count; }
 };

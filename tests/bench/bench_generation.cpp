@@ -104,6 +104,8 @@ public:
         return std::make_unique<TimedSession>(std::move(session), mClock, part);
     }
 
+    void expectSessions(int count) override { mInner.expectSessions(count); }
+
     int mSessions = 0;
 
 private:
@@ -176,12 +178,12 @@ int main(int argc, char *argv[])
                 continue; // the first run warms the profiles
             styleRuns.push_back(total);
             allRuns.push_back(total);
-            double office = 0;
+            double inOffice = 0;
             for (const auto &[part, spent] : clock.spent) {
                 parts[part].push_back(spent);
-                office += spent;
+                inOffice += spent;
             }
-            parts[QStringLiteral("template, picture load, windows")].push_back(total - office);
+            parts[QStringLiteral("template, picture load, windows")].push_back(total - inOffice);
         }
         const QByteArray what = QStringLiteral("click to preview: %1")
                                     .arg(QString::fromLatin1(kMemoStyles[style].caption))
@@ -193,7 +195,7 @@ int main(int argc, char *argv[])
         report(qPrintable(QStringLiteral("  of which ") + part), times);
 
     std::printf("peak memory: Scrivane %.0f MiB, each office process at most %.0f MiB "
-                "(two run one after the other)\n",
+                "(the second starts beside the first)\n",
         peakMemory(QStringLiteral("self")), clock.officePeak);
 
     // The same template converted by one soffice command, warm profile, same machine.

@@ -69,6 +69,8 @@ private slots:
     void killedOfficeFailsEveryLaterCall();
     void hungOfficeIsEndedAtTheTimeout();
     void sessionsAtOnceUseTheirOwnProfilesAndOffices();
+    void expectedSecondSessionTakesTheOfficeStartedWithTheFirst();
+    void officeStartedAheadEndsWithTheProcessorWhenNoSessionTakesIt();
     void leavesTheUsersOwnOfficeAlone();
     void startsInAFreshProfileRoot();
     void setsADamagedProfileAside();
@@ -243,6 +245,41 @@ void LibreOfficeProcessesTest::sessionsAtOnceUseTheirOwnProfilesAndOffices()
         catdoc(mFolder.filePath(QStringLiteral("first.doc"))).contains(QStringLiteral("First")));
     QVERIFY(
         catdoc(mFolder.filePath(QStringLiteral("second.doc"))).contains(QStringLiteral("Second")));
+}
+
+void LibreOfficeProcessesTest::expectedSecondSessionTakesTheOfficeStartedWithTheFirst()
+{
+    LibreOfficeProcessor processor(settings());
+    processor.expectSessions(2);
+    std::unique_ptr<WordSession> first = processor.create();
+    const QList<qint64> both = TestOffice::childOffices();
+    QCOMPARE(both.size(), 2);
+    const qint64 ahead = both.value(0) == office(first).processId() ? both.value(1) : both.value(0);
+    first->quit();
+    QCOMPARE(TestOffice::childOffices(), QList<qint64>({ ahead }));
+
+    std::unique_ptr<WordSession> second = processor.create();
+    QCOMPARE(office(second).processId(), ahead);
+    second->open(kFixtures + QStringLiteral("/memo.fodt"), true);
+    second->setBookmarkText(QStringLiteral("bkTo"), QStringLiteral("Ahead"));
+    second->quit();
+    QCOMPARE(TestOffice::childOffices(), QList<qint64>());
+
+    // The hint is spent: the next session starts alone.
+    std::unique_ptr<WordSession> third = processor.create();
+    QCOMPARE(TestOffice::childOffices(), QList<qint64>({ office(third).processId() }));
+    third->quit();
+}
+
+void LibreOfficeProcessesTest::officeStartedAheadEndsWithTheProcessorWhenNoSessionTakesIt()
+{
+    {
+        LibreOfficeProcessor processor(settings());
+        processor.expectSessions(2);
+        processor.create()->quit();
+        QCOMPARE(TestOffice::childOffices().size(), 1);
+    }
+    QCOMPARE(TestOffice::childOffices(), QList<qint64>());
 }
 
 void LibreOfficeProcessesTest::leavesTheUsersOwnOfficeAlone()

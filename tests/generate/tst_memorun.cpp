@@ -124,7 +124,7 @@ private slots:
         QVERIFY2(mUi.messages.isEmpty(), qPrintable(mUi.errorReports().join("\n---\n")));
         QCOMPARE(opened, LoadResData(kMemoStyles[style].resourceId));
 
-        QStringList expected = { "create", "open " + temp("template.dot") + " read-only" };
+        QStringList expected = { "expectSessions 2", "create", "open " + temp("template.dot") + " read-only" };
         for (const QString &write : writes)
             expected << "setBookmarkText " + write;
         expected << "saveAs " + host.wordFile << "setDisplayAlerts false"
