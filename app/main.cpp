@@ -29,6 +29,8 @@ void nameTheApplication()
 // Scripts need no display and see no window.
 int runCommandLine(int argc, char *argv[])
 {
+    // Taken before Qt reads them: Qt would take "--style" as its own.
+    const QStringList arguments = argumentsOf(argc, argv);
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication application(argc, argv);
     nameTheApplication();
@@ -36,7 +38,7 @@ int runCommandLine(int argc, char *argv[])
     QTextStream errors(stderr);
     LibreOfficeProcessor word;
     const SettingsStore settings;
-    return CommandLine::run(QCoreApplication::arguments(), word, settings, output, errors);
+    return CommandLine::run(arguments, word, settings, output, errors);
 }
 } // namespace
 

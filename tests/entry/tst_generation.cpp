@@ -11,6 +11,8 @@
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
+#include <QImage>
+#include <QProcess>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -205,6 +207,32 @@ private slots:
         const QString third = catdoc(folder + QStringLiteral("/memo-003.doc"));
         QVERIFY2(third.contains(QStringLiteral("Cyd")) && third.contains(QStringLiteral("Two.")),
             qPrintable(third));
+    }
+
+    void theProgramItselfTakesEveryOption()
+    {
+        const QString out = mTemporary->filePath(QStringLiteral("memo.doc"));
+        const QString picture = mTemporary->filePath(QStringLiteral("memo.png"));
+        QProcess program;
+        program.start(QStringLiteral(SCRIVANE_PROGRAM),
+                      { QStringLiteral("--generate"), QStringLiteral("--out"), out, QStringLiteral("--style"),
+                        QStringLiteral("elegant"), QStringLiteral("--to"), QStringLiteral("Ada Lovelace"),
+                        QStringLiteral("--date"), QStringLiteral("2027-01-15"), QStringLiteral("--picture"), picture });
+        QVERIFY(program.waitForFinished(120000));
+        QCOMPARE(program.exitCode(), 0);
+        const QString text = catdoc(out);
+        QVERIFY2(text.contains(QStringLiteral("interoffice memorandum")), qPrintable(text));
+        QVERIFY2(text.contains(QStringLiteral("Ada Lovelace")), qPrintable(text));
+        QVERIFY2(text.contains(QStringLiteral("Friday, January 15th, 2027")), qPrintable(text));
+        QImage written(picture);
+        QVERIFY(!written.isNull());
+        QVERIFY(written.height() > written.width());
+
+        program.start(QStringLiteral(SCRIVANE_PROGRAM), { QStringLiteral("--generate"), QStringLiteral("--style"),
+                                                          QStringLiteral("baroque"), QStringLiteral("--out"), out });
+        QVERIFY(program.waitForFinished(30000));
+        QCOMPARE(program.exitCode(), 2);
+        QVERIFY(program.readAllStandardError().contains("unknown style \"baroque\""));
     }
 
 private:
