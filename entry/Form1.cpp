@@ -5,7 +5,7 @@
 #include "Failure.h"
 #include "FileUtils.h"
 #include "Form2.h"
-#include "MemoStyle.h"
+#include "MemoDetails.h"
 #include "SettingText.h"
 #include "SettingsStore.h"
 #include "Theme.h"
@@ -423,26 +423,25 @@ bool Form1::eventFilter(QObject *watched, QEvent *event)
 
 void Form1::PushButton2_Click()
 {
-    ErrorTrap trap(mUi, QString::fromLatin1(kResetLocation));
-    trap.step(100, [&] { selectStyle(0); });
-    trap.step(102, [&] { setFieldText(txtOrgName, {}); });
-    trap.step(104, [&] { setFieldText(txtTo, {}); });
-    trap.step(106, [&] { setFieldText(txtCC, {}); });
-    trap.step(108, [&] { setFieldText(txtFrom, {}); });
-    trap.step(110, [&] { setFieldText(txtRe, {}); });
-    trap.step(112, [&] { setFieldText(txtMsg, {}); });
+    fillDetails(QString::fromLatin1(kResetLocation), MemoDetails {});
 }
 
 void Form1::PushButton3_Click()
 {
-    ErrorTrap trap(mUi, QString::fromLatin1(kSampleLocation));
+    fillDetails(QString::fromLatin1(kSampleLocation), withSampleData({}));
+}
+
+// Both data buttons: the first style, then each text field; the date stays.
+void Form1::fillDetails(const QString &location, const MemoDetails &memo)
+{
+    ErrorTrap trap(mUi, location);
     trap.step(100, [&] { selectStyle(0); });
-    trap.step(102, [&] { setFieldText(txtOrgName, QString::fromLatin1(kSampleOrgName)); });
-    trap.step(104, [&] { setFieldText(txtTo, QString::fromLatin1(kSampleTo)); });
-    trap.step(106, [&] { setFieldText(txtCC, QString::fromLatin1(kSampleCC)); });
-    trap.step(108, [&] { setFieldText(txtFrom, QString::fromLatin1(kSampleFrom)); });
-    trap.step(110, [&] { setFieldText(txtRe, QString::fromLatin1(kSampleRe)); });
-    trap.step(112, [&] { setFieldText(txtMsg, QString::fromLatin1(kSampleMsg)); });
+    trap.step(102, [&] { setFieldText(txtOrgName, memo.orgName); });
+    trap.step(104, [&] { setFieldText(txtTo, memo.to); });
+    trap.step(106, [&] { setFieldText(txtCC, memo.cc); });
+    trap.step(108, [&] { setFieldText(txtFrom, memo.from); });
+    trap.step(110, [&] { setFieldText(txtRe, memo.re); });
+    trap.step(112, [&] { setFieldText(txtMsg, memo.msg); });
 }
 
 void Form1::PushButton6_Click()

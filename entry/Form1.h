@@ -13,6 +13,7 @@
 #include <memory>
 
 class Form2;
+struct MemoDetails;
 class QDateEdit;
 class QGroupBox;
 class QLabel;
@@ -100,6 +101,7 @@ protected:
 private:
     void buildLayout();
     void connectHandlers();
+    void fillDetails(const QString &location, const MemoDetails &memo);
     void selectStyle(int index);
     void keepStyleGroupOneTabStop();
     // Sets a field from the program; a failure of the change handler it runs is the caller's.
