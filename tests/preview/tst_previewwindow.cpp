@@ -46,8 +46,6 @@ private slots:
     void init();
     void cleanup();
 
-    void layoutFollowsTheTable_data();
-    void layoutFollowsTheTable();
     void windowIsFixedCentredAndTitled();
     void focusMovesInTabOrder();
 
@@ -162,40 +160,6 @@ void TestPreviewWindow::moveTo(QPoint viewportPoint)
 void TestPreviewWindow::releaseAt(QPoint viewportPoint)
 {
     QTest::mouseRelease(picture1, Qt::LeftButton, {}, viewportPoint - picture1->pos());
-}
-
-void TestPreviewWindow::layoutFollowsTheTable_data()
-{
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QRect>("twips");
-    QTest::addColumn<QString>("parent");
-
-    QTest::newRow("ListView1") << u"ListView1"_s << QRect(120, 120, 9600, 1575) << u"Form2"_s;
-    QTest::newRow("Picture2") << u"Picture2"_s << QRect(120, 1800, 9330, 5055) << u"Form2"_s;
-    QTest::newRow("VScroll1") << u"VScroll1"_s << QRect(9450, 1800, 255, 5055) << u"Form2"_s;
-    QTest::newRow("HScroll1") << u"HScroll1"_s << QRect(120, 6855, 9330, 255) << u"Form2"_s;
-    QTest::newRow("Frame1") << u"Frame1"_s << QRect(120, 7170, 9600, 855) << u"Form2"_s;
-    QTest::newRow("PushButton1") << u"PushButton1"_s << QRect(240, 300, 4440, 405) << u"Frame1"_s;
-    QTest::newRow("PushButton2") << u"PushButton2"_s << QRect(4800, 300, 4560, 405) << u"Frame1"_s;
-    QTest::newRow("PushButton8") << u"PushButton8"_s << QRect(120, 8160, 4680, 405) << u"Form2"_s;
-    QTest::newRow("PushButton6") << u"PushButton6"_s << QRect(4920, 8160, 4800, 405) << u"Form2"_s;
-}
-
-void TestPreviewWindow::layoutFollowsTheTable()
-{
-    QFETCH(QString, name);
-    QFETCH(QRect, twips);
-    QFETCH(QString, parent);
-
-    auto *control = form->findChild<QWidget *>(name);
-    QVERIFY(control);
-    QCOMPARE(control->parentWidget()->objectName(), parent);
-    QCOMPARE(control->geometry(), twipsRect(twips.x(), twips.y(), twips.width(), twips.height()));
-    if (auto *button = qobject_cast<QPushButton *>(control)) {
-        QCOMPARE(button->font().family(), QStringLiteral("Arial"));
-        QCOMPARE(button->font().pointSizeF(), 11.25);
-        QVERIFY(button->font().bold());
-    }
 }
 
 void TestPreviewWindow::windowIsFixedCentredAndTitled()
