@@ -30,7 +30,10 @@ public:
     int sessionsAlive = 0;
 
     std::unique_ptr<WordSession> create() override;
-    void expectSessions(int count) override { calls << QStringLiteral("expectSessions %1").arg(count); }
+    void expectSessions(int count) override
+    {
+        calls << QStringLiteral("expectSessions %1").arg(count);
+    }
 
     void check(const QString &operation, const QString &detail = {})
     {
