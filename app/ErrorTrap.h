@@ -54,8 +54,6 @@ public:
         }
     }
 
-    const QString &location() const { return mLocation; }
-
 private:
     void report(int line, const QString &description);
 

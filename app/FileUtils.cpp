@@ -9,10 +9,13 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QMimeData>
+#include <QTemporaryFile>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -43,11 +46,36 @@ void deleteOne(const QString &path)
     }
 }
 
+// The permissions a plain new file would get, so a written file is as readable as
+// any other of the user's; a replaced file keeps its own.
+QFileDevice::Permissions permissionsFor(const QFileInfo &destination)
+{
+    if (destination.exists() && !destination.isSymLink())
+        return destination.permissions();
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    const mode_t mode = 0666 & ~mask;
+    QFileDevice::Permissions permissions;
+    if (mode & S_IRUSR)
+        permissions |= QFileDevice::ReadOwner | QFileDevice::ReadUser;
+    if (mode & S_IWUSR)
+        permissions |= QFileDevice::WriteOwner | QFileDevice::WriteUser;
+    if (mode & S_IRGRP)
+        permissions |= QFileDevice::ReadGroup;
+    if (mode & S_IWGRP)
+        permissions |= QFileDevice::WriteGroup;
+    if (mode & S_IROTH)
+        permissions |= QFileDevice::ReadOther;
+    if (mode & S_IWOTH)
+        permissions |= QFileDevice::WriteOther;
+    return permissions;
+}
+} // namespace
+
 QString systemError()
 {
     return QString::fromLocal8Bit(std::strerror(errno));
 }
-} // namespace
 
 bool FileExists(const QString &path)
 {
@@ -109,6 +137,29 @@ void WriteBytesToFile(const QByteArray &bytes, const QString &path)
     }
     if (::close(fd) != 0)
         fail(QStringLiteral("%1 could not be written: %2").arg(path, systemError()));
+}
+
+void replaceFile(const QString &destination, const QByteArray &bytes)
+{
+    const QFileInfo target(destination);
+    if (target.isDir() && !target.isSymLink())
+        fail(QStringLiteral("%1 is a folder; choose a file name.").arg(destination));
+
+    // The folder is taken as it is written: no pattern in the chosen name is expanded.
+    QTemporaryFile part(target.absolutePath() + QStringLiteral("/.scrivane-XXXXXX.part"));
+    if (!part.open())
+        fail(QStringLiteral("%1 could not be written: %2").arg(destination, part.errorString()));
+    if (part.write(bytes) != bytes.size() || !part.flush())
+        fail(QStringLiteral("%1 could not be written: %2").arg(destination, part.errorString()));
+    if (::fsync(part.handle()) != 0)
+        fail(QStringLiteral("%1 could not be written: %2").arg(destination, systemError()));
+    part.setPermissions(permissionsFor(target));
+
+    const QByteArray from = QFile::encodeName(part.fileName());
+    const QByteArray to = QFile::encodeName(target.absoluteFilePath());
+    if (std::rename(from.constData(), to.constData()) != 0)
+        fail(QStringLiteral("%1 could not be written: %2").arg(destination, systemError()));
+    part.setAutoRemove(false);
 }
 
 QImage GetClipboardPicture(int /*format*/)

@@ -22,6 +22,16 @@ void ForceDeleteFile(const QString &path);
 // Throws Failure when the file cannot be written.
 void WriteBytesToFile(const QByteArray &bytes, const QString &path);
 
+// Makes the file at destination hold exactly the bytes, or leaves it as it was. The
+// bytes go to a new file of an unforeseeable name beside it, which is renamed over
+// it: a link at destination is replaced, never written through, and a replaced file
+// keeps its permissions. QSaveFile is not used because it writes through a link.
+// Throws Failure, saying what could not be done.
+void replaceFile(const QString &destination, const QByteArray &bytes);
+
+// The text of the last system call's error number.
+QString systemError();
+
 // The clipboard's picture, tried up to 1000 times at once; a null image when none came.
 // The format code is kept for callers; 0 asks for whatever picture is there.
 QImage GetClipboardPicture(int format = 0);

@@ -1,11 +1,12 @@
 #include "Picture.h"
 
 #include "Failure.h"
+#include "FileUtils.h"
 
+#include <QBuffer>
 #include <QFileInfo>
 #include <QImageReader>
 #include <QImageWriter>
-#include <QSaveFile>
 
 #include <cmath>
 
@@ -41,17 +42,13 @@ void SavePicture(const QImage &picture, const QString &path)
     stored.setDotsPerMeterX(dotsPerMeter);
     stored.setDotsPerMeterY(dotsPerMeter);
 
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        fail(QStringLiteral("%1 could not be written: %2").arg(path, file.errorString()));
     // Uncompressed: the page picture is written and read back at once, and a bitmap
     // of a page is a few megabytes that live only as long as one run.
-    QImageWriter writer(&file, "bmp");
-    if (!writer.write(stored) || !file.commit())
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, "bmp");
+    if (!writer.write(stored))
         fail(QStringLiteral("%1 could not be written: %2").arg(path, writer.errorString()));
-}
-
-QSize logicalSize(const QImage &picture)
-{
-    return (QSizeF(picture.size()) / picture.devicePixelRatio()).toSize();
+    replaceFile(path, bytes);
 }

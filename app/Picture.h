@@ -14,6 +14,3 @@ QImage LoadPicture(const QString &path);
 // Writes the picture with its resolution, replacing any file of that name; throws
 // Failure when it cannot. A null picture is no picture and fails as well.
 void SavePicture(const QImage &picture, const QString &path);
-
-// The picture's size in whole logical pixels (96 dots per inch).
-QSize logicalSize(const QImage &picture);

@@ -1,14 +1,16 @@
 #include "Form1.h"
 
 #include "AppTitle.h"
+#include "ApplicationIcon.h"
+#include "CursorFile.h"
 #include "ErrorTrap.h"
 #include "Failure.h"
 #include "FileUtils.h"
 #include "Form2.h"
-#include "MemoDetails.h"
+#include "MemoStyle.h"
 #include "SettingText.h"
 #include "SettingsStore.h"
-#include "Theme.h"
+#include "Skin.h"
 #include "Twips.h"
 #include "UserInterface.h"
 #include "WordCheck.h"
@@ -53,8 +55,6 @@ constexpr std::array<Place, 5> kOption1 { {
     { 4920, 300, 975, 255 },
     { 6120, 300, 1095, 255 },
 } };
-constexpr std::array<const char *, 5> kStyleCaptions { "Professional", "Contemporary", "Elegant",
-    "Simple", "Blue Sky" };
 
 // Rows of "Memo details": the label and its entry control, top to bottom.
 constexpr int kEntryLeft = 2040;
@@ -194,7 +194,7 @@ void Form1::buildLayout()
 
     // Exclusive among themselves, and none selected until the settings are restored.
     for (int index = 0; index < 5; ++index) {
-        auto *button = new QRadioButton(QString::fromLatin1(kStyleCaptions[index]), Frame3);
+        auto *button = new QRadioButton(QString::fromLatin1(kMemoStyles[index].caption), Frame3);
         button->setObjectName(QStringLiteral("Option1_%1").arg(index));
         button->setGeometry(kOption1[index].pixels());
         button->setAutoExclusive(true);
@@ -298,22 +298,21 @@ void Form1::Form_Load()
         trap.step(108, [&] { mPointer.setCustomIcon(LoadCursorFile(handCursorPath())); });
 
     trap.step(128, [&] {
-        const QString stored = mSettings.GetSetting(QStringLiteral("dtpEventDate"));
+        const QString stored = mSettings.GetSetting(QString::fromLatin1(kMemoDate.control));
         const QDate date = stored.isEmpty() ? QDate::currentDate() : storedDate(stored);
         programChange([&] { dtpEventDate->setDate(date); });
     });
-    trap.step(
-        130, [&] { setFieldText(txtOrgName, mSettings.GetSetting(QStringLiteral("txtOrgName"))); });
-    trap.step(132, [&] { setFieldText(txtTo, mSettings.GetSetting(QStringLiteral("txtTo"))); });
-    trap.step(134, [&] { setFieldText(txtCC, mSettings.GetSetting(QStringLiteral("txtCC"))); });
-    trap.step(136, [&] { setFieldText(txtFrom, mSettings.GetSetting(QStringLiteral("txtFrom"))); });
-    trap.step(138, [&] { setFieldText(txtRe, mSettings.GetSetting(QStringLiteral("txtRe"))); });
-    trap.step(140, [&] { setFieldText(txtMsg, mSettings.GetSetting(QStringLiteral("txtMsg"))); });
+    int line = 130;
+    for (const MemoField &field : kMemoFields) {
+        trap.step(line,
+            [&] { setFieldText(field, mSettings.GetSetting(QString::fromLatin1(field.control))); });
+        line += 2;
+    }
 
     int style = 0;
     trap.step(142, [&] {
-        style = wholeNumberFromSettingText(
-            mSettings.GetSetting(QStringLiteral("Option1"), QStringLiteral("1")));
+        style = wholeNumberFromSettingText(mSettings.GetSetting(
+            QString::fromLatin1(kMemoStyleControl), QString::number(kFirstStartStyle)));
     });
     trap.step(144, [&] { selectStyle(style); });
     trap.step(146, [&] { CheckWordInstalled(mWord, mUi); });
@@ -326,8 +325,10 @@ void Form1::Form_QueryUnload(bool & /*cancel*/, int /*unloadMode*/)
     trap.step(100, [&] { count = static_cast<quint8>(Option1.size()); });
     for (quint8 index = 0; index < count; ++index) {
         if (trap.test(102, [&] { return Option1[index]->isChecked(); }))
-            trap.step(102,
-                [&] { mSettings.SaveSetting(QStringLiteral("Option1"), QString::number(index)); });
+            trap.step(102, [&] {
+                mSettings.SaveSetting(
+                    QString::fromLatin1(kMemoStyleControl), QString::number(index));
+            });
     }
 }
 
@@ -349,32 +350,40 @@ void Form1::closeEvent(QCloseEvent *event)
 
 void Form1::txtOrgName_Change()
 {
-    mSettings.SaveSetting(QStringLiteral("txtOrgName"), txtOrgName->text());
+    saveField(txtOrgName);
 }
 void Form1::txtTo_Change()
 {
-    mSettings.SaveSetting(QStringLiteral("txtTo"), txtTo->toPlainText());
+    saveField(txtTo);
 }
 void Form1::txtCC_Change()
 {
-    mSettings.SaveSetting(QStringLiteral("txtCC"), txtCC->text());
+    saveField(txtCC);
 }
 void Form1::txtFrom_Change()
 {
-    mSettings.SaveSetting(QStringLiteral("txtFrom"), txtFrom->toPlainText());
+    saveField(txtFrom);
 }
 void Form1::txtRe_Change()
 {
-    mSettings.SaveSetting(QStringLiteral("txtRe"), txtRe->toPlainText());
+    saveField(txtRe);
 }
 void Form1::txtMsg_Change()
 {
-    mSettings.SaveSetting(QStringLiteral("txtMsg"), txtMsg->toPlainText());
+    saveField(txtMsg);
 }
 
 void Form1::dtpEventDate_Change()
 {
-    mSettings.SaveSetting(QStringLiteral("dtpEventDate"), dateToSettingText(dtpEventDate->date()));
+    mSettings.SaveSetting(dtpEventDate->objectName(), dateToSettingText(dtpEventDate->date()));
+}
+
+// A field's settings key is its control's name.
+void Form1::saveField(const QWidget *control)
+{
+    const auto *line = qobject_cast<const QLineEdit *>(control);
+    mSettings.SaveSetting(control->objectName(),
+        line ? line->text() : qobject_cast<const QPlainTextEdit *>(control)->toPlainText());
 }
 
 void Form1::txtOrgName_GotFocus()
@@ -436,12 +445,11 @@ void Form1::fillDetails(const QString &location, const MemoDetails &memo)
 {
     ErrorTrap trap(mUi, location);
     trap.step(100, [&] { selectStyle(0); });
-    trap.step(102, [&] { setFieldText(txtOrgName, memo.orgName); });
-    trap.step(104, [&] { setFieldText(txtTo, memo.to); });
-    trap.step(106, [&] { setFieldText(txtCC, memo.cc); });
-    trap.step(108, [&] { setFieldText(txtFrom, memo.from); });
-    trap.step(110, [&] { setFieldText(txtRe, memo.re); });
-    trap.step(112, [&] { setFieldText(txtMsg, memo.msg); });
+    int line = 102;
+    for (const MemoField &field : kMemoFields) {
+        trap.step(line, [&] { setFieldText(field, memo.*field.text); });
+        line += 2;
+    }
 }
 
 void Form1::PushButton6_Click()
@@ -474,23 +482,19 @@ QDate Form1::eventDate() const
     return dtpEventDate->date();
 }
 
-QString Form1::text(Field field) const
+QString Form1::text(const MemoField &field) const
 {
-    switch (field) {
-    case Field::OrgName:
-        return txtOrgName->text();
-    case Field::To:
-        return txtTo->toPlainText();
-    case Field::CC:
-        return txtCC->text();
-    case Field::From:
-        return txtFrom->toPlainText();
-    case Field::Re:
-        return txtRe->toPlainText();
-    case Field::Msg:
-        return txtMsg->toPlainText();
-    }
-    return {};
+    const QWidget *control = fieldControl(field);
+    if (const auto *line = qobject_cast<const QLineEdit *>(control))
+        return line->text();
+    return qobject_cast<const QPlainTextEdit *>(control)->toPlainText();
+}
+
+QWidget *Form1::fieldControl(const MemoField &field) const
+{
+    auto *control = Frame1->findChild<QWidget *>(QString::fromLatin1(field.control));
+    Q_ASSERT(control);
+    return control;
 }
 
 void Form1::setBusyPointer(bool busy)
@@ -608,6 +612,15 @@ void Form1::selectStyle(int index)
     if (index < 0 || index >= static_cast<int>(Option1.size()))
         fail(QStringLiteral("Control array element '%1' doesn't exist").arg(index));
     Option1[index]->setChecked(true);
+}
+
+void Form1::setFieldText(const MemoField &field, const QString &text)
+{
+    QWidget *control = fieldControl(field);
+    if (auto *line = qobject_cast<QLineEdit *>(control))
+        setFieldText(line, text);
+    else
+        setFieldText(qobject_cast<QPlainTextEdit *>(control), text);
 }
 
 void Form1::setFieldText(QLineEdit *field, const QString &text)

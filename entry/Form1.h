@@ -14,6 +14,7 @@
 
 class Form2;
 struct MemoDetails;
+struct MemoField;
 class QDateEdit;
 class QGroupBox;
 class QLabel;
@@ -107,13 +108,16 @@ private:
     // Sets a field from the program; a failure of the change handler it runs is the caller's.
     void setFieldText(QLineEdit *field, const QString &text);
     void setFieldText(QPlainTextEdit *field, const QString &text);
+    void setFieldText(const MemoField &field, const QString &text);
+    QWidget *fieldControl(const MemoField &field) const;
+    void saveField(const QWidget *control);
     void programChange(const std::function<void()> &change);
     void runChangeHandler(void (Form1::*handler)());
 
     int styleButtonCount() const override;
     bool isStyleButtonSet(int index) const override;
     QDate eventDate() const override;
-    QString text(Field field) const override;
+    QString text(const MemoField &field) const override;
     void setBusyPointer(bool busy) override;
     void clearPages() override;
     void addPage(const QString &caption) override;

@@ -314,7 +314,6 @@ private:
     // Why the session can do nothing more; empty while it works.
     QString mBroken;
     bool mQuit = false;
-    bool mDisplayAlerts = true;
 };
 
 LibreOfficeSession::LibreOfficeSession(
@@ -475,10 +474,9 @@ void LibreOfficeSession::saveAs(const QString &path)
     });
 }
 
-void LibreOfficeSession::setDisplayAlerts(bool displayAlerts)
+void LibreOfficeSession::setDisplayAlerts(bool /*displayAlerts*/)
 {
-    // The office runs headless and never asks anything; the setting is only kept.
-    mDisplayAlerts = displayAlerts;
+    // The office runs headless and never asks anything: there is nothing to turn off.
 }
 
 void LibreOfficeSession::close()

@@ -3,6 +3,31 @@
 #include "DateWording.h"
 #include "MemoStyle.h"
 
+#include <algorithm>
+
+QString organisationText(const QString &orgName)
+{
+    // Only spaces count as blank; the name itself is used untrimmed.
+    const bool blank = std::all_of(
+        orgName.cbegin(), orgName.cend(), [](QChar c) { return c == QLatin1Char(' '); });
+    if (blank)
+        return QStringLiteral(" Your Organisation's Name");
+    return QLatin1Char(' ') + orgName;
+}
+
+const QList<const MemoField *> &fieldsInWritingOrder()
+{
+    static const QList<const MemoField *> order = [] {
+        QList<const MemoField *> fields { &kMemoDate };
+        for (const MemoField &field : kMemoFields)
+            fields.append(&field);
+        std::sort(fields.begin(), fields.end(),
+            [](const MemoField *a, const MemoField *b) { return a->runLine < b->runLine; });
+        return fields;
+    }();
+    return order;
+}
+
 MemoDetails withSampleData(MemoDetails memo)
 {
     memo.style = 0;
@@ -18,16 +43,16 @@ MemoDetails withSampleData(MemoDetails memo)
 QList<std::pair<QString, QString>> bookmarkWrites(const MemoDetails &memo)
 {
     const MemoStyle &style = kMemoStyles.at(static_cast<size_t>(memo.style));
-    QList<std::pair<QString, QString>> writes = {
-        { QStringLiteral("bkTo"), memo.to },
-        { QStringLiteral("bkFrom"), memo.from },
-        { QStringLiteral("bkRe"), memo.re },
-        { QStringLiteral("bkDate"), dateText(memo.date) + QLatin1Char(' ') },
-        { QStringLiteral("bkMsg"), memo.msg },
-    };
-    if (style.fillsCC)
-        writes.append({ QStringLiteral("bkCC"), memo.cc });
-    if (style.fillsOrgName)
-        writes.append({ QStringLiteral("bkOrgName"), organisationText(memo.orgName) });
+    QList<std::pair<QString, QString>> writes;
+    for (const MemoField *field : fieldsInWritingOrder()) {
+        if (!style.prints(*field))
+            continue;
+        QString text;
+        if (field->isDate())
+            text = dateText(memo.date) + QLatin1Char(' ');
+        else
+            text = field->bookmarkText ? field->bookmarkText(memo.*field->text) : memo.*field->text;
+        writes.append({ QString::fromLatin1(field->bookmark), text });
+    }
     return writes;
 }

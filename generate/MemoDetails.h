@@ -4,6 +4,7 @@
 #include <QList>
 #include <QString>
 
+#include <array>
 #include <utility>
 
 // One memo's details and style, as the entry window holds them.
@@ -16,8 +17,43 @@ struct MemoDetails
     QString re;
     QString msg;
     QDate date;
-    int style = 1;
+    int style = 1; // Contemporary, as at the first start
 };
+
+// Everything that names one field of a memo. A new field is a row here, its bookmark
+// in the templates and its control in the entry window.
+struct MemoField
+{
+    const char *control; // the entry control, whose name is also the settings key
+    const char *bookmark; // where the templates take it
+    const char *option; // the command line's option and a batch memo's member
+    const char *help; // what the option sets, in the command line's help
+    int runLine; // the generation run's step that writes the bookmark
+    QString MemoDetails::*text; // null for the date, which is no text
+    // What the bookmark receives for the typed text; null when it is the text itself.
+    QString (*bookmarkText)(const QString &typed);
+
+    bool isDate() const { return text == nullptr; }
+};
+
+// What bkOrgName receives: a space, then the name, or a stand-in when the name is blank.
+QString organisationText(const QString &orgName);
+
+// The text fields in the entry window's order.
+inline const std::array<MemoField, 6> kMemoFields { {
+    { "txtOrgName", "bkOrgName", "company", "the company name", 164, &MemoDetails::orgName,
+        organisationText },
+    { "txtTo", "bkTo", "to", "To", 148, &MemoDetails::to, nullptr },
+    { "txtCC", "bkCC", "cc", "CC", 160, &MemoDetails::cc, nullptr },
+    { "txtFrom", "bkFrom", "from", "From", 150, &MemoDetails::from, nullptr },
+    { "txtRe", "bkRe", "re", "Re (the subject)", 152, &MemoDetails::re, nullptr },
+    { "txtMsg", "bkMsg", "message", "the message", 156, &MemoDetails::msg, nullptr },
+} };
+inline const MemoField kMemoDate { "dtpEventDate", "bkDate", "date",
+    "the memo's date, 1601-01-01 to 9999-12-31", 154, nullptr, nullptr };
+
+// Every field, the date included, in the order the generation run writes them.
+const QList<const MemoField *> &fieldsInWritingOrder();
 
 // The example memo of "Load Sample/Example Data": its texts and the Professional
 // style; the date stays as it was.

@@ -5,21 +5,19 @@
 #include "Failure.h"
 #include "FileUtils.h"
 #include "MemoStyle.h"
+#include "PagePicture.h"
 #include "Picture.h"
 #include "TempFolder.h"
 #include "TemplateCatalogue.h"
 #include "WordSession.h"
 
-#include <QClipboard>
 #include <QFile>
 #include <QFileInfo>
-#include <QGuiApplication>
 #include <QTime>
 
 #include <array>
 #include <bit>
 #include <cstdint>
-#include <cstdio>
 #include <memory>
 
 namespace {
@@ -37,20 +35,6 @@ constexpr int kElegant = 2;
 QString temporary(const char *fileName)
 {
     return TemporaryPath(QString::fromLatin1(fileName));
-}
-
-// Writes the template afresh, whatever lies at the path: a file left by an earlier
-// run, or a link planted there, is replaced, never written through.
-void replaceWithBytes(const QByteArray &bytes, const QString &path)
-{
-    const QString part = path + QStringLiteral(".part");
-    QFile::remove(part);
-    WriteBytesToFile(bytes, part);
-    if (std::rename(QFile::encodeName(part).constData(), QFile::encodeName(path).constData())
-        != 0) {
-        QFile::remove(part);
-        fail(QStringLiteral("%1 could not be replaced.").arg(path));
-    }
 }
 
 // A name is taken by anything there, a dangling link included.
@@ -117,29 +101,27 @@ void MemoRun::PushButton6_Click()
         }
     }
 
-    trap.step(136, [&] { replaceWithBytes(templateBytes, temporary(kTemplateFile)); });
+    trap.step(136, [&] { replaceFile(temporary(kTemplateFile), templateBytes); });
     QString templatePath;
     trap.step(138, [&] { templatePath = temporary(kTemplateFile); });
     trap.step(140, [&] { running(word).open(templatePath, true); });
 
-    QString dayText, date, organisation;
+    QString dayText, date;
     trap.step(142, [&] { dayText = fnDay(QString::number(mHost.eventDate().day())); });
     trap.step(144, [&] { date = dateText(mHost.eventDate(), dayText); });
-    trap.step(
-        146, [&] { organisation = organisationText(mHost.text(MemoRunHost::Field::OrgName)); });
 
-    const auto write = [&](const char *bookmark, const QString &text) {
-        running(word).setBookmarkText(QString::fromLatin1(bookmark), text);
-    };
-    trap.step(148, [&] { write("bkTo", mHost.text(MemoRunHost::Field::To)); });
-    trap.step(150, [&] { write("bkFrom", mHost.text(MemoRunHost::Field::From)); });
-    trap.step(152, [&] { write("bkRe", mHost.text(MemoRunHost::Field::Re)); });
-    trap.step(154, [&] { write("bkDate", date + QLatin1Char(' ')); });
-    trap.step(156, [&] { write("bkMsg", mHost.text(MemoRunHost::Field::Msg)); });
-    if (trap.test(158, [&] { return kMemoStyles[style].fillsCC; }))
-        trap.step(160, [&] { write("bkCC", mHost.text(MemoRunHost::Field::CC)); });
-    if (trap.test(162, [&] { return kMemoStyles[style].fillsOrgName; }))
-        trap.step(164, [&] { write("bkOrgName", organisation); });
+    for (const MemoField *field : fieldsInWritingOrder()) {
+        // A field that some template lacks is written only when this one has it.
+        if (someStyleLeavesOut(*field)
+            && !trap.test(field->runLine - 2, [&] { return kMemoStyles[style].prints(*field); }))
+            continue;
+        trap.step(field->runLine, [&] {
+            QString text = field->isDate() ? date + QLatin1Char(' ') : mHost.text(*field);
+            if (field->bookmarkText)
+                text = field->bookmarkText(text);
+            running(word).setBookmarkText(QString::fromLatin1(field->bookmark), text);
+        });
+    }
 
     QString documentPath;
     do {
@@ -181,15 +163,12 @@ void MemoRun::SaveDocAsJPG(const QString &inFile)
     std::unique_ptr<WordSession> word;
     trap.step(116, [&] { word = mWord.create(); });
     trap.step(118, [&] { running(word).open(inFile, false); });
-    trap.step(120, [&] {
-        // A failed copy must not pass off a picture already on the clipboard as this memo.
-        QGuiApplication::clipboard()->clear();
-        running(word).copyAsPicture();
-    });
+    QImage picture;
+    trap.step(120, [&] { picture = copyPagePicture(running(word)); });
     trap.step(122, [&] {
         const QString picturePath = temporary(kPictureFile);
         QFile::remove(picturePath);
-        SavePicture(GetClipboardPicture(0), picturePath);
+        SavePicture(picture, picturePath);
     });
     trap.step(124, [&] { running(word).closeActiveDocumentWithoutSaving(); });
     trap.step(126, [&] { running(word).quit(); });

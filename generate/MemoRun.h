@@ -9,20 +9,20 @@
 
 class UserInterface;
 class WordProcessor;
+struct MemoField;
 
 // What the generation run reads from the entry window and does to the windows,
 // each at the step that needs it.
 class MemoRunHost
 {
 public:
-    enum class Field { OrgName, To, CC, From, Re, Msg };
-
     virtual ~MemoRunHost() = default;
 
     virtual int styleButtonCount() const = 0;
     virtual bool isStyleButtonSet(int index) const = 0;
     virtual QDate eventDate() const = 0;
-    virtual QString text(Field field) const = 0;
+    // The whole text of the field's control.
+    virtual QString text(const MemoField &field) const = 0;
     virtual void setBusyPointer(bool busy) = 0;
 
     // The preview window, created on first use.

@@ -1,6 +1,27 @@
 #include "MemoStyle.h"
 
 #include <algorithm>
+#include <cstring>
+
+unsigned fieldBit(const char *control)
+{
+    for (size_t index = 0; index < kMemoFields.size(); ++index) {
+        if (std::strcmp(kMemoFields[index].control, control) == 0)
+            return 1u << index;
+    }
+    return 0;
+}
+
+bool MemoStyle::prints(const MemoField &field) const
+{
+    return field.isDate() || (leavesOut & fieldBit(field.control)) == 0;
+}
+
+bool someStyleLeavesOut(const MemoField &field)
+{
+    return std::any_of(kMemoStyles.cbegin(), kMemoStyles.cend(),
+        [&](const MemoStyle &style) { return !style.prints(field); });
+}
 
 std::optional<int> memoStyleByName(const QString &name)
 {
@@ -9,14 +30,4 @@ std::optional<int> memoStyleByName(const QString &name)
             return static_cast<int>(index);
     }
     return std::nullopt;
-}
-
-QString organisationText(const QString &orgName)
-{
-    // Only spaces count as blank; the name itself is used untrimmed.
-    const bool blank = std::all_of(
-        orgName.cbegin(), orgName.cend(), [](QChar c) { return c == QLatin1Char(' '); });
-    if (blank)
-        return QStringLiteral(" Your Organisation's Name");
-    return QLatin1Char(' ') + orgName;
 }

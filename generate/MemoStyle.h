@@ -1,5 +1,7 @@
 #pragma once
 
+#include "MemoDetails.h"
+
 #include <QString>
 
 #include <array>
@@ -11,18 +13,32 @@ struct MemoStyle
     const char *caption; // the style button's caption
     const char *name; // how a script names it
     int resourceId; // its template among the "CUSTOM" resources
-    bool fillsCC; // the template has bkCC
-    bool fillsOrgName; // the template has bkOrgName
+    // The text fields whose bookmark the template lacks, as bits of their index in
+    // kMemoFields; every other field is printed.
+    unsigned leavesOut;
     const char *pageCaption; // the preview's page list entry
+
+    bool prints(const MemoField &field) const;
 };
 
-inline constexpr std::array<MemoStyle, 5> kMemoStyles { {
-    { "Professional", "professional", 104, true, true, "ProfessionalMemo.dot" },
-    { "Contemporary", "contemporary", 102, true, false, "ContemporaryMemo.dot" },
-    { "Elegant", "elegant", 103, true, false, "ElegantMemo.dot" },
-    { "Simple", "simple", 105, true, true, "SimpleMemo.dot" },
-    { "Blue Sky", "blue-sky", 101, false, false, "BlueSkyMemo.dot" },
+// The bit of a field in MemoStyle::leavesOut.
+unsigned fieldBit(const char *control);
+
+inline const std::array<MemoStyle, 5> kMemoStyles { {
+    { "Professional", "professional", 104, 0, "ProfessionalMemo.dot" },
+    { "Contemporary", "contemporary", 102, fieldBit("txtOrgName"), "ContemporaryMemo.dot" },
+    { "Elegant", "elegant", 103, fieldBit("txtOrgName"), "ElegantMemo.dot" },
+    { "Simple", "simple", 105, 0, "SimpleMemo.dot" },
+    { "Blue Sky", "blue-sky", 101, fieldBit("txtOrgName") | fieldBit("txtCC"), "BlueSkyMemo.dot" },
 } };
+
+// The style buttons' control, whose name is also the settings key of the chosen
+// style, and the style chosen at the first start (Contemporary).
+inline constexpr auto kMemoStyleControl = "Option1";
+inline constexpr int kFirstStartStyle = 1;
+
+// True when some style leaves the field out, so that writing it is tested first.
+bool someStyleLeavesOut(const MemoField &field);
 
 // The example memo's texts.
 inline constexpr auto kSampleOrgName = "Tarnwick";
@@ -35,6 +51,3 @@ inline constexpr auto kSampleMsg
 
 // The style a script names (case does not matter), if any.
 std::optional<int> memoStyleByName(const QString &name);
-
-// What bkOrgName receives: a space, then the name, or a stand-in when the name is blank.
-QString organisationText(const QString &orgName);

@@ -3,43 +3,33 @@
 #include "Failure.h"
 #include "FileUtils.h"
 #include "MemoStyle.h"
-#include "Picture.h"
+#include "PagePicture.h"
 #include "TemplateCatalogue.h"
 #include "WordSession.h"
 
-#include <QClipboard>
-#include <QDir>
+#include <QBuffer>
 #include <QFile>
-#include <QFileInfo>
-#include <QGuiApplication>
 #include <QImageWriter>
-#include <QSaveFile>
-
-#include <cstdio>
 
 namespace {
-// The document is made under a hidden name beside its final one and renamed
-// when complete, so a failure never leaves a partial file under the final name.
-QString partPath(const QString &path)
-{
-    const QFileInfo info(path);
-    return info.dir().filePath(QStringLiteral(".%1.part").arg(info.fileName()));
-}
-
-void moveInto(const QString &from, const QString &to)
-{
-    if (std::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) != 0)
-        fail(QStringLiteral("%1 could not be written.").arg(to));
-}
-
-void writePng(const QImage &picture, const QString &path)
+QByteArray pngBytes(const QImage &picture)
 {
     if (picture.isNull())
         fail(QStringLiteral("The word processor gave no picture of the memo."));
-    QSaveFile file(path);
-    QImageWriter writer(&file, "png");
-    if (!file.open(QIODevice::WriteOnly) || !writer.write(picture) || !file.commit())
-        fail(QStringLiteral("%1 could not be written: %2").arg(path, file.errorString()));
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    if (!QImageWriter(&buffer, "png").write(picture))
+        fail(QStringLiteral("The memo's picture could not be made into a PNG file."));
+    return bytes;
+}
+
+QByteArray contentsOf(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        fail(QStringLiteral("%1 could not be read: %2").arg(path, file.errorString()));
+    return file.readAll();
 }
 } // namespace
 
@@ -97,36 +87,32 @@ QString MemoWriter::templateFile(int style)
 void MemoWriter::write(
     const MemoDetails &memo, const QString &documentPath, const QString &picturePath)
 {
-    const QString part = partPath(documentPath);
+    // The word processor saves into the work folder; only the finished memo reaches
+    // the destination, so a failure leaves nothing there and nothing is written
+    // through a name someone else placed beside it.
+    const QString saved = mWorkFolder.filePath(QStringLiteral("memo.doc"));
+    const QString source = templateFile(memo.style);
+    QImage picture;
     try {
-        const QString source = templateFile(memo.style);
-        try {
-            WordSession &word = session();
-            word.open(source, true);
-            for (const auto &[bookmark, text] : bookmarkWrites(memo))
-                word.setBookmarkText(bookmark, text);
-            word.saveAs(part);
-            word.close();
-            if (!picturePath.isEmpty())
-                render(part, picturePath);
-        } catch (const Failure &) {
-            // The session may be why (ended, hung): the next memo gets a new one.
-            discardSession();
-            throw;
+        WordSession &word = session();
+        word.open(source, true);
+        for (const auto &[bookmark, text] : bookmarkWrites(memo))
+            word.setBookmarkText(bookmark, text);
+        QFile::remove(saved);
+        word.saveAs(saved);
+        word.close();
+        if (!picturePath.isEmpty()) {
+            word.open(saved, false);
+            picture = copyPagePicture(word);
+            word.closeActiveDocumentWithoutSaving();
         }
-        moveInto(part, documentPath);
     } catch (const Failure &) {
-        QFile::remove(part);
+        // The session may be why (ended, hung): the next memo gets a new one.
+        discardSession();
         throw;
     }
-}
-
-void MemoWriter::render(const QString &documentPath, const QString &picturePath)
-{
-    WordSession &word = session();
-    word.open(documentPath, false);
-    QGuiApplication::clipboard()->clear();
-    word.copyAsPicture();
-    word.closeActiveDocumentWithoutSaving();
-    writePng(GetClipboardPicture(0), picturePath);
+    if (!picturePath.isEmpty())
+        replaceFile(picturePath, pngBytes(picture));
+    replaceFile(documentPath, contentsOf(saved));
+    QFile::remove(saved);
 }

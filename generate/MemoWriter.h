@@ -31,7 +31,6 @@ public:
 private:
     WordSession &session();
     QString templateFile(int style);
-    void render(const QString &documentPath, const QString &picturePath);
     void discardSession();
 
     WordProcessor &mWord;

@@ -1,11 +1,13 @@
 #include "Form2.h"
 
+#include "ApplicationIcon.h"
+#include "ButtonFace.h"
+#include "CursorFile.h"
 #include "ErrorTrap.h"
 #include "Failure.h"
 #include "FileUtils.h"
 #include "PictureBox.h"
 #include "SaveCopy.h"
-#include "Theme.h"
 #include "Twips.h"
 #include "UserInterface.h"
 

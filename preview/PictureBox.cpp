@@ -1,6 +1,6 @@
 #include "PictureBox.h"
 
-#include "Theme.h"
+#include "ButtonFace.h"
 #include "Twips.h"
 
 #include <QMouseEvent>

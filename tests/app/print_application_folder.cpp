@@ -1,7 +1,7 @@
 // Prints applicationFolder(), so a test can start it through a link as the
 // installed program is started through /usr/bin/scrivane.
 
-#include "Theme.h"
+#include "ApplicationFolder.h"
 
 #include <QCoreApplication>
 

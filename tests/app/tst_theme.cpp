@@ -1,7 +1,11 @@
+#include "ApplicationFolder.h"
+#include "ApplicationIcon.h"
+#include "ButtonFace.h"
+#include "CursorFile.h"
 #include "FailureOf.h"
 #include "MousePointer.h"
+#include "Skin.h"
 #include "TestFiles.h"
-#include "Theme.h"
 
 #include <QApplication>
 #include <QCheckBox>

@@ -19,13 +19,13 @@ class RecordingHost : public MemoRunHost
 public:
     int style = 1;
     QDate date { 2026, 12, 8 };
-    QMap<Field, QString> texts {
-        { Field::OrgName, "Tarnwick" },
-        { Field::To, "Vozizidi" },
-        { Field::CC, "Tobin Varden" },
-        { Field::From, "Ewan Varden" },
-        { Field::Re, "Memo To Cat" },
-        { Field::Msg, "No more birds." },
+    QMap<QString, QString> texts {
+        { "txtOrgName", "Tarnwick" },
+        { "txtTo", "Vozizidi" },
+        { "txtCC", "Tobin Varden" },
+        { "txtFrom", "Ewan Varden" },
+        { "txtRe", "Memo To Cat" },
+        { "txtMsg", "No more birds." },
     };
     QStringList events;
     QImage pagePicture, displayPicture;
@@ -35,7 +35,7 @@ public:
     int styleButtonCount() const override { return 5; }
     bool isStyleButtonSet(int index) const override { return index == style; }
     QDate eventDate() const override { return date; }
-    QString text(Field field) const override { return texts.value(field); }
+    QString text(const MemoField &field) const override { return texts.value(field.control); }
     void setBusyPointer(bool on) override
     {
         busy = on;
@@ -124,7 +124,8 @@ private slots:
         QVERIFY2(mUi.messages.isEmpty(), qPrintable(mUi.errorReports().join("\n---\n")));
         QCOMPARE(opened, LoadResData(kMemoStyles[style].resourceId));
 
-        QStringList expected = { "expectSessions 2", "create", "open " + temp("template.dot") + " read-only" };
+        QStringList expected
+            = { "expectSessions 2", "create", "open " + temp("template.dot") + " read-only" };
         for (const QString &write : writes)
             expected << "setBookmarkText " + write;
         expected << "saveAs " + host.wordFile << "setDisplayAlerts false"
@@ -175,7 +176,7 @@ private slots:
     {
         RecordingHost host;
         host.style = 0;
-        host.texts[MemoRunHost::Field::OrgName] = "   ";
+        host.texts["txtOrgName"] = "   ";
         MemoRun(host, mWord, mUi).PushButton6_Click();
         QVERIFY(mWord.calls.contains("setBookmarkText bkOrgName= Your Organisation's Name"));
     }
@@ -183,7 +184,7 @@ private slots:
     void multiLineTextsGoInAsTyped()
     {
         RecordingHost host;
-        host.texts[MemoRunHost::Field::Msg] = "First line.\n\nThird line.";
+        host.texts["txtMsg"] = "First line.\n\nThird line.";
         MemoRun(host, mWord, mUi).PushButton6_Click();
         QVERIFY(mWord.calls.contains("setBookmarkText bkMsg=First line.\n\nThird line."));
     }

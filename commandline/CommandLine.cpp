@@ -24,7 +24,7 @@
 namespace CommandLine {
 namespace {
 
-constexpr auto kUsage = R"(Usage:
+constexpr auto kUsageHead = R"(Usage:
   scrivane --generate --out FILE.doc [options]
   scrivane --generate --batch MEMOS.json --out-dir FOLDER [options]
 
@@ -36,55 +36,86 @@ Options:
   --out FILE           the document to write
   --batch FILE         a JSON array of memos, one document each
   --out-dir FOLDER     where the batch's documents go
-  --style NAME         professional, contemporary, elegant, simple or blue-sky
-  --company TEXT       the company name
-  --to TEXT            To
-  --cc TEXT            CC
-  --from TEXT          From
-  --re TEXT            Re (the subject)
-  --message TEXT       the message
-  --date YYYY-MM-DD    the memo's date, 1601-01-01 to 9999-12-31
-  --sample             start from the example memo (Professional style)
+)";
+constexpr auto kUsageTail
+    = R"(  --sample             start from the example memo (Professional style)
   --picture FILE.png   also write the memo's page picture (single memo only)
   --help               show this text
   --version            show the version
 
-A batch memo is an object with any of "style", "company", "to", "cc", "from",
-"re", "message", "date" (texts as above) and "file" (the document's name in the
-output folder; otherwise memo-001.doc, memo-002.doc, ...). Missing fields take the
-values given by the options and the window.
-
-Exit status: 0 when every memo was written, 1 when any failed, 2 for bad usage.
 )";
+constexpr auto kUsageExit
+    = "Exit status: 0 when every memo was written, 1 when any failed, 2 for bad usage.\n";
+
+// "a, b or c"
+QString listed(const QStringList &names, const QString &last)
+{
+    if (names.size() < 2)
+        return names.join(QString());
+    return names.first(names.size() - 1).join(QStringLiteral(", ")) + last + names.last();
+}
+
+QString styleNames()
+{
+    QStringList names;
+    for (const MemoStyle &style : kMemoStyles)
+        names << QString::fromLatin1(style.name);
+    return listed(names, QStringLiteral(" or "));
+}
+
+QString optionLine(const QString &option, const QString &help)
+{
+    return QStringLiteral("  %1 %2\n").arg(option, -20).arg(help);
+}
+
+// Words filled into lines of at most 80 characters.
+QString wrapped(const QString &text)
+{
+    QString result, line;
+    for (const QString &word : text.split(QLatin1Char(' '))) {
+        if (!line.isEmpty() && line.size() + 1 + word.size() > 80) {
+            result += line + QLatin1Char('\n');
+            line.clear();
+        }
+        line += (line.isEmpty() ? QString() : QStringLiteral(" ")) + word;
+    }
+    return result + line + QLatin1Char('\n');
+}
+
+// The options and members come from the memo's tables, so a new field or style is
+// described here without a word changed.
+QString usage()
+{
+    QString text = QString::fromLatin1(kUsageHead);
+    text += optionLine(QStringLiteral("--style NAME"), styleNames());
+    QStringList members { QStringLiteral("\"style\"") };
+    for (const MemoField &field : kMemoFields) {
+        text += optionLine(QStringLiteral("--%1 TEXT").arg(QString::fromLatin1(field.option)),
+            QString::fromLatin1(field.help));
+        members << QStringLiteral("\"%1\"").arg(QString::fromLatin1(field.option));
+    }
+    text += optionLine(QStringLiteral("--%1 YYYY-MM-DD").arg(QString::fromLatin1(kMemoDate.option)),
+        QString::fromLatin1(kMemoDate.help));
+    members << QStringLiteral("\"%1\"").arg(QString::fromLatin1(kMemoDate.option));
+    text += QString::fromLatin1(kUsageTail);
+    text += wrapped(QStringLiteral("A batch memo is an object with any of %1 (texts as above) and "
+                                   "\"file\" (the document's name in the output folder; otherwise "
+                                   "memo-001.doc, memo-002.doc, ...). Missing fields take the "
+                                   "values given by the options and the window.")
+                        .arg(listed(members, QStringLiteral(", "))));
+    return text + QLatin1Char('\n') + QString::fromLatin1(kUsageExit);
+}
 
 struct UsageError
 {
     QString message;
 };
 
-// The text fields a memo may set, by the name options and batch members use.
-struct FieldName
-{
-    const char *name;
-    const char *settingsKey;
-    QString MemoDetails::*field;
-};
-const FieldName kFields[] = {
-    { "company", "txtOrgName", &MemoDetails::orgName },
-    { "to", "txtTo", &MemoDetails::to },
-    { "cc", "txtCC", &MemoDetails::cc },
-    { "from", "txtFrom", &MemoDetails::from },
-    { "re", "txtRe", &MemoDetails::re },
-    { "message", "txtMsg", &MemoDetails::msg },
-};
-
 int styleFromName(const QString &name)
 {
     const auto style = memoStyleByName(name);
     if (!style)
-        fail(QStringLiteral("unknown style \"%1\" (use professional, contemporary, elegant, simple "
-                            "or blue-sky)")
-                 .arg(name));
+        fail(QStringLiteral("unknown style \"%1\" (use %2)").arg(name, styleNames()));
     return *style;
 }
 
@@ -103,16 +134,17 @@ QDate dateFromIso(const QString &text)
 MemoDetails storedMemo(const SettingsStore &settings, QTextStream &errors)
 {
     MemoDetails memo;
-    for (const FieldName &field : kFields)
-        memo.*field.field = settings.GetSetting(QString::fromLatin1(field.settingsKey));
-    const QString storedDate = settings.GetSetting(QStringLiteral("dtpEventDate"));
+    for (const MemoField &field : kMemoFields)
+        memo.*field.text = settings.GetSetting(QString::fromLatin1(field.control));
+    const QString storedDate = settings.GetSetting(QString::fromLatin1(kMemoDate.control));
     const auto date = storedDate.isEmpty() ? std::optional<QDate>(QDate::currentDate())
                                            : dateFromSettingText(storedDate);
     if (!date)
         errors << "scrivane: the stored date \"" << storedDate << "\" is no date; using today\n";
     memo.date = date.value_or(QDate::currentDate());
 
-    const QString storedStyle = settings.GetSetting(QStringLiteral("Option1"), QStringLiteral("1"));
+    const QString storedStyle = settings.GetSetting(
+        QString::fromLatin1(kMemoStyleControl), QString::number(kFirstStartStyle));
     memo.style = 0;
     try {
         const int style = wholeNumberFromSettingText(storedStyle);
@@ -132,15 +164,15 @@ void applyOptions(const QCommandLineParser &parser, MemoDetails &memo)
 {
     if (parser.isSet(QStringLiteral("sample")))
         memo = withSampleData(memo);
-    for (const FieldName &field : kFields) {
-        if (parser.isSet(QString::fromLatin1(field.name)))
-            memo.*field.field = parser.value(QString::fromLatin1(field.name));
+    for (const MemoField &field : kMemoFields) {
+        if (parser.isSet(QString::fromLatin1(field.option)))
+            memo.*field.text = parser.value(QString::fromLatin1(field.option));
     }
     try {
         if (parser.isSet(QStringLiteral("style")))
             memo.style = styleFromName(parser.value(QStringLiteral("style")));
-        if (parser.isSet(QStringLiteral("date")))
-            memo.date = dateFromIso(parser.value(QStringLiteral("date")));
+        if (parser.isSet(QString::fromLatin1(kMemoDate.option)))
+            memo.date = dateFromIso(parser.value(QString::fromLatin1(kMemoDate.option)));
     } catch (const Failure &failure) {
         throw UsageError { failure.description() };
     }
@@ -163,13 +195,13 @@ std::pair<MemoDetails, QString> batchMemo(const QJsonValue &value, MemoDetails m
     QString file;
     for (auto member = object.begin(); member != object.end(); ++member) {
         const QString name = member.key();
-        const auto field = std::find_if(std::begin(kFields), std::end(kFields),
-            [&](const FieldName &f) { return name == QLatin1String(f.name); });
-        if (field != std::end(kFields))
-            memo.*field->field = textMember(object, name);
+        const auto field = std::find_if(kMemoFields.cbegin(), kMemoFields.cend(),
+            [&](const MemoField &f) { return name == QLatin1String(f.option); });
+        if (field != kMemoFields.cend())
+            memo.*field->text = textMember(object, name);
         else if (name == QLatin1String("style"))
             memo.style = styleFromName(textMember(object, name));
-        else if (name == QLatin1String("date"))
+        else if (name == QLatin1String(kMemoDate.option))
             memo.date = dateFromIso(textMember(object, name));
         else if (name == QLatin1String("file"))
             file = textMember(object, name);
@@ -295,10 +327,10 @@ void defineOptions(QCommandLineParser &parser)
     valued("batch", "FILE");
     valued("out-dir", "FOLDER");
     valued("style", "NAME");
-    valued("date", "DATE");
+    valued(kMemoDate.option, "DATE");
     valued("picture", "FILE");
-    for (const FieldName &field : kFields)
-        valued(field.name, "TEXT");
+    for (const MemoField &field : kMemoFields)
+        valued(field.option, "TEXT");
 }
 
 void checkUsage(const QCommandLineParser &parser)
@@ -345,7 +377,7 @@ int run(const QStringList &arguments, WordProcessor &word, const SettingsStore &
         if (!parser.parse(arguments))
             throw UsageError { parser.errorText() };
         if (parser.isSet(QStringLiteral("help"))) {
-            output << kUsage;
+            output << usage();
             return Written;
         }
         if (parser.isSet(QStringLiteral("version"))) {

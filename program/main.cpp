@@ -1,8 +1,8 @@
+#include "ApplicationIcon.h"
 #include "CommandLine.h"
 #include "Form1.h"
 #include "LibreOfficeProcessor.h"
 #include "SettingsStore.h"
-#include "Theme.h"
 #include "UserInterface.h"
 
 #include <QApplication>

@@ -1,0 +1,6 @@
+#pragma once
+
+#include <QIcon>
+
+// The application icon every window shows.
+QIcon applicationIcon();
