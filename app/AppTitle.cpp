@@ -23,7 +23,7 @@ void SetAppTitle()
     gApplicationTitle = titleFromProductName(QString::fromLatin1(kProductName));
 }
 
-QString ApplicationTitle()
+QString applicationTitle()
 {
     return gApplicationTitle;
 }

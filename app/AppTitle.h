@@ -10,4 +10,4 @@ QString titleFromProductName(const QString &productName);
 
 // Sets the application title, the caption of message boxes that have none of their own.
 void SetAppTitle();
-QString ApplicationTitle();
+QString applicationTitle();

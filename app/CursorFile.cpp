@@ -25,7 +25,7 @@ QString handCursorPath()
     return applicationFolder() + QDir::separator() + QStringLiteral("HAND-M.CUR");
 }
 
-QCursor LoadCursorFile(const QString &path)
+QCursor loadCursorFile(const QString &path)
 {
     QFile file(path);
     QByteArray bytes;

@@ -7,4 +7,4 @@
 QString handCursorPath();
 
 // Reads a Windows cursor file, hot spot included; throws Failure when it holds no cursor.
-QCursor LoadCursorFile(const QString &path);
+QCursor loadCursorFile(const QString &path);

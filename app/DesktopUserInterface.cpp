@@ -40,7 +40,7 @@ UserInterface::Answer DesktopUserInterface::messageBox(
     const QString &text, Buttons buttons, Icon icon, const QString &caption)
 {
     QMessageBox box(QApplication::activeWindow());
-    box.setWindowTitle(caption.isEmpty() ? ApplicationTitle() : caption);
+    box.setWindowTitle(caption.isEmpty() ? applicationTitle() : caption);
     box.setText(forDisplay(text));
     box.setTextFormat(Qt::PlainText);
     box.setIcon(icon == Icon::Warning ? QMessageBox::Warning : QMessageBox::NoIcon);

@@ -15,7 +15,7 @@ constexpr double kInchesPerMeter = 1.0 / 0.0254;
 constexpr double kScreenDotsPerMeter = 96.0 * kInchesPerMeter;
 } // namespace
 
-QImage LoadPicture(const QString &path)
+QImage loadPicture(const QString &path)
 {
     if (!QFileInfo(path).isFile())
         fail(QStringLiteral("File not found: %1").arg(path));
@@ -32,7 +32,7 @@ QImage LoadPicture(const QString &path)
     return picture;
 }
 
-void SavePicture(const QImage &picture, const QString &path)
+void savePicture(const QImage &picture, const QString &path)
 {
     if (picture.isNull())
         fail(QStringLiteral("There is no picture to save to %1.").arg(path));

@@ -9,8 +9,8 @@
 
 // Loads a picture file whatever its name says its format is; throws Failure when the
 // file is missing or holds no picture.
-QImage LoadPicture(const QString &path);
+QImage loadPicture(const QString &path);
 
 // Writes the picture with its resolution, replacing any file of that name; throws
 // Failure when it cannot. A null picture is no picture and fails as well.
-void SavePicture(const QImage &picture, const QString &path);
+void savePicture(const QImage &picture, const QString &path);

@@ -35,7 +35,7 @@ QString privateFolder()
 }
 } // namespace
 
-QString TemporaryFolder()
+QString temporaryFolder()
 {
     const QString fromEnvironment = qEnvironmentVariable("TEMP");
     if (!fromEnvironment.isEmpty())
@@ -43,9 +43,9 @@ QString TemporaryFolder()
     return privateFolder();
 }
 
-QString TemporaryPath(const QString &fileName)
+QString temporaryPath(const QString &fileName)
 {
-    const QString folder = TemporaryFolder();
+    const QString folder = temporaryFolder();
     return folder.endsWith(QDir::separator()) ? folder + fileName
                                               : folder + QDir::separator() + fileName;
 }

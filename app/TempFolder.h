@@ -5,7 +5,7 @@
 // The program's temporary folder: $TEMP when it is set and not empty; otherwise a
 // folder of this user's that only they can enter, made on first use. Throws
 // Failure when no such folder can be had.
-QString TemporaryFolder();
+QString temporaryFolder();
 
 // A file in the temporary folder.
-QString TemporaryPath(const QString &fileName);
+QString temporaryPath(const QString &fileName);

@@ -200,7 +200,7 @@ int main(int argc, char *argv[])
 
     // The same template converted by one soffice command, warm profile, same machine.
     const QString templatePath = folder.filePath(QStringLiteral("Professional.dot"));
-    WriteBytesToFile(LoadResData(kMemoStyles[0].resourceId), templatePath);
+    WriteBytesToFile(loadResData(kMemoStyles[0].resourceId), templatePath);
     const QString profile = folder.filePath(QStringLiteral("convert-profile"));
     convertOnce(templatePath, profile, folder.path());
     convertOnce(templatePath, profile, folder.path());

@@ -86,7 +86,7 @@ int main(int argc, char *argv[])
         report("open document, copy as picture, close", picture);
         for (size_t style = 0; style < kMemoStyles.size(); ++style) {
             const QString memoTemplate = folder.filePath(QStringLiteral("memo-%1.dot").arg(style));
-            WriteBytesToFile(LoadResData(kMemoStyles[style].resourceId), memoTemplate);
+            WriteBytesToFile(loadResData(kMemoStyles[style].resourceId), memoTemplate);
             MemoDetails memo = withSampleData({});
             memo.style = int(style);
             memo.date = QDate(2026, 12, 8);

@@ -295,7 +295,7 @@ void Form1::Form_Load()
     trap.step(104, [&] { setWindowIcon(applicationIcon()); });
     trap.step(104, [&] { SetAppTitle(); });
     if (trap.test(106, [&] { return FileExists(handCursorPath()); }))
-        trap.step(108, [&] { mPointer.setCustomIcon(LoadCursorFile(handCursorPath())); });
+        trap.step(108, [&] { mPointer.setCustomIcon(loadCursorFile(handCursorPath())); });
 
     trap.step(128, [&] {
         const QString stored = mSettings.GetSetting(QString::fromLatin1(kMemoDate.control));

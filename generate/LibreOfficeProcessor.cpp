@@ -506,7 +506,7 @@ void LibreOfficeSession::closeActiveDocumentWithoutSaving()
 void LibreOfficeSession::copyAsPicture()
 {
     const QString what = QStringLiteral("copy the document as a picture");
-    QTemporaryDir folder(TemporaryPath(QStringLiteral("scrivane-pages-XXXXXX")));
+    QTemporaryDir folder(temporaryPath(QStringLiteral("scrivane-pages-XXXXXX")));
     if (!folder.isValid())
         fail(QStringLiteral("Could not %1: no temporary folder could be made (%2).")
                  .arg(what, folder.errorString()));

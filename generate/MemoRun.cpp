@@ -34,7 +34,7 @@ constexpr int kElegant = 2;
 
 QString temporary(const char *fileName)
 {
-    return TemporaryPath(QString::fromLatin1(fileName));
+    return temporaryPath(QString::fromLatin1(fileName));
 }
 
 // A name is taken by anything there, a dangling link included.
@@ -95,7 +95,7 @@ void MemoRun::PushButton6_Click()
                     [&] { pageCaption = QString::fromLatin1(kMemoStyles[index].pageCaption); });
             trap.step(kTemplateLine[index], [&] {
                 pageCaption = QString::fromLatin1(kMemoStyles[index].pageCaption);
-                templateBytes = LoadResData(kMemoStyles[index].resourceId);
+                templateBytes = loadResData(kMemoStyles[index].resourceId);
             });
             break;
         }
@@ -127,7 +127,7 @@ void MemoRun::PushButton6_Click()
     do {
         QString name;
         trap.step(166, [&] { name = drawDocumentName(); });
-        trap.step(178, [&] { documentPath = TemporaryPath(name + QStringLiteral(".doc")); });
+        trap.step(178, [&] { documentPath = temporaryPath(name + QStringLiteral(".doc")); });
     } while (trap.test(180, [&] { return isTaken(documentPath); }));
 
     trap.step(182, [&] { running(word).saveAs(documentPath); });
@@ -142,11 +142,11 @@ void MemoRun::PushButton6_Click()
     // Without a new picture the page shows empty, never an earlier memo.
     trap.step(200, [&] {
         mHost.setPagePicture(0, QImage());
-        mHost.setPagePicture(0, LoadPicture(temporary(kPictureFile)));
+        mHost.setPagePicture(0, loadPicture(temporary(kPictureFile)));
     });
     trap.step(202, [&] {
         mHost.setDisplayPicture(QImage());
-        mHost.setDisplayPicture(LoadPicture(temporary(kPictureFile)));
+        mHost.setDisplayPicture(loadPicture(temporary(kPictureFile)));
     });
     trap.step(204, [&] { mHost.setBusyPointer(false); });
     trap.step(206, [&] { mHost.setWordFile(documentPath); });
@@ -168,7 +168,7 @@ void MemoRun::SaveDocAsJPG(const QString &inFile)
     trap.step(122, [&] {
         const QString picturePath = temporary(kPictureFile);
         QFile::remove(picturePath);
-        SavePicture(picture, picturePath);
+        savePicture(picture, picturePath);
     });
     trap.step(124, [&] { running(word).closeActiveDocumentWithoutSaving(); });
     trap.step(126, [&] { running(word).quit(); });

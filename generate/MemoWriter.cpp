@@ -79,7 +79,7 @@ QString MemoWriter::templateFile(int style)
     if (known != mTemplates.end())
         return known->second;
     const QString path = mWorkFolder.filePath(QStringLiteral("template-%1.dot").arg(style));
-    WriteBytesToFile(LoadResData(kMemoStyles.at(static_cast<size_t>(style)).resourceId), path);
+    WriteBytesToFile(loadResData(kMemoStyles.at(static_cast<size_t>(style)).resourceId), path);
     mTemplates.emplace(style, path);
     return path;
 }

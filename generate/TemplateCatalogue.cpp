@@ -4,7 +4,7 @@
 
 #include <QFile>
 
-QByteArray LoadResData(int id, const QString &type)
+QByteArray loadResData(int id, const QString &type)
 {
     QFile resource(QStringLiteral(":/%1/%2").arg(type).arg(id));
     if (!resource.open(QIODevice::ReadOnly))

@@ -332,7 +332,7 @@ void Form2::Form_Load()
         setWindowIcon(applicationIcon());
     });
     if (trap.test(108, [&] { return FileExists(handCursorPath()); }))
-        trap.step(110, [&] { mPointer.setCustomIcon(LoadCursorFile(handCursorPath())); });
+        trap.step(110, [&] { mPointer.setCustomIcon(loadCursorFile(handCursorPath())); });
     trap.step(112, [&] { ListView1->setHeaderLabels({ QStringLiteral("Page(s)") }); });
     trap.step(114, [&] { ListView1->setColumnWidth(0, twipsToPixels(kPageColumnWidth)); });
 }

@@ -36,7 +36,7 @@ private slots:
     void setAppTitleUsesTheProductName()
     {
         SetAppTitle();
-        QCOMPARE(ApplicationTitle(), QStringLiteral("Scrivane"));
+        QCOMPARE(applicationTitle(), QStringLiteral("Scrivane"));
     }
 };
 

@@ -144,25 +144,25 @@ private slots:
         picture.fill(Qt::white);
         picture.setDevicePixelRatio(2);
         const QString path = mDir.filePath(QStringLiteral("temp.bmp"));
-        SavePicture(picture, path);
-        const QImage read = LoadPicture(path);
+        savePicture(picture, path);
+        const QImage read = loadPicture(path);
         QCOMPARE(read.size(), QSize(200, 100));
         QCOMPARE(read.devicePixelRatio(), 2.0);
     }
 
     void pictureFailuresNameTheFile()
     {
-        QVERIFY_THROWS_EXCEPTION(Failure, LoadPicture(mDir.filePath(QStringLiteral("temp.bmp"))));
+        QVERIFY_THROWS_EXCEPTION(Failure, loadPicture(mDir.filePath(QStringLiteral("temp.bmp"))));
         QVERIFY(writeFile(mDir.filePath(QStringLiteral("temp.bmp")), "not a picture"));
-        QVERIFY_THROWS_EXCEPTION(Failure, LoadPicture(mDir.filePath(QStringLiteral("temp.bmp"))));
+        QVERIFY_THROWS_EXCEPTION(Failure, loadPicture(mDir.filePath(QStringLiteral("temp.bmp"))));
         QVERIFY_THROWS_EXCEPTION(
-            Failure, SavePicture(QImage(), mDir.filePath(QStringLiteral("x.bmp"))));
+            Failure, savePicture(QImage(), mDir.filePath(QStringLiteral("x.bmp"))));
     }
 
     void temporaryFolderIsTempWhenSet()
     {
         qputenv("TEMP", mDir.path().toLocal8Bit());
-        QCOMPARE(TemporaryPath(QStringLiteral("template.dot")),
+        QCOMPARE(temporaryPath(QStringLiteral("template.dot")),
             mDir.filePath(QStringLiteral("template.dot")));
     }
 
@@ -170,7 +170,7 @@ private slots:
     {
         const QByteArray saved = qgetenv("TEMP");
         qunsetenv("TEMP");
-        const QString folder = TemporaryFolder();
+        const QString folder = temporaryFolder();
         qputenv("TEMP", saved);
 
         QVERIFY(folder.startsWith(qEnvironmentVariable("XDG_CACHE_HOME")));

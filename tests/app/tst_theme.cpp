@@ -526,7 +526,7 @@ void ThemeTest::pointerFollowsTheHoverRule()
 {
     ThemedWindow themed;
     WindowPointer pointer(themed.window);
-    const QCursor hand = LoadCursorFile(builtCursor);
+    const QCursor hand = loadCursorFile(builtCursor);
     pointer.setCustomIcon(hand);
     onMouseMove(&themed.window, [&] { applyHover(pointer, MousePointer::Default); });
     onMouseMove(themed.group, [&] { applyHover(pointer, MousePointer::Default); });
@@ -578,7 +578,7 @@ void ThemeTest::shippedCursorIsTheDrawnHand()
     QVERIFY2(
         QRect(QPoint(0, 0), drawing.size()).contains(hotSpot), "the drawing names its hot spot");
 
-    const QCursor cursor = LoadCursorFile(builtCursor);
+    const QCursor cursor = loadCursorFile(builtCursor);
 
     QCOMPARE(cursor.hotSpot(), hotSpot);
     QCOMPARE(cursor.pixmap().toImage().convertToFormat(QImage::Format_ARGB32),
@@ -625,7 +625,7 @@ void ThemeTest::badCursorFileFails()
     if (exists)
         QVERIFY(writeFile(path, content));
 
-    const QString failure = failureOf([&] { LoadCursorFile(path); });
+    const QString failure = failureOf([&] { loadCursorFile(path); });
 
     QVERIFY2(failure.contains(QDir::toNativeSeparators(path)), qPrintable(failure));
     QVERIFY2(failure.contains(expected), qPrintable(failure));

@@ -367,7 +367,7 @@ void LibreOfficeDocumentsTest::copiesEveryPageAsOnePicture()
     }
     QCOMPARE(fileHash(opened), before);
     QCOMPARE(
-        QDir(TemporaryFolder()).entryList({ QStringLiteral("scrivane-pages-*") }, QDir::AllEntries),
+        QDir(temporaryFolder()).entryList({ QStringLiteral("scrivane-pages-*") }, QDir::AllEntries),
         QStringList());
     if (!qEnvironmentVariableIsEmpty("SCRIVANE_KEEP_PICTURE"))
         picture.save(qEnvironmentVariable("SCRIVANE_KEEP_PICTURE"));

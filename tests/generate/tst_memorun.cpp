@@ -122,7 +122,7 @@ private slots:
         run.PushButton6_Click();
 
         QVERIFY2(mUi.messages.isEmpty(), qPrintable(mUi.errorReports().join("\n---\n")));
-        QCOMPARE(opened, LoadResData(kMemoStyles[style].resourceId));
+        QCOMPARE(opened, loadResData(kMemoStyles[style].resourceId));
 
         QStringList expected
             = { "expectSessions 2", "create", "open " + temp("template.dot") + " read-only" };
@@ -330,7 +330,7 @@ private slots:
                 opened = file.readAll();
         };
         MemoRun(host, mWord, mUi).PushButton6_Click();
-        QCOMPARE(opened, LoadResData(kMemoStyles[3].resourceId));
+        QCOMPARE(opened, loadResData(kMemoStyles[3].resourceId));
         QVERIFY(victim.open(QIODevice::ReadOnly));
         QCOMPARE(victim.readAll(), QByteArray("not a template"));
         QVERIFY(mUi.messages.isEmpty());

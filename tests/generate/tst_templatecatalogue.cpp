@@ -58,7 +58,7 @@ void TemplateCatalogueTest::embeddedTemplateIsTheBuiltWordTemplate()
     QFETCH(QString, file);
     QFETCH(int, id);
 
-    const QByteArray bytes = LoadResData(id);
+    const QByteArray bytes = loadResData(id);
     QVERIFY(bytes.startsWith(CompoundFile::signature()));
     const CompoundFile container(bytes);
 
@@ -110,7 +110,7 @@ void TemplateCatalogueTest::unknownResourceFailsClearly()
     QFETCH(int, id);
     QFETCH(QString, type);
     try {
-        LoadResData(id, type);
+        loadResData(id, type);
         QFAIL("an unknown resource gave bytes");
     } catch (const Failure &failure) {
         const QString text = failure.description();
@@ -122,7 +122,7 @@ void TemplateCatalogueTest::unknownResourceFailsClearly()
 void TemplateCatalogueTest::containerCheckCatchesDamage_data()
 {
     QTest::addColumn<QByteArray>("bytes");
-    const QByteArray good = LoadResData(104);
+    const QByteArray good = loadResData(104);
     QTest::newRow("empty") << QByteArray();
     QTest::newRow("header only") << good.left(512);
     QByteArray unsigned_ = good;

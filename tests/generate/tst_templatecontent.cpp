@@ -340,7 +340,7 @@ void TemplateContentTest::initTestCase()
 
     for (const Style &style : styles) {
         const QString dot = work + u'/' + style.file + u".dot"_s;
-        QVERIFY(writeFile(dot, LoadResData(style.id)));
+        QVERIFY(writeFile(dot, loadResData(style.id)));
 
         Document &read = mDocuments[style.file];
         try {
@@ -354,7 +354,7 @@ void TemplateContentTest::initTestCase()
         read.plainText = catdoc(dot, &catdocRead);
         QVERIFY2(catdocRead, qPrintable(read.plainText));
         try {
-            read.wordText = wordDocumentText(CompoundFile(LoadResData(style.id)));
+            read.wordText = wordDocumentText(CompoundFile(loadResData(style.id)));
         } catch (const std::exception &error) {
             QFAIL(error.what());
         }
