@@ -231,12 +231,22 @@ void checkWritableFolder(const QString &folder)
         fail(QStringLiteral("the output folder %1 cannot be written").arg(folder));
 }
 
+// A value given for a field that the memo's style does not print is not lost silently.
+void warnOfLeftOutFields(QTextStream &errors, const QString &file, const MemoDetails &memo)
+{
+    const QString note = leftOutNote(memo);
+    if (!note.isEmpty())
+        errors << "scrivane: " << file << ": " << note
+               << " (the values given are not in the memo)\n";
+}
+
 int runSingle(const QCommandLineParser &parser, MemoWriter &writer, const MemoDetails &memo,
     QTextStream &errors)
 {
     const QString out = parser.value(QStringLiteral("out"));
     try {
         checkWritableFolder(QFileInfo(out).absolutePath());
+        warnOfLeftOutFields(errors, out, memo);
         writer.write(memo, out, parser.value(QStringLiteral("picture")));
         writer.finish();
     } catch (const Failure &failure) {
@@ -287,6 +297,7 @@ int runBatch(const QCommandLineParser &parser, MemoWriter &writer, const MemoDet
             if (!taken.insert(name).second)
                 fail(QStringLiteral("%1 is already written by an earlier memo").arg(name));
             errors << position << ' ' << name << Qt::endl;
+            warnOfLeftOutFields(errors, name, memo);
             writer.write(memo, QDir(folder).filePath(name));
             ++written;
         } catch (const Failure &failure) {

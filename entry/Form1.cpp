@@ -48,6 +48,9 @@ constexpr Place kPushButton3 { 4680, 630, 4440, 405 };
 constexpr Place kFrame3 { 120, 1140, 9000, 700 };
 constexpr Place kFrame1 { 120, 1935, 9000, 4290 };
 
+// Right of the last style button, inside the style group.
+constexpr Place kStyleNote { 7320, 135, 1620, 525 };
+
 constexpr std::array<Place, 5> kOption1 { {
     { 240, 300, 1455, 255 },
     { 1920, 300, 1575, 255 },
@@ -148,6 +151,7 @@ Form1::Form1(UserInterface &ui, SettingsStore &settings, WordProcessor &word)
     , Frame1(control<QGroupBox>(this, "Frame1"))
     , Option1 {}
     , Label4 {}
+    , styleNote(control<QLabel>(Frame3, "styleNote"))
     , dtpEventDate(control<DatePicker>(Frame1, "dtpEventDate"))
     , txtOrgName(control<QLineEdit>(Frame1, "txtOrgName"))
     , txtTo(multiLineBox(Frame1, "txtTo"))
@@ -189,6 +193,16 @@ void Form1::buildLayout()
 
     Frame3->setTitle(QStringLiteral("Memo Style Options"));
     Frame3->setGeometry(kFrame3.pixels());
+    styleNote->setGeometry(kStyleNote.pixels());
+    styleNote->setWordWrap(true);
+    styleNote->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    QFont noteFont = styleNote->font();
+    noteFont.setBold(false);
+    noteFont.setPointSizeF(7.5);
+    styleNote->setFont(noteFont);
+    QPalette notePalette = styleNote->palette();
+    notePalette.setColor(QPalette::WindowText, QColor(0x9a, 0x3b, 0x12));
+    styleNote->setPalette(notePalette);
     Frame1->setTitle(QStringLiteral("Memo details"));
     Frame1->setGeometry(kFrame1.pixels());
 
@@ -266,7 +280,10 @@ void Form1::connectHandlers()
         field->installEventFilter(this);
 
     for (QRadioButton *button : Option1)
-        connect(button, &QRadioButton::toggled, this, &Form1::keepStyleGroupOneTabStop);
+        connect(button, &QRadioButton::toggled, this, [this] {
+            keepStyleGroupOneTabStop();
+            showStyleNote();
+        });
 
     connect(PushButton6, &QPushButton::clicked, this, &Form1::PushButton6_Click);
     connect(PushButton2, &QPushButton::clicked, this, &Form1::PushButton2_Click);
@@ -590,6 +607,18 @@ void Form1::PushButton6_MouseMove()
 
 // Tab enters the style group at its selected button and leaves it from there; the
 // arrow keys move within it.
+void Form1::showStyleNote()
+{
+    MemoDetails memo;
+    for (const MemoField &field : kMemoFields)
+        memo.*field.text = text(field);
+    memo.style = selectedStyle();
+    const QString note = leftOutNote(memo);
+    // The style's name on a line of its own, the fields below it.
+    styleNote->setText(QString(note).replace(QStringLiteral(": "), QStringLiteral(":\n")));
+    styleNote->setToolTip(note);
+}
+
 void Form1::keepStyleGroupOneTabStop()
 {
     const int selected = selectedStyle();
@@ -652,6 +681,7 @@ void Form1::programChange(const std::function<void()> &change)
 // once that what they type is not being remembered.
 void Form1::runChangeHandler(void (Form1::*handler)())
 {
+    showStyleNote();
     try {
         (this->*handler)();
     } catch (const std::exception &error) {

@@ -87,6 +87,8 @@ public:
     QGroupBox *const Frame1;
     std::array<QRadioButton *, 5> Option1;
     std::array<QLabel *, 7> Label4;
+    // Says which typed fields the chosen style does not print.
+    QLabel *const styleNote;
     QDateEdit *const dtpEventDate;
     QLineEdit *const txtOrgName;
     QPlainTextEdit *const txtTo;
@@ -105,6 +107,7 @@ private:
     void fillDetails(const QString &location, const MemoDetails &memo);
     void selectStyle(int index);
     void keepStyleGroupOneTabStop();
+    void showStyleNote();
     // Sets a field from the program; a failure of the change handler it runs is the caller's.
     void setFieldText(QLineEdit *field, const QString &text);
     void setFieldText(QPlainTextEdit *field, const QString &text);

@@ -28,6 +28,7 @@ struct MemoField
     const char *bookmark; // where the templates take it
     const char *option; // the command line's option and a batch memo's member
     const char *help; // what the option sets, in the command line's help
+    const char *name; // how a short message names it
     int runLine; // the generation run's step that writes the bookmark
     QString MemoDetails::*text; // null for the date, which is no text
     // What the bookmark receives for the typed text; null when it is the text itself.
@@ -41,16 +42,16 @@ QString organisationText(const QString &orgName);
 
 // The text fields in the entry window's order.
 inline const std::array<MemoField, 6> kMemoFields { {
-    { "txtOrgName", "bkOrgName", "company", "the company name", 164, &MemoDetails::orgName,
-        organisationText },
-    { "txtTo", "bkTo", "to", "To", 148, &MemoDetails::to, nullptr },
-    { "txtCC", "bkCC", "cc", "CC", 160, &MemoDetails::cc, nullptr },
-    { "txtFrom", "bkFrom", "from", "From", 150, &MemoDetails::from, nullptr },
-    { "txtRe", "bkRe", "re", "Re (the subject)", 152, &MemoDetails::re, nullptr },
-    { "txtMsg", "bkMsg", "message", "the message", 156, &MemoDetails::msg, nullptr },
+    { "txtOrgName", "bkOrgName", "company", "the company name", "company name", 164,
+        &MemoDetails::orgName, organisationText },
+    { "txtTo", "bkTo", "to", "To", "To", 148, &MemoDetails::to, nullptr },
+    { "txtCC", "bkCC", "cc", "CC", "CC", 160, &MemoDetails::cc, nullptr },
+    { "txtFrom", "bkFrom", "from", "From", "From", 150, &MemoDetails::from, nullptr },
+    { "txtRe", "bkRe", "re", "Re (the subject)", "Re", 152, &MemoDetails::re, nullptr },
+    { "txtMsg", "bkMsg", "message", "the message", "message", 156, &MemoDetails::msg, nullptr },
 } };
 inline const MemoField kMemoDate { "dtpEventDate", "bkDate", "date",
-    "the memo's date, 1601-01-01 to 9999-12-31", 154, nullptr, nullptr };
+    "the memo's date, 1601-01-01 to 9999-12-31", "date", 154, nullptr, nullptr };
 
 // Every field, the date included, in the order the generation run writes them.
 const QList<const MemoField *> &fieldsInWritingOrder();

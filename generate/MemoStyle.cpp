@@ -31,3 +31,19 @@ std::optional<int> memoStyleByName(const QString &name)
     }
     return std::nullopt;
 }
+
+QString leftOutNote(const MemoDetails &memo)
+{
+    if (memo.style < 0 || memo.style >= static_cast<int>(kMemoStyles.size()))
+        return {};
+    const MemoStyle &style = kMemoStyles[static_cast<size_t>(memo.style)];
+    QStringList lost;
+    for (const MemoField &field : kMemoFields) {
+        if (!style.prints(field) && !(memo.*field.text).trimmed().isEmpty())
+            lost << QString::fromLatin1(field.name);
+    }
+    if (lost.isEmpty())
+        return {};
+    return QStringLiteral("%1 leaves out: %2")
+        .arg(QString::fromLatin1(style.caption), lost.join(QStringLiteral(", ")));
+}

@@ -51,3 +51,7 @@ inline constexpr auto kSampleMsg
 
 // The style a script names (case does not matter), if any.
 std::optional<int> memoStyleByName(const QString &name);
+
+// What the memo's style leaves out of what was typed, such as "Blue Sky leaves out:
+// company name, CC"; empty when nothing is lost.
+QString leftOutNote(const MemoDetails &memo);

@@ -117,6 +117,15 @@ private slots:
         QCOMPARE(fileBytes(mStore->fileName()), before);
     }
 
+    void aValueTheStyleLeavesOutIsWarnedOf()
+    {
+        QCOMPARE(run({ "--generate", "--out", mDir.filePath("memo.doc"), "--sample", "--style",
+                     "blue-sky" }),
+            0);
+        QVERIFY2(mErrors.contains("memo.doc: Blue Sky leaves out: company name, CC"),
+            qPrintable(mErrors));
+    }
+
     void sampleThenOptions()
     {
         QCOMPARE(run({ "--generate", "--out", mDir.filePath("memo.doc"), "--sample", "--to",

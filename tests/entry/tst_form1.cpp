@@ -227,6 +227,22 @@ private slots:
         QVERIFY(mUi.messages.isEmpty());
     }
 
+    void styleNoteNamesTypedFieldsTheStyleLeavesOut()
+    {
+        auto form = start();
+        form->PushButton3->click();
+        QCOMPARE(form->styleNote->toolTip(), QString());
+        form->Option1[4]->setChecked(true);
+        QCOMPARE(
+            form->styleNote->toolTip(), QStringLiteral("Blue Sky leaves out: company name, CC"));
+        form->txtCC->clear();
+        QCOMPARE(form->styleNote->toolTip(), QStringLiteral("Blue Sky leaves out: company name"));
+        form->Option1[2]->setChecked(true);
+        QCOMPARE(form->styleNote->toolTip(), QStringLiteral("Elegant leaves out: company name"));
+        form->txtOrgName->setText(QStringLiteral("  "));
+        QCOMPARE(form->styleNote->toolTip(), QString());
+    }
+
     void failingSettingsAreReportedByTheButtonsStep()
     {
         auto form = start();
