@@ -43,7 +43,10 @@ target_include_directories(libreoffice_uno SYSTEM INTERFACE
     ${LIBREOFFICE_GENERATED_DIR} ${LIBREOFFICE_INCLUDE_DIR})
 target_compile_definitions(libreoffice_uno INTERFACE LINUX UNX CPPU_ENV=gcc3)
 target_link_libraries(libreoffice_uno INTERFACE ${_lo_libraries})
-# The UNO runtime libraries are found where the office keeps them.
+# The UNO runtime libraries are found where the office keeps them. Debian links the
+# public ones into the multiarch folder too, but loaded through those links
+# libuno_cppuhelpergcc3's $ORIGIN misses its private neighbours (libreglo.so,
+# libunoidllo.so, libxmlreaderlo.so), so the program folder must be on the run path.
 target_link_options(libreoffice_uno INTERFACE
     "LINKER:-rpath,${LIBREOFFICE_PROGRAM_DIR}" "LINKER:--enable-new-dtags")
 add_dependencies(libreoffice_uno libreoffice_uno_headers)

@@ -1,5 +1,5 @@
 // Builds the Debian package from this build tree with CPack and checks what it
-// declares and what it would install.
+// declares and what it would install, and that lintian finds no error in it.
 
 #include "TestFiles.h"
 
@@ -8,10 +8,13 @@
 #include <QFileInfo>
 #include <QImage>
 #include <QProcess>
+#include <QRegularExpression>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <filesystem>
+#include <set>
 
 namespace {
 const QString buildDir = QStringLiteral(SCRIVANE_BUILD_DIR);
@@ -24,15 +27,44 @@ struct Run
     QString output;
 };
 
-Run run(const QString &program, const QStringList &arguments)
+Run run(const QString &program, const QStringList &arguments,
+    QProcess::ProcessChannelMode channels = QProcess::MergedChannels)
 {
     QProcess process;
-    process.setProcessChannelMode(QProcess::MergedChannels);
+    process.setProcessChannelMode(channels);
     process.start(program, arguments);
     if (!process.waitForFinished(-1))
         return { -1, process.errorString() };
     return { process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
         QString::fromLocal8Bit(process.readAll()) };
+}
+
+// The long options the help text lists, one to a line: "  --out FILE   the ...".
+QStringList helpOptions(const QString &help)
+{
+    static const QRegularExpression option(
+        QStringLiteral("^[ \\t]+(?:-\\w,[ \\t]*)?(--[a-z][a-z0-9-]*)"),
+        QRegularExpression::MultilineOption);
+    QStringList options;
+    for (const auto &match : option.globalMatch(help))
+        options.append(match.captured(1));
+    options.sort();
+    return options;
+}
+
+// The long options the manual page's OPTIONS section gives a paragraph of their own.
+QStringList manualPageOptions(QString page)
+{
+    page.replace(QStringLiteral("\\-"), QStringLiteral("-"));
+    const qsizetype start = page.indexOf(QStringLiteral("\n.SH OPTIONS\n"));
+    const qsizetype end = page.indexOf(QStringLiteral("\n.SH "), start + 1);
+    static const QRegularExpression tag(QStringLiteral("^\\.TP\\n\\.[BIR]+ (--[a-z][a-z0-9-]*)"),
+        QRegularExpression::MultilineOption);
+    QStringList options;
+    for (const auto &match : tag.globalMatch(page.mid(start, end - start)))
+        options.append(match.captured(1));
+    options.sort();
+    return options;
 }
 
 // Each comma-separated group of a Depends field, its alternatives without versions.
@@ -72,11 +104,18 @@ private slots:
     void initTestCase();
     void declaresWhatTheProgramNeeds_data();
     void declaresWhatTheProgramNeeds();
+    void declaresEachDependencyOnce();
     void installsTheProgramBesideItsFiles();
+    void runPathHoldsOnlyTheOffice();
     void linksTheCommandToTheProgram();
     void offersTheDesktopEntryAndIcons();
+    void carriesCopyrightAndChangelog();
+    void manualPageRendersEveryOptionOfTheHelp();
+    void lintianFindsNoError();
 
 private:
+    QString field(const QString &name) const;
+
     QTemporaryDir mWork;
     QString mPackage;
     QString mUnpacked;
@@ -100,6 +139,12 @@ void PackageTest::initTestCase()
     QVERIFY2(unpack.exitCode == 0, qPrintable(unpack.output));
 }
 
+QString PackageTest::field(const QString &name) const
+{
+    return run(QStringLiteral("dpkg-deb"), { QStringLiteral("-f"), mPackage, name })
+        .output.trimmed();
+}
+
 void PackageTest::declaresWhatTheProgramNeeds_data()
 {
     QTest::addColumn<QStringList>("alternatives");
@@ -116,22 +161,31 @@ void PackageTest::declaresWhatTheProgramNeeds_data()
 void PackageTest::declaresWhatTheProgramNeeds()
 {
     QFETCH(QStringList, alternatives);
-    const Run depends = run(
-        QStringLiteral("dpkg-deb"), { QStringLiteral("-f"), mPackage, QStringLiteral("Depends") });
-    QCOMPARE(depends.exitCode, 0);
+    const QString depends = field(QStringLiteral("Depends"));
+    QVERIFY2(dependencyGroups(depends).contains(alternatives), qPrintable(depends));
+}
 
-    QVERIFY2(dependencyGroups(depends.output).contains(alternatives), qPrintable(depends.output));
+void PackageTest::declaresEachDependencyOnce()
+{
+    const QString depends = field(QStringLiteral("Depends"));
+    std::set<QString> named;
+    for (const QStringList &group : dependencyGroups(depends)) {
+        for (const QString &package : group)
+            QVERIFY2(named.insert(package).second,
+                qPrintable(package + QStringLiteral(" twice in ") + depends));
+    }
 }
 
 void PackageTest::installsTheProgramBesideItsFiles()
 {
     const Run fields = run(QStringLiteral("dpkg-deb"),
-        { QStringLiteral("-f"), mPackage, QStringLiteral("Package"),
+        { QStringLiteral("-f"), mPackage, QStringLiteral("Package"), QStringLiteral("Section"),
             QStringLiteral("Architecture") });
     const Run architecture
         = run(QStringLiteral("dpkg"), { QStringLiteral("--print-architecture") });
     QCOMPARE(fields.output,
-        QStringLiteral("Package: scrivane\nArchitecture: %1").arg(architecture.output));
+        QStringLiteral("Package: scrivane\nSection: text\nArchitecture: %1")
+            .arg(architecture.output));
 
     const QString folder = mUnpacked + QStringLiteral("/usr/lib/scrivane");
     const QFileInfo program(folder + QStringLiteral("/scrivane"));
@@ -141,6 +195,24 @@ void PackageTest::installsTheProgramBesideItsFiles()
     QCOMPARE(readFile(folder + QStringLiteral("/x/o.cjs")),
         readFile(sourceDir + QStringLiteral("/resources/skin/x/o.cjs")));
     QVERIFY(!readFile(folder + QStringLiteral("/x/o.cjs")).isEmpty());
+}
+
+// Only the office's program folder, where the UNO runtime's private libraries lie: a
+// folder beside the program would be searched for Qt first.
+void PackageTest::runPathHoldsOnlyTheOffice()
+{
+    const QString program = mUnpacked + QStringLiteral("/usr/lib/scrivane/scrivane");
+    const Run dynamic = run(QStringLiteral("readelf"), { QStringLiteral("-d"), program });
+    QCOMPARE(dynamic.exitCode, 0);
+    static const QRegularExpression searchPath(QStringLiteral("\\((?:RUN|R)PATH\\).*\\[(.*)\\]"));
+    QStringList paths;
+    for (const auto &match : searchPath.globalMatch(dynamic.output))
+        paths.append(match.captured(1));
+    QCOMPARE(paths, QStringList { QStringLiteral(SCRIVANE_OFFICE_PROGRAM_DIR) });
+
+    const Run libraries = run(QStringLiteral("ldd"), { program });
+    QCOMPARE(libraries.exitCode, 0);
+    QVERIFY2(!libraries.output.contains(QStringLiteral("not found")), qPrintable(libraries.output));
 }
 
 void PackageTest::linksTheCommandToTheProgram()
@@ -173,6 +245,65 @@ void PackageTest::offersTheDesktopEntryAndIcons()
         QVERIFY(icon.hasAlphaChannel());
     }
     QVERIFY(readFile(hicolor + QStringLiteral("/scalable/apps/scrivane.svg")).contains("<svg"));
+}
+
+void PackageTest::carriesCopyrightAndChangelog()
+{
+    const QString doc = mUnpacked + QStringLiteral("/usr/share/doc/scrivane/");
+    QVERIFY(readFile(doc + QStringLiteral("copyright"))
+                .startsWith("Format: https://www.debian.org/doc/packaging-manuals/"
+                            "copyright-format/1.0/\n"));
+
+    const Run changelog = run(QStringLiteral("gzip"),
+        { QStringLiteral("-dc"), doc + QStringLiteral("changelog.gz") },
+        QProcess::SeparateChannels);
+    QCOMPARE(changelog.exitCode, 0);
+    QCOMPARE(changelog.output.section(QLatin1Char(' '), 0, 1),
+        QStringLiteral("scrivane (%1)").arg(field(QStringLiteral("Version"))));
+}
+
+// The page is installed gzipped, renders without a warning and describes exactly the
+// options the program's help lists.
+void PackageTest::manualPageRendersEveryOptionOfTheHelp()
+{
+    const QString page = mUnpacked + QStringLiteral("/usr/share/man/man1/scrivane.1.gz");
+    const Run source
+        = run(QStringLiteral("gzip"), { QStringLiteral("-dc"), page }, QProcess::SeparateChannels);
+    QCOMPARE(source.exitCode, 0);
+    const Run help = run(programBuildDir + QStringLiteral("/scrivane"),
+        { QStringLiteral("--help") }, QProcess::SeparateChannels);
+    QCOMPARE(help.exitCode, 0);
+
+    const QStringList listed = helpOptions(help.output);
+    QVERIFY2(listed.size() > 2, qPrintable(help.output));
+    QCOMPARE(manualPageOptions(source.output), listed);
+
+    if (QStandardPaths::findExecutable(QStringLiteral("man")).isEmpty())
+        QSKIP("man is not installed: install man-db to see the page rendered");
+    QProcess man;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("MANWIDTH"), QStringLiteral("80"));
+    environment.insert(QStringLiteral("MANPAGER"), QStringLiteral("cat"));
+    man.setProcessEnvironment(environment);
+    man.start(QStringLiteral("man"), { QStringLiteral("--warnings"), QStringLiteral("-l"), page });
+    QVERIFY(man.waitForFinished(-1));
+    const QString warnings = QString::fromLocal8Bit(man.readAllStandardError());
+    QVERIFY2(man.exitCode() == 0 && warnings.isEmpty(), qPrintable(warnings));
+    QVERIFY(man.readAllStandardOutput().contains("EXIT STATUS"));
+}
+
+void PackageTest::lintianFindsNoError()
+{
+    if (QStandardPaths::findExecutable(QStringLiteral("lintian")).isEmpty())
+        QSKIP("lintian is not installed (./dev installs it)");
+    const Run lintian = run(QStringLiteral("lintian"),
+        { QStringLiteral("--tag-display-limit"), QStringLiteral("0"), mPackage },
+        QProcess::SeparateChannels);
+    if (!lintian.output.isEmpty())
+        qInfo().noquote() << lintian.output;
+    QVERIFY2(lintian.exitCode == 0 && !lintian.output.contains(QStringLiteral("\nE: "))
+            && !lintian.output.startsWith(QStringLiteral("E: ")),
+        qPrintable(lintian.output));
 }
 
 QTEST_GUILESS_MAIN(PackageTest)
