@@ -11,6 +11,7 @@
 #include <QFile>
 #include <QGuiApplication>
 #include <QImage>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -191,6 +192,13 @@ void LibreOfficeDocumentsTest::fillsBookmarksAndSavesWordDocument()
     const QByteArray main = ole->stream(QStringLiteral("WordDocument"));
     QVERIFY2(main.size() >= 4096, qPrintable(QString::number(main.size())));
     QVERIFY(qFromLittleEndian<quint32>(main.constData() + 64) <= quint32(main.size()));
+    QProcess antiword;
+    antiword.start(QStringLiteral("antiword"), { saved });
+    QVERIFY(antiword.waitForFinished(60'000));
+    QVERIFY2(antiword.readAllStandardOutput().contains("Alice Example"),
+        antiword.readAllStandardError().constData());
+    mSession->open(saved, true);
+    mSession->close();
 
     const QString text = catdoc(saved);
     for (const QString &value : { QStringLiteral("Alice Example"), QStringLiteral("Bob Sender"),
