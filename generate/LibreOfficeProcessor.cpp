@@ -6,7 +6,7 @@
 #include "OfficeProcess.h"
 #include "PageRenderer.h"
 #include "TempFolder.h"
-#include "WordStreamPadding.h"
+#include "WordContainer.h"
 
 #include <QClipboard>
 #include <QDateTime>
@@ -20,9 +20,7 @@
 #include <QThread>
 #include <QUrl>
 
-#include <com/sun/star/beans/PropertyAttribute.hpp>
 #include <com/sun/star/beans/PropertyValue.hpp>
-#include <com/sun/star/beans/XPropertyContainer.hpp>
 #include <com/sun/star/beans/XPropertySet.hpp>
 #include <com/sun/star/bridge/UnoUrlResolver.hpp>
 #include <com/sun/star/container/NoSuchElementException.hpp>
@@ -174,28 +172,9 @@ css::util::DateTime officeDateTime(const QDateTime &local)
         sal_uInt16(date.month()), sal_Int16(date.year()), false);
 }
 
-// Word keeps the company among the document's own properties; the office writes it from
-// the user-defined property of that name, as it reads it from Word files.
-void setCompany(
-    const Reference<css::document::XDocumentProperties> &properties, const OUString &company)
-{
-    const OUString name("Company");
-    const Reference<css::beans::XPropertyContainer> container
-        = properties->getUserDefinedProperties();
-    const Reference<css::beans::XPropertySet> set(container, UNO_QUERY_THROW);
-    const bool present = set->getPropertySetInfo()->hasPropertyByName(name);
-    if (company.isEmpty()) {
-        if (present)
-            container->removeProperty(name);
-    } else if (present) {
-        set->setPropertyValue(name, Any(company));
-    } else {
-        container->addProperty(name, css::beans::PropertyAttribute::REMOVABLE, Any(company));
-    }
-}
-
 // The document properties of a memo saved now: title and subject from Re, author from
-// From, company when given, no keywords; created and modified at this moment.
+// From, no keywords; created and modified at this moment. The office's Word filter
+// has no place for the company but a user-defined property: it is added after the save.
 void setMemoProperties(const Reference<css::lang::XComponent> &document, const MemoProperties &memo,
     const QDateTime &now)
 {
@@ -210,7 +189,6 @@ void setMemoProperties(const Reference<css::lang::XComponent> &document, const M
     properties->setDescription(OUString());
     properties->setCreationDate(officeDateTime(now));
     properties->setModificationDate(officeDateTime(now));
-    setCompany(properties, toOUString(memo.company));
 }
 
 struct PageFrame
@@ -538,7 +516,7 @@ void LibreOfficeSession::saveAs(const QString &path)
                     property("Overwrite", Any(true)),
                 }));
         });
-    padWordDocumentStream(path);
+    finishWordFile(path, memo.company);
 }
 
 void LibreOfficeSession::setDisplayAlerts(bool displayAlerts)

@@ -398,14 +398,21 @@ void MemoDocumentsTest::propertiesDescribeTheMemo_data()
     QTest::addColumn<int>("style");
     QTest::addColumn<QString>("title");
     QTest::addColumn<QString>("author");
+    QTest::addColumn<QString>("company"); // only a name the memo prints
+    const QString sampleRe = QString::fromLatin1(kSampleRe);
+    const QString sampleFrom = QString::fromLatin1(kSampleFrom);
     QTest::newRow("full Professional")
         << int(Kind::Full) << 0
         << u"Quarterly figures for the northern warehouses, the delivery schedule and the new "
            "supplier contract that begins with the spring Secondly the parking"_s
-        << u"Ewan Varden; Finance Office"_s;
-    QTest::newRow("example Elegant") << int(Kind::Example) << 2 << QString::fromLatin1(kSampleRe)
-                                     << QString::fromLatin1(kSampleFrom);
-    QTest::newRow("empty Blue Sky") << int(Kind::Empty) << 4 << QString() << QString();
+        << u"Ewan Varden; Finance Office"_s << u"Tarnwick Holdings"_s;
+    QTest::newRow("example Simple")
+        << int(Kind::Example) << 3 << sampleRe << sampleFrom << QString::fromLatin1(kSampleOrgName);
+    QTest::newRow("example Elegant")
+        << int(Kind::Example) << 2 << sampleRe << sampleFrom << QString();
+    QTest::newRow("empty Professional")
+        << int(Kind::Empty) << 0 << QString() << QString() << QString();
+    QTest::newRow("empty Blue Sky") << int(Kind::Empty) << 4 << QString() << QString() << QString();
 }
 
 void MemoDocumentsTest::propertiesDescribeTheMemo()
@@ -414,6 +421,7 @@ void MemoDocumentsTest::propertiesDescribeTheMemo()
     QFETCH(int, style);
     QFETCH(QString, title);
     QFETCH(QString, author);
+    QFETCH(QString, company);
     const QString abw = mFolder.filePath(u"properties.abw"_s);
     QFile::remove(abw);
     QProcess abiword;
@@ -428,6 +436,7 @@ void MemoDocumentsTest::propertiesDescribeTheMemo()
     QCOMPARE(properties.value(u"dc.title"_s), title);
     QCOMPARE(properties.value(u"dc.subject"_s), title);
     QCOMPARE(properties.value(u"dc.creator"_s), author);
+    QCOMPARE(properties.value(u"dc.publisher"_s), company);
     QCOMPARE(properties.value(u"dc.keywords"_s), QString());
     // Written in this run, some minutes ago at most.
     for (const QString &time : { u"dc.date"_s, u"abiword.date_last_changed"_s }) {

@@ -1,11 +1,14 @@
-#include "WordStreamPadding.h"
+#include "WordContainer.h"
 
 #include "Failure.h"
 
+#include <gsf/gsf-doc-meta-data.h>
 #include <gsf/gsf-infile-msole.h>
 #include <gsf/gsf-infile.h>
 #include <gsf/gsf-input-stdio.h>
 #include <gsf/gsf-input.h>
+#include <gsf/gsf-meta-names.h>
+#include <gsf/gsf-msole-utils.h>
 #include <gsf/gsf-outfile-msole.h>
 #include <gsf/gsf-outfile.h>
 #include <gsf/gsf-output-stdio.h>
@@ -19,6 +22,7 @@
 
 namespace {
 constexpr auto kWordDocument = "WordDocument";
+constexpr auto kDocumentSummary = "\005DocumentSummaryInformation";
 constexpr size_t kClassIdSize = 16;
 
 struct Unref
@@ -60,9 +64,28 @@ void copyClassId(GsfInfile *from, GsfOutfile *to)
         gsf_outfile_msole_set_class_id(GSF_OUTFILE_MSOLE(to), classId);
 }
 
-void copyStorage(GsfInfile *from, GsfOutfile *to, bool isRoot)
+// The document summary with the company in its own property, and without the
+// user-defined one of that name.
+void writeDocumentSummary(GsfInput *from, GsfOutput *to, const QString &company)
+{
+    const Owned<GsfDocMetaData> summary(gsf_doc_meta_data_new());
+    if (from) {
+        if (GError *error = gsf_doc_meta_data_read_from_msole(summary.get(), from))
+            fail(QStringLiteral("its document summary cannot be read (%1)").arg(why(error)));
+    }
+    gsf_doc_meta_data_remove(summary.get(), "Company");
+    auto *value = g_new0(GValue, 1);
+    g_value_init(value, G_TYPE_STRING);
+    g_value_set_string(value, company.toUtf8().constData());
+    gsf_doc_meta_data_insert(summary.get(), g_strdup(GSF_META_NAME_COMPANY), value);
+    if (!gsf_doc_meta_data_write_to_msole(summary.get(), to, true))
+        fail(QStringLiteral("its document summary cannot be written"));
+}
+
+void copyStorage(GsfInfile *from, GsfOutfile *to, bool isRoot, const QString &company)
 {
     copyClassId(from, to);
+    bool summaryWritten = false;
     for (int index = 0; index < gsf_infile_num_children(from); ++index) {
         const char *name = gsf_infile_name_by_index(from, index);
         const Owned<GsfInput> child(gsf_infile_child_by_index(from, index));
@@ -74,7 +97,10 @@ void copyStorage(GsfInfile *from, GsfOutfile *to, bool isRoot)
         if (!copy)
             fail(QStringLiteral("the entry \"%1\" cannot be written").arg(QString::fromUtf8(name)));
         if (isStorage) {
-            copyStorage(GSF_INFILE(child.get()), GSF_OUTFILE(copy.get()), false);
+            copyStorage(GSF_INFILE(child.get()), GSF_OUTFILE(copy.get()), false, company);
+        } else if (isRoot && !company.isEmpty() && qstrcmp(name, kDocumentSummary) == 0) {
+            writeDocumentSummary(child.get(), copy.get(), company);
+            summaryWritten = true;
         } else {
             QByteArray bytes = contents(child.get());
             if (isRoot && qstrcmp(name, kWordDocument) == 0 && bytes.size() < kSmallStreamLimit)
@@ -84,6 +110,14 @@ void copyStorage(GsfInfile *from, GsfOutfile *to, bool isRoot)
         if (!gsf_output_close(copy.get()))
             fail(
                 QStringLiteral("the entry \"%1\" cannot be finished").arg(QString::fromUtf8(name)));
+    }
+    if (isRoot && !company.isEmpty() && !summaryWritten) {
+        const Owned<GsfOutput> summary(gsf_outfile_new_child(to, kDocumentSummary, false));
+        if (!summary)
+            fail(QStringLiteral("its document summary cannot be written"));
+        writeDocumentSummary(nullptr, summary.get(), company);
+        if (!gsf_output_close(summary.get()))
+            fail(QStringLiteral("its document summary cannot be finished"));
     }
 }
 
@@ -96,7 +130,7 @@ gsf_off_t wordDocumentSize(GsfInfile *root)
 }
 } // namespace
 
-void padWordDocumentStream(const QString &path)
+void finishWordFile(const QString &path, const QString &company)
 {
     const QByteArray fileName = QFile::encodeName(path);
     const QByteArray padded = QFile::encodeName(path + QStringLiteral(".padded"));
@@ -108,14 +142,14 @@ void padWordDocumentStream(const QString &path)
         const Owned<GsfInfile> source(gsf_infile_msole_new(input.get(), &error));
         if (!source)
             fail(why(error));
-        if (wordDocumentSize(source.get()) >= kSmallStreamLimit)
+        if (wordDocumentSize(source.get()) >= kSmallStreamLimit && company.isEmpty())
             return;
 
         const Owned<GsfOutput> output(gsf_output_stdio_new(padded.constData(), &error));
         if (!output)
             fail(why(error));
         const Owned<GsfOutfile> target(gsf_outfile_msole_new(output.get()));
-        copyStorage(source.get(), target.get(), true);
+        copyStorage(source.get(), target.get(), true, company);
         if (!gsf_output_close(GSF_OUTPUT(target.get()))
             || (!gsf_output_is_closed(output.get()) && !gsf_output_close(output.get())))
             fail(QStringLiteral("the new file could not be finished"));
@@ -123,7 +157,7 @@ void padWordDocumentStream(const QString &path)
             fail(QStringLiteral("the new file could not take the old one's place"));
     } catch (const Failure &failure) {
         std::remove(padded.constData());
-        fail(QStringLiteral("Could not make \"%1\" readable by every Word reader: %2.")
+        fail(QStringLiteral("Could not finish the Word file \"%1\": %2.")
                  .arg(path, failure.description()));
     }
 }
