@@ -2,14 +2,18 @@
 
 #include "CallThread.h"
 #include "Failure.h"
+#include "MemoProperties.h"
 #include "OfficeProcess.h"
 #include "PageRenderer.h"
 #include "TempFolder.h"
+#include "WordContainer.h"
 
 #include <QClipboard>
+#include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QHash>
 #include <QPainter>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -23,6 +27,8 @@
 #include <com/sun/star/container/XNameAccess.hpp>
 #include <com/sun/star/document/MacroExecMode.hpp>
 #include <com/sun/star/document/UpdateDocMode.hpp>
+#include <com/sun/star/document/XDocumentProperties.hpp>
+#include <com/sun/star/document/XDocumentPropertiesSupplier.hpp>
 #include <com/sun/star/frame/Desktop.hpp>
 #include <com/sun/star/frame/XController.hpp>
 #include <com/sun/star/frame/XDesktop2.hpp>
@@ -37,6 +43,7 @@
 #include <com/sun/star/text/XTextRange.hpp>
 #include <com/sun/star/text/XTextViewCursorSupplier.hpp>
 #include <com/sun/star/uno/XComponentContext.hpp>
+#include <com/sun/star/util/DateTime.hpp>
 #include <com/sun/star/util/XCloseable.hpp>
 #include <com/sun/star/util/XModifiable.hpp>
 #include <cppuhelper/bootstrap.hxx>
@@ -154,6 +161,34 @@ Reference<css::uno::XComponentContext> localContext()
     rtl::Bootstrap::set(OUString("URE_BOOTSTRAP"),
         OUString("vnd.sun.star.pathname:" SCRIVANE_UNO_PROGRAM_DIR "/fundamentalrc"));
     return cppu::defaultBootstrap_InitialComponentContext();
+}
+
+css::util::DateTime officeDateTime(const QDateTime &local)
+{
+    const QDate date = local.date();
+    const QTime time = local.time();
+    return css::util::DateTime(sal_uInt32(time.msec()) * 1000000u, sal_uInt16(time.second()),
+        sal_uInt16(time.minute()), sal_uInt16(time.hour()), sal_uInt16(date.day()),
+        sal_uInt16(date.month()), sal_Int16(date.year()), false);
+}
+
+// The document properties of a memo saved now: title and subject from Re, author from
+// From, no keywords; created and modified at this moment. The office's Word filter
+// has no place for the company but a user-defined property: it is added after the save.
+void setMemoProperties(const Reference<css::lang::XComponent> &document, const MemoProperties &memo,
+    const QDateTime &now)
+{
+    const Reference<css::document::XDocumentPropertiesSupplier> supplier(document, UNO_QUERY_THROW);
+    const Reference<css::document::XDocumentProperties> properties
+        = supplier->getDocumentProperties();
+    properties->setTitle(toOUString(memo.title));
+    properties->setSubject(toOUString(memo.title));
+    properties->setAuthor(toOUString(memo.author));
+    properties->setModifiedBy(toOUString(memo.author));
+    properties->setKeywords({});
+    properties->setDescription(OUString());
+    properties->setCreationDate(officeDateTime(now));
+    properties->setModificationDate(officeDateTime(now));
 }
 
 struct PageFrame
@@ -311,6 +346,8 @@ private:
     std::unique_ptr<OfficeProcess> mProcess;
     // Documents the office may hold a lock file for: opened or saved in this session.
     QStringList mDocuments;
+    // What the open document's bookmarks were given, for its properties at the save.
+    QHash<QString, QString> mBookmarkTexts;
     // Why the session can do nothing more; empty while it works.
     QString mBroken;
     bool mQuit = false;
@@ -411,6 +448,7 @@ void LibreOfficeSession::open(const QString &path, bool readOnly)
     const OUString url = fileUrl(path);
     if (!readOnly)
         mDocuments.append(path);
+    mBookmarkTexts.clear();
     call(what, [url, readOnly](UnoObjects &uno) {
         // The file itself, also when it is a template; its macros never run.
         const Sequence<css::beans::PropertyValue> arguments = properties({
@@ -457,21 +495,27 @@ void LibreOfficeSession::setBookmarkText(const QString &bookmark, const QString 
         }
         content->getAnchor()->setString(value);
     });
+    mBookmarkTexts.insert(bookmark, text);
 }
 
 void LibreOfficeSession::saveAs(const QString &path)
 {
     const OUString url = fileUrl(path);
-    call(QStringLiteral("save the document as \"%1\"").arg(path), [url](UnoObjects &uno) {
-        // A copy: the document stays where it was loaded from, so the office keeps no
-        // lock file beside the saved one.
-        const Reference<css::frame::XStorable> storable(uno.requireDocument(), UNO_QUERY_THROW);
-        storable->storeToURL(url,
-            properties({
-                property("FilterName", Any(OUString("MS Word 97"))),
-                property("Overwrite", Any(true)),
-            }));
-    });
+    const MemoProperties memo = memoProperties(mBookmarkTexts);
+    const QDateTime now = QDateTime::currentDateTime();
+    call(
+        QStringLiteral("save the document as \"%1\"").arg(path), [url, memo, now](UnoObjects &uno) {
+            setMemoProperties(uno.requireDocument(), memo, now);
+            // A copy: the document stays where it was loaded from, so the office keeps
+            // no lock file beside the saved one.
+            const Reference<css::frame::XStorable> storable(uno.requireDocument(), UNO_QUERY_THROW);
+            storable->storeToURL(url,
+                properties({
+                    property("FilterName", Any(OUString("MS Word 97"))),
+                    property("Overwrite", Any(true)),
+                }));
+        });
+    finishWordFile(path, memo.company);
 }
 
 void LibreOfficeSession::setDisplayAlerts(bool /*displayAlerts*/)

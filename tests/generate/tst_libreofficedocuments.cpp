@@ -11,6 +11,7 @@
 #include <QFile>
 #include <QGuiApplication>
 #include <QImage>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -186,6 +187,18 @@ void LibreOfficeDocumentsTest::fillsBookmarksAndSavesWordDocument()
     QVERIFY2(ole, qPrintable(error));
     QVERIFY(ole->hasStream(QStringLiteral("WordDocument")));
     QVERIFY(ole->hasStream(QStringLiteral("1Table")));
+    // Out of the small-stream area, where some Word readers never look; the file
+    // header's count of meaningful bytes (cbMac) still ends within the stream.
+    const QByteArray main = ole->stream(QStringLiteral("WordDocument"));
+    QVERIFY2(main.size() >= 4096, qPrintable(QString::number(main.size())));
+    QVERIFY(qFromLittleEndian<quint32>(main.constData() + 64) <= quint32(main.size()));
+    QProcess antiword;
+    antiword.start(QStringLiteral("antiword"), { saved });
+    QVERIFY(antiword.waitForFinished(60'000));
+    QVERIFY2(antiword.readAllStandardOutput().contains("Alice Example"),
+        antiword.readAllStandardError().constData());
+    mSession->open(saved, true);
+    mSession->close();
 
     const QString text = catdoc(saved);
     for (const QString &value : { QStringLiteral("Alice Example"), QStringLiteral("Bob Sender"),

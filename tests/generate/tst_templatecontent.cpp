@@ -289,6 +289,16 @@ const QList<Style> styles {
 const QString namePlaceholder = u"[Click here and type name]"_s;
 const QString subjectPlaceholder = u"[Click here and type subject]"_s;
 
+// The paragraph in the first cell of a value's row.
+const Paragraph &labelOf(const Document &read, const Paragraph &value)
+{
+    static const Paragraph none;
+    const auto label = std::find_if(read.body.begin(), read.body.end(), [&](const Paragraph &p) {
+        return p.table == value.table && p.row == value.row && p.cell == 0;
+    });
+    return label == read.body.end() ? none : *label;
+}
+
 int pdfPageCount(const QByteArray &pdf)
 {
     static const QRegularExpression page(u"/Type\\s*/Page(?![s\\w])"_s);
@@ -382,44 +392,42 @@ void TemplateContentTest::bookmarksInDocumentOrder()
     QCOMPARE(names, expected);
 }
 
-// Where each bookmark stands: after its label and a tab (two tabs in Blue Sky), or in the
-// cell beside its label (Simple); and whether it spans a placeholder field or is a point.
+// Where each bookmark stands: in the cell beside its label, so that every line of a value
+// keeps to the value column; and whether it spans a placeholder field or is a point.
 void TemplateContentTest::fieldsFollowTheirLabels_data()
 {
     QTest::addColumn<QString>("file");
     QTest::addColumn<QString>("bookmark");
     QTest::addColumn<QString>("label");
-    QTest::addColumn<QString>("separator"); // "" for the cell beside the label
     QTest::addColumn<QString>("placeholder"); // "" for an insertion point
 
-    const QString tab = u"\t"_s;
     auto row = [](const QString &file, const QString &bookmark, const QString &label,
-                   const QString &separator, const QString &placeholder) {
+                   const QString &placeholder) {
         QTest::addRow("%s %s", qPrintable(file), qPrintable(bookmark))
-            << file << bookmark << label << separator << placeholder;
+            << file << bookmark << label << placeholder;
     };
     for (const QString &file : { u"Professional"_s, u"Contemporary"_s }) {
-        row(file, u"bkTo"_s, u"To:"_s, tab, namePlaceholder);
-        row(file, u"bkFrom"_s, u"From:"_s, tab, namePlaceholder);
-        row(file, u"bkCC"_s, u"CC:"_s, tab, namePlaceholder);
-        row(file, u"bkDate"_s, u"Date:"_s, tab, QString());
-        row(file, u"bkRe"_s, u"Re:"_s, tab, subjectPlaceholder);
+        row(file, u"bkTo"_s, u"To:"_s, namePlaceholder);
+        row(file, u"bkFrom"_s, u"From:"_s, namePlaceholder);
+        row(file, u"bkCC"_s, u"CC:"_s, namePlaceholder);
+        row(file, u"bkDate"_s, u"Date:"_s, QString());
+        row(file, u"bkRe"_s, u"Re:"_s, subjectPlaceholder);
     }
-    row(u"Elegant"_s, u"bkTo"_s, u"to:"_s, tab, namePlaceholder);
-    row(u"Elegant"_s, u"bkFrom"_s, u"from:"_s, tab, namePlaceholder);
-    row(u"Elegant"_s, u"bkRe"_s, u"subject:"_s, tab, subjectPlaceholder);
-    row(u"Elegant"_s, u"bkDate"_s, u"date:"_s, tab, QString());
-    row(u"Elegant"_s, u"bkCC"_s, u"cc:"_s, tab, namePlaceholder);
-    row(u"Simple"_s, u"bkTo"_s, u"To:"_s, QString(), QString());
-    row(u"Simple"_s, u"bkFrom"_s, u"From:"_s, QString(), QString());
-    row(u"Simple"_s, u"bkCC"_s, u"CC:"_s, QString(), QString());
-    row(u"Simple"_s, u"bkDate"_s, u"Date:"_s, QString(), QString());
-    row(u"Simple"_s, u"bkRe"_s, u"Re:"_s, QString(), QString());
-    row(u"Simple"_s, u"bkMsg"_s, u"Comments:"_s, QString(), QString());
-    row(u"BlueSky"_s, u"bkTo"_s, u"To:"_s, tab + tab, QString());
-    row(u"BlueSky"_s, u"bkFrom"_s, u"From:"_s, tab + tab, QString());
-    row(u"BlueSky"_s, u"bkDate"_s, u"Date:"_s, tab + tab, QString());
-    row(u"BlueSky"_s, u"bkRe"_s, u"Re:"_s, tab + tab, QString());
+    row(u"Elegant"_s, u"bkTo"_s, u"to:"_s, namePlaceholder);
+    row(u"Elegant"_s, u"bkFrom"_s, u"from:"_s, namePlaceholder);
+    row(u"Elegant"_s, u"bkRe"_s, u"subject:"_s, subjectPlaceholder);
+    row(u"Elegant"_s, u"bkDate"_s, u"date:"_s, QString());
+    row(u"Elegant"_s, u"bkCC"_s, u"cc:"_s, namePlaceholder);
+    row(u"Simple"_s, u"bkTo"_s, u"To:"_s, QString());
+    row(u"Simple"_s, u"bkFrom"_s, u"From:"_s, QString());
+    row(u"Simple"_s, u"bkCC"_s, u"CC:"_s, QString());
+    row(u"Simple"_s, u"bkDate"_s, u"Date:"_s, QString());
+    row(u"Simple"_s, u"bkRe"_s, u"Re:"_s, QString());
+    row(u"Simple"_s, u"bkMsg"_s, u"Comments:"_s, QString());
+    row(u"BlueSky"_s, u"bkTo"_s, u"To:"_s, QString());
+    row(u"BlueSky"_s, u"bkFrom"_s, u"From:"_s, QString());
+    row(u"BlueSky"_s, u"bkDate"_s, u"Date:"_s, QString());
+    row(u"BlueSky"_s, u"bkRe"_s, u"Re:"_s, QString());
 }
 
 void TemplateContentTest::fieldsFollowTheirLabels()
@@ -427,7 +435,6 @@ void TemplateContentTest::fieldsFollowTheirLabels()
     QFETCH(QString, file);
     QFETCH(QString, bookmark);
     QFETCH(QString, label);
-    QFETCH(QString, separator);
     QFETCH(QString, placeholder);
 
     const Document &read = document(file);
@@ -443,22 +450,11 @@ void TemplateContentTest::fieldsFollowTheirLabels()
         QVERIFY2(mark->macro == u"NoMacro" || mark->macro.endsWith(u".NoMacro"),
             qPrintable(u"the placeholder runs \""_s + mark->macro + u'"'));
     }
-    // Whatever the bookmark holds ends its line, so the memo's value does too.
+    // The bookmark is the whole value paragraph, so the memo's value is too.
+    QCOMPARE(mark->start, 0);
     QCOMPARE(mark->end, int(paragraph.text.size()));
-
-    if (separator.isEmpty()) {
-        QCOMPARE(mark->start, 0);
-        QVERIFY2(paragraph.table >= 0 && paragraph.cell == 1, "the value belongs in a second cell");
-        const auto labelCell
-            = std::find_if(read.body.begin(), read.body.end(), [&](const Paragraph &p) {
-                  return p.table == paragraph.table && p.row == paragraph.row && p.cell == 0;
-              });
-        QVERIFY(labelCell != read.body.end());
-        QCOMPARE(labelCell->text, label);
-    } else {
-        QCOMPARE(paragraph.text.left(mark->start), label + separator);
-        QCOMPARE(paragraph.table, -1);
-    }
+    QVERIFY2(paragraph.table >= 0 && paragraph.cell == 1, "the value belongs in a second cell");
+    QCOMPARE(labelOf(read, paragraph).text, label);
 }
 
 void TemplateContentTest::templateIsOnePage_data()
@@ -516,6 +512,7 @@ void TemplateContentTest::professionalOpensWithTheOrganisationBanner()
     QCOMPARE(cell.cell, 1);
     QCOMPARE(organisation->paragraph, 1); // only the first cell's paragraph comes before it
     QCOMPARE(read.body.first().table, 0);
+    QVERIFY2(read.body.first().isEmpty(), "the banner's first cell is colour only");
     for (const Paragraph &paragraph : read.body) {
         if (paragraph.table == 0)
             QCOMPARE(paragraph.row, 0);
@@ -529,7 +526,7 @@ void TemplateContentTest::professionalOpensWithTheOrganisationBanner()
     QCOMPARE(message->paragraph, int(read.body.size()) - 1);
     QVERIFY(read.body[message->paragraph - 1].isEmpty());
     QVERIFY(read.body[message->paragraph].text.isEmpty());
-    QVERIFY(read.body[message->paragraph - 2].text.startsWith(u"Re:\t"));
+    QCOMPARE(read.bookmark(u"bkRe"_s)->paragraph, message->paragraph - 2);
 
     QVERIFY(!read.headersAndFooters.value(u"footer"_s).isEmpty());
     for (const QString &footer : { u"footer"_s, u"footer-first"_s }) {
@@ -561,7 +558,7 @@ void TemplateContentTest::contemporaryHasGraphicsDateAndConfidentialMark()
     QVERIFY(message && message->point);
     QVERIFY(read.body[message->paragraph].text.isEmpty());
     QVERIFY(read.body[message->paragraph - 1].isEmpty());
-    QVERIFY(read.body[message->paragraph - 2].text.startsWith(u"Re:\t"));
+    QCOMPARE(read.bookmark(u"bkRe"_s)->paragraph, message->paragraph - 2);
     QCOMPARE(read.body.value(message->paragraph + 1).text, u"Confidential"_s);
 
     int drawings = 0;
@@ -599,7 +596,7 @@ void TemplateContentTest::elegantEndsWithTheMessageAfterAnEmptyParagraph()
     QVERIFY(message && message->point);
     QCOMPARE(message->paragraph, int(read.body.size()) - 1);
     QVERIFY(read.body[message->paragraph - 1].isEmpty());
-    QVERIFY(read.body[message->paragraph - 2].text.startsWith(u"cc:\t"));
+    QCOMPARE(read.bookmark(u"bkCC"_s)->paragraph, message->paragraph - 2);
 
     const QList<Paragraph> footer = read.headersAndFooters.value(u"footer"_s);
     QVERIFY(std::any_of(footer.begin(), footer.end(),
@@ -640,16 +637,17 @@ void TemplateContentTest::blueSkyHasItsGraphicAfterTo()
     const Document &read = document(u"BlueSky"_s);
     const Bookmark *to = read.bookmark(u"bkTo"_s);
     QVERIFY(to);
-    const Paragraph &line = read.body[to->paragraph];
-    QVERIFY2(line.drawings.contains(int(QStringLiteral("To:").size())),
+    const Paragraph &label = labelOf(read, read.body[to->paragraph]);
+    QVERIFY2(label.drawings.contains(int(QStringLiteral("To:").size())),
         "a graphic should be anchored right after \"To:\"");
-    // In the Word file the anchor is character 8, between the label and the tabs.
-    QVERIFY2(read.wordText.contains(u"To:\u0008\t\t\r"_s), qPrintable(read.wordText));
+    // In the Word file the anchor is character 8, between the label and its cell's end.
+    QVERIFY2(read.wordText.contains(u"To:\u0008\u0007"_s), qPrintable(read.wordText));
 
     // "Memo", an empty paragraph, then the lines.
-    QVERIFY(to->paragraph >= 2);
-    QCOMPARE(read.body[to->paragraph - 2].text, u"Memo"_s);
-    QVERIFY(read.body[to->paragraph - 1].isEmpty());
+    const qsizetype labelIndex = &label - read.body.constData();
+    QVERIFY(labelIndex >= 2);
+    QCOMPARE(read.body[labelIndex - 2].text, u"Memo"_s);
+    QVERIFY(read.body[labelIndex - 1].isEmpty());
 
     const Bookmark *message = read.bookmark(u"bkMsg"_s);
     QVERIFY(message && message->point);

@@ -153,6 +153,7 @@ void PackageTest::declaresWhatTheProgramNeeds_data()
     QTest::newRow("LibreOffice Writer") << QStringList { QStringLiteral("libreoffice-writer-nogui"),
         QStringLiteral("libreoffice-writer") };
     QTest::newRow("Poppler for Qt 6") << QStringList { QStringLiteral("libpoppler-qt6-3") };
+    QTest::newRow("libgsf") << QStringList { QStringLiteral("libgsf-1-114") };
     QTest::newRow("Liberation fonts") << QStringList { QStringLiteral("fonts-liberation2") };
     QTest::newRow("Carlito fonts") << QStringList { QStringLiteral("fonts-crosextra-carlito") };
     QTest::newRow("Caladea fonts") << QStringList { QStringLiteral("fonts-crosextra-caladea") };

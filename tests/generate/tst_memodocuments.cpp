@@ -1,0 +1,450 @@
+#include "Catdoc.h"
+#include "DateWording.h"
+#include "LibreOfficeProcessor.h"
+#include "MemoDetails.h"
+#include "MemoStyle.h"
+#include "MemoWriter.h"
+#include "TestFiles.h"
+#include "TestOffice.h"
+
+#include <QDir>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <poppler-qt6.h>
+
+#include <optional>
+
+using namespace Qt::Literals::StringLiterals;
+
+// Memos of every style as their readers see them: the saved Word file read by four
+// independent readers, and laid out by LibreOffice into pages whose words are measured.
+namespace {
+
+enum class Kind { Empty, Example, Full };
+
+struct Field
+{
+    QString bookmark;
+    QString label; // as the style prints it
+};
+
+struct Style
+{
+    int index;
+    QList<Field> fields; // in document order
+    bool pageNumbers;
+};
+
+const QList<Style> styles {
+    { 0,
+        { { u"bkOrgName"_s, {} }, { u"bkTo"_s, u"To:"_s }, { u"bkFrom"_s, u"From:"_s },
+            { u"bkCC"_s, u"CC:"_s }, { u"bkDate"_s, u"Date:"_s }, { u"bkRe"_s, u"Re:"_s },
+            { u"bkMsg"_s, {} } },
+        true },
+    { 1,
+        { { u"bkTo"_s, u"To:"_s }, { u"bkCC"_s, u"CC:"_s }, { u"bkFrom"_s, u"From:"_s },
+            { u"bkDate"_s, u"Date:"_s }, { u"bkRe"_s, u"Re:"_s }, { u"bkMsg"_s, {} } },
+        true },
+    { 2,
+        { { u"bkTo"_s, u"to:"_s }, { u"bkFrom"_s, u"from:"_s }, { u"bkRe"_s, u"subject:"_s },
+            { u"bkDate"_s, u"date:"_s }, { u"bkCC"_s, u"cc:"_s }, { u"bkMsg"_s, {} } },
+        true },
+    { 3,
+        { { u"bkOrgName"_s, {} }, { u"bkTo"_s, u"To:"_s }, { u"bkFrom"_s, u"From:"_s },
+            { u"bkCC"_s, u"CC:"_s }, { u"bkDate"_s, u"Date:"_s }, { u"bkRe"_s, u"Re:"_s },
+            { u"bkMsg"_s, {} } },
+        false },
+    { 4,
+        { { u"bkTo"_s, u"To:"_s }, { u"bkFrom"_s, u"From:"_s }, { u"bkDate"_s, u"Date:"_s },
+            { u"bkRe"_s, u"Re:"_s }, { u"bkMsg"_s, {} } },
+        false },
+};
+
+QString styleName(int index)
+{
+    return QString::fromLatin1(kMemoStyles.at(size_t(index)).caption);
+}
+
+// Every line of a two-line value starts with a word found nowhere else; the subject's
+// first line is long enough to wrap in every style, and the message fills three pages.
+MemoDetails fullMemo(int style)
+{
+    MemoDetails memo;
+    memo.style = style;
+    memo.date = QDate(2026, 12, 8);
+    memo.orgName = u"Tarnwick Holdings"_s;
+    memo.to = u"Alice Marsh\nBernard Quill"_s;
+    memo.cc = u"Carla Dent\nDmitri Oakes"_s;
+    memo.from = u"Ewan Varden\nFinance Office"_s;
+    memo.re = u"Quarterly figures for the northern warehouses, the delivery schedule and the new "
+              "supplier contract that begins with the spring\nSecondly the parking"_s;
+    QStringList paragraphs;
+    for (int number = 1; number <= 24; ++number) {
+        paragraphs << u"Paragraph %1. The warehouse moves its deliveries to the new loading bay "
+                      "from Monday; drivers report to the gate office first, where the plan "
+                      "for the week is posted. Questions go to the logistics desk, and the "
+                      "whole plan is at https://intranet.example.com/logistics/plans/2026/"
+                      "warehouse-move.html for anyone who wants the details."_s.arg(number);
+    }
+    memo.msg = paragraphs.join(u'\n');
+    return memo;
+}
+
+MemoDetails memoOf(Kind kind, int style)
+{
+    if (kind == Kind::Full)
+        return fullMemo(style);
+    MemoDetails memo;
+    memo.date = QDate(2026, 12, 8);
+    if (kind == Kind::Example)
+        memo = withSampleData(memo);
+    memo.style = style;
+    return memo;
+}
+
+// What the memo prints, in document order, one line of a value at a time.
+QStringList printedLines(const MemoDetails &memo, const Style &style)
+{
+    const QList<std::pair<QString, QString>> writes = bookmarkWrites(memo);
+    QStringList lines;
+    for (const Field &field : style.fields) {
+        if (!field.label.isEmpty())
+            lines << field.label;
+        for (const auto &[bookmark, text] : writes) {
+            if (bookmark == field.bookmark)
+                lines += text.split(u'\n', Qt::SkipEmptyParts);
+        }
+    }
+    for (QString &line : lines)
+        line = line.simplified();
+    lines.removeAll(QString());
+    return lines;
+}
+
+// A reader's text of the file; a failure's text says why.
+QString readerText(const QString &reader, const QString &path, const QString &folder)
+{
+    if (reader == u"catdoc")
+        return catdoc(path);
+    const QString out = folder + u"/read.txt"_s;
+    QFile::remove(out);
+    QProcess process;
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    if (reader == u"antiword")
+        process.start(reader, { u"-w"_s, u"0"_s, u"-m"_s, u"UTF-8.txt"_s, path });
+    else if (reader == u"wvText")
+        process.start(reader, { path, out });
+    else
+        process.start(reader, { u"--to=txt"_s, u"--to-name="_s + out, path });
+    if (!process.waitForFinished(120'000) || process.exitCode() != 0)
+        return u"<%1 failed: %2>"_s.arg(reader, QString::fromLocal8Bit(process.readAll()));
+    // antiword draws tables with bars and wraps a cell's text within its column.
+    if (reader == u"antiword")
+        return QString::fromUtf8(process.readAllStandardOutput()).remove(u'|');
+    return QString::fromUtf8(readFile(out));
+}
+
+// The words of a laid-out page with their boxes, in points from the page's top left.
+struct Word
+{
+    QString text;
+    QRectF box;
+};
+
+QList<QList<Word>> pageWords(const QString &pdf)
+{
+    QList<QList<Word>> pages;
+    const std::unique_ptr<Poppler::Document> document = Poppler::Document::load(pdf);
+    if (!document)
+        return pages;
+    for (int index = 0; index < document->numPages(); ++index) {
+        QList<Word> words;
+        const std::unique_ptr<Poppler::Page> page = document->page(index);
+        for (const std::unique_ptr<Poppler::TextBox> &box : page->textList())
+            words.append({ box->text(), box->boundingBox() });
+        pages.append(words);
+    }
+    return pages;
+}
+
+// The first word that reads as the text, whatever its case and with or without its
+// colon (a letter-spaced label's colon may come as a word of its own).
+std::optional<Word> find(const QList<Word> &words, QString text)
+{
+    text.remove(u':');
+    for (const Word &word : words) {
+        if (QString(word.text).remove(u':').compare(text, Qt::CaseInsensitive) == 0)
+            return word;
+    }
+    return std::nullopt;
+}
+
+// The first word on the line of the given one.
+Word lineStart(const QList<Word> &words, const Word &on)
+{
+    Word first = on;
+    for (const Word &word : words) {
+        if (qAbs(word.box.center().y() - on.box.center().y()) < 2.0
+            && word.box.left() < first.box.left())
+            first = word;
+    }
+    return first;
+}
+
+constexpr double kTolerance = 1.5; // points
+
+} // namespace
+
+class MemoDocumentsTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+
+    void everyReaderFindsEveryValueInOrder_data();
+    void everyReaderFindsEveryValueInOrder();
+    void continuationLinesKeepToTheValueColumn_data();
+    void continuationLinesKeepToTheValueColumn();
+    void laterPagesCarryTheirNumbers_data();
+    void laterPagesCarryTheirNumbers();
+    void propertiesDescribeTheMemo_data();
+    void propertiesDescribeTheMemo();
+
+private:
+    QString document(Kind kind, int style) const
+    {
+        return mFolder.filePath(u"%1-%2.doc"_s.arg(int(kind)).arg(style));
+    }
+
+    QTemporaryDir mFolder;
+    QHash<int, QList<QList<Word>>> mPages; // of each style's full memo
+};
+
+void MemoDocumentsTest::initTestCase()
+{
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    for (const QString &reader : { u"catdoc"_s, u"antiword"_s, u"wvText"_s, u"abiword"_s }) {
+        QVERIFY2(!QStandardPaths::findExecutable(reader).isEmpty(),
+            qPrintable(reader + u" is needed: ./dev installs it"_s));
+    }
+    QVERIFY2(!TestOffice::program().isEmpty(), "LibreOffice is needed");
+    QVERIFY(mFolder.isValid());
+
+    LibreOfficeProcessor word;
+    MemoWriter writer(word);
+    for (const Kind kind : { Kind::Empty, Kind::Example, Kind::Full }) {
+        for (const Style &style : styles) {
+            try {
+                writer.write(memoOf(kind, style.index), document(kind, style.index));
+            } catch (const std::exception &error) {
+                QFAIL(error.what());
+            }
+        }
+    }
+    writer.finish();
+
+    const QString profile = mFolder.filePath(u"office-profile"_s);
+    for (const Style &style : styles) {
+        try {
+            const QString pdf = TestOffice::convert(
+                document(Kind::Full, style.index), u"pdf"_s, mFolder.path(), profile);
+            mPages.insert(style.index, pageWords(pdf));
+        } catch (const std::exception &error) {
+            QFAIL(error.what());
+        }
+        QVERIFY2(mPages.value(style.index).size() >= 3,
+            qPrintable(styleName(style.index) + u": the full memo should fill three pages"_s));
+    }
+}
+
+void MemoDocumentsTest::everyReaderFindsEveryValueInOrder_data()
+{
+    QTest::addColumn<QString>("reader");
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<int>("style");
+    const QList<std::pair<Kind, const char *>> kinds { { Kind::Empty, "empty" },
+        { Kind::Example, "example" }, { Kind::Full, "full" } };
+    for (const char *reader : { "catdoc", "antiword", "wvText", "abiword" }) {
+        for (const auto &[kind, kindName] : kinds) {
+            for (const Style &style : styles) {
+                QTest::addRow("%s %s %s", reader, kindName, qPrintable(styleName(style.index)))
+                    << QString::fromLatin1(reader) << int(kind) << style.index;
+            }
+        }
+    }
+}
+
+void MemoDocumentsTest::everyReaderFindsEveryValueInOrder()
+{
+    QFETCH(QString, reader);
+    QFETCH(int, kind);
+    QFETCH(int, style);
+    const QString text
+        = readerText(reader, document(Kind(kind), style), mFolder.path()).simplified();
+    QStringList lines = printedLines(memoOf(Kind(kind), style), styles.at(style));
+    // catdoc drops a line's text before a drawing's anchor: Blue Sky's "To:".
+    if (reader == u"catdoc" && style == 4)
+        lines.removeOne(u"To:"_s);
+    qsizetype at = 0;
+    for (const QString &line : std::as_const(lines)) {
+        const qsizetype found = text.indexOf(line, at, Qt::CaseInsensitive);
+        QVERIFY2(found >= 0,
+            qPrintable(
+                u"\"%1\" is missing after character %2 of:\n%3"_s.arg(line).arg(at).arg(text)));
+        at = found + line.size();
+    }
+}
+
+// Each row: the label, the first word of its value, and the first words of later lines
+// (from Enter, or where a line wrapped).
+void MemoDocumentsTest::continuationLinesKeepToTheValueColumn_data()
+{
+    QTest::addColumn<int>("style");
+    QTest::addColumn<QString>("label");
+    QTest::addColumn<QString>("first");
+    QTest::addColumn<QStringList>("later");
+    for (const Style &style : styles) {
+        for (const Field &field : style.fields) {
+            QString first;
+            QStringList later;
+            if (field.bookmark == u"bkTo") {
+                first = u"Alice"_s;
+                later = QStringList { u"Bernard"_s };
+            } else if (field.bookmark == u"bkCC") {
+                first = u"Carla"_s;
+                later = QStringList { u"Dmitri"_s };
+            } else if (field.bookmark == u"bkFrom") {
+                first = u"Ewan"_s;
+                later = QStringList { u"Finance"_s };
+            } else if (field.bookmark == u"bkRe") {
+                first = u"Quarterly"_s;
+                later = QStringList { u"spring"_s, u"Secondly"_s };
+            } else {
+                continue;
+            }
+            QTest::addRow("%s %s", qPrintable(styleName(style.index)), qPrintable(field.label))
+                << style.index << field.label << first << later;
+        }
+    }
+}
+
+void MemoDocumentsTest::continuationLinesKeepToTheValueColumn()
+{
+    QFETCH(int, style);
+    QFETCH(QString, label);
+    QFETCH(QString, first);
+    QFETCH(QStringList, later);
+    const QList<Word> words = mPages.value(style).value(0);
+    const std::optional<Word> labelWord = find(words, label);
+    const std::optional<Word> value = find(words, first);
+    QVERIFY2(labelWord && value, qPrintable(label + u" or "_s + first + u" is not on page 1"_s));
+    QVERIFY2(value->box.left() > labelWord->box.right(), "the value stands right of its label");
+    QVERIFY2(qAbs(value->box.bottom() - labelWord->box.bottom()) < kTolerance,
+        "the label stands level with its value's first line");
+
+    for (const QString &text : later) {
+        const std::optional<Word> word = find(words, text);
+        QVERIFY2(word, qPrintable(text + u" is not on page 1"_s));
+        QVERIFY2(word->box.center().y() > value->box.bottom(),
+            qPrintable(text + u" should be on a later line"_s));
+        const Word start = lineStart(words, *word);
+        QVERIFY2(qAbs(start.box.left() - value->box.left()) < kTolerance,
+            qPrintable(
+                u"the line of \"%1\" starts with \"%2\" at %3 pt, the value column at %4 pt"_s
+                    .arg(text, start.text)
+                    .arg(start.box.left())
+                    .arg(value->box.left())));
+    }
+}
+
+void MemoDocumentsTest::laterPagesCarryTheirNumbers_data()
+{
+    QTest::addColumn<int>("style");
+    QTest::addColumn<int>("page");
+    for (const Style &style : styles) {
+        if (!style.pageNumbers)
+            continue;
+        for (int page : { 1, 2, 3 }) {
+            QTest::addRow("%s page %d", qPrintable(styleName(style.index)), page)
+                << style.index << page;
+        }
+    }
+}
+
+void MemoDocumentsTest::laterPagesCarryTheirNumbers()
+{
+    QFETCH(int, style);
+    QFETCH(int, page);
+    const QList<Word> words = mPages.value(style).value(page - 1);
+    double lowest = 0;
+    for (const Word &word : words)
+        lowest = qMax(lowest, word.box.bottom());
+    // The number is the page's lowest word, in its footer.
+    const auto number = std::find_if(words.begin(), words.end(), [&](const Word &word) {
+        return word.text == QString::number(page) && word.box.bottom() > lowest - kTolerance;
+    });
+    QVERIFY2(number != words.end(), "the page's number is missing at its foot");
+}
+
+// The document properties as AbiWord reads them from the file's summary information.
+void MemoDocumentsTest::propertiesDescribeTheMemo_data()
+{
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<int>("style");
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<QString>("author");
+    QTest::addColumn<QString>("company"); // only a name the memo prints
+    const QString sampleRe = QString::fromLatin1(kSampleRe);
+    const QString sampleFrom = QString::fromLatin1(kSampleFrom);
+    QTest::newRow("full Professional")
+        << int(Kind::Full) << 0
+        << u"Quarterly figures for the northern warehouses, the delivery schedule and the new "
+           "supplier contract that begins with the spring Secondly the parking"_s
+        << u"Ewan Varden; Finance Office"_s << u"Tarnwick Holdings"_s;
+    QTest::newRow("example Simple")
+        << int(Kind::Example) << 3 << sampleRe << sampleFrom << QString::fromLatin1(kSampleOrgName);
+    QTest::newRow("example Elegant")
+        << int(Kind::Example) << 2 << sampleRe << sampleFrom << QString();
+    QTest::newRow("empty Professional")
+        << int(Kind::Empty) << 0 << QString() << QString() << QString();
+    QTest::newRow("empty Blue Sky") << int(Kind::Empty) << 4 << QString() << QString() << QString();
+}
+
+void MemoDocumentsTest::propertiesDescribeTheMemo()
+{
+    QFETCH(int, kind);
+    QFETCH(int, style);
+    QFETCH(QString, title);
+    QFETCH(QString, author);
+    QFETCH(QString, company);
+    const QString abw = mFolder.filePath(u"properties.abw"_s);
+    QFile::remove(abw);
+    QProcess abiword;
+    abiword.start(
+        u"abiword"_s, { u"--to=abw"_s, u"--to-name="_s + abw, document(Kind(kind), style) });
+    QVERIFY(abiword.waitForFinished(120'000));
+    QHash<QString, QString> properties;
+    static const QRegularExpression entry(u"<m key=\"([^\"]+)\">([^<]*)</m>"_s);
+    for (const QRegularExpressionMatch &match : entry.globalMatch(QString::fromUtf8(readFile(abw))))
+        properties.insert(match.captured(1), match.captured(2));
+
+    QCOMPARE(properties.value(u"dc.title"_s), title);
+    QCOMPARE(properties.value(u"dc.subject"_s), title);
+    QCOMPARE(properties.value(u"dc.creator"_s), author);
+    QCOMPARE(properties.value(u"dc.publisher"_s), company);
+    QCOMPARE(properties.value(u"dc.keywords"_s), QString());
+    // Written in this run, some minutes ago at most.
+    for (const QString &time : { u"dc.date"_s, u"abiword.date_last_changed"_s }) {
+        const QDateTime written = QDateTime::fromString(properties.value(time), Qt::ISODate);
+        QVERIFY2(written.isValid() && qAbs(written.secsTo(QDateTime::currentDateTimeUtc())) < 3600,
+            qPrintable(time + u" = "_s + properties.value(time)));
+    }
+}
+
+QTEST_MAIN(MemoDocumentsTest)
+#include "tst_memodocuments.moc"
