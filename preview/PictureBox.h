@@ -27,7 +27,6 @@ public:
     float boxHeight() const { return mHeight; }
     float innerWidth() const { return mWidth - 2 * mBorder; }
     float innerHeight() const { return mHeight - 2 * mBorder; }
-    float borderWidth() const { return mBorder; }
 
     void setLeft(float left);
     void setTop(float top);
@@ -40,11 +39,8 @@ public:
     const QImage &picture() const { return mPicture; }
     void setPicture(const QImage &picture);
 
-    bool autoSize() const { return mAutoSize; }
     void setAutoSize(bool autoSize);
-    bool autoRedraw() const { return mAutoRedraw; }
     void setAutoRedraw(bool autoRedraw);
-    QColor backColor() const { return mBackColor; }
     void setBackColor(const QColor &color);
 
     // Stretches or shrinks the source rectangle of the picture (twips of the picture)
