@@ -346,11 +346,7 @@ void Form2::Form_Activate()
     trap.step(116, [&] { Zoom_Ori->setBoxWidth(Picture1->boxWidth()); });
     trap.step(118, [&] { Zoom_Ori->setBoxHeight(Picture1->boxHeight()); });
     trap.step(120, [&] { Zoom_Ori->setPicture(Picture1->picture()); });
-    trap.step(124, [&] { mZoom = 1; });
-    trap.step(126, [&] { mBaseWidth = roundToInt32(Zoom_Ori->innerWidth() - 2.0); });
-    trap.step(128, [&] { mBaseHeight = roundToInt32(Zoom_Ori->innerHeight() - 2.0); });
-    trap.step(130, [&] { mZoomWidth = floorToInt32(mBaseWidth * double(1)); });
-    trap.step(132, [&] { mZoomHeight = floorToInt32(mBaseHeight * double(1)); });
+    resetZoomToOne(trap);
     trap.step(134, [&] { RedrawImage(); });
     trap.step(136, [&] { ResetScrollbars(); });
 }
@@ -398,11 +394,10 @@ void Form2::loadSelectedPage()
         Zoom_Ori->setBoxWidth(Picture1->boxWidth());
         Zoom_Ori->setBoxHeight(Picture1->boxHeight());
         Zoom_Ori->setPicture(picture);
-        mZoom = 1;
-        mBaseWidth = roundToInt32(Zoom_Ori->innerWidth() - 2.0);
-        mBaseHeight = roundToInt32(Zoom_Ori->innerHeight() - 2.0);
-        mZoomWidth = mBaseWidth;
-        mZoomHeight = mBaseHeight;
+        // No trap of its own: the first failing step ends the load.
+        ErrorTrap reset(
+            [](const QString &, int, const QString &description) { fail(description); }, {});
+        resetZoomToOne(reset);
         RedrawImage();
         ResetScrollbars();
         mPointer.set(MousePointer::Default);
@@ -410,6 +405,17 @@ void Form2::loadSelectedPage()
         mPointer.set(MousePointer::Default);
         mUi.messageBox(describe(error), UserInterface::Buttons::Ok, UserInterface::Icon::Warning);
     }
+}
+
+// The unscaled page's size from its holder, shown at zoom 1: every page load and the
+// fall-back of a page too large to show end here.
+void Form2::resetZoomToOne(ErrorTrap &trap)
+{
+    trap.step(124, [&] { mZoom = 1; });
+    trap.step(126, [&] { mBaseWidth = roundToInt32(Zoom_Ori->innerWidth() - 2.0); });
+    trap.step(128, [&] { mBaseHeight = roundToInt32(Zoom_Ori->innerHeight() - 2.0); });
+    trap.step(130, [&] { mZoomWidth = floorToInt32(mBaseWidth * double(1)); });
+    trap.step(132, [&] { mZoomHeight = floorToInt32(mBaseHeight * double(1)); });
 }
 
 void Form2::PushButton1_Click()
@@ -452,11 +458,7 @@ void Form2::RedrawImage()
     if (trap.test(104,
             [&] { return mZoomWidth >= kMaximumZoomWidth || mZoomHeight >= kMaximumZoomHeight; })) {
         // Too large to show: back to zoom 1, leaving the page as it is on screen.
-        trap.step(124, [&] { mZoom = 1; });
-        trap.step(126, [&] { mBaseWidth = roundToInt32(Zoom_Ori->innerWidth() - 2.0); });
-        trap.step(128, [&] { mBaseHeight = roundToInt32(Zoom_Ori->innerHeight() - 2.0); });
-        trap.step(130, [&] { mZoomWidth = floorToInt32(mBaseWidth * double(1)); });
-        trap.step(132, [&] { mZoomHeight = floorToInt32(mBaseHeight * double(1)); });
+        resetZoomToOne(trap);
         return;
     }
     trap.step(106, [&] { Picture1->setPicture(QImage()); });

@@ -9,6 +9,7 @@
 
 #include <cstdint>
 
+class ErrorTrap;
 class PictureBox;
 class QGroupBox;
 class QPushButton;
@@ -52,6 +53,7 @@ private:
     void ListView1_Click();
     void ListView1_KeyUp();
     void loadSelectedPage();
+    void resetZoomToOne(ErrorTrap &trap);
 
     void PushButton1_Click();
     void PushButton2_Click();
