@@ -8,19 +8,17 @@
 #include "Theme.h"
 #include "Twips.h"
 #include "UserInterface.h"
+#include "WindowLayout.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QGroupBox>
-#include <QGuiApplication>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPushButton>
-#include <QScreen>
 #include <QScrollBar>
 #include <QShowEvent>
-#include <QStyle>
 #include <QTreeWidget>
 
 #include <cmath>
@@ -28,11 +26,6 @@
 #include <optional>
 
 namespace {
-struct TwipRect
-{
-    int left, top, width, height;
-};
-
 constexpr int kClientWidth = 9840;
 constexpr int kClientHeight = 8685;
 constexpr TwipRect kListView1 { 120, 120, 9600, 1575 };
@@ -67,19 +60,6 @@ constexpr std::int16_t kInitialScrollMaximum = 32767;
 
 constexpr QRgb kWhite = 0xFFFFFF;
 constexpr std::int16_t kFromControlMenu = 0;
-
-QRect pixels(const TwipRect &place)
-{
-    return twipsRect(place.left, place.top, place.width, place.height);
-}
-
-QFont arial(double points)
-{
-    QFont font(QStringLiteral("Arial"));
-    font.setPointSizeF(points);
-    font.setBold(true);
-    return font;
-}
 
 [[noreturn]] void overflow(double value, const char *kind)
 {
@@ -139,7 +119,7 @@ QScrollBar *scrollBar(
 {
     auto *bar = new QScrollBar(orientation, parent);
     bar->setObjectName(name);
-    bar->setGeometry(pixels(place));
+    bar->setGeometry(place.pixels());
     bar->setRange(0, kInitialScrollMaximum);
     bar->setSingleStep(1);
     bar->setPageStep(1);
@@ -155,8 +135,8 @@ QPushButton *pushButton(
 {
     auto *button = new QPushButton(caption, parent);
     button->setObjectName(name);
-    button->setGeometry(pixels(place));
-    button->setFont(arial(11.25));
+    button->setGeometry(place.pixels());
+    button->setFont(boldArial(11.25));
     // A button ignores a plain move, which would otherwise reach its container's handler.
     button->setAttribute(Qt::WA_NoMousePropagation);
     return button;
@@ -188,11 +168,11 @@ Form2::Form2(UserInterface &ui, QWidget *mainWindow)
 {
     setObjectName(QStringLiteral("Form2"));
     // Character set 204 of the layout has no meaning to Qt's fonts, which are Unicode.
-    setFont(arial(9));
+    setFont(boldArial(9));
     setFixedSize(twipsSize(kClientWidth, kClientHeight));
 
     ListView1->setObjectName(QStringLiteral("ListView1"));
-    ListView1->setGeometry(pixels(kListView1));
+    ListView1->setGeometry(kListView1.pixels());
     ListView1->setRootIsDecorated(false);
     ListView1->setSelectionMode(QAbstractItemView::SingleSelection);
     ListView1->header()->setStretchLastSection(false);
@@ -214,7 +194,7 @@ Form2::Form2(UserInterface &ui, QWidget *mainWindow)
     Picture1->setAttribute(Qt::WA_NoMousePropagation);
 
     Frame1->setObjectName(QStringLiteral("Frame1"));
-    Frame1->setGeometry(pixels(kFrame1));
+    Frame1->setGeometry(kFrame1.pixels());
 
     Zoom_Ori->place(kZoom_Ori.left, kZoom_Ori.top, kZoom_Ori.width, kZoom_Ori.height);
     Zoom_Ori->setBackColor(QColor::fromRgb(kWhite));
@@ -248,8 +228,7 @@ Form2::Form2(UserInterface &ui, QWidget *mainWindow)
     onMouseMove(PushButton6, [this] { PushButton6_MouseMove(); });
     onMouseMove(PushButton8, [this] { PushButton8_MouseMove(); });
 
-    setGeometry(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, size(),
-        QGuiApplication::primaryScreen()->availableGeometry()));
+    centreOnScreen(*this);
     Form_Load();
 }
 
