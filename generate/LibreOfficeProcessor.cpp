@@ -3,6 +3,7 @@
 #include "CallThread.h"
 #include "Failure.h"
 #include "OfficeProcess.h"
+#include "PageComposition.h"
 #include "PageRenderer.h"
 #include "TempFolder.h"
 
@@ -10,7 +11,6 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QGuiApplication>
-#include <QPainter>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QThread>
@@ -156,17 +156,6 @@ Reference<css::uno::XComponentContext> localContext()
     return cppu::defaultBootstrap_InitialComponentContext();
 }
 
-struct PageFrame
-{
-    // In hundredths of a millimetre, as the page style has them.
-    sal_Int32 width = 0;
-    sal_Int32 height = 0;
-    sal_Int32 left = 0;
-    sal_Int32 right = 0;
-    sal_Int32 top = 0;
-    sal_Int32 bottom = 0;
-};
-
 sal_Int32 intProperty(const Reference<css::beans::XPropertySet> &set, const char *name)
 {
     sal_Int32 value = 0;
@@ -202,42 +191,6 @@ QList<PageFrame> pageFrames(const Reference<css::lang::XComponent> &document)
     }
     pageCursor->jumpToFirstPage();
     return frames;
-}
-
-// The page's text area, headers and footers included: in Writer they lie inside
-// the page margins.
-QImage textArea(const QImage &page, const PageFrame &frame)
-{
-    if (frame.width <= 0 || frame.height <= 0)
-        return page;
-    const double xScale = double(page.width()) / frame.width;
-    const double yScale = double(page.height()) / frame.height;
-    const QRect area(QPoint(qRound(frame.left * xScale), qRound(frame.top * yScale)),
-        QPoint(qRound((frame.width - frame.right) * xScale) - 1,
-            qRound((frame.height - frame.bottom) * yScale) - 1));
-    const QRect kept = area.intersected(page.rect());
-    return kept.isEmpty() ? page : page.copy(kept);
-}
-
-QImage stacked(const QList<QImage> &pages)
-{
-    int width = 0;
-    int height = 0;
-    for (const QImage &page : pages) {
-        width = std::max(width, page.width());
-        height += page.height();
-    }
-    QImage picture(width, height, QImage::Format_RGB32);
-    picture.fill(Qt::white);
-    QPainter painter(&picture);
-    int top = 0;
-    for (const QImage &page : pages) {
-        painter.drawImage(0, top, page);
-        top += page.height();
-    }
-    painter.end();
-    picture.setDevicePixelRatio(kPicturePixelRatio);
-    return picture;
 }
 
 // The clipboard belongs to the GUI thread.
@@ -530,7 +483,7 @@ void LibreOfficeSession::copyAsPicture()
         if (!frames->isEmpty())
             pages[index] = textArea(pages[index], frames->at(std::min(index, frames->size() - 1)));
     }
-    putOnClipboard(stacked(pages));
+    putOnClipboard(stacked(pages, kPicturePixelRatio));
 }
 
 void LibreOfficeSession::quit()
