@@ -17,25 +17,19 @@
 #include <QUrl>
 
 #include <com/sun/star/beans/PropertyValue.hpp>
-#include <com/sun/star/beans/XPropertySet.hpp>
 #include <com/sun/star/bridge/UnoUrlResolver.hpp>
 #include <com/sun/star/container/NoSuchElementException.hpp>
 #include <com/sun/star/container/XNameAccess.hpp>
 #include <com/sun/star/document/MacroExecMode.hpp>
 #include <com/sun/star/document/UpdateDocMode.hpp>
 #include <com/sun/star/frame/Desktop.hpp>
-#include <com/sun/star/frame/XController.hpp>
 #include <com/sun/star/frame/XDesktop2.hpp>
-#include <com/sun/star/frame/XModel.hpp>
 #include <com/sun/star/frame/XStorable.hpp>
 #include <com/sun/star/lang/DisposedException.hpp>
 #include <com/sun/star/lang/XComponent.hpp>
-#include <com/sun/star/style/XStyleFamiliesSupplier.hpp>
 #include <com/sun/star/text/XBookmarksSupplier.hpp>
-#include <com/sun/star/text/XPageCursor.hpp>
 #include <com/sun/star/text/XTextContent.hpp>
 #include <com/sun/star/text/XTextRange.hpp>
-#include <com/sun/star/text/XTextViewCursorSupplier.hpp>
 #include <com/sun/star/uno/XComponentContext.hpp>
 #include <com/sun/star/util/XCloseable.hpp>
 #include <com/sun/star/util/XModifiable.hpp>
@@ -154,43 +148,6 @@ Reference<css::uno::XComponentContext> localContext()
     rtl::Bootstrap::set(OUString("URE_BOOTSTRAP"),
         OUString("vnd.sun.star.pathname:" SCRIVANE_UNO_PROGRAM_DIR "/fundamentalrc"));
     return cppu::defaultBootstrap_InitialComponentContext();
-}
-
-sal_Int32 intProperty(const Reference<css::beans::XPropertySet> &set, const char *name)
-{
-    sal_Int32 value = 0;
-    set->getPropertyValue(OUString::createFromAscii(name)) >>= value;
-    return value;
-}
-
-// Each page's size and margins from its page style, laid out as the office shows it.
-QList<PageFrame> pageFrames(const Reference<css::lang::XComponent> &document)
-{
-    const Reference<css::frame::XModel> model(document, UNO_QUERY_THROW);
-    const Reference<css::text::XTextViewCursorSupplier> supplier(
-        model->getCurrentController(), UNO_QUERY_THROW);
-    const Reference<css::text::XTextViewCursor> viewCursor = supplier->getViewCursor();
-    const Reference<css::text::XPageCursor> pageCursor(viewCursor, UNO_QUERY_THROW);
-    const Reference<css::beans::XPropertySet> cursorProperties(viewCursor, UNO_QUERY_THROW);
-    const Reference<css::style::XStyleFamiliesSupplier> families(document, UNO_QUERY_THROW);
-    const Reference<css::container::XNameAccess> pageStyles(
-        families->getStyleFamilies()->getByName(OUString("PageStyles")), UNO_QUERY_THROW);
-
-    pageCursor->jumpToLastPage();
-    const int pageCount = pageCursor->getPage();
-    QList<PageFrame> frames;
-    for (int page = 1; page <= pageCount; ++page) {
-        pageCursor->jumpToPage(sal_Int16(page));
-        OUString styleName;
-        cursorProperties->getPropertyValue(OUString("PageStyleName")) >>= styleName;
-        const Reference<css::beans::XPropertySet> style(
-            pageStyles->getByName(styleName), UNO_QUERY_THROW);
-        frames.append({ intProperty(style, "Width"), intProperty(style, "Height"),
-            intProperty(style, "LeftMargin"), intProperty(style, "RightMargin"),
-            intProperty(style, "TopMargin"), intProperty(style, "BottomMargin") });
-    }
-    pageCursor->jumpToFirstPage();
-    return frames;
 }
 
 // The clipboard belongs to the GUI thread.
@@ -467,23 +424,17 @@ void LibreOfficeSession::copyAsPicture()
                  .arg(what, folder.errorString()));
     const QString pdfPath = folder.filePath(QStringLiteral("pages.pdf"));
     const OUString pdfUrl = fileUrl(pdfPath);
-    auto frames = std::make_shared<QList<PageFrame>>();
-    call(what, [pdfUrl, frames](UnoObjects &uno) {
+    call(what, [pdfUrl](UnoObjects &uno) {
         const Reference<css::lang::XComponent> document = uno.requireDocument();
         const Reference<css::frame::XStorable> storable(document, UNO_QUERY_THROW);
         storable->storeToURL(
             pdfUrl, properties({ property("FilterName", Any(OUString("writer_pdf_Export"))) }));
-        *frames = pageFrames(document);
     });
 
-    QList<QImage> pages = RenderPdfPages(pdfPath, kPictureResolution);
+    const QList<QImage> pages = RenderPdfPages(pdfPath, kPictureResolution);
     if (pages.isEmpty())
         fail(QStringLiteral("Could not %1: the document has no pages.").arg(what));
-    for (qsizetype index = 0; index < pages.size(); ++index) {
-        if (!frames->isEmpty())
-            pages[index] = textArea(pages[index], frames->at(std::min(index, frames->size() - 1)));
-    }
-    putOnClipboard(stacked(pages, kPicturePixelRatio));
+    putOnClipboard(composedPages(pages, kPicturePixelRatio));
 }
 
 void LibreOfficeSession::quit()

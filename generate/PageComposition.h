@@ -1,24 +1,15 @@
 #pragma once
 
+#include <QColor>
 #include <QImage>
 #include <QList>
 
-// A page's size and margins, in hundredths of a millimetre as the page style gives them.
-struct PageFrame
-{
-    int width = 0;
-    int height = 0;
-    int left = 0;
-    int right = 0;
-    int top = 0;
-    int bottom = 0;
-};
+// Around and between the pages, in the pictures' own pixels at 96 dots per inch:
+// a reader sees where each page ends.
+inline constexpr int kPageGapPixels = 8;
+inline const QColor kPageBackground(160, 160, 160);
 
-// The page's text area, headers and footers included: in Writer they lie inside the
-// page margins. A frame without a size, or one whose area misses the page, keeps the
-// page whole.
-QImage textArea(const QImage &page, const PageFrame &frame);
-
-// The pages one under the other, left-aligned on white, as one picture shown at the
-// given pixel ratio.
-QImage stacked(const QList<QImage> &pages, qreal pixelRatio);
+// Every page whole, one under the other and centred across, on a neutral ground with
+// a gap around each, as one picture shown at the given pixel ratio (the pages' pixels
+// per pixel at 96 dots per inch).
+QImage composedPages(const QList<QImage> &pages, qreal pixelRatio);

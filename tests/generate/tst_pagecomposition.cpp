@@ -17,46 +17,42 @@ class TestPageComposition : public QObject
     Q_OBJECT
 
 private slots:
-    void textAreaKeepsInsideTheMargins_data();
-    void textAreaKeepsInsideTheMargins();
-    void pagesStackTopToBottom();
+    void pagesStandWholeOnTheGround_data();
+    void pagesStandWholeOnTheGround();
 };
 
-void TestPageComposition::textAreaKeepsInsideTheMargins_data()
+void TestPageComposition::pagesStandWholeOnTheGround_data()
 {
-    QTest::addColumn<PageFrame>("frame");
-    QTest::addColumn<QRect>("kept");
-
-    // A 200 x 300 pixel page drawn from a 20000 x 30000 frame: 1 pixel a millimetre.
-    QTest::newRow("margins") << PageFrame { 20000, 30000, 1000, 2000, 3000, 4000 }
-                             << QRect(10, 30, 170, 230);
-    QTest::newRow("no frame") << PageFrame {} << QRect(0, 0, 200, 300);
-    QTest::newRow("area beyond the page")
-        << PageFrame { 20000, 30000, 25000, 0, 0, 0 } << QRect(0, 0, 200, 300);
+    QTest::addColumn<qreal>("ratio");
+    QTest::newRow("96 dots per inch") << qreal(1);
+    QTest::newRow("192 dots per inch") << qreal(2);
 }
 
-void TestPageComposition::textAreaKeepsInsideTheMargins()
+void TestPageComposition::pagesStandWholeOnTheGround()
 {
-    QFETCH(PageFrame, frame);
-    QFETCH(QRect, kept);
-    QImage page = filled(200, 300, Qt::white);
-    for (int y = 0; y < page.height(); ++y)
-        for (int x = 0; x < page.width(); ++x)
-            page.setPixel(x, y, qRgb(x, y % 256, 0));
-    QCOMPARE(textArea(page, frame), page.copy(kept));
-}
+    QFETCH(qreal, ratio);
+    const int gap = qRound(kPageGapPixels * ratio);
+    const QImage picture = composedPages(
+        { filled(100, 50, Qt::red), filled(60, 30, Qt::blue), filled(100, 20, Qt::green) }, ratio);
+    QCOMPARE(picture.devicePixelRatio(), ratio);
+    QCOMPARE(picture.size(), QSize(100 + 2 * gap, 100 + 4 * gap));
 
-void TestPageComposition::pagesStackTopToBottom()
-{
-    const QImage picture = stacked(
-        { filled(100, 50, Qt::red), filled(60, 30, Qt::blue), filled(80, 20, Qt::green) }, 2);
-    QCOMPARE(picture.size(), QSize(100, 100));
-    QCOMPARE(picture.devicePixelRatio(), 2.0);
-    QCOMPARE(picture.pixelColor(99, 49), QColor(Qt::red));
-    QCOMPARE(picture.pixelColor(0, 50), QColor(Qt::blue));
-    QCOMPARE(picture.pixelColor(59, 79), QColor(Qt::blue));
-    QCOMPARE(picture.pixelColor(60, 79), QColor(Qt::white));
-    QCOMPARE(picture.pixelColor(79, 99), QColor(Qt::green));
+    // The ground shows around every page, each page whole, the narrow one centred.
+    QCOMPARE(picture.pixelColor(gap - 1, gap), kPageBackground);
+    QCOMPARE(picture.pixelColor(gap, gap - 1), kPageBackground);
+    QCOMPARE(picture.pixelColor(gap, gap), QColor(Qt::red));
+    QCOMPARE(picture.pixelColor(gap + 99, gap + 49), QColor(Qt::red));
+    QCOMPARE(picture.pixelColor(gap + 99, gap + 50), kPageBackground);
+    const int second = 2 * gap + 50;
+    QCOMPARE(picture.pixelColor(gap + 19, second), kPageBackground);
+    QCOMPARE(picture.pixelColor(gap + 20, second), QColor(Qt::blue));
+    QCOMPARE(picture.pixelColor(gap + 79, second + 29), QColor(Qt::blue));
+    QCOMPARE(picture.pixelColor(gap + 80, second + 29), kPageBackground);
+    const int third = second + 30 + gap;
+    QCOMPARE(picture.pixelColor(gap, third - 1), kPageBackground);
+    QCOMPARE(picture.pixelColor(gap + 99, third + 19), QColor(Qt::green));
+    QCOMPARE(picture.pixelColor(gap + 100, third + 19), kPageBackground);
+    QCOMPARE(picture.pixelColor(gap, third + 20), kPageBackground);
 }
 
 QTEST_MAIN(TestPageComposition)
