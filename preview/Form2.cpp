@@ -10,6 +10,7 @@
 #include "UserInterface.h"
 #include "WindowLayout.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QGroupBox>
@@ -20,10 +21,10 @@
 #include <QScrollBar>
 #include <QShowEvent>
 #include <QTreeWidget>
+#include <QWheelEvent>
 
 #include <cmath>
 #include <limits>
-#include <optional>
 
 namespace {
 constexpr int kClientWidth = 9840;
@@ -54,9 +55,14 @@ constexpr float kHolderBorder = 0;
 constexpr float kZoomStep = 0.25f;
 constexpr float kLowestZoom = 0.25f;
 constexpr float kHighestZoom = 3.75f;
-constexpr std::int32_t kMaximumZoomWidth = 9600;
-constexpr std::int32_t kMaximumZoomHeight = 6000;
+// The largest box Qt lays out. The box keeps no pixels of its own and each repaint
+// scales only what shows, so memory sets no lower limit: any zoom of a page up to
+// this size costs the same.
+constexpr std::int32_t kMaximumZoomWidth = QWIDGETSIZE_MAX * kTwipsPerPixel;
+constexpr std::int32_t kMaximumZoomHeight = QWIDGETSIZE_MAX * kTwipsPerPixel;
 constexpr std::int16_t kInitialScrollMaximum = 32767;
+
+constexpr int kWheelNotch = 120;
 
 constexpr QRgb kWhite = 0xFFFFFF;
 constexpr std::int16_t kFromControlMenu = 0;
@@ -85,33 +91,25 @@ std::int32_t floorToInt32(double value)
     return static_cast<std::int32_t>(floored);
 }
 
-std::int16_t toInt16(double value)
+// How far along its scroll range the page lies, in percent, unrounded so that a long
+// page lands on its own place; a page exactly as wide as the viewport lies at 0.
+double percentAlong(float position, float pageSize, float viewportSize)
 {
-    if (!(value >= std::numeric_limits<std::int16_t>::min()
-            && value <= std::numeric_limits<std::int16_t>::max()))
-        overflow(value, "16-bit whole number");
-    return static_cast<std::int16_t>(value);
-}
-
-// How far along its scroll range the page lies, in percent; a page exactly as wide
-// as the viewport has no range and lies at 0.
-std::int32_t percentAlong(float position, float pageSize, float viewportSize)
-{
-    const float range = pageSize - viewportSize;
+    const double range = double(pageSize) - viewportSize;
     if (range == 0)
         return 0;
-    return roundToInt32(std::fabs(position) / range * 100.0f);
+    return std::fabs(position) / range * 100.0;
 }
 
-// The page offset of a scrollbar value: 16-bit step times value, negated in 16 bits.
-// Nothing when it would not fit, and the page then stays where it is.
-std::optional<std::int16_t> scrollOffset(std::int16_t step, int value)
+// Scrolls a bar by a wheel turn: 120 to a notch, as many arrow clicks a notch as the
+// desktop scrolls lines.
+void scrollByWheel(QScrollBar &bar, int angle)
 {
-    const int product = step * value;
-    if (product < -std::numeric_limits<std::int16_t>::max()
-        || product > std::numeric_limits<std::int16_t>::max())
-        return std::nullopt;
-    return static_cast<std::int16_t>(-product);
+    if (!bar.isEnabled() || angle == 0)
+        return;
+    const double clicks = -double(angle) / kWheelNotch * QApplication::wheelScrollLines();
+    const int by = static_cast<int>(std::lround(clicks * bar.singleStep()));
+    bar.setValue(bar.value() + (by != 0 ? by : (clicks < 0 ? -1 : 1)));
 }
 
 QScrollBar *scrollBar(
@@ -219,6 +217,8 @@ Form2::Form2(UserInterface &ui, QWidget *mainWindow)
     connect(Picture1, &PictureBox::mouseDown, this, &Form2::Picture1_MouseDown);
     connect(Picture1, &PictureBox::mouseMove, this, &Form2::Picture1_MouseMove);
     connect(Picture1, &PictureBox::mouseUp, this, &Form2::Picture1_MouseUp);
+    Picture1->installEventFilter(this);
+    Picture2->installEventFilter(this);
 
     onMouseMove(this, [this] { Form_MouseMove(); });
     onMouseMove(ListView1, [this] { ListView1_MouseMove(); });
@@ -296,8 +296,96 @@ bool Form2::eventFilter(QObject *watched, QEvent *event)
     } else if (watched == ListView1 && event->type() == QEvent::KeyRelease
         && !static_cast<QKeyEvent *>(event)->isAutoRepeat()) {
         ListView1_KeyUp();
+    } else if (watched == Picture1 || watched == Picture2) {
+        if (event->type() == QEvent::Wheel) {
+            pageWheel(*static_cast<QWheelEvent *>(event), *static_cast<QWidget *>(watched));
+            return true;
+        }
+        if (event->type() == QEvent::KeyPress && pageKey(*static_cast<QKeyEvent *>(event)))
+            return true;
     }
     return QWidget::eventFilter(watched, event);
+}
+
+void Form2::keyPressEvent(QKeyEvent *event)
+{
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier)
+        PushButton8_Click();
+    else
+        QWidget::keyPressEvent(event);
+}
+
+// Over the page the wheel scrolls it down and up, with Shift across, and with Ctrl
+// zooms one step a notch about the pointer.
+void Form2::pageWheel(const QWheelEvent &event, QWidget &over)
+{
+    const QPoint angle = event.angleDelta();
+    if (event.modifiers() & Qt::ControlModifier) {
+        mZoomWheel += angle.y() != 0 ? angle.y() : angle.x();
+        const QPointF at = over.mapTo(Picture2, event.position());
+        while (std::abs(mZoomWheel) >= kWheelNotch) {
+            const std::int32_t zoomOut = mZoomWheel < 0 ? 1 : 0;
+            mZoomWheel += zoomOut != 0 ? kWheelNotch : -kWheelNotch;
+            zoomAbout(at, zoomOut);
+        }
+    } else if (event.modifiers() & Qt::ShiftModifier) {
+        scrollByWheel(*HScroll1, angle.y() != 0 ? angle.y() : angle.x());
+    } else {
+        scrollByWheel(*VScroll1, angle.y());
+        scrollByWheel(*HScroll1, angle.x());
+    }
+}
+
+// With the page focused the arrow keys move the view a little, Page Up and Page Down
+// a viewport, Home and End to the top and the end.
+bool Form2::pageKey(const QKeyEvent &event)
+{
+    const auto act = [](QScrollBar &bar, QAbstractSlider::SliderAction action) {
+        if (bar.isEnabled())
+            bar.triggerAction(action);
+        return true;
+    };
+    switch (event.key()) {
+    case Qt::Key_Left:
+        return act(*HScroll1, QAbstractSlider::SliderSingleStepSub);
+    case Qt::Key_Right:
+        return act(*HScroll1, QAbstractSlider::SliderSingleStepAdd);
+    case Qt::Key_Up:
+        return act(*VScroll1, QAbstractSlider::SliderSingleStepSub);
+    case Qt::Key_Down:
+        return act(*VScroll1, QAbstractSlider::SliderSingleStepAdd);
+    case Qt::Key_PageUp:
+        return act(*VScroll1, QAbstractSlider::SliderPageStepSub);
+    case Qt::Key_PageDown:
+        return act(*VScroll1, QAbstractSlider::SliderPageStepAdd);
+    case Qt::Key_Home:
+        return act(*VScroll1, QAbstractSlider::SliderToMinimum);
+    case Qt::Key_End:
+        return act(*VScroll1, QAbstractSlider::SliderToMaximum);
+    default:
+        return false;
+    }
+}
+
+// One zoom step that keeps the point of the page under the pointer (in pixels of the
+// viewport) where it is, as far as the page's range allows.
+void Form2::zoomAbout(const QPointF &at, std::int32_t zoomOut)
+{
+    ErrorTrap trap(mUi, QStringLiteral("in Scrivane2021/08/31.Form2.Picture1_MouseWheel "));
+    trap.step(100, [&] {
+        const double x = at.x() * kTwipsPerPixel;
+        const double y = at.y() * kTwipsPerPixel;
+        const double across = (x - Picture1->left()) / Picture1->boxWidth();
+        const double down = (y - Picture1->top()) / Picture1->boxHeight();
+        const float before = mZoom;
+        StepZoom(zoomOut);
+        if (mZoom == before)
+            return;
+        if (mHStep != 0)
+            HScroll1->setValue(roundToInt32((across * Picture1->boxWidth() - x) / mHStep));
+        if (mVStep != 0)
+            VScroll1->setValue(roundToInt32((down * Picture1->boxHeight() - y) / mVStep));
+    });
 }
 
 void Form2::Form_Load()
@@ -426,6 +514,9 @@ void Form2::SetZoom(float &newZoom)
     if (newZoom >= kLowestZoom && newZoom <= kHighestZoom) {
         mZoom = newZoom;
         RedrawImage();
+        // The bars follow the zoomed page; a page that fell back stays as it was.
+        if (mZoom == newZoom)
+            ResetScrollbars();
     }
 }
 
@@ -458,13 +549,17 @@ void Form2::ResetScrollbars()
 {
     Picture1->setTop(0);
     Picture1->setLeft(0);
-    resetScrollAxis(*HScroll1, mHStep, double(Picture1->boxWidth()) - Picture2->boxWidth());
-    resetScrollAxis(*VScroll1, mVStep, double(Picture1->boxHeight()) - Picture2->boxHeight());
+    resetScrollAxis(*HScroll1, mHStep, double(Picture1->boxWidth()) - Picture2->boxWidth(),
+        Picture2->innerWidth());
+    resetScrollAxis(*VScroll1, mVStep, double(Picture1->boxHeight()) - Picture2->boxHeight(),
+        Picture2->innerHeight());
 }
 
 // How far the page overhangs the viewport decides the scrollbar's range: one twip per
-// unit up to 100 twips, ten twips per unit beyond.
-void Form2::resetScrollAxis(QScrollBar &scrollBar, std::int16_t &step, double overhang)
+// unit up to 100 twips, ten twips per unit beyond. An arrow click moves about a tenth
+// of the viewport, a click in the trough about a viewport.
+void Form2::resetScrollAxis(
+    QScrollBar &scrollBar, std::int16_t &step, double overhang, double viewport)
 {
     if (overhang <= 0) {
         scrollBar.setEnabled(false);
@@ -472,26 +567,22 @@ void Form2::resetScrollAxis(QScrollBar &scrollBar, std::int16_t &step, double ov
         return;
     }
     const bool fine = static_cast<float>(overhang) <= 100;
-    const std::int32_t maximum = roundToInt32(fine ? overhang : overhang / 10);
-    if (maximum > std::numeric_limits<std::int16_t>::max())
-        fail(QStringLiteral("The page is too large to scroll: %1 twips beyond the viewport.")
-                 .arg(overhang));
-    scrollBar.setEnabled(true);
-    scrollBar.setMaximum(maximum);
     step = fine ? 1 : 10;
+    scrollBar.setEnabled(true);
+    scrollBar.setMaximum(roundToInt32(overhang / step));
+    scrollBar.setSingleStep(std::max(1, roundToInt32(viewport / 10 / step)));
+    scrollBar.setPageStep(std::max(1, roundToInt32(viewport / step)));
     scrollBar.setValue(0);
 }
 
 void Form2::HScroll1_Change()
 {
-    if (const auto left = scrollOffset(mHStep, HScroll1->value()))
-        Picture1->setLeft(*left);
+    Picture1->setLeft(static_cast<float>(-(double(mHStep) * HScroll1->value())));
 }
 
 void Form2::VScroll1_Change()
 {
-    if (const auto top = scrollOffset(mVStep, VScroll1->value()))
-        Picture1->setTop(*top);
+    Picture1->setTop(static_cast<float>(-(double(mVStep) * VScroll1->value())));
 }
 
 void Form2::Picture1_MouseDown(std::int16_t, std::int16_t, float x, float y)
@@ -528,8 +619,8 @@ void Form2::Picture1_MouseMove(std::int16_t button, std::int16_t, float x, float
 void Form2::Picture1_MouseUp(std::int16_t, std::int16_t, float, float)
 {
     ErrorTrap trap(mUi, QStringLiteral("in Scrivane2021/08/31.Form2.Picture1_MouseUp "));
-    std::int32_t horizontal = 0;
-    std::int32_t vertical = 0;
+    double horizontal = 0;
+    double vertical = 0;
     trap.step(100, [&] {
         horizontal = percentAlong(Picture1->left(), Picture1->boxWidth(), Picture2->boxWidth());
     });
@@ -537,23 +628,23 @@ void Form2::Picture1_MouseUp(std::int16_t, std::int16_t, float, float)
         vertical = percentAlong(Picture1->top(), Picture1->boxHeight(), Picture2->boxHeight());
     });
     trap.step(104, [&] {
-        std::int16_t percent = toInt16(horizontal);
+        double percent = horizontal;
         SetHScrollbarByPercent(*HScroll1, percent);
     });
     trap.step(106, [&] {
-        std::int16_t percent = toInt16(vertical);
+        double percent = vertical;
         SetVScrollbarByPercent(*VScroll1, percent);
     });
 }
 
-void Form2::SetHScrollbarByPercent(QScrollBar &HScrollbar, std::int16_t &percent)
+void Form2::SetHScrollbarByPercent(QScrollBar &HScrollbar, double &percent)
 {
     if (percent < 0 || percent > 100)
         return;
     HScrollbar.setValue(roundToInt32(percent / 100.0 * HScrollbar.maximum()));
 }
 
-void Form2::SetVScrollbarByPercent(QScrollBar &VScrollbar, std::int16_t &percent)
+void Form2::SetVScrollbarByPercent(QScrollBar &VScrollbar, double &percent)
 {
     if (percent < 0 || percent > 100)
         return;

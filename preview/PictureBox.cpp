@@ -52,18 +52,24 @@ QRect pixelRect(const QRectF &twips, double pixelsPerTwip)
     return pixelRect(twips.x(), twips.y(), twips.width(), twips.height(), pixelsPerTwip);
 }
 
-// Pieces of a picture start on this grid of its pixels, so that two repaints of
-// neighbouring parts scale the same pixels to the same places.
+// Pieces of a picture start on a grid of its pixels, so that two repaints of
+// neighbouring parts scale the same pixels to the same places; a grid cell covers
+// at most this many pixels of the picture or of the screen.
 constexpr int kPieceGrid = 64;
 
-int gridBelow(double position, int origin)
+int gridCell(double scale)
 {
-    return origin + static_cast<int>(std::floor((position - origin) / kPieceGrid)) * kPieceGrid;
+    return std::clamp(static_cast<int>(kPieceGrid / std::max(scale, 1.0)), 1, kPieceGrid);
 }
 
-int gridAbove(double position, int origin)
+int gridBelow(double position, int origin, int cell)
 {
-    return origin + static_cast<int>(std::ceil((position - origin) / kPieceGrid)) * kPieceGrid;
+    return origin + static_cast<int>(std::floor((position - origin) / cell)) * cell;
+}
+
+int gridAbove(double position, int origin, int cell)
+{
+    return origin + static_cast<int>(std::ceil((position - origin) / cell)) * cell;
 }
 
 // The picture's pixels of a rectangle, one to a device pixel, without copying them
@@ -79,7 +85,8 @@ QImage pixelsOf(const QImage &picture, const QRect &piece)
 
 // Paints the source rectangle of the picture stretched or shrunk onto the destination
 // rectangle (both in pixels, the painter's in device pixels), but scales only the part
-// that lands inside `visible`, plus a little around it for the filter.
+// that lands inside `visible`, plus a little around it for the filter. Shrinking
+// averages the picture's pixels, which keeps small text legible.
 void drawScaledPart(QPainter &painter, const QImage &picture, const QRect &source,
     const QRect &destination, const QRect &visible)
 {
@@ -93,15 +100,27 @@ void drawScaledPart(QPainter &painter, const QImage &picture, const QRect &sourc
     }
     const double xScale = double(destination.width()) / source.width();
     const double yScale = double(destination.height()) / source.height();
+    if (xScale >= 1 && yScale >= 1) {
+        // Enlarging: the painter fills just the shown pixels, each from its own place.
+        painter.save();
+        painter.setClipRect(shown);
+        painter.setRenderHint(QPainter::SmoothPixmapTransform);
+        painter.drawImage(QRectF(destination), pixelsOf(picture, source));
+        painter.restore();
+        return;
+    }
     const auto sourceX
         = [&](double x) { return source.left() + (x - destination.left()) / xScale; };
     const auto sourceY = [&](double y) { return source.top() + (y - destination.top()) / yScale; };
-    const int left = std::max(source.left(), gridBelow(sourceX(shown.left()) - 2, source.left()));
-    const int top = std::max(source.top(), gridBelow(sourceY(shown.top()) - 2, source.top()));
-    const int right = std::min(
-        source.left() + source.width(), gridAbove(sourceX(shown.right() + 1) + 2, source.left()));
-    const int bottom = std::min(
-        source.top() + source.height(), gridAbove(sourceY(shown.bottom() + 1) + 2, source.top()));
+    const int across = gridCell(xScale);
+    const int down = gridCell(yScale);
+    const int left
+        = std::max(source.left(), gridBelow(sourceX(shown.left()) - 2, source.left(), across));
+    const int top = std::max(source.top(), gridBelow(sourceY(shown.top()) - 2, source.top(), down));
+    const int right = std::min(source.left() + source.width(),
+        gridAbove(sourceX(shown.right() + 1) + 2, source.left(), across));
+    const int bottom = std::min(source.top() + source.height(),
+        gridAbove(sourceY(shown.bottom() + 1) + 2, source.top(), down));
     const auto destX = [&](int x) {
         return static_cast<int>(std::lround(destination.left() + (x - source.left()) * xScale));
     };
