@@ -128,4 +128,5 @@ private:
     int mZoomWheel = 0;
 
     friend class TestPreviewWindow;
+    friend class TestPreviewMemos;
 };
