@@ -12,9 +12,9 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QImage>
-#include <QProcess>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTemporaryDir>
@@ -126,9 +126,10 @@ private slots:
             QVERIFY2(!text.contains(value), qPrintable(value));
         QVERIFY2(!text.contains(QStringLiteral("[Click here")), qPrintable(text));
 
-        // One picture of the page's text area: not blank, upright like the page.
+        // One picture of the whole page, the preview's unscaled copy: not blank, upright
+        // like the page.
         const QImage picture
-            = preview.findChild<PictureBox *>(QStringLiteral("Picture1"))->picture();
+            = preview.findChild<PictureBox *>(QStringLiteral("Zoom_Ori"))->picture();
         QVERIFY(!picture.isNull());
         QCOMPARE(picture.devicePixelRatio(), 2.0);
         const double aspect = static_cast<double>(picture.height()) / picture.width();
@@ -215,9 +216,10 @@ private slots:
         const QString picture = mTemporary->filePath(QStringLiteral("memo.png"));
         QProcess program;
         program.start(QStringLiteral(SCRIVANE_PROGRAM),
-                      { QStringLiteral("--generate"), QStringLiteral("--out"), out, QStringLiteral("--style"),
-                        QStringLiteral("elegant"), QStringLiteral("--to"), QStringLiteral("Ada Lovelace"),
-                        QStringLiteral("--date"), QStringLiteral("2027-01-15"), QStringLiteral("--picture"), picture });
+            { QStringLiteral("--generate"), QStringLiteral("--out"), out, QStringLiteral("--style"),
+                QStringLiteral("elegant"), QStringLiteral("--to"), QStringLiteral("Ada Lovelace"),
+                QStringLiteral("--date"), QStringLiteral("2027-01-15"), QStringLiteral("--picture"),
+                picture });
         QVERIFY(program.waitForFinished(120000));
         QCOMPARE(program.exitCode(), 0);
         const QString text = catdoc(out);
@@ -228,8 +230,9 @@ private slots:
         QVERIFY(!written.isNull());
         QVERIFY(written.height() > written.width());
 
-        program.start(QStringLiteral(SCRIVANE_PROGRAM), { QStringLiteral("--generate"), QStringLiteral("--style"),
-                                                          QStringLiteral("baroque"), QStringLiteral("--out"), out });
+        program.start(QStringLiteral(SCRIVANE_PROGRAM),
+            { QStringLiteral("--generate"), QStringLiteral("--style"), QStringLiteral("baroque"),
+                QStringLiteral("--out"), out });
         QVERIFY(program.waitForFinished(30000));
         QCOMPARE(program.exitCode(), 2);
         QVERIFY(program.readAllStandardError().contains("unknown style \"baroque\""));
