@@ -22,3 +22,10 @@ constexpr QSize twipsSize(int width, int height)
 {
     return { twipsToPixels(width), twipsToPixels(height) };
 }
+
+// A control's place in twips: left, top, width, height, as a layout table gives it.
+struct TwipRect
+{
+    int left, top, width, height;
+    constexpr QRect pixels() const { return twipsRect(left, top, width, height); }
+};

@@ -13,19 +13,18 @@
 #include "Skin.h"
 #include "Twips.h"
 #include "UserInterface.h"
+#include "WindowLayout.h"
 #include "WordCheck.h"
 #include "WordSession.h"
 
 #include <QCloseEvent>
 #include <QDateEdit>
 #include <QGroupBox>
-#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QScreen>
 
 namespace {
 constexpr auto kLoadLocation = "in Scrivane2021/08/31.Form1.Form_Load ";
@@ -33,25 +32,18 @@ constexpr auto kQueryUnloadLocation = "in Scrivane2021/08/31.Form1.Form_QueryUnl
 constexpr auto kResetLocation = "in Scrivane2021/08/31.Form1.PushButton2_Click ";
 constexpr auto kSampleLocation = "in Scrivane2021/08/31.Form1.PushButton3_Click ";
 
-// Geometry in twips: left, top, width, height.
-struct Place
-{
-    int left, top, width, height;
-    QRect pixels() const { return twipsRect(left, top, width, height); }
-};
-
 constexpr QSize kClientArea = twipsSize(9240, 6345);
 
-constexpr Place kPushButton6 { 120, 120, 9000, 405 };
-constexpr Place kPushButton2 { 120, 630, 4440, 405 };
-constexpr Place kPushButton3 { 4680, 630, 4440, 405 };
-constexpr Place kFrame3 { 120, 1140, 9000, 700 };
-constexpr Place kFrame1 { 120, 1935, 9000, 4290 };
+constexpr TwipRect kPushButton6 { 120, 120, 9000, 405 };
+constexpr TwipRect kPushButton2 { 120, 630, 4440, 405 };
+constexpr TwipRect kPushButton3 { 4680, 630, 4440, 405 };
+constexpr TwipRect kFrame3 { 120, 1140, 9000, 700 };
+constexpr TwipRect kFrame1 { 120, 1935, 9000, 4290 };
 
 // Right of the last style button, inside the style group.
-constexpr Place kStyleNote { 7320, 135, 1620, 525 };
+constexpr TwipRect kStyleNote { 7320, 135, 1620, 525 };
 
-constexpr std::array<Place, 5> kOption1 { {
+constexpr std::array<TwipRect, 5> kOption1 { {
     { 240, 300, 1455, 255 },
     { 1920, 300, 1575, 255 },
     { 3720, 300, 975, 255 },
@@ -65,7 +57,7 @@ constexpr int kEntryWidth = 6735;
 struct Row
 {
     const char *caption;
-    Place label;
+    TwipRect label;
     int entryTop;
     int entryHeight;
 };
@@ -82,21 +74,6 @@ constexpr std::array<Row, 7> kRows { {
 const QDate kDesignDate(2010, 1, 17);
 const QDate kFirstDate(1601, 1, 1);
 const QDate kLastDate(9999, 12, 31);
-
-QFont windowFont()
-{
-    QFont font(QStringLiteral("Arial"));
-    font.setPointSizeF(9);
-    font.setBold(true);
-    return font;
-}
-
-QFont buttonFont()
-{
-    QFont font = windowFont();
-    font.setPointSizeF(11.25);
-    return font;
-}
 
 // Tab leaves the date picker, as in every other field; the arrow keys move between
 // day, month and year.
@@ -175,15 +152,15 @@ Form1::~Form1() = default;
 void Form1::buildLayout()
 {
     setFixedSize(kClientArea);
-    setFont(windowFont());
+    setFont(boldArial(9));
     QPalette white = palette();
     white.setColor(QPalette::Window, Qt::white);
     setPalette(white);
     setAutoFillBackground(true);
 
-    const auto placeButton = [](QPushButton *button, const char *caption, const Place &place) {
+    const auto placeButton = [](QPushButton *button, const char *caption, const TwipRect &place) {
         button->setText(QString::fromLatin1(caption));
-        button->setFont(buttonFont());
+        button->setFont(boldArial(11.25));
         button->setGeometry(place.pixels());
         button->setAutoDefault(false);
     };
@@ -252,12 +229,7 @@ void Form1::buildLayout()
         setTabOrder(order[i], order[i + 1]);
     dtpEventDate->setFocus();
 
-    const QScreen *screen = QGuiApplication::primaryScreen();
-    if (screen) {
-        QRect frame(QPoint(), kClientArea);
-        frame.moveCenter(screen->availableGeometry().center());
-        move(frame.topLeft());
-    }
+    centreOnScreen(*this);
 }
 
 void Form1::connectHandlers()

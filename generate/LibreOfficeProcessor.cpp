@@ -4,6 +4,7 @@
 #include "Failure.h"
 #include "MemoProperties.h"
 #include "OfficeProcess.h"
+#include "PageComposition.h"
 #include "PageRenderer.h"
 #include "TempFolder.h"
 #include "WordContainer.h"
@@ -14,14 +15,12 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QHash>
-#include <QPainter>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QThread>
 #include <QUrl>
 
 #include <com/sun/star/beans/PropertyValue.hpp>
-#include <com/sun/star/beans/XPropertySet.hpp>
 #include <com/sun/star/bridge/UnoUrlResolver.hpp>
 #include <com/sun/star/container/NoSuchElementException.hpp>
 #include <com/sun/star/container/XNameAccess.hpp>
@@ -30,18 +29,13 @@
 #include <com/sun/star/document/XDocumentProperties.hpp>
 #include <com/sun/star/document/XDocumentPropertiesSupplier.hpp>
 #include <com/sun/star/frame/Desktop.hpp>
-#include <com/sun/star/frame/XController.hpp>
 #include <com/sun/star/frame/XDesktop2.hpp>
-#include <com/sun/star/frame/XModel.hpp>
 #include <com/sun/star/frame/XStorable.hpp>
 #include <com/sun/star/lang/DisposedException.hpp>
 #include <com/sun/star/lang/XComponent.hpp>
-#include <com/sun/star/style/XStyleFamiliesSupplier.hpp>
 #include <com/sun/star/text/XBookmarksSupplier.hpp>
-#include <com/sun/star/text/XPageCursor.hpp>
 #include <com/sun/star/text/XTextContent.hpp>
 #include <com/sun/star/text/XTextRange.hpp>
-#include <com/sun/star/text/XTextViewCursorSupplier.hpp>
 #include <com/sun/star/uno/XComponentContext.hpp>
 #include <com/sun/star/util/DateTime.hpp>
 #include <com/sun/star/util/XCloseable.hpp>
@@ -189,90 +183,6 @@ void setMemoProperties(const Reference<css::lang::XComponent> &document, const M
     properties->setDescription(OUString());
     properties->setCreationDate(officeDateTime(now));
     properties->setModificationDate(officeDateTime(now));
-}
-
-struct PageFrame
-{
-    // In hundredths of a millimetre, as the page style has them.
-    sal_Int32 width = 0;
-    sal_Int32 height = 0;
-    sal_Int32 left = 0;
-    sal_Int32 right = 0;
-    sal_Int32 top = 0;
-    sal_Int32 bottom = 0;
-};
-
-sal_Int32 intProperty(const Reference<css::beans::XPropertySet> &set, const char *name)
-{
-    sal_Int32 value = 0;
-    set->getPropertyValue(OUString::createFromAscii(name)) >>= value;
-    return value;
-}
-
-// Each page's size and margins from its page style, laid out as the office shows it.
-QList<PageFrame> pageFrames(const Reference<css::lang::XComponent> &document)
-{
-    const Reference<css::frame::XModel> model(document, UNO_QUERY_THROW);
-    const Reference<css::text::XTextViewCursorSupplier> supplier(
-        model->getCurrentController(), UNO_QUERY_THROW);
-    const Reference<css::text::XTextViewCursor> viewCursor = supplier->getViewCursor();
-    const Reference<css::text::XPageCursor> pageCursor(viewCursor, UNO_QUERY_THROW);
-    const Reference<css::beans::XPropertySet> cursorProperties(viewCursor, UNO_QUERY_THROW);
-    const Reference<css::style::XStyleFamiliesSupplier> families(document, UNO_QUERY_THROW);
-    const Reference<css::container::XNameAccess> pageStyles(
-        families->getStyleFamilies()->getByName(OUString("PageStyles")), UNO_QUERY_THROW);
-
-    pageCursor->jumpToLastPage();
-    const int pageCount = pageCursor->getPage();
-    QList<PageFrame> frames;
-    for (int page = 1; page <= pageCount; ++page) {
-        pageCursor->jumpToPage(sal_Int16(page));
-        OUString styleName;
-        cursorProperties->getPropertyValue(OUString("PageStyleName")) >>= styleName;
-        const Reference<css::beans::XPropertySet> style(
-            pageStyles->getByName(styleName), UNO_QUERY_THROW);
-        frames.append({ intProperty(style, "Width"), intProperty(style, "Height"),
-            intProperty(style, "LeftMargin"), intProperty(style, "RightMargin"),
-            intProperty(style, "TopMargin"), intProperty(style, "BottomMargin") });
-    }
-    pageCursor->jumpToFirstPage();
-    return frames;
-}
-
-// The page's text area, headers and footers included: in Writer they lie inside
-// the page margins.
-QImage textArea(const QImage &page, const PageFrame &frame)
-{
-    if (frame.width <= 0 || frame.height <= 0)
-        return page;
-    const double xScale = double(page.width()) / frame.width;
-    const double yScale = double(page.height()) / frame.height;
-    const QRect area(QPoint(qRound(frame.left * xScale), qRound(frame.top * yScale)),
-        QPoint(qRound((frame.width - frame.right) * xScale) - 1,
-            qRound((frame.height - frame.bottom) * yScale) - 1));
-    const QRect kept = area.intersected(page.rect());
-    return kept.isEmpty() ? page : page.copy(kept);
-}
-
-QImage stacked(const QList<QImage> &pages)
-{
-    int width = 0;
-    int height = 0;
-    for (const QImage &page : pages) {
-        width = std::max(width, page.width());
-        height += page.height();
-    }
-    QImage picture(width, height, QImage::Format_RGB32);
-    picture.fill(Qt::white);
-    QPainter painter(&picture);
-    int top = 0;
-    for (const QImage &page : pages) {
-        painter.drawImage(0, top, page);
-        top += page.height();
-    }
-    painter.end();
-    picture.setDevicePixelRatio(kPicturePixelRatio);
-    return picture;
 }
 
 // The clipboard belongs to the GUI thread.
@@ -556,23 +466,17 @@ void LibreOfficeSession::copyAsPicture()
                  .arg(what, folder.errorString()));
     const QString pdfPath = folder.filePath(QStringLiteral("pages.pdf"));
     const OUString pdfUrl = fileUrl(pdfPath);
-    auto frames = std::make_shared<QList<PageFrame>>();
-    call(what, [pdfUrl, frames](UnoObjects &uno) {
+    call(what, [pdfUrl](UnoObjects &uno) {
         const Reference<css::lang::XComponent> document = uno.requireDocument();
         const Reference<css::frame::XStorable> storable(document, UNO_QUERY_THROW);
         storable->storeToURL(
             pdfUrl, properties({ property("FilterName", Any(OUString("writer_pdf_Export"))) }));
-        *frames = pageFrames(document);
     });
 
-    QList<QImage> pages = RenderPdfPages(pdfPath, kPictureResolution);
+    const QList<QImage> pages = RenderPdfPages(pdfPath, kPictureResolution);
     if (pages.isEmpty())
         fail(QStringLiteral("Could not %1: the document has no pages.").arg(what));
-    for (qsizetype index = 0; index < pages.size(); ++index) {
-        if (!frames->isEmpty())
-            pages[index] = textArea(pages[index], frames->at(std::min(index, frames->size() - 1)));
-    }
-    putOnClipboard(stacked(pages));
+    putOnClipboard(composedPages(pages, kPicturePixelRatio));
 }
 
 void LibreOfficeSession::quit()

@@ -10,31 +10,25 @@
 #include "SaveCopy.h"
 #include "Twips.h"
 #include "UserInterface.h"
+#include "WindowLayout.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QGroupBox>
-#include <QGuiApplication>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPushButton>
-#include <QScreen>
 #include <QScrollBar>
 #include <QShowEvent>
-#include <QStyle>
 #include <QTreeWidget>
+#include <QWheelEvent>
 
 #include <cmath>
 #include <limits>
-#include <optional>
 
 namespace {
-struct TwipRect
-{
-    int left, top, width, height;
-};
-
 constexpr int kClientWidth = 9840;
 constexpr int kClientHeight = 8685;
 constexpr TwipRect kListView1 { 120, 120, 9600, 1575 };
@@ -63,25 +57,17 @@ constexpr float kHolderBorder = 0;
 constexpr float kZoomStep = 0.25f;
 constexpr float kLowestZoom = 0.25f;
 constexpr float kHighestZoom = 3.75f;
-constexpr std::int32_t kMaximumZoomWidth = 9600;
-constexpr std::int32_t kMaximumZoomHeight = 6000;
+// The largest box Qt lays out. The box keeps no pixels of its own and each repaint
+// scales only what shows, so memory sets no lower limit: any zoom of a page up to
+// this size costs the same.
+constexpr std::int32_t kMaximumZoomWidth = QWIDGETSIZE_MAX * kTwipsPerPixel;
+constexpr std::int32_t kMaximumZoomHeight = QWIDGETSIZE_MAX * kTwipsPerPixel;
 constexpr std::int16_t kInitialScrollMaximum = 32767;
+
+constexpr int kWheelNotch = 120;
 
 constexpr QRgb kWhite = 0xFFFFFF;
 constexpr std::int16_t kFromControlMenu = 0;
-
-QRect pixels(const TwipRect &place)
-{
-    return twipsRect(place.left, place.top, place.width, place.height);
-}
-
-QFont arial(double points)
-{
-    QFont font(QStringLiteral("Arial"));
-    font.setPointSizeF(points);
-    font.setBold(true);
-    return font;
-}
 
 [[noreturn]] void overflow(double value, const char *kind)
 {
@@ -107,33 +93,25 @@ std::int32_t floorToInt32(double value)
     return static_cast<std::int32_t>(floored);
 }
 
-std::int16_t toInt16(double value)
+// How far along its scroll range the page lies, in percent, unrounded so that a long
+// page lands on its own place; a page exactly as wide as the viewport lies at 0.
+double percentAlong(float position, float pageSize, float viewportSize)
 {
-    if (!(value >= std::numeric_limits<std::int16_t>::min()
-            && value <= std::numeric_limits<std::int16_t>::max()))
-        overflow(value, "16-bit whole number");
-    return static_cast<std::int16_t>(value);
-}
-
-// How far along its scroll range the page lies, in percent; a page exactly as wide
-// as the viewport has no range and lies at 0.
-std::int32_t percentAlong(float position, float pageSize, float viewportSize)
-{
-    const float range = pageSize - viewportSize;
+    const double range = double(pageSize) - viewportSize;
     if (range == 0)
         return 0;
-    return roundToInt32(std::fabs(position) / range * 100.0f);
+    return std::fabs(position) / range * 100.0;
 }
 
-// The page offset of a scrollbar value: 16-bit step times value, negated in 16 bits.
-// Nothing when it would not fit, and the page then stays where it is.
-std::optional<std::int16_t> scrollOffset(std::int16_t step, int value)
+// Scrolls a bar by a wheel turn: 120 to a notch, as many arrow clicks a notch as the
+// desktop scrolls lines.
+void scrollByWheel(QScrollBar &bar, int angle)
 {
-    const int product = step * value;
-    if (product < -std::numeric_limits<std::int16_t>::max()
-        || product > std::numeric_limits<std::int16_t>::max())
-        return std::nullopt;
-    return static_cast<std::int16_t>(-product);
+    if (!bar.isEnabled() || angle == 0)
+        return;
+    const double clicks = -double(angle) / kWheelNotch * QApplication::wheelScrollLines();
+    const int by = static_cast<int>(std::lround(clicks * bar.singleStep()));
+    bar.setValue(bar.value() + (by != 0 ? by : (clicks < 0 ? -1 : 1)));
 }
 
 QScrollBar *scrollBar(
@@ -141,7 +119,7 @@ QScrollBar *scrollBar(
 {
     auto *bar = new QScrollBar(orientation, parent);
     bar->setObjectName(name);
-    bar->setGeometry(pixels(place));
+    bar->setGeometry(place.pixels());
     bar->setRange(0, kInitialScrollMaximum);
     bar->setSingleStep(1);
     bar->setPageStep(1);
@@ -157,8 +135,8 @@ QPushButton *pushButton(
 {
     auto *button = new QPushButton(caption, parent);
     button->setObjectName(name);
-    button->setGeometry(pixels(place));
-    button->setFont(arial(11.25));
+    button->setGeometry(place.pixels());
+    button->setFont(boldArial(11.25));
     // A button ignores a plain move, which would otherwise reach its container's handler.
     button->setAttribute(Qt::WA_NoMousePropagation);
     return button;
@@ -190,11 +168,11 @@ Form2::Form2(UserInterface &ui, QWidget *mainWindow)
 {
     setObjectName(QStringLiteral("Form2"));
     // Character set 204 of the layout has no meaning to Qt's fonts, which are Unicode.
-    setFont(arial(9));
+    setFont(boldArial(9));
     setFixedSize(twipsSize(kClientWidth, kClientHeight));
 
     ListView1->setObjectName(QStringLiteral("ListView1"));
-    ListView1->setGeometry(pixels(kListView1));
+    ListView1->setGeometry(kListView1.pixels());
     ListView1->setRootIsDecorated(false);
     ListView1->setSelectionMode(QAbstractItemView::SingleSelection);
     ListView1->header()->setStretchLastSection(false);
@@ -216,7 +194,7 @@ Form2::Form2(UserInterface &ui, QWidget *mainWindow)
     Picture1->setAttribute(Qt::WA_NoMousePropagation);
 
     Frame1->setObjectName(QStringLiteral("Frame1"));
-    Frame1->setGeometry(pixels(kFrame1));
+    Frame1->setGeometry(kFrame1.pixels());
 
     Zoom_Ori->place(kZoom_Ori.left, kZoom_Ori.top, kZoom_Ori.width, kZoom_Ori.height);
     Zoom_Ori->setBackColor(QColor::fromRgb(kWhite));
@@ -241,6 +219,8 @@ Form2::Form2(UserInterface &ui, QWidget *mainWindow)
     connect(Picture1, &PictureBox::mouseDown, this, &Form2::Picture1_MouseDown);
     connect(Picture1, &PictureBox::mouseMove, this, &Form2::Picture1_MouseMove);
     connect(Picture1, &PictureBox::mouseUp, this, &Form2::Picture1_MouseUp);
+    Picture1->installEventFilter(this);
+    Picture2->installEventFilter(this);
 
     onMouseMove(this, [this] { Form_MouseMove(); });
     onMouseMove(ListView1, [this] { ListView1_MouseMove(); });
@@ -250,8 +230,7 @@ Form2::Form2(UserInterface &ui, QWidget *mainWindow)
     onMouseMove(PushButton6, [this] { PushButton6_MouseMove(); });
     onMouseMove(PushButton8, [this] { PushButton8_MouseMove(); });
 
-    setGeometry(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, size(),
-        QGuiApplication::primaryScreen()->availableGeometry()));
+    centreOnScreen(*this);
     Form_Load();
 }
 
@@ -319,8 +298,96 @@ bool Form2::eventFilter(QObject *watched, QEvent *event)
     } else if (watched == ListView1 && event->type() == QEvent::KeyRelease
         && !static_cast<QKeyEvent *>(event)->isAutoRepeat()) {
         ListView1_KeyUp();
+    } else if (watched == Picture1 || watched == Picture2) {
+        if (event->type() == QEvent::Wheel) {
+            pageWheel(*static_cast<QWheelEvent *>(event), *static_cast<QWidget *>(watched));
+            return true;
+        }
+        if (event->type() == QEvent::KeyPress && pageKey(*static_cast<QKeyEvent *>(event)))
+            return true;
     }
     return QWidget::eventFilter(watched, event);
+}
+
+void Form2::keyPressEvent(QKeyEvent *event)
+{
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier)
+        PushButton8_Click();
+    else
+        QWidget::keyPressEvent(event);
+}
+
+// Over the page the wheel scrolls it down and up, with Shift across, and with Ctrl
+// zooms one step a notch about the pointer.
+void Form2::pageWheel(const QWheelEvent &event, QWidget &over)
+{
+    const QPoint angle = event.angleDelta();
+    if (event.modifiers() & Qt::ControlModifier) {
+        mZoomWheel += angle.y() != 0 ? angle.y() : angle.x();
+        const QPointF at = over.mapTo(Picture2, event.position());
+        while (std::abs(mZoomWheel) >= kWheelNotch) {
+            const std::int32_t zoomOut = mZoomWheel < 0 ? 1 : 0;
+            mZoomWheel += zoomOut != 0 ? kWheelNotch : -kWheelNotch;
+            zoomAbout(at, zoomOut);
+        }
+    } else if (event.modifiers() & Qt::ShiftModifier) {
+        scrollByWheel(*HScroll1, angle.y() != 0 ? angle.y() : angle.x());
+    } else {
+        scrollByWheel(*VScroll1, angle.y());
+        scrollByWheel(*HScroll1, angle.x());
+    }
+}
+
+// With the page focused the arrow keys move the view a little, Page Up and Page Down
+// a viewport, Home and End to the top and the end.
+bool Form2::pageKey(const QKeyEvent &event)
+{
+    const auto act = [](QScrollBar &bar, QAbstractSlider::SliderAction action) {
+        if (bar.isEnabled())
+            bar.triggerAction(action);
+        return true;
+    };
+    switch (event.key()) {
+    case Qt::Key_Left:
+        return act(*HScroll1, QAbstractSlider::SliderSingleStepSub);
+    case Qt::Key_Right:
+        return act(*HScroll1, QAbstractSlider::SliderSingleStepAdd);
+    case Qt::Key_Up:
+        return act(*VScroll1, QAbstractSlider::SliderSingleStepSub);
+    case Qt::Key_Down:
+        return act(*VScroll1, QAbstractSlider::SliderSingleStepAdd);
+    case Qt::Key_PageUp:
+        return act(*VScroll1, QAbstractSlider::SliderPageStepSub);
+    case Qt::Key_PageDown:
+        return act(*VScroll1, QAbstractSlider::SliderPageStepAdd);
+    case Qt::Key_Home:
+        return act(*VScroll1, QAbstractSlider::SliderToMinimum);
+    case Qt::Key_End:
+        return act(*VScroll1, QAbstractSlider::SliderToMaximum);
+    default:
+        return false;
+    }
+}
+
+// One zoom step that keeps the point of the page under the pointer (in pixels of the
+// viewport) where it is, as far as the page's range allows.
+void Form2::zoomAbout(const QPointF &at, std::int32_t zoomOut)
+{
+    ErrorTrap trap(mUi, QStringLiteral("in Scrivane2021/08/31.Form2.Picture1_MouseWheel "));
+    trap.step(100, [&] {
+        const double x = at.x() * kTwipsPerPixel;
+        const double y = at.y() * kTwipsPerPixel;
+        const double across = (x - Picture1->left()) / Picture1->boxWidth();
+        const double down = (y - Picture1->top()) / Picture1->boxHeight();
+        const float before = mZoom;
+        StepZoom(zoomOut);
+        if (mZoom == before)
+            return;
+        if (mHStep != 0)
+            HScroll1->setValue(roundToInt32((across * Picture1->boxWidth() - x) / mHStep));
+        if (mVStep != 0)
+            VScroll1->setValue(roundToInt32((down * Picture1->boxHeight() - y) / mVStep));
+    });
 }
 
 void Form2::Form_Load()
@@ -348,11 +415,7 @@ void Form2::Form_Activate()
     trap.step(116, [&] { Zoom_Ori->setBoxWidth(Picture1->boxWidth()); });
     trap.step(118, [&] { Zoom_Ori->setBoxHeight(Picture1->boxHeight()); });
     trap.step(120, [&] { Zoom_Ori->setPicture(Picture1->picture()); });
-    trap.step(124, [&] { mZoom = 1; });
-    trap.step(126, [&] { mBaseWidth = roundToInt32(Zoom_Ori->innerWidth() - 2.0); });
-    trap.step(128, [&] { mBaseHeight = roundToInt32(Zoom_Ori->innerHeight() - 2.0); });
-    trap.step(130, [&] { mZoomWidth = floorToInt32(mBaseWidth * double(1)); });
-    trap.step(132, [&] { mZoomHeight = floorToInt32(mBaseHeight * double(1)); });
+    resetZoomToOne(trap);
     trap.step(134, [&] { RedrawImage(); });
     trap.step(136, [&] { ResetScrollbars(); });
 }
@@ -400,11 +463,10 @@ void Form2::loadSelectedPage()
         Zoom_Ori->setBoxWidth(Picture1->boxWidth());
         Zoom_Ori->setBoxHeight(Picture1->boxHeight());
         Zoom_Ori->setPicture(picture);
-        mZoom = 1;
-        mBaseWidth = roundToInt32(Zoom_Ori->innerWidth() - 2.0);
-        mBaseHeight = roundToInt32(Zoom_Ori->innerHeight() - 2.0);
-        mZoomWidth = mBaseWidth;
-        mZoomHeight = mBaseHeight;
+        // No trap of its own: the first failing step ends the load.
+        ErrorTrap reset(
+            [](const QString &, int, const QString &description) { fail(description); }, {});
+        resetZoomToOne(reset);
         RedrawImage();
         ResetScrollbars();
         mPointer.set(MousePointer::Default);
@@ -412,6 +474,17 @@ void Form2::loadSelectedPage()
         mPointer.set(MousePointer::Default);
         mUi.messageBox(describe(error), UserInterface::Buttons::Ok, UserInterface::Icon::Warning);
     }
+}
+
+// The unscaled page's size from its holder, shown at zoom 1: every page load and the
+// fall-back of a page too large to show end here.
+void Form2::resetZoomToOne(ErrorTrap &trap)
+{
+    trap.step(124, [&] { mZoom = 1; });
+    trap.step(126, [&] { mBaseWidth = roundToInt32(Zoom_Ori->innerWidth() - 2.0); });
+    trap.step(128, [&] { mBaseHeight = roundToInt32(Zoom_Ori->innerHeight() - 2.0); });
+    trap.step(130, [&] { mZoomWidth = floorToInt32(mBaseWidth * double(1)); });
+    trap.step(132, [&] { mZoomHeight = floorToInt32(mBaseHeight * double(1)); });
 }
 
 void Form2::PushButton1_Click()
@@ -443,6 +516,9 @@ void Form2::SetZoom(float &newZoom)
     if (newZoom >= kLowestZoom && newZoom <= kHighestZoom) {
         mZoom = newZoom;
         RedrawImage();
+        // The bars follow the zoomed page; a page that fell back stays as it was.
+        if (mZoom == newZoom)
+            ResetScrollbars();
     }
 }
 
@@ -454,11 +530,7 @@ void Form2::RedrawImage()
     if (trap.test(104,
             [&] { return mZoomWidth >= kMaximumZoomWidth || mZoomHeight >= kMaximumZoomHeight; })) {
         // Too large to show: back to zoom 1, leaving the page as it is on screen.
-        trap.step(124, [&] { mZoom = 1; });
-        trap.step(126, [&] { mBaseWidth = roundToInt32(Zoom_Ori->innerWidth() - 2.0); });
-        trap.step(128, [&] { mBaseHeight = roundToInt32(Zoom_Ori->innerHeight() - 2.0); });
-        trap.step(130, [&] { mZoomWidth = floorToInt32(mBaseWidth * double(1)); });
-        trap.step(132, [&] { mZoomHeight = floorToInt32(mBaseHeight * double(1)); });
+        resetZoomToOne(trap);
         return;
     }
     trap.step(106, [&] { Picture1->setPicture(QImage()); });
@@ -479,13 +551,17 @@ void Form2::ResetScrollbars()
 {
     Picture1->setTop(0);
     Picture1->setLeft(0);
-    resetScrollAxis(*HScroll1, mHStep, double(Picture1->boxWidth()) - Picture2->boxWidth());
-    resetScrollAxis(*VScroll1, mVStep, double(Picture1->boxHeight()) - Picture2->boxHeight());
+    resetScrollAxis(*HScroll1, mHStep, double(Picture1->boxWidth()) - Picture2->boxWidth(),
+        Picture2->innerWidth());
+    resetScrollAxis(*VScroll1, mVStep, double(Picture1->boxHeight()) - Picture2->boxHeight(),
+        Picture2->innerHeight());
 }
 
 // How far the page overhangs the viewport decides the scrollbar's range: one twip per
-// unit up to 100 twips, ten twips per unit beyond.
-void Form2::resetScrollAxis(QScrollBar &scrollBar, std::int16_t &step, double overhang)
+// unit up to 100 twips, ten twips per unit beyond. An arrow click moves about a tenth
+// of the viewport, a click in the trough about a viewport.
+void Form2::resetScrollAxis(
+    QScrollBar &scrollBar, std::int16_t &step, double overhang, double viewport)
 {
     if (overhang <= 0) {
         scrollBar.setEnabled(false);
@@ -493,26 +569,22 @@ void Form2::resetScrollAxis(QScrollBar &scrollBar, std::int16_t &step, double ov
         return;
     }
     const bool fine = static_cast<float>(overhang) <= 100;
-    const std::int32_t maximum = roundToInt32(fine ? overhang : overhang / 10);
-    if (maximum > std::numeric_limits<std::int16_t>::max())
-        fail(QStringLiteral("The page is too large to scroll: %1 twips beyond the viewport.")
-                 .arg(overhang));
-    scrollBar.setEnabled(true);
-    scrollBar.setMaximum(maximum);
     step = fine ? 1 : 10;
+    scrollBar.setEnabled(true);
+    scrollBar.setMaximum(roundToInt32(overhang / step));
+    scrollBar.setSingleStep(std::max(1, roundToInt32(viewport / 10 / step)));
+    scrollBar.setPageStep(std::max(1, roundToInt32(viewport / step)));
     scrollBar.setValue(0);
 }
 
 void Form2::HScroll1_Change()
 {
-    if (const auto left = scrollOffset(mHStep, HScroll1->value()))
-        Picture1->setLeft(*left);
+    Picture1->setLeft(static_cast<float>(-(double(mHStep) * HScroll1->value())));
 }
 
 void Form2::VScroll1_Change()
 {
-    if (const auto top = scrollOffset(mVStep, VScroll1->value()))
-        Picture1->setTop(*top);
+    Picture1->setTop(static_cast<float>(-(double(mVStep) * VScroll1->value())));
 }
 
 void Form2::Picture1_MouseDown(std::int16_t, std::int16_t, float x, float y)
@@ -549,8 +621,8 @@ void Form2::Picture1_MouseMove(std::int16_t button, std::int16_t, float x, float
 void Form2::Picture1_MouseUp(std::int16_t, std::int16_t, float, float)
 {
     ErrorTrap trap(mUi, QStringLiteral("in Scrivane2021/08/31.Form2.Picture1_MouseUp "));
-    std::int32_t horizontal = 0;
-    std::int32_t vertical = 0;
+    double horizontal = 0;
+    double vertical = 0;
     trap.step(100, [&] {
         horizontal = percentAlong(Picture1->left(), Picture1->boxWidth(), Picture2->boxWidth());
     });
@@ -558,23 +630,23 @@ void Form2::Picture1_MouseUp(std::int16_t, std::int16_t, float, float)
         vertical = percentAlong(Picture1->top(), Picture1->boxHeight(), Picture2->boxHeight());
     });
     trap.step(104, [&] {
-        std::int16_t percent = toInt16(horizontal);
+        double percent = horizontal;
         SetHScrollbarByPercent(*HScroll1, percent);
     });
     trap.step(106, [&] {
-        std::int16_t percent = toInt16(vertical);
+        double percent = vertical;
         SetVScrollbarByPercent(*VScroll1, percent);
     });
 }
 
-void Form2::SetHScrollbarByPercent(QScrollBar &HScrollbar, std::int16_t &percent)
+void Form2::SetHScrollbarByPercent(QScrollBar &HScrollbar, double &percent)
 {
     if (percent < 0 || percent > 100)
         return;
     HScrollbar.setValue(roundToInt32(percent / 100.0 * HScrollbar.maximum()));
 }
 
-void Form2::SetVScrollbarByPercent(QScrollBar &VScrollbar, std::int16_t &percent)
+void Form2::SetVScrollbarByPercent(QScrollBar &VScrollbar, double &percent)
 {
     if (percent < 0 || percent > 100)
         return;

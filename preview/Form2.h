@@ -9,11 +9,14 @@
 
 #include <cstdint>
 
+class ErrorTrap;
 class PictureBox;
 class QGroupBox;
+class QKeyEvent;
 class QPushButton;
 class QScrollBar;
 class QTreeWidget;
+class QWheelEvent;
 class UserInterface;
 
 // The preview window: the page list, the page in its viewport with zoom, panning
@@ -42,6 +45,7 @@ protected:
     void showEvent(QShowEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
 
 private:
     void Form_Load();
@@ -52,6 +56,7 @@ private:
     void ListView1_Click();
     void ListView1_KeyUp();
     void loadSelectedPage();
+    void resetZoomToOne(ErrorTrap &trap);
 
     void PushButton1_Click();
     void PushButton2_Click();
@@ -60,14 +65,18 @@ private:
     void RedrawImage();
 
     void ResetScrollbars();
-    void resetScrollAxis(QScrollBar &scrollBar, std::int16_t &step, double overhang);
+    void resetScrollAxis(
+        QScrollBar &scrollBar, std::int16_t &step, double overhang, double viewport);
     void HScroll1_Change();
     void VScroll1_Change();
     void Picture1_MouseDown(std::int16_t button, std::int16_t shift, float x, float y);
     void Picture1_MouseMove(std::int16_t button, std::int16_t shift, float x, float y);
     void Picture1_MouseUp(std::int16_t button, std::int16_t shift, float x, float y);
-    void SetHScrollbarByPercent(QScrollBar &HScrollbar, std::int16_t &percent);
-    void SetVScrollbarByPercent(QScrollBar &VScrollbar, std::int16_t &percent);
+    void SetHScrollbarByPercent(QScrollBar &HScrollbar, double &percent);
+    void SetVScrollbarByPercent(QScrollBar &VScrollbar, double &percent);
+    void pageWheel(const QWheelEvent &event, QWidget &over);
+    bool pageKey(const QKeyEvent &event);
+    void zoomAbout(const QPointF &at, std::int32_t zoomOut);
 
     void PushButton6_Click();
     void PushButton8_Click();
@@ -115,6 +124,9 @@ private:
     std::int16_t mVStep = 0;
     float mDragX = 0;
     float mDragY = 0;
+    // Wheel turns with Ctrl not yet a whole notch, as fine wheels and touchpads give.
+    int mZoomWheel = 0;
 
     friend class TestPreviewWindow;
+    friend class TestPreviewMemos;
 };

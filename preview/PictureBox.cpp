@@ -8,6 +8,7 @@
 #include <QPainter>
 #include <qdrawutil.h>
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -46,17 +47,94 @@ QRect pixelRect(double left, double top, double width, double height, double pix
         QPoint(edge(left), edge(top)), QPoint(edge(left + width) - 1, edge(top + height) - 1));
 }
 
-// Draws in device pixels, whatever density the target carries.
-void drawAtPixel(QImage &target, const QPoint &at, QImage piece)
+QRect pixelRect(const QRectF &twips, double pixelsPerTwip)
 {
-    const qreal ratio = target.devicePixelRatio();
-    target.setDevicePixelRatio(1);
-    piece.setDevicePixelRatio(1);
-    {
-        QPainter painter(&target);
-        painter.drawImage(at, piece);
+    return pixelRect(twips.x(), twips.y(), twips.width(), twips.height(), pixelsPerTwip);
+}
+
+// Pieces of a picture start on a grid of its pixels, so that two repaints of
+// neighbouring parts scale the same pixels to the same places; a grid cell covers
+// at most this many pixels of the picture or of the screen.
+constexpr int kPieceGrid = 64;
+
+int gridCell(double scale)
+{
+    return std::clamp(static_cast<int>(kPieceGrid / std::max(scale, 1.0)), 1, kPieceGrid);
+}
+
+int gridBelow(double position, int origin, int cell)
+{
+    return origin + static_cast<int>(std::floor((position - origin) / cell)) * cell;
+}
+
+int gridAbove(double position, int origin, int cell)
+{
+    return origin + static_cast<int>(std::ceil((position - origin) / cell)) * cell;
+}
+
+// The picture's pixels of a rectangle, one to a device pixel, without copying them
+// where the format allows.
+QImage pixelsOf(const QImage &picture, const QRect &piece)
+{
+    if (picture.depth() % 8 != 0 || picture.format() == QImage::Format_Indexed8)
+        return picture.copy(piece);
+    const uchar *first = picture.constBits() + qsizetype(piece.top()) * picture.bytesPerLine()
+        + qsizetype(piece.left()) * (picture.depth() / 8);
+    return QImage(first, piece.width(), piece.height(), picture.bytesPerLine(), picture.format());
+}
+
+// Paints the source rectangle of the picture stretched or shrunk onto the destination
+// rectangle (both in pixels, the painter's in device pixels), but scales only the part
+// that lands inside `visible`, plus a little around it for the filter. Shrinking
+// averages the picture's pixels, which keeps small text legible.
+void drawScaledPart(QPainter &painter, const QImage &picture, const QRect &source,
+    const QRect &destination, const QRect &visible)
+{
+    const QRect shown = destination.intersected(visible);
+    if (shown.isEmpty() || source.isEmpty())
+        return;
+    if (source.size() == destination.size()) {
+        painter.drawImage(shown.topLeft(),
+            pixelsOf(picture, shown.translated(source.topLeft() - destination.topLeft())));
+        return;
     }
-    target.setDevicePixelRatio(ratio);
+    const double xScale = double(destination.width()) / source.width();
+    const double yScale = double(destination.height()) / source.height();
+    if (xScale >= 1 && yScale >= 1) {
+        // Enlarging: the painter fills just the shown pixels, each from its own place.
+        painter.save();
+        painter.setClipRect(shown);
+        painter.setRenderHint(QPainter::SmoothPixmapTransform);
+        painter.drawImage(QRectF(destination), pixelsOf(picture, source));
+        painter.restore();
+        return;
+    }
+    const auto sourceX
+        = [&](double x) { return source.left() + (x - destination.left()) / xScale; };
+    const auto sourceY = [&](double y) { return source.top() + (y - destination.top()) / yScale; };
+    const int across = gridCell(xScale);
+    const int down = gridCell(yScale);
+    const int left
+        = std::max(source.left(), gridBelow(sourceX(shown.left()) - 2, source.left(), across));
+    const int top = std::max(source.top(), gridBelow(sourceY(shown.top()) - 2, source.top(), down));
+    const int right = std::min(source.left() + source.width(),
+        gridAbove(sourceX(shown.right() + 1) + 2, source.left(), across));
+    const int bottom = std::min(source.top() + source.height(),
+        gridAbove(sourceY(shown.bottom() + 1) + 2, source.top(), down));
+    const auto destX = [&](int x) {
+        return static_cast<int>(std::lround(destination.left() + (x - source.left()) * xScale));
+    };
+    const auto destY = [&](int y) {
+        return static_cast<int>(std::lround(destination.top() + (y - source.top()) * yScale));
+    };
+    const QRect placed(
+        QPoint(destX(left), destY(top)), QPoint(destX(right) - 1, destY(bottom) - 1));
+    if (right <= left || bottom <= top || placed.isEmpty())
+        return;
+    const QImage piece
+        = pixelsOf(picture, QRect(QPoint(left, top), QPoint(right - 1, bottom - 1)))
+              .scaled(placed.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    painter.drawImage(shown.topLeft(), piece, shown.translated(-placed.topLeft()));
 }
 } // namespace
 
@@ -85,14 +163,12 @@ void PictureBox::setTop(float top)
 void PictureBox::setBoxWidth(float width)
 {
     mWidth = width;
-    resizeSurface();
     applyGeometry();
 }
 
 void PictureBox::setBoxHeight(float height)
 {
     mHeight = height;
-    resizeSurface();
     applyGeometry();
 }
 
@@ -109,14 +185,13 @@ void PictureBox::place(float left, float top, float width, float height)
     mTop = top;
     mWidth = width;
     mHeight = height;
-    resizeSurface();
     applyGeometry();
 }
 
 void PictureBox::setPicture(const QImage &picture)
 {
     mPicture = picture;
-    mSurface = QImage();
+    mDrawings.clear();
     if (mAutoSize && !picture.isNull()) {
         mWidth = twipsWidth(picture) + 2 * mBorder;
         mHeight = twipsHeight(picture) + 2 * mBorder;
@@ -131,7 +206,6 @@ void PictureBox::setAutoSize(bool autoSize)
     if (mAutoSize && !mPicture.isNull()) {
         mWidth = twipsWidth(mPicture) + 2 * mBorder;
         mHeight = twipsHeight(mPicture) + 2 * mBorder;
-        resizeSurface();
         applyGeometry();
     }
 }
@@ -139,7 +213,7 @@ void PictureBox::setAutoSize(bool autoSize)
 void PictureBox::setAutoRedraw(bool autoRedraw)
 {
     if (!autoRedraw)
-        mSurface = QImage();
+        mDrawings.clear();
     mAutoRedraw = autoRedraw;
     update();
 }
@@ -148,7 +222,7 @@ void PictureBox::setBackColor(const QColor &color)
 {
     mBackColor = color;
     // Like a repaint of the background: the picture stays, drawings go.
-    mSurface = QImage();
+    mDrawings.clear();
     update();
 }
 
@@ -157,30 +231,38 @@ void PictureBox::paintPicture(const QImage &picture, float destLeft, float destT
 {
     if (!mAutoRedraw || picture.isNull())
         return;
-    ensureSurface();
-
+    const QRectF destination(destLeft, destTop, destWidth, destHeight);
+    const QRectF source(sourceLeft, sourceTop, sourceWidth, sourceHeight);
     const double picturePixelsPerTwip = picture.devicePixelRatio() / kTwipsPerPixel;
-    const QRect source
-        = pixelRect(sourceLeft, sourceTop, sourceWidth, sourceHeight, picturePixelsPerTwip)
-              .intersected(picture.rect());
-    const double surfacePixelsPerTwip = mSurface.devicePixelRatio() / kTwipsPerPixel;
-    const QRect destination
-        = pixelRect(destLeft, destTop, destWidth, destHeight, surfacePixelsPerTwip);
-    if (source.isEmpty() || destination.isEmpty())
+    if (pixelRect(source, picturePixelsPerTwip).intersected(picture.rect()).isEmpty()
+        || pixelRect(destination, 1.0 / kTwipsPerPixel).isEmpty())
         return;
-
-    QImage piece = source == picture.rect() ? picture : picture.copy(source);
-    if (piece.size() != destination.size())
-        piece = piece.scaled(destination.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-    drawAtPixel(mSurface, destination.topLeft(), piece);
+    // A drawing over the whole box hides every earlier one.
+    if (destination.contains(QRectF(0, 0, innerWidth(), innerHeight())))
+        mDrawings.clear();
+    mDrawings.append({ picture, destination, source });
     update();
 }
 
-QImage PictureBox::surface() const
+QImage PictureBox::surface(const QRect &part) const
 {
-    if (!mSurface.isNull())
-        return mSurface;
-    return freshSurface();
+    const qreal ratio = devicePixelRatio();
+    const QRect whole(0, 0, static_cast<int>(std::lround(innerWidth() * ratio / kTwipsPerPixel)),
+        static_cast<int>(std::lround(innerHeight() * ratio / kTwipsPerPixel)));
+    const QRect area = part.isNull()
+        ? whole
+        : QRectF(QPointF(part.topLeft()) * ratio, QSizeF(part.size()) * ratio)
+              .toAlignedRect()
+              .intersected(whole);
+    QImage image(std::max(0, area.width()), std::max(0, area.height()), QImage::Format_RGB32);
+    image.fill(mBackColor);
+    if (!image.isNull()) {
+        QPainter painter(&image);
+        painter.translate(-area.topLeft());
+        drawInside(painter, area, ratio);
+    }
+    image.setDevicePixelRatio(ratio);
+    return image;
 }
 
 float PictureBox::twipsWidth(const QImage &picture)
@@ -202,15 +284,20 @@ void PictureBox::paintEvent(QPaintEvent *event)
     const int border = twipsToPixels(mBorder);
     if (border > 0)
         qDrawShadePanel(&painter, rect(), palette(), true, border);
-    painter.setClipRect(rect().adjusted(border, border, -border, -border));
-    if (!mSurface.isNull()) {
-        painter.drawImage(QPoint(border, border), mSurface);
-    } else if (!mPicture.isNull()) {
-        painter.setRenderHint(QPainter::SmoothPixmapTransform);
-        painter.drawImage(QRectF(border, border, twipsWidth(mPicture) / kTwipsPerPixel,
-                              twipsHeight(mPicture) / kTwipsPerPixel),
-            mPicture);
-    }
+    // Only what the container lets show is drawn.
+    QRect visible = event->rect().intersected(rect().adjusted(border, border, -border, -border));
+    if (parentWidget())
+        visible = visible.intersected(parentWidget()->rect().translated(-pos()));
+    if (visible.isEmpty())
+        return;
+    const qreal ratio = devicePixelRatio();
+    painter.setClipRect(visible);
+    painter.translate(border, border);
+    painter.scale(1 / ratio, 1 / ratio);
+    visible.translate(-border, -border);
+    drawInside(painter,
+        QRectF(QPointF(visible.topLeft()) * ratio, QSizeF(visible.size()) * ratio).toAlignedRect(),
+        ratio);
 }
 
 void PictureBox::mousePressEvent(QMouseEvent *event)
@@ -240,45 +327,20 @@ void PictureBox::applyGeometry()
         twipsToPixels(mLeft), twipsToPixels(mTop), twipsToPixels(mWidth), twipsToPixels(mHeight));
 }
 
-QSize PictureBox::surfacePixels() const
+// Paints, in device pixels from the inner corner, the part of the picture and of the
+// drawings over it that lies inside `visible`.
+void PictureBox::drawInside(QPainter &painter, const QRect &visible, qreal pixelRatio) const
 {
-    const double pixelsPerTwip = devicePixelRatio() / double(kTwipsPerPixel);
-    return { std::max(0, static_cast<int>(std::lround(innerWidth() * pixelsPerTwip))),
-        std::max(0, static_cast<int>(std::lround(innerHeight() * pixelsPerTwip))) };
-}
-
-QImage PictureBox::freshSurface() const
-{
-    QImage fresh(surfacePixels(), QImage::Format_RGB32);
-    fresh.setDevicePixelRatio(devicePixelRatio());
-    fresh.fill(mBackColor);
-    if (!mPicture.isNull() && !fresh.isNull()) {
-        QPainter painter(&fresh);
-        painter.setRenderHint(QPainter::SmoothPixmapTransform);
-        painter.drawImage(QRectF(0, 0, twipsWidth(mPicture) / kTwipsPerPixel,
-                              twipsHeight(mPicture) / kTwipsPerPixel),
-            mPicture);
+    const double pixelsPerTwip = pixelRatio / kTwipsPerPixel;
+    if (!mPicture.isNull())
+        drawScaledPart(painter, mPicture, mPicture.rect(),
+            pixelRect(0, 0, twipsWidth(mPicture), twipsHeight(mPicture), pixelsPerTwip), visible);
+    for (const Drawing &drawing : mDrawings) {
+        const double picturePixelsPerTwip = drawing.picture.devicePixelRatio() / kTwipsPerPixel;
+        drawScaledPart(painter, drawing.picture,
+            pixelRect(drawing.source, picturePixelsPerTwip).intersected(drawing.picture.rect()),
+            pixelRect(drawing.destination, pixelsPerTwip), visible);
     }
-    return fresh;
-}
-
-void PictureBox::ensureSurface()
-{
-    if (mSurface.isNull())
-        mSurface = freshSurface();
-}
-
-// A new size keeps what is drawn where it still fits.
-void PictureBox::resizeSurface()
-{
-    if (mSurface.isNull() || mSurface.size() == surfacePixels())
-        return;
-    QImage resized(surfacePixels(), QImage::Format_RGB32);
-    resized.setDevicePixelRatio(mSurface.devicePixelRatio());
-    resized.fill(mBackColor);
-    if (!resized.isNull())
-        drawAtPixel(resized, QPoint(0, 0), mSurface);
-    mSurface = resized;
 }
 
 // Where the pointer is, in twips from the inner corner of the box as it is placed in

@@ -2,18 +2,21 @@
 
 #include <QColor>
 #include <QImage>
+#include <QList>
 #include <QWidget>
 
 #include <cstdint>
+
+class QPainter;
 
 // A picture box laid out in twips. Its place and size are single-precision twips
 // relative to its container; width and height are the outer size, inner width and
 // inner height the drawable area inside the border.
 //
 // With AutoSize the box takes the size of each picture it is given. With AutoRedraw
-// it keeps a drawing surface at the screen's pixel density: paintPicture draws onto
-// it and what is drawn stays until the picture is replaced. Without AutoRedraw a
-// drawing would not outlive the next repaint, so nothing is kept.
+// what paintPicture draws stays until the picture is replaced: the box keeps what to
+// draw, not the drawn pixels, and each repaint scales from the picture only the part
+// that shows, so a box far larger than the screen costs no more than the screen.
 class PictureBox : public QWidget
 {
     Q_OBJECT
@@ -27,7 +30,6 @@ public:
     float boxHeight() const { return mHeight; }
     float innerWidth() const { return mWidth - 2 * mBorder; }
     float innerHeight() const { return mHeight - 2 * mBorder; }
-    float borderWidth() const { return mBorder; }
 
     void setLeft(float left);
     void setTop(float top);
@@ -40,11 +42,8 @@ public:
     const QImage &picture() const { return mPicture; }
     void setPicture(const QImage &picture);
 
-    bool autoSize() const { return mAutoSize; }
     void setAutoSize(bool autoSize);
-    bool autoRedraw() const { return mAutoRedraw; }
     void setAutoRedraw(bool autoRedraw);
-    QColor backColor() const { return mBackColor; }
     void setBackColor(const QColor &color);
 
     // Stretches or shrinks the source rectangle of the picture (twips of the picture)
@@ -53,8 +52,9 @@ public:
     void paintPicture(const QImage &picture, float destLeft, float destTop, float destWidth,
         float destHeight, float sourceLeft, float sourceTop, float sourceWidth, float sourceHeight);
 
-    // What the box shows inside its border, at the screen's pixel density.
-    QImage surface() const;
+    // What the box shows inside its border, at the screen's pixel density: the part
+    // given in pixels of the box, by default all of it.
+    QImage surface(const QRect &part = {}) const;
 
     // A picture's size in twips: its logical pixels at 96 dots per inch.
     static float twipsWidth(const QImage &picture);
@@ -74,11 +74,17 @@ protected:
     void mouseReleaseEvent(QMouseEvent *event) override;
 
 private:
+    // One paintPicture: rectangles in twips, the source's of the picture, the
+    // destination's inside the border.
+    struct Drawing
+    {
+        QImage picture;
+        QRectF destination;
+        QRectF source;
+    };
+
     void applyGeometry();
-    QSize surfacePixels() const;
-    QImage freshSurface() const;
-    void ensureSurface();
-    void resizeSurface();
+    void drawInside(QPainter &painter, const QRect &visible, qreal pixelRatio) const;
     QPointF twipsAt(const QPointF &position) const;
 
     float mLeft = 0;
@@ -90,6 +96,6 @@ private:
     bool mAutoSize = false;
     bool mAutoRedraw = false;
     QColor mBackColor;
-    // Null until something is drawn: until then the box shows its background and picture.
-    QImage mSurface;
+    // Empty until something is drawn: until then the box shows its background and picture.
+    QList<Drawing> mDrawings;
 };

@@ -126,9 +126,10 @@ private slots:
             QVERIFY2(!text.contains(value), qPrintable(value));
         QVERIFY2(!text.contains(QStringLiteral("[Click here")), qPrintable(text));
 
-        // One picture of the page's text area: not blank, upright like the page.
+        // One picture of the whole page, the preview's unscaled copy: not blank, upright
+        // like the page.
         const QImage picture
-            = preview.findChild<PictureBox *>(QStringLiteral("Picture1"))->picture();
+            = preview.findChild<PictureBox *>(QStringLiteral("Zoom_Ori"))->picture();
         QVERIFY(!picture.isNull());
         QCOMPARE(picture.devicePixelRatio(), 2.0);
         const double aspect = static_cast<double>(picture.height()) / picture.width();

@@ -2,6 +2,7 @@
 #include "CompoundFile.h"
 #include "Failure.h"
 #include "LibreOfficeProcessor.h"
+#include "PageComposition.h"
 #include "TempFolder.h"
 #include "TestOffice.h"
 
@@ -21,8 +22,10 @@
 namespace {
 const QString kFixtures = QStringLiteral(SCRIVANE_FIXTURES);
 
-// The text areas of the fixtures' pages, in centimetres: 21 x 29.7 minus the margins.
-constexpr double kTextWidthCm = 21.0 - 2.5 - 2.0;
+// The fixtures' pages, in centimetres: their size, top margin and text area's height.
+constexpr double kPageWidthCm = 21.0;
+constexpr double kPageHeightCm = 29.7;
+constexpr double kTopMarginCm = 1.5;
 constexpr double kTextHeightCm = 29.7 - 1.5 - 1.75;
 
 double logicalPixels(double centimetres)
@@ -359,20 +362,27 @@ void LibreOfficeDocumentsTest::copiesEveryPageAsOnePicture()
     const QImage picture = QGuiApplication::clipboard()->image();
     QVERIFY(!picture.isNull());
     QCOMPARE(picture.devicePixelRatio(), 2.0);
+    // Both pages whole, margins and all, with the ground around and between them.
     const QSizeF logical = picture.deviceIndependentSize();
-    QVERIFY2(qAbs(logical.width() - logicalPixels(kTextWidthCm)) <= 1.0,
+    QVERIFY2(qAbs(logical.width() - logicalPixels(kPageWidthCm) - 2 * kPageGapPixels) <= 1.0,
         qPrintable(QString::number(logical.width())));
-    QVERIFY2(qAbs(logical.height() - 2 * logicalPixels(kTextHeightCm)) <= 2.0,
+    QVERIFY2(qAbs(logical.height() - 2 * logicalPixels(kPageHeightCm) - 3 * kPageGapPixels) <= 2.0,
         qPrintable(QString::number(logical.height())));
+    const int gap = 2 * kPageGapPixels;
+    const int pageHeight = (picture.height() - 3 * gap) / 2;
+    QCOMPARE(picture.pixelColor(gap / 2, gap / 2), kPageBackground);
+    QCOMPARE(picture.pixelColor(gap + 2, gap + 2), QColor(Qt::white));
+    QCOMPARE(picture.pixelColor(gap + 2, gap + pageHeight + gap / 2), kPageBackground);
 
     // Each page has its header at the top of its text area and, 5 cm below the
     // header, its text; nothing else.
-    const int pageHeight = picture.height() / 2;
     auto band = [&](int page, double fromCm, double toCm) {
-        const int top = page * pageHeight;
-        return QRect(0, top + devicePixels(fromCm), picture.width(), devicePixels(toCm - fromCm));
+        const int top = gap + page * (pageHeight + gap) + devicePixels(kTopMarginCm);
+        return QRect(gap, top + devicePixels(fromCm), picture.width() - 2 * gap,
+            devicePixels(toCm - fromCm));
     };
     for (int page = 0; page < 2; ++page) {
+        QVERIFY2(!hasInk(picture, band(page, -kTopMarginCm, 0.0)), "ink in the top margin");
         QVERIFY2(hasInk(picture, band(page, 0.0, 2.0)), "no header");
         QVERIFY2(!hasInk(picture, band(page, 2.0, 5.5)), "ink between header and text");
         QVERIFY2(hasInk(picture, band(page, 5.5, 8.5)), "no text");

@@ -23,6 +23,16 @@ inline QImage pageOfTwips(int widthTwips, int heightTwips, QColor colour = QColo
     return page;
 }
 
+// A page picture of a few pixels standing for widthTwips (a power of two, at least
+// 4096) by 16384 twips: beyond what a screen-sized picture can reach.
+inline QImage pageOfManyTwips(int widthTwips)
+{
+    QImage page(4096, 1, QImage::Format_RGB32);
+    page.setDevicePixelRatio(4096.0 * 15 / widthTwips);
+    page.fill(QColor(230, 230, 230));
+    return page;
+}
+
 // Random pixels, so that any blur or shift shows.
 inline QImage noisePage(int logicalWidth, int logicalHeight, qreal ratio)
 {
