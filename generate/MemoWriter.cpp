@@ -2,6 +2,7 @@
 
 #include "Failure.h"
 #include "FileUtils.h"
+#include "LibreOfficeProcessor.h"
 #include "MemoStyle.h"
 #include "PagePicture.h"
 #include "TemplateCatalogue.h"
@@ -24,6 +25,26 @@ QByteArray pngBytes(const QImage &picture)
     return bytes;
 }
 
+// The resident memory of a running process in MiB, from the kernel; 0 when unknown.
+double residentMebibytes(qint64 pid)
+{
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').value(0).toDouble() / 1024.0;
+    }
+    return 0;
+}
+
+int environmentNumber(const char *name, int fallback)
+{
+    bool ok = false;
+    const int value = qEnvironmentVariableIntValue(name, &ok);
+    return ok && value >= 0 ? value : fallback;
+}
+
 QByteArray contentsOf(const QString &path)
 {
     QFile file(path);
@@ -33,8 +54,18 @@ QByteArray contentsOf(const QString &path)
 }
 } // namespace
 
-MemoWriter::MemoWriter(WordProcessor &word)
+MemoWriter::Renewal MemoWriter::Renewal::fromEnvironment()
+{
+    // An office holding one memo lives in about 150 MiB; 200 leaves room for the
+    // memo it is saving when it passes the mark.
+    constexpr int kDefaultMebibytes = 200;
+    return { environmentNumber("SCRIVANE_OFFICE_RENEW_MEMOS", 0),
+        environmentNumber("SCRIVANE_OFFICE_RENEW_MIB", kDefaultMebibytes) };
+}
+
+MemoWriter::MemoWriter(WordProcessor &word, Renewal renewal)
     : mWord(word)
+    , mRenewal(renewal)
 {
     if (!mWorkFolder.isValid())
         fail(
@@ -56,8 +87,11 @@ void MemoWriter::finish()
 
 WordSession &MemoWriter::session()
 {
-    if (!mSession)
+    if (!mSession) {
         mSession = mWord.create();
+        mSessionMemos = 0;
+        ++mSessionsStarted;
+    }
     return *mSession;
 }
 
@@ -73,6 +107,20 @@ void MemoWriter::discardSession()
     mSession.reset();
 }
 
+void MemoWriter::renewIfDue()
+{
+    if (!mSession)
+        return;
+    bool due = mRenewal.memos > 0 && mSessionMemos >= mRenewal.memos;
+    if (!due && mRenewal.mebibytes > 0) {
+        if (const auto *office = dynamic_cast<const OfficeSession *>(mSession.get()))
+            due = residentMebibytes(office->processId()) > mRenewal.mebibytes;
+    }
+    // Between two memos, so no memo is lost: the next one starts the new office.
+    if (due)
+        discardSession();
+}
+
 QString MemoWriter::templateFile(int style)
 {
     auto known = mTemplates.find(style);
@@ -84,13 +132,15 @@ QString MemoWriter::templateFile(int style)
     return path;
 }
 
-void MemoWriter::write(
-    const MemoDetails &memo, const QString &documentPath, const QString &picturePath)
+void MemoWriter::write(const MemoDetails &memo, const QString &documentPath, DocumentFormat format,
+    const QString &picturePath)
 {
     // The word processor saves into the work folder; only the finished memo reaches
     // the destination, so a failure leaves nothing there and nothing is written
     // through a name someone else placed beside it.
     const QString saved = mWorkFolder.filePath(QStringLiteral("memo.doc"));
+    const QString exported
+        = mWorkFolder.filePath(QStringLiteral("memo.") + documentFormatName(format));
     const QString source = templateFile(memo.style);
     QImage picture;
     try {
@@ -98,21 +148,32 @@ void MemoWriter::write(
         word.open(source, true);
         for (const auto &[bookmark, text] : bookmarkWrites(memo))
             word.setBookmarkText(bookmark, text);
-        QFile::remove(saved);
-        word.saveAs(saved);
+        // The picture is always of the Word document, as the window shows it.
+        const bool wordDocument = format == DocumentFormat::Doc || !picturePath.isEmpty();
+        if (wordDocument) {
+            QFile::remove(saved);
+            word.saveAs(saved);
+        }
+        if (format != DocumentFormat::Doc) {
+            QFile::remove(exported);
+            word.exportAs(exported, format);
+        }
         word.close();
         if (!picturePath.isEmpty()) {
             word.open(saved, false);
             picture = copyPagePicture(word);
             word.closeActiveDocumentWithoutSaving();
         }
+        ++mSessionMemos;
     } catch (const Failure &) {
         // The session may be why (ended, hung): the next memo gets a new one.
         discardSession();
         throw;
     }
+    renewIfDue();
     if (!picturePath.isEmpty())
         replaceFile(picturePath, pngBytes(picture));
-    replaceFile(documentPath, contentsOf(saved));
+    replaceFile(documentPath, contentsOf(exported));
     QFile::remove(saved);
+    QFile::remove(exported);
 }

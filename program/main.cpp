@@ -32,6 +32,7 @@ int runCommandLine(int argc, char *argv[])
     // Taken before Qt reads them: Qt would take "--style" as its own.
     const QStringList arguments = argumentsOf(argc, argv);
     qputenv("QT_QPA_PLATFORM", "offscreen");
+    CommandLine::silenceQtMessages();
     QGuiApplication application(argc, argv);
     nameTheApplication();
     QTextStream output(stdout);
