@@ -26,7 +26,7 @@ public:
         // Once its resident memory has passed this many MiB; 0 for no limit.
         int mebibytes = 0;
 
-        // 200 MiB, or what $SCRIVANE_OFFICE_RENEW_MIB and $SCRIVANE_OFFICE_RENEW_MEMOS say.
+        // 180 MiB, or what $SCRIVANE_OFFICE_RENEW_MIB and $SCRIVANE_OFFICE_RENEW_MEMOS say.
         static Renewal fromEnvironment();
     };
 
