@@ -44,13 +44,10 @@ Options:
 constexpr auto kUsageTail
     = R"(  --sample             start from the example memo (Professional style)
   --picture FILE.png   also write the memo's page picture (single memo only)
-  --format FORMAT      doc, docx, odt or pdf (default: the --out file's extension,
-                       else doc)
-  --jobs N             how many offices write a batch at once, 1 to 8 (default:
-                       the number of processors, at most 4)
-  --quiet              no progress lines, no summary; failures are still reported
-  --json               one JSON object per memo on standard output: "file",
-                       "status" ("written" or "failed") and "error"
+  --format FORMAT      doc, docx, odt or pdf (default: from --out, else doc)
+  --jobs N             offices at once in a batch, 1-8 (default: cores, max 4)
+  --quiet              no progress lines or summary, only the failures
+  --json               one JSON object per memo on standard output
   --help               show this text
   --version            show the version
 
@@ -115,7 +112,10 @@ QString usage()
     text += wrapped(QStringLiteral("A batch memo is an object with any of %1 (texts as above) and "
                                    "\"file\" (the document's name in the output folder; otherwise "
                                    "memo-001.doc, memo-002.doc, ...). Missing fields take the "
-                                   "values given by the options and the window.")
+                                   "values given by the options and the window. With --json, "
+                                   "each memo's object holds \"file\", \"status\" "
+                                   "(\"written\" or \"failed\") and \"error\" (null or "
+                                   "why it failed).")
                         .arg(listed(members, QStringLiteral(", "))));
     return text + QLatin1Char('\n') + QString::fromLatin1(kUsageExit);
 }
