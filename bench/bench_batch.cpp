@@ -50,7 +50,8 @@ double processorTime(qint64 pid)
     return ticks * 1000.0 / double(::sysconf(_SC_CLK_TCK));
 }
 
-class WatchedSession : public WordSession
+// An office session still, so that the writer sees how much memory its office holds.
+class WatchedSession : public OfficeSession
 {
 public:
     WatchedSession(std::unique_ptr<WordSession> inner, Tally &tally)
@@ -86,12 +87,14 @@ public:
         time("close", [&] { mInner->close(); });
     }
     void copyAsPicture() override { mInner->copyAsPicture(); }
+    qint64 processId() const override { return office().processId(); }
+    QString profileFolder() const override { return office().profileFolder(); }
     void closeActiveDocumentWithoutSaving() override { mInner->closeActiveDocumentWithoutSaving(); }
     void quit() override
     {
-        if (auto *office = dynamic_cast<OfficeSession *>(mInner.get())) {
-            const double peak = peakMemory(QString::number(office->processId()));
-            const double cpu = processorTime(office->processId());
+        {
+            const double peak = peakMemory(QString::number(processId()));
+            const double cpu = processorTime(processId());
             std::lock_guard lock(mTally.lock);
             mTally.officePeaks.push_back(peak);
             mTally.officeCpu += cpu;
@@ -100,6 +103,7 @@ public:
     }
 
 private:
+    const OfficeSession &office() const { return dynamic_cast<const OfficeSession &>(*mInner); }
     void time(const char *what, const std::function<void()> &call)
     {
         mSpent[QString::fromLatin1(what)] += milliseconds(call);
