@@ -12,6 +12,8 @@
 #include <QFile>
 #include <QImageWriter>
 
+#include <utility>
+
 namespace {
 QByteArray pngBytes(const QImage &picture)
 {
@@ -89,7 +91,16 @@ void MemoWriter::finish()
 WordSession &MemoWriter::session()
 {
     if (!mSession) {
-        mSession = mWord.create();
+        try {
+            mSession = mWord.create();
+        } catch (const Failure &) {
+            // A replacement is this writer's own doing and must not cost the memo
+            // that meets it: its office gets a second chance to start.
+            if (!std::exchange(mRenewing, false))
+                throw;
+            mSession = mWord.create();
+        }
+        mRenewing = false;
         mSessionMemos = 0;
         ++mSessionsStarted;
     }
@@ -118,8 +129,10 @@ void MemoWriter::renewIfDue()
             due = residentMebibytes(office->processId()) > mRenewal.mebibytes;
     }
     // Between two memos, so no memo is lost: the next one starts the new office.
-    if (due)
+    if (due) {
         discardSession();
+        mRenewing = true;
+    }
 }
 
 QString MemoWriter::templateFile(int style)

@@ -54,6 +54,8 @@ private:
     Renewal mRenewal;
     std::unique_ptr<WordSession> mSession;
     int mSessionMemos = 0;
+    // The session was ended to be replaced, not for a failure.
+    bool mRenewing = false;
     int mSessionsStarted = 0;
     QTemporaryDir mWorkFolder;
     std::map<int, QString> mTemplates;
