@@ -3,6 +3,16 @@
 #include <QString>
 
 #include <memory>
+#include <optional>
+
+// The kinds of file a session can write: the Word 97-2003 document is the memo itself,
+// the others are the same document through the word processor's export filters.
+enum class DocumentFormat { Doc, Docx, Odt, Pdf };
+
+// "doc", "docx", "odt", "pdf": the format's name and its files' extension.
+QString documentFormatName(DocumentFormat format);
+// The format of that name, any case; none for another name.
+std::optional<DocumentFormat> documentFormatNamed(const QString &name);
 
 // One word processor application of Scrivane's own, from create to quit. Every
 // operation is one call; a failed call throws Failure with a text for the error
@@ -19,6 +29,10 @@ public:
     virtual void setBookmarkText(const QString &bookmark, const QString &text) = 0;
     // Saves the opened document as a Word 97-2003 document at the path.
     virtual void saveAs(const QString &path) = 0;
+    // Writes the opened document at the path in the format given; the document
+    // stays open and unchanged. A word processor that writes only Word documents
+    // refuses the other formats.
+    virtual void exportAs(const QString &path, DocumentFormat format);
     virtual void setDisplayAlerts(bool displayAlerts) = 0;
     // Closes the opened document.
     virtual void close() = 0;

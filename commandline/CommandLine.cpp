@@ -1,6 +1,7 @@
 #include "CommandLine.h"
 
 #include "Failure.h"
+#include "MemoBatch.h"
 #include "MemoDetails.h"
 #include "MemoStyle.h"
 #include "MemoWriter.h"
@@ -17,7 +18,9 @@
 #include <QRegularExpression>
 #include <QTemporaryFile>
 #include <QTextStream>
+#include <QThread>
 
+#include <cstdio>
 #include <optional>
 #include <set>
 
@@ -28,8 +31,9 @@ constexpr auto kUsageHead = R"(Usage:
   scrivane --generate --out FILE.doc [options]
   scrivane --generate --batch MEMOS.json --out-dir FOLDER [options]
 
-Writes memos as Word 97-2003 documents without opening the window. Every field
-starts from what was last typed in the window, in the style stored there.
+Writes memos as Word 97-2003 documents, or as DOCX, ODT or PDF, without opening
+the window. Every field starts from what was last typed in the window, in the
+style stored there.
 
 Options:
   --generate           write memos instead of opening the window
@@ -40,10 +44,17 @@ Options:
 constexpr auto kUsageTail
     = R"(  --sample             start from the example memo (Professional style)
   --picture FILE.png   also write the memo's page picture (single memo only)
+  --format FORMAT      doc, docx, odt or pdf (default: from --out, else doc)
+  --jobs N             offices at once in a batch, 1-8 (default: cores, max 4)
+  --quiet              no progress lines or summary, only the failures
+  --json               one JSON object per memo on standard output
   --help               show this text
   --version            show the version
 
 )";
+constexpr int kMostJobs = 8;
+constexpr int kMostDefaultJobs = 4;
+
 constexpr auto kUsageExit
     = "Exit status: 0 when every memo was written, 1 when any failed, 2 for bad usage.\n";
 
@@ -101,7 +112,10 @@ QString usage()
     text += wrapped(QStringLiteral("A batch memo is an object with any of %1 (texts as above) and "
                                    "\"file\" (the document's name in the output folder; otherwise "
                                    "memo-001.doc, memo-002.doc, ...). Missing fields take the "
-                                   "values given by the options and the window.")
+                                   "values given by the options and the window. With --json, "
+                                   "each memo's object holds \"file\", \"status\" "
+                                   "(\"written\" or \"failed\") and \"error\" (null or "
+                                   "why it failed).")
                         .arg(listed(members, QStringLiteral(", "))));
     return text + QLatin1Char('\n') + QString::fromLatin1(kUsageExit);
 }
@@ -240,25 +254,67 @@ void warnOfLeftOutFields(QTextStream &errors, const QString &file, const MemoDet
                << " (the values given are not in the memo)\n";
 }
 
-int runSingle(const QCommandLineParser &parser, MemoWriter &writer, const MemoDetails &memo,
-    QTextStream &errors)
+// How the run reports: what the options asked for, and where it goes.
+struct Reporter
+{
+    QTextStream &output;
+    QTextStream &errors;
+    bool quiet = false;
+    bool json = false;
+
+    void memo(const QString &file, const QString &failure)
+    {
+        if (!json)
+            return;
+        const QJsonObject object {
+            { QStringLiteral("file"), file },
+            { QStringLiteral("status"),
+                failure.isEmpty() ? QStringLiteral("written") : QStringLiteral("failed") },
+            { QStringLiteral("error"), failure.isEmpty() ? QJsonValue() : QJsonValue(failure) },
+        };
+        output << QJsonDocument(object).toJson(QJsonDocument::Compact) << Qt::endl;
+    }
+};
+
+DocumentFormat formatOf(const QCommandLineParser &parser)
+{
+    if (parser.isSet(QStringLiteral("format")))
+        return *documentFormatNamed(parser.value(QStringLiteral("format")));
+    const QString extension = QFileInfo(parser.value(QStringLiteral("out"))).suffix();
+    return documentFormatNamed(extension).value_or(DocumentFormat::Doc);
+}
+
+int jobsOf(const QCommandLineParser &parser)
+{
+    if (parser.isSet(QStringLiteral("jobs")))
+        return parser.value(QStringLiteral("jobs")).toInt();
+    return std::clamp(QThread::idealThreadCount(), 1, kMostDefaultJobs);
+}
+
+int runSingle(const QCommandLineParser &parser, WordProcessor &word, const MemoDetails &memo,
+    Reporter &reporter)
 {
     const QString out = parser.value(QStringLiteral("out"));
     try {
+        MemoWriter writer(word);
         checkWritableFolder(QFileInfo(out).absolutePath());
-        warnOfLeftOutFields(errors, out, memo);
-        writer.write(memo, out, parser.value(QStringLiteral("picture")));
+        warnOfLeftOutFields(reporter.errors, out, memo);
+        writer.write(memo, out, formatOf(parser), parser.value(QStringLiteral("picture")));
         writer.finish();
     } catch (const Failure &failure) {
-        errors << "scrivane: " << out << " was not written: " << failure.description() << '\n';
+        reporter.errors << "scrivane: " << out << " was not written: " << failure.description()
+                        << '\n';
+        reporter.memo(out, failure.description());
         return Failed;
     }
+    reporter.memo(out, {});
     return Written;
 }
 
-int runBatch(const QCommandLineParser &parser, MemoWriter &writer, const MemoDetails &base,
-    QTextStream &errors)
+int runBatch(const QCommandLineParser &parser, WordProcessor &word, const MemoDetails &base,
+    Reporter &reporter)
 {
+    QTextStream &errors = reporter.errors;
     const QString batchFile = parser.value(QStringLiteral("batch"));
     const QString folder = parser.value(QStringLiteral("out-dir"));
     QJsonArray memos;
@@ -275,19 +331,25 @@ int runBatch(const QCommandLineParser &parser, MemoWriter &writer, const MemoDet
         if (!document.isArray())
             fail(QStringLiteral("%1 must hold a JSON array of memos").arg(batchFile));
         memos = document.array();
+        if (!QFileInfo::exists(folder) && !QDir().mkpath(folder))
+            fail(QStringLiteral("the output folder %1 could not be created").arg(folder));
         checkWritableFolder(folder);
     } catch (const Failure &failure) {
         errors << "scrivane: " << failure.description() << '\n';
         return Failed;
     }
 
+    const DocumentFormat format = formatOf(parser);
     const qsizetype count = memos.size();
     const int width = std::max(3, static_cast<int>(QString::number(count).size()));
     std::set<QString> taken;
-    int written = 0;
+    QList<MemoBatch::Job> jobs;
+    QStringList names;
     for (qsizetype index = 0; index < count; ++index) {
-        const QString position = QStringLiteral("%1/%2").arg(index + 1).arg(count);
-        QString name = QStringLiteral("memo-%1.doc").arg(index + 1, width, 10, QLatin1Char('0'));
+        MemoBatch::Job job;
+        QString name = QStringLiteral("memo-%1.%2")
+                           .arg(index + 1, width, 10, QLatin1Char('0'))
+                           .arg(documentFormatName(format));
         try {
             auto [memo, file] = batchMemo(memos.at(index), base);
             if (!file.isEmpty()) {
@@ -296,25 +358,37 @@ int runBatch(const QCommandLineParser &parser, MemoWriter &writer, const MemoDet
             }
             if (!taken.insert(name).second)
                 fail(QStringLiteral("%1 is already written by an earlier memo").arg(name));
-            errors << position << ' ' << name << Qt::endl;
             warnOfLeftOutFields(errors, name, memo);
-            writer.write(memo, QDir(folder).filePath(name));
-            ++written;
+            job.memo = memo;
         } catch (const Failure &failure) {
-            errors << position << ' ' << name << " failed (memo " << index + 1
-                   << "): " << failure.description() << Qt::endl;
+            job.refused = failure.description();
         }
+        job.path = QDir(folder).filePath(name);
+        job.format = format;
+        jobs.append(job);
+        names.append(name);
     }
-    try {
-        writer.finish();
-    } catch (const Failure &) {
-        // Every document is already complete on disk.
-    }
+
+    int written = 0;
+    MemoBatch::write(word, jobs, jobsOf(parser), [&](qsizetype index, const QString &failure) {
+        const QString position = QStringLiteral("%1/%2").arg(index + 1).arg(count);
+        if (failure.isEmpty()) {
+            ++written;
+            if (!reporter.quiet && !reporter.json)
+                errors << position << ' ' << names.at(index) << Qt::endl;
+        } else {
+            errors << position << ' ' << names.at(index) << " failed (memo " << index + 1
+                   << "): " << failure << Qt::endl;
+        }
+        reporter.memo(jobs.at(index).path, failure);
+    });
     const qsizetype failed = count - written;
-    errors << written << " of " << count << (count == 1 ? " memo" : " memos") << " written";
-    if (failed > 0)
-        errors << ", " << failed << " failed";
-    errors << Qt::endl;
+    if (!reporter.quiet) {
+        errors << written << " of " << count << (count == 1 ? " memo" : " memos") << " written";
+        if (failed > 0)
+            errors << ", " << failed << " failed";
+        errors << Qt::endl;
+    }
     return failed == 0 ? Written : Failed;
 }
 
@@ -330,6 +404,8 @@ void defineOptions(QCommandLineParser &parser)
     };
     flag("generate");
     flag("sample");
+    flag("quiet");
+    flag("json");
     parser.addOption(
         QCommandLineOption(QStringList { QStringLiteral("help"), QStringLiteral("h") }));
     parser.addOption(
@@ -340,6 +416,8 @@ void defineOptions(QCommandLineParser &parser)
     valued("style", "NAME");
     valued(kMemoDate.option, "DATE");
     valued("picture", "FILE");
+    valued("format", "FORMAT");
+    valued("jobs", "N");
     for (const MemoField &field : kMemoFields)
         valued(field.option, "TEXT");
 }
@@ -361,12 +439,31 @@ void checkUsage(const QCommandLineParser &parser)
         throw UsageError { QStringLiteral("--out-dir goes with --batch") };
     if (has("picture") && has("batch"))
         throw UsageError { QStringLiteral("--picture is for a single memo") };
+    if (has("format") && !documentFormatNamed(parser.value(QStringLiteral("format"))))
+        throw UsageError { QStringLiteral("unknown format \"%1\" (use doc, docx, odt or pdf)")
+                               .arg(parser.value(QStringLiteral("format"))) };
+    if (has("jobs")) {
+        bool number = false;
+        const int jobs = parser.value(QStringLiteral("jobs")).toInt(&number);
+        if (!number || jobs < 1 || jobs > kMostJobs)
+            throw UsageError {
+                QStringLiteral("--jobs needs a number from 1 to %1").arg(kMostJobs)
+            };
+    }
     for (const char *name : { "out", "batch", "out-dir", "picture" }) {
         if (has(name) && parser.value(QString::fromLatin1(name)).isEmpty())
             throw UsageError { QStringLiteral("--%1 needs a name").arg(QString::fromLatin1(name)) };
     }
 }
 } // namespace
+
+void silenceQtMessages()
+{
+    qInstallMessageHandler([](QtMsgType type, const QMessageLogContext &, const QString &message) {
+        if (type == QtFatalMsg)
+            std::fprintf(stderr, "scrivane: %s\n", qPrintable(message));
+    });
+}
 
 bool isRequested(const QStringList &arguments)
 {
@@ -399,15 +496,15 @@ int run(const QStringList &arguments, WordProcessor &word, const SettingsStore &
         MemoDetails memo = storedMemo(settings, errors);
         applyOptions(parser, memo);
 
-        std::optional<MemoWriter> writer;
+        Reporter reporter { output, errors, parser.isSet(QStringLiteral("quiet")),
+            parser.isSet(QStringLiteral("json")) };
         try {
-            writer.emplace(word);
+            return parser.isSet(QStringLiteral("batch")) ? runBatch(parser, word, memo, reporter)
+                                                         : runSingle(parser, word, memo, reporter);
         } catch (const Failure &failure) {
             errors << "scrivane: " << failure.description() << '\n';
             return Failed;
         }
-        return parser.isSet(QStringLiteral("batch")) ? runBatch(parser, *writer, memo, errors)
-                                                     : runSingle(parser, *writer, memo, errors);
     } catch (const UsageError &error) {
         errors << "scrivane: " << error.message << "\nTry 'scrivane --help'.\n";
         return BadUsage;

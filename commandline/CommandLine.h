@@ -15,6 +15,11 @@ enum ExitStatus { Written = 0, Failed = 1, BadUsage = 2 };
 // True when the arguments ask for the command line rather than the window.
 bool isRequested(const QStringList &arguments);
 
+// Keeps Qt's own diagnostics (a missing runtime folder, font notes) off standard
+// error, where scripts read only Scrivane's lines. Called before the application
+// object is made; fatal messages still go out.
+void silenceQtMessages();
+
 // Runs it; returns the exit status. Progress and problems go to errors.
 int run(const QStringList &arguments, WordProcessor &word, const SettingsStore &settings,
     QTextStream &output, QTextStream &errors);

@@ -216,6 +216,22 @@ void removeLockFileOf(const QString &document, const QString &profileFolder)
         lock.remove();
 }
 
+// Writer's export filter for each format.
+const char *exportFilter(DocumentFormat format)
+{
+    switch (format) {
+    case DocumentFormat::Docx:
+        return "MS Word 2007 XML";
+    case DocumentFormat::Odt:
+        return "writer8";
+    case DocumentFormat::Pdf:
+        return "writer_pdf_Export";
+    case DocumentFormat::Doc:
+        break;
+    }
+    return "MS Word 97";
+}
+
 OfficeProcess::Options processOptions(const LibreOfficeProcessor::Settings &settings)
 {
     return { settings.programFolder, settings.profileRoot, settings.connectTimeout };
@@ -232,6 +248,7 @@ public:
     void open(const QString &path, bool readOnly) override;
     void setBookmarkText(const QString &bookmark, const QString &text) override;
     void saveAs(const QString &path) override;
+    void exportAs(const QString &path, DocumentFormat format) override;
     void setDisplayAlerts(bool displayAlerts) override;
     void close() override;
     void copyAsPicture() override;
@@ -410,22 +427,29 @@ void LibreOfficeSession::setBookmarkText(const QString &bookmark, const QString 
 
 void LibreOfficeSession::saveAs(const QString &path)
 {
+    exportAs(path, DocumentFormat::Doc);
+}
+
+void LibreOfficeSession::exportAs(const QString &path, DocumentFormat format)
+{
     const OUString url = fileUrl(path);
     const MemoProperties memo = memoProperties(mBookmarkTexts);
     const QDateTime now = QDateTime::currentDateTime();
-    call(
-        QStringLiteral("save the document as \"%1\"").arg(path), [url, memo, now](UnoObjects &uno) {
+    const OUString filter = OUString::createFromAscii(exportFilter(format));
+    call(QStringLiteral("save the document as \"%1\"").arg(path),
+        [url, filter, memo, now](UnoObjects &uno) {
             setMemoProperties(uno.requireDocument(), memo, now);
             // A copy: the document stays where it was loaded from, so the office keeps
             // no lock file beside the saved one.
             const Reference<css::frame::XStorable> storable(uno.requireDocument(), UNO_QUERY_THROW);
             storable->storeToURL(url,
                 properties({
-                    property("FilterName", Any(OUString("MS Word 97"))),
+                    property("FilterName", Any(filter)),
                     property("Overwrite", Any(true)),
                 }));
         });
-    finishWordFile(path, memo.company);
+    if (format == DocumentFormat::Doc)
+        finishWordFile(path, memo.company);
 }
 
 void LibreOfficeSession::setDisplayAlerts(bool /*displayAlerts*/)
@@ -536,21 +560,26 @@ LibreOfficeProcessor::~LibreOfficeProcessor() = default;
 
 void LibreOfficeProcessor::expectSessions(int count)
 {
+    std::lock_guard lock(mSpareLock);
     mExpectedSessions = count;
 }
 
 std::unique_ptr<WordSession> LibreOfficeProcessor::create()
 {
-    std::unique_ptr<OfficeProcess> started = std::move(mSpare);
-    if (mExpectedSessions > 1) {
-        // The next session's office starts now, beside this one's, on the other core.
-        try {
-            mSpare = std::make_unique<OfficeProcess>(processOptions(mSettings));
-        } catch (const Failure &) {
-            // The next session then starts its own, and says why if it cannot.
+    std::unique_ptr<OfficeProcess> started;
+    {
+        std::lock_guard lock(mSpareLock);
+        started = std::move(mSpare);
+        if (mExpectedSessions > 1) {
+            // The next session's office starts now, beside this one's, on the other core.
+            try {
+                mSpare = std::make_unique<OfficeProcess>(processOptions(mSettings));
+            } catch (const Failure &) {
+                // The next session then starts its own, and says why if it cannot.
+            }
         }
+        mExpectedSessions = std::max(0, mExpectedSessions - 1);
     }
-    mExpectedSessions = std::max(0, mExpectedSessions - 1);
     return std::make_unique<LibreOfficeSession>(mSettings, std::move(started));
 }
 

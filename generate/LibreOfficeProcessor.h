@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <memory>
+#include <mutex>
 
 class OfficeProcess;
 
@@ -58,6 +59,8 @@ public:
 
 private:
     Settings mSettings;
+    // Sessions may be created on several threads at once.
+    std::mutex mSpareLock;
     int mExpectedSessions = 0;
     std::unique_ptr<OfficeProcess> mSpare;
 };

@@ -2,6 +2,7 @@
 
 #include "Failure.h"
 #include "FileUtils.h"
+#include "LibreOfficeProcessor.h"
 #include "MemoStyle.h"
 #include "PagePicture.h"
 #include "TemplateCatalogue.h"
@@ -10,6 +11,8 @@
 #include <QBuffer>
 #include <QFile>
 #include <QImageWriter>
+
+#include <utility>
 
 namespace {
 QByteArray pngBytes(const QImage &picture)
@@ -24,6 +27,26 @@ QByteArray pngBytes(const QImage &picture)
     return bytes;
 }
 
+// The resident memory of a running process in MiB, from the kernel; 0 when unknown.
+double residentMebibytes(qint64 pid)
+{
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').value(0).toDouble() / 1024.0;
+    }
+    return 0;
+}
+
+int environmentNumber(const char *name, int fallback)
+{
+    bool ok = false;
+    const int value = qEnvironmentVariableIntValue(name, &ok);
+    return ok && value >= 0 ? value : fallback;
+}
+
 QByteArray contentsOf(const QString &path)
 {
     QFile file(path);
@@ -33,8 +56,19 @@ QByteArray contentsOf(const QString &path)
 }
 } // namespace
 
-MemoWriter::MemoWriter(WordProcessor &word)
+MemoWriter::Renewal MemoWriter::Renewal::fromEnvironment()
+{
+    // An office settles at about 135 MiB and then grows by about 0.11 MiB a memo,
+    // while its peak, from its first documents on, lies up to some 45 MiB above what
+    // it holds between memos. Replaced at 180 MiB, it peaks under 230 MiB.
+    constexpr int kDefaultMebibytes = 180;
+    return { environmentNumber("SCRIVANE_OFFICE_RENEW_MEMOS", 0),
+        environmentNumber("SCRIVANE_OFFICE_RENEW_MIB", kDefaultMebibytes) };
+}
+
+MemoWriter::MemoWriter(WordProcessor &word, Renewal renewal)
     : mWord(word)
+    , mRenewal(renewal)
 {
     if (!mWorkFolder.isValid())
         fail(
@@ -56,8 +90,20 @@ void MemoWriter::finish()
 
 WordSession &MemoWriter::session()
 {
-    if (!mSession)
-        mSession = mWord.create();
+    if (!mSession) {
+        try {
+            mSession = mWord.create();
+        } catch (const Failure &) {
+            // A replacement is this writer's own doing and must not cost the memo
+            // that meets it: its office gets a second chance to start.
+            if (!std::exchange(mRenewing, false))
+                throw;
+            mSession = mWord.create();
+        }
+        mRenewing = false;
+        mSessionMemos = 0;
+        ++mSessionsStarted;
+    }
     return *mSession;
 }
 
@@ -73,6 +119,22 @@ void MemoWriter::discardSession()
     mSession.reset();
 }
 
+void MemoWriter::renewIfDue()
+{
+    if (!mSession)
+        return;
+    bool due = mRenewal.memos > 0 && mSessionMemos >= mRenewal.memos;
+    if (!due && mRenewal.mebibytes > 0) {
+        if (const auto *office = dynamic_cast<const OfficeSession *>(mSession.get()))
+            due = residentMebibytes(office->processId()) > mRenewal.mebibytes;
+    }
+    // Between two memos, so no memo is lost: the next one starts the new office.
+    if (due) {
+        discardSession();
+        mRenewing = true;
+    }
+}
+
 QString MemoWriter::templateFile(int style)
 {
     auto known = mTemplates.find(style);
@@ -84,13 +146,15 @@ QString MemoWriter::templateFile(int style)
     return path;
 }
 
-void MemoWriter::write(
-    const MemoDetails &memo, const QString &documentPath, const QString &picturePath)
+void MemoWriter::write(const MemoDetails &memo, const QString &documentPath, DocumentFormat format,
+    const QString &picturePath)
 {
     // The word processor saves into the work folder; only the finished memo reaches
     // the destination, so a failure leaves nothing there and nothing is written
     // through a name someone else placed beside it.
     const QString saved = mWorkFolder.filePath(QStringLiteral("memo.doc"));
+    const QString exported
+        = mWorkFolder.filePath(QStringLiteral("memo.") + documentFormatName(format));
     const QString source = templateFile(memo.style);
     QImage picture;
     try {
@@ -98,21 +162,32 @@ void MemoWriter::write(
         word.open(source, true);
         for (const auto &[bookmark, text] : bookmarkWrites(memo))
             word.setBookmarkText(bookmark, text);
-        QFile::remove(saved);
-        word.saveAs(saved);
+        // The picture is always of the Word document, as the window shows it.
+        const bool wordDocument = format == DocumentFormat::Doc || !picturePath.isEmpty();
+        if (wordDocument) {
+            QFile::remove(saved);
+            word.saveAs(saved);
+        }
+        if (format != DocumentFormat::Doc) {
+            QFile::remove(exported);
+            word.exportAs(exported, format);
+        }
         word.close();
         if (!picturePath.isEmpty()) {
             word.open(saved, false);
             picture = copyPagePicture(word);
             word.closeActiveDocumentWithoutSaving();
         }
+        ++mSessionMemos;
     } catch (const Failure &) {
         // The session may be why (ended, hung): the next memo gets a new one.
         discardSession();
         throw;
     }
+    renewIfDue();
     if (!picturePath.isEmpty())
         replaceFile(picturePath, pngBytes(picture));
-    replaceFile(documentPath, contentsOf(saved));
+    replaceFile(documentPath, contentsOf(exported));
     QFile::remove(saved);
+    QFile::remove(exported);
 }

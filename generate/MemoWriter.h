@@ -1,6 +1,7 @@
 #pragma once
 
 #include "MemoDetails.h"
+#include "WordSession.h"
 
 #include <QString>
 #include <QTemporaryDir>
@@ -9,7 +10,6 @@
 #include <memory>
 
 class WordProcessor;
-class WordSession;
 
 // Writes memos without the windows, all through one word processor session: the
 // same template, bookmark writes and texts as "Start Creating Template". A memo
@@ -17,24 +17,46 @@ class WordSession;
 class MemoWriter
 {
 public:
-    explicit MemoWriter(WordProcessor &word);
+    // When the session's office is replaced by a new one, between two memos: an
+    // office grows with every document it has held and never gives the memory back.
+    struct Renewal
+    {
+        // After this many memos; 0 for no limit.
+        int memos = 0;
+        // Once its resident memory has passed this many MiB; 0 for no limit.
+        int mebibytes = 0;
+
+        // 180 MiB, or what $SCRIVANE_OFFICE_RENEW_MIB and $SCRIVANE_OFFICE_RENEW_MEMOS say.
+        static Renewal fromEnvironment();
+    };
+
+    explicit MemoWriter(WordProcessor &word, Renewal renewal = Renewal::fromEnvironment());
     ~MemoWriter();
 
-    // Writes the memo as a Word document at documentPath and, when picturePath is
+    // Writes the memo at documentPath in the format given and, when picturePath is
     // given, its page picture as a PNG file there.
-    void write(
-        const MemoDetails &memo, const QString &documentPath, const QString &picturePath = {});
+    void write(const MemoDetails &memo, const QString &documentPath,
+        DocumentFormat format = DocumentFormat::Doc, const QString &picturePath = {});
 
     // Ends the word processor; the destructor does it too.
     void finish();
+
+    // How many sessions this writer has started so far.
+    int sessionsStarted() const { return mSessionsStarted; }
 
 private:
     WordSession &session();
     QString templateFile(int style);
     void discardSession();
+    void renewIfDue();
 
     WordProcessor &mWord;
+    Renewal mRenewal;
     std::unique_ptr<WordSession> mSession;
+    int mSessionMemos = 0;
+    // The session was ended to be replaced, not for a failure.
+    bool mRenewing = false;
+    int mSessionsStarted = 0;
     QTemporaryDir mWorkFolder;
     std::map<int, QString> mTemplates;
 };

@@ -8,7 +8,9 @@
 #include <QApplication>
 #include <QTextStream>
 
+#include <algorithm>
 #include <cstdio>
+#include <memory>
 
 namespace {
 QStringList argumentsOf(int argc, char *argv[])
@@ -31,8 +33,18 @@ int runCommandLine(int argc, char *argv[])
 {
     // Taken before Qt reads them: Qt would take "--style" as its own.
     const QStringList arguments = argumentsOf(argc, argv);
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QGuiApplication application(argc, argv);
+    CommandLine::silenceQtMessages();
+    // Only the page picture needs the graphical side of Qt; without it the first memo
+    // comes sooner.
+    const bool picture = std::any_of(arguments.cbegin(), arguments.cend(),
+        [](const QString &argument) { return argument.startsWith(QLatin1String("--picture")); });
+    std::unique_ptr<QCoreApplication> application;
+    if (picture) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        application = std::make_unique<QGuiApplication>(argc, argv);
+    } else {
+        application = std::make_unique<QCoreApplication>(argc, argv);
+    }
     nameTheApplication();
     QTextStream output(stdout);
     QTextStream errors(stderr);

@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextStream>
@@ -73,6 +74,10 @@ private slots:
         QTest::newRow("stray argument")
             << QStringList { "--generate", "--out", "x.doc", "extra" } << "unexpected argument";
         QTest::newRow("missing value") << QStringList { "--generate", "--out" } << "Missing value";
+        QTest::newRow("unknown format") << QStringList { "--generate", "--out", "x.doc", "--format",
+            "rtf" } << "unknown format \"rtf\"";
+        QTest::newRow("no jobs") << QStringList { "--generate", "--out", "x.doc", "--jobs", "0" }
+                                 << "--jobs needs a number from 1 to 8";
     }
 
     void badUsage()
@@ -170,8 +175,9 @@ private slots:
             "not an object",
             {"to": "Eighth", "style": "Contemporary", "cc": "Copy"}
         ])");
-        QCOMPARE(
-            run({ "--generate", "--batch", mDir.filePath("memos.json"), "--out-dir", folder }), 1);
+        QCOMPARE(run({ "--generate", "--batch", mDir.filePath("memos.json"), "--out-dir", folder,
+                     "--jobs", "1" }),
+            1);
         QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden),
             QStringList({ "memo-001.doc", "memo-008.doc", "third.doc" }));
         for (const char *expected :
@@ -193,8 +199,8 @@ private slots:
                                    << "is not valid JSON";
         QTest::newRow("not an array") << QByteArray("{\"to\": \"x\"}") << "out"
                                       << "must hold a JSON array";
-        QTest::newRow("no folder") << QByteArray("[]") << "missing"
-                                   << "does not exist";
+        QTest::newRow("a folder under a file") << QByteArray("[]") << "memos.json/out"
+                                               << "could not be created";
         QTest::newRow("a file for a folder") << QByteArray("[]") << "memos.json"
                                              << "is not a folder";
     }
@@ -207,7 +213,7 @@ private slots:
         QVERIFY(QDir().mkpath(mDir.filePath("out")));
         writeBatch(json);
         QCOMPARE(run({ "--generate", "--batch", mDir.filePath("memos.json"), "--out-dir",
-                     mDir.filePath(folder) }),
+                     mDir.filePath(folder), "--jobs", "1" }),
             1);
         QVERIFY2(mErrors.contains(complaint), qPrintable(mErrors));
         QCOMPARE(mWord.sessionsCreated, 0);
@@ -225,12 +231,58 @@ private slots:
     {
         mWord.failing = { "saveAs" };
         writeBatch(R"([{}, {}, {}])");
-        QCOMPARE(
-            run({ "--generate", "--batch", mDir.filePath("memos.json"), "--out-dir", mDir.path() }),
+        QCOMPARE(run({ "--generate", "--batch", mDir.filePath("memos.json"), "--out-dir",
+                     mDir.path(), "--jobs", "1" }),
             1);
         QVERIFY(mErrors.contains("0 of 3 memos written, 3 failed"));
         QCOMPARE(QDir(mDir).entryList(QDir::Files | QDir::Hidden), QStringList({ "memos.json" }));
         QCOMPARE(mWord.sessionsAlive, 0);
+    }
+
+    void theFormatComesFromTheOptionOrTheExtension_data()
+    {
+        QTest::addColumn<QStringList>("options");
+        QTest::addColumn<QString>("call");
+        QTest::newRow("extension") << QStringList { "--out", "memo.PDF" } << "exportAs %1 pdf";
+        QTest::newRow("option") << QStringList { "--out", "memo.doc", "--format", "odt" }
+                                << "exportAs %1 odt";
+        QTest::newRow("unknown extension") << QStringList { "--out", "memo.txt" } << "saveAs %1";
+    }
+
+    void theFormatComesFromTheOptionOrTheExtension()
+    {
+        QFETCH(QStringList, options);
+        QFETCH(QString, call);
+        const QString out = mDir.filePath(options.at(1));
+        options[1] = out;
+        QCOMPARE(run(QStringList { "--generate" } + options), 0);
+        const QStringList saves = mWord.calls.filter(QRegularExpression("^(saveAs|exportAs) "));
+        QCOMPARE(saves.size(), 1);
+        QCOMPARE(saves.first().section(' ', 0, 0), call.section(' ', 0, 0));
+        QVERIFY2(saves.first().endsWith(call.section(' ', 2)), qPrintable(saves.first()));
+        QCOMPARE(fileBytes(out),
+            QByteArray(call.startsWith("export") ? "scripted export" : "scripted memo"));
+    }
+
+    // Scripts read the JSON lines; the output folder is made with its parents; --quiet
+    // leaves standard error to the failures.
+    void aQuietJsonBatchIntoANewFolder()
+    {
+        writeBatch(R"([{"to": "Ada"}, {"to": 42}, {"file": "c.docx"}])");
+        const QString folder = mDir.filePath("new/nested");
+        QCOMPARE(run({ "--generate", "--batch", mDir.filePath("memos.json"), "--out-dir", folder,
+                     "--format", "docx", "--quiet", "--json", "--jobs", "1" }),
+            1);
+        QCOMPARE(QDir(folder).entryList(QDir::Files), QStringList({ "c.docx", "memo-001.docx" }));
+        const QStringList lines = mOutput.split('\n', Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), 3);
+        QCOMPARE(lines.at(0),
+            QString(R"({"error":null,"file":"%1/memo-001.docx","status":"written"})").arg(folder));
+        QVERIFY2(lines.at(1).contains("\"status\":\"failed\"")
+                && lines.at(1).contains("\"error\":\"\\\"to\\\" must be text\""),
+            qPrintable(lines.at(1)));
+        QCOMPARE(
+            mErrors.trimmed(), QString("2/3 memo-002.docx failed (memo 2): \"to\" must be text"));
     }
 
 private:

@@ -193,9 +193,10 @@ private slots:
         LibreOfficeProcessor word;
         QString output, errors;
         QTextStream outputStream(&output), errorStream(&errors);
-        QCOMPARE(CommandLine::run({ QStringLiteral("scrivane"), QStringLiteral("--generate"),
-                                      QStringLiteral("--batch"), batch.fileName(),
-                                      QStringLiteral("--out-dir"), folder },
+        QCOMPARE(CommandLine::run(
+                     { QStringLiteral("scrivane"), QStringLiteral("--generate"),
+                         QStringLiteral("--batch"), batch.fileName(), QStringLiteral("--out-dir"),
+                         folder, QStringLiteral("--jobs"), QStringLiteral("1") },
                      word, *mStore, outputStream, errorStream),
             1);
         QVERIFY2(

@@ -13,7 +13,7 @@
 
 // A word processor that writes down every call and fails on request, for the
 // routines that drive one. Operation names: create, open, setBookmarkText,
-// saveAs, setDisplayAlerts, close, copyAsPicture, closeActiveDocumentWithoutSaving,
+// saveAs, exportAs, setDisplayAlerts, close, copyAsPicture, closeActiveDocumentWithoutSaving,
 // quit; a bookmark name fails only that bookmark's write.
 class ScriptedWordProcessor : public WordProcessor
 {
@@ -80,6 +80,18 @@ public:
         if (!file.open(QIODevice::WriteOnly))
             fail(QStringLiteral("%1 could not be saved").arg(path));
         file.write("scripted memo");
+    }
+    void exportAs(const QString &path, DocumentFormat format) override
+    {
+        if (format == DocumentFormat::Doc)
+            return saveAs(path);
+        record(QStringLiteral("exportAs %1 %2").arg(path, documentFormatName(format)));
+        mProcessor.check(QStringLiteral("exportAs"));
+        requireDocument();
+        QFile file(path);
+        if (!file.open(QIODevice::WriteOnly))
+            fail(QStringLiteral("%1 could not be exported").arg(path));
+        file.write("scripted export");
     }
     void setDisplayAlerts(bool on) override
     {

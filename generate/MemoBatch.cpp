@@ -1,0 +1,94 @@
+#include "MemoBatch.h"
+
+#include "Failure.h"
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QThread>
+
+#include <atomic>
+#include <mutex>
+#include <optional>
+#include <thread>
+#include <vector>
+
+namespace MemoBatch {
+namespace {
+// Writes one job; the failure's text, or nothing when it was written.
+QString writeOne(MemoWriter &writer, const Job &job)
+{
+    if (!job.refused.isEmpty())
+        return job.refused;
+    try {
+        writer.write(job.memo, job.path, job.format);
+    } catch (const Failure &failure) {
+        return failure.description();
+    }
+    return {};
+}
+
+void finish(MemoWriter &writer)
+{
+    try {
+        writer.finish();
+    } catch (const Failure &) {
+        // Every document is already complete on disk.
+    }
+}
+} // namespace
+
+void write(WordProcessor &word, const QList<Job> &jobs, int sessions, const Done &done,
+    MemoWriter::Renewal renewal)
+{
+    QCoreApplication *application = QCoreApplication::instance();
+    const bool onApplicationThread
+        = application != nullptr && QThread::currentThread() == application->thread();
+    sessions = std::clamp<int>(sessions, 1, std::max<int>(1, int(jobs.size())));
+    if (sessions == 1 || !onApplicationThread) {
+        MemoWriter writer(word, renewal);
+        for (qsizetype index = 0; index < jobs.size(); ++index)
+            done(index, writeOne(writer, jobs.at(index)));
+        finish(writer);
+        return;
+    }
+
+    // Workers take the next memo in order; what they report reaches `done` here.
+    QEventLoop loop;
+    QObject receiver;
+    std::atomic<qsizetype> next { 0 };
+    std::mutex workersLock;
+    int workersLeft = sessions;
+    const auto report = [&](auto &&call) {
+        QMetaObject::invokeMethod(
+            &receiver, std::forward<decltype(call)>(call), Qt::QueuedConnection);
+    };
+    std::vector<std::thread> workers;
+    for (int worker = 0; worker < sessions; ++worker) {
+        workers.emplace_back([&] {
+            {
+                std::optional<MemoWriter> writer;
+                QString cannotStart;
+                try {
+                    writer.emplace(word, renewal);
+                } catch (const Failure &failure) {
+                    cannotStart = failure.description();
+                }
+                for (qsizetype index = next++; index < jobs.size(); index = next++) {
+                    const QString failure
+                        = writer ? writeOne(*writer, jobs.at(index)) : cannotStart;
+                    report([&done, index, failure] { done(index, failure); });
+                }
+                if (writer)
+                    finish(*writer);
+            }
+            std::lock_guard lock(workersLock);
+            if (--workersLeft == 0)
+                report([&loop] { loop.quit(); });
+        });
+    }
+    loop.exec();
+    for (std::thread &worker : workers)
+        worker.join();
+}
+
+} // namespace MemoBatch
