@@ -60,9 +60,11 @@ public:
     {
         time([&] { mInner->close(); });
     }
-    void copyAsPicture() override
+    QImage copyAsPicture() override
     {
-        time([&] { mInner->copyAsPicture(); });
+        QImage picture;
+        time([&] { picture = mInner->copyAsPicture(); });
+        return picture;
     }
     void closeActiveDocumentWithoutSaving() override
     {
@@ -103,8 +105,6 @@ public:
             = ++mSessions % 2 ? QStringLiteral("fill and save") : QStringLiteral("render");
         return std::make_unique<TimedSession>(std::move(session), mClock, part);
     }
-
-    void expectSessions(int count) override { mInner.expectSessions(count); }
 
     int mSessions = 0;
 

@@ -3,7 +3,6 @@
 #include "Failure.h"
 #include "FileUtils.h"
 #include "MemoStyle.h"
-#include "PagePicture.h"
 #include "TemplateCatalogue.h"
 #include "WordSession.h"
 
@@ -103,7 +102,7 @@ void MemoWriter::write(
         word.close();
         if (!picturePath.isEmpty()) {
             word.open(saved, false);
-            picture = copyPagePicture(word);
+            picture = word.copyAsPicture();
             word.closeActiveDocumentWithoutSaving();
         }
     } catch (const Failure &) {
