@@ -2,6 +2,7 @@
 #include "UserInterface.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QStringList>
@@ -55,10 +56,13 @@ UserInterface::Answer DesktopUserInterface::messageBox(
 }
 
 QString DesktopUserInterface::saveFileName(
-    const QString &title, const QString &filter, const QString &fileName)
+    const QString &title, const QString &filter, const QString &fileName, const QString &folder)
 {
+    const QString start = folder.isEmpty() ? fileName
+        : fileName.isEmpty()               ? folder
+                                           : QDir(folder).filePath(fileName);
     // The program asks about overwriting itself, and uses the name exactly as typed.
-    return QFileDialog::getSaveFileName(QApplication::activeWindow(), title, fileName,
+    return QFileDialog::getSaveFileName(QApplication::activeWindow(), title, start,
         dialogFilter(filter), nullptr, QFileDialog::DontConfirmOverwrite);
 }
 

@@ -19,9 +19,9 @@ public:
         const QString &text, Buttons buttons, Icon icon, const QString &caption = {})
         = 0;
 
-    // The Save dialog; an empty result means the user cancelled.
+    // The Save dialog, opened in the folder; an empty result means the user cancelled.
     virtual QString saveFileName(
-        const QString &title, const QString &filter, const QString &fileName)
+        const QString &title, const QString &filter, const QString &fileName, const QString &folder)
         = 0;
 
     // Ends the whole program at once: no window runs its closing steps and
@@ -35,7 +35,7 @@ class DesktopUserInterface : public UserInterface
 public:
     Answer messageBox(
         const QString &text, Buttons buttons, Icon icon, const QString &caption = {}) override;
-    QString saveFileName(
-        const QString &title, const QString &filter, const QString &fileName) override;
+    QString saveFileName(const QString &title, const QString &filter, const QString &fileName,
+        const QString &folder) override;
     [[noreturn]] void endProgram() override;
 };

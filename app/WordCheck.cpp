@@ -11,17 +11,17 @@
 QString wordMissingMessage()
 {
     return QStringList {
-        QStringLiteral("Error 842001. A normal instance of Word could not be created."),
-        QStringLiteral("1. Please make sure Word is installed on this computer."),
+        QStringLiteral("Error 842001. LibreOffice Writer could not be started."),
+        QStringLiteral("1. Please make sure LibreOffice Writer is installed on this computer "
+                       "(Debian package libreoffice-writer)."),
         QStringLiteral(
-            "2. Please open Word normally and make sure a blank document opens immediately "
-            "without any interrupting window (such as an Word file recovery window)."),
-        QStringLiteral(
-            "3. Please make sure that when you double-click on a DOC or DOCX file that Word "
-            "opens normally without any interrupting messages."),
-        QStringLiteral(
-            "4. All versions of Word are supported by this software except for the rare Word "
-            "Starter and Student editions."),
+            "2. Please open LibreOffice Writer normally and make sure a blank document opens "
+            "immediately without any interrupting window (such as a document recovery or "
+            "first-start window)."),
+        QStringLiteral("3. Scrivane starts LibreOffice Writer hidden, in a profile of its own: a "
+                       "LibreOffice you have open is neither used nor closed."),
+        QStringLiteral("4. If LibreOffice is installed in another folder, set the environment "
+                       "variable SCRIVANE_OFFICE_PROGRAM to the folder that holds soffice.bin."),
     }
         .join(QStringLiteral("\r\n\r\n"));
 }

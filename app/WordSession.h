@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QImage>
 #include <QString>
 
 #include <memory>
@@ -36,12 +37,15 @@ public:
     virtual void setDisplayAlerts(bool displayAlerts) = 0;
     // Closes the opened document.
     virtual void close() = 0;
-    // Puts one picture of the opened document's pages on the clipboard.
-    virtual void copyAsPicture() = 0;
+    // One picture of the opened document's pages, handed to the caller: the user's
+    // clipboard is never touched.
+    virtual QImage copyAsPicture() = 0;
     // Closes the active document, discarding any change, without a prompt.
     virtual void closeActiveDocumentWithoutSaving() = 0;
-    // Ends the word processor; nothing of it outlives this call.
+    // Done with the word processor: it ends, or waits hidden for the next session.
     virtual void quit() = 0;
+    // False once the word processor has ended or hung: nothing more can be done in it.
+    virtual bool isRunning() const { return true; }
 };
 
 // Creates sessions: each one a new word processor application, never one the user runs.
@@ -52,8 +56,4 @@ public:
 
     // Throws Failure when the word processor cannot be started.
     virtual std::unique_ptr<WordSession> create() = 0;
-
-    // A hint that the next `count` sessions will be created one after the other, so
-    // that they may be started together. Ignoring it is always right.
-    virtual void expectSessions(int count) { (void)count; }
 };

@@ -25,6 +25,8 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScopeGuard>
+#include <QScreen>
 
 namespace {
 constexpr auto kLoadLocation = "in Scrivane2021/08/31.Form1.Form_Load ";
@@ -251,11 +253,16 @@ void Form1::connectHandlers()
         std::initializer_list<QWidget *> { txtOrgName, txtTo, txtCC, txtFrom, txtRe, txtMsg })
         field->installEventFilter(this);
 
-    for (QRadioButton *button : Option1)
-        connect(button, &QRadioButton::toggled, this, [this] {
+    for (int index = 0; index < static_cast<int>(Option1.size()); ++index) {
+        connect(Option1[index], &QRadioButton::toggled, this, [this] {
             keepStyleGroupOneTabStop();
             showStyleNote();
         });
+        connect(Option1[index], &QRadioButton::toggled, this, [this, index](bool checked) {
+            if (checked && !mRestoringStyle)
+                runChangeHandler([this, index] { Option1_Click(index); });
+        });
+    }
 
     connect(PushButton6, &QPushButton::clicked, this, &Form1::PushButton6_Click);
     connect(PushButton2, &QPushButton::clicked, this, &Form1::PushButton2_Click);
@@ -303,7 +310,12 @@ void Form1::Form_Load()
         style = wholeNumberFromSettingText(mSettings.GetSetting(
             QString::fromLatin1(kMemoStyleControl), QString::number(kFirstStartStyle)));
     });
-    trap.step(144, [&] { selectStyle(style); });
+    // A restored style is no new choice: it is not written back.
+    trap.step(144, [&] {
+        mRestoringStyle = true;
+        const auto restored = qScopeGuard([this] { mRestoringStyle = false; });
+        selectStyle(style);
+    });
     trap.step(146, [&] { CheckWordInstalled(mWord, mUi); });
 }
 
@@ -334,6 +346,9 @@ void Form1::closeEvent(QCloseEvent *event)
         event->ignore();
         return;
     }
+    // Closed during a run: the run's offices and files go with it.
+    if (mRun.busy())
+        mRun.abandon();
     Form_Unload(cancel);
 }
 
@@ -365,6 +380,12 @@ void Form1::txtMsg_Change()
 void Form1::dtpEventDate_Change()
 {
     mSettings.SaveSetting(dtpEventDate->objectName(), dateToSettingText(dtpEventDate->date()));
+}
+
+// Kept when chosen, like the fields, so that every way of ending keeps it.
+void Form1::Option1_Click(int index)
+{
+    mSettings.SaveSetting(QString::fromLatin1(kMemoStyleControl), QString::number(index));
 }
 
 // A field's settings key is its control's name.
@@ -454,7 +475,7 @@ void Form1::SaveDocAsJPG(const QString &inFile)
 Form2 &Form1::form2()
 {
     if (!mForm2)
-        mForm2 = std::make_unique<Form2>(mUi, this);
+        mForm2 = std::make_unique<Form2>(mUi, this, &mSettings);
     return *mForm2;
 }
 
@@ -612,7 +633,7 @@ void Form1::selectStyle(int index)
 {
     if (index < 0 || index >= static_cast<int>(Option1.size()))
         fail(QStringLiteral("Control array element '%1' doesn't exist").arg(index));
-    Option1[index]->setChecked(true);
+    programChange([&] { Option1[index]->setChecked(true); });
 }
 
 void Form1::setFieldText(const MemoField &field, const QString &text)
@@ -653,9 +674,14 @@ void Form1::programChange(const std::function<void()> &change)
 // once that what they type is not being remembered.
 void Form1::runChangeHandler(void (Form1::*handler)())
 {
+    runChangeHandler([this, handler] { (this->*handler)(); });
+}
+
+void Form1::runChangeHandler(const std::function<void()> &handler)
+{
     showStyleNote();
     try {
-        (this->*handler)();
+        handler();
     } catch (const std::exception &error) {
         if (mProgramChanges > 0) {
             if (!mChangeFailure)

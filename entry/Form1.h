@@ -46,6 +46,7 @@ public:
     void txtRe_Change();
     void txtMsg_Change();
     void dtpEventDate_Change();
+    void Option1_Click(int index);
 
     void txtOrgName_GotFocus();
     void txtTo_GotFocus();
@@ -116,6 +117,7 @@ private:
     void saveField(const QWidget *control);
     void programChange(const std::function<void()> &change);
     void runChangeHandler(void (Form1::*handler)());
+    void runChangeHandler(const std::function<void()> &handler);
 
     int styleButtonCount() const override;
     bool isStyleButtonSet(int index) const override;
@@ -140,4 +142,5 @@ private:
     int mProgramChanges = 0;
     std::exception_ptr mChangeFailure;
     bool mWarnedAboutSettings = false;
+    bool mRestoringStyle = false;
 };

@@ -1,5 +1,11 @@
 #include "CallThread.h"
 
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QPointer>
+#include <QThread>
+#include <QTimer>
+
 #include <utility>
 
 namespace {
@@ -12,6 +18,8 @@ struct CallThread::Call
     bool done = false;
     bool abandoned = false;
     std::exception_ptr error;
+    // The waiting window thread's event loop, woken when the task is done.
+    QEventLoop *wake = nullptr;
 };
 
 struct CallThread::Queue
@@ -65,6 +73,8 @@ void CallThread::serve(const std::shared_ptr<Queue> &queue)
         lock.lock();
         call->error = error;
         call->done = true;
+        if (call->wake)
+            QMetaObject::invokeMethod(call->wake, &QEventLoop::quit, Qt::QueuedConnection);
         queue->changed.notify_all();
     }
     queue->stopped = true;
@@ -78,6 +88,25 @@ bool CallThread::run(std::function<void()> task, Clock::time_point deadline)
     std::unique_lock lock(mQueue->mutex);
     mQueue->calls.push_back(call);
     mQueue->changed.notify_all();
+    const QCoreApplication *application = QCoreApplication::instance();
+    if (application && QThread::currentThread() == application->thread()) {
+        // The application's thread keeps taking events while it waits, so its windows
+        // repaint and answer.
+        QEventLoop loop;
+        call->wake = &loop;
+        lock.unlock();
+        QTimer timer;
+        timer.setSingleShot(true);
+        timer.setTimerType(Qt::PreciseTimer);
+        QObject::connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
+        while (!isDone(*call, deadline)) {
+            // A timer may fire a little early: it is set again for what is left.
+            timer.start(std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()));
+            loop.exec();
+        }
+        lock.lock();
+        call->wake = nullptr;
+    }
     if (!mQueue->changed.wait_until(lock, deadline, [&] { return call->done; })) {
         // Not started yet: it never will be.
         call->abandoned = true;
@@ -86,6 +115,12 @@ bool CallThread::run(std::function<void()> task, Clock::time_point deadline)
     if (call->error)
         std::rethrow_exception(call->error);
     return true;
+}
+
+bool CallThread::isDone(const Call &call, Clock::time_point deadline) const
+{
+    std::lock_guard lock(mQueue->mutex);
+    return call.done || Clock::now() >= deadline;
 }
 
 void CallThread::post(std::function<void()> task)

@@ -26,7 +26,8 @@ public:
 
     // Runs the task on the thread. False when the deadline passed first: a task that
     // had not started is dropped, one that had goes on and its outcome is lost.
-    // What the task throws is rethrown.
+    // What the task throws is rethrown. On the application's thread, events are
+    // handled while it waits.
     bool run(std::function<void()> task, Clock::time_point deadline);
 
     // Runs a task whose outcome nobody waits for.
@@ -36,6 +37,7 @@ private:
     struct Call;
     struct Queue;
     static void serve(const std::shared_ptr<Queue> &queue);
+    bool isDone(const Call &call, Clock::time_point deadline) const;
 
     std::shared_ptr<Queue> mQueue;
     std::thread mThread;

@@ -9,15 +9,13 @@
 #include "TempFolder.h"
 #include "WordContainer.h"
 
-#include <QClipboard>
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
-#include <QGuiApplication>
 #include <QHash>
+#include <QScopeGuard>
 #include <QStandardPaths>
 #include <QTemporaryDir>
-#include <QThread>
 #include <QUrl>
 
 #include <com/sun/star/beans/PropertyValue.hpp>
@@ -30,6 +28,8 @@
 #include <com/sun/star/document/XDocumentPropertiesSupplier.hpp>
 #include <com/sun/star/frame/Desktop.hpp>
 #include <com/sun/star/frame/XDesktop2.hpp>
+#include <com/sun/star/frame/XFrames.hpp>
+#include <com/sun/star/frame/XModel.hpp>
 #include <com/sun/star/frame/XStorable.hpp>
 #include <com/sun/star/lang/DisposedException.hpp>
 #include <com/sun/star/lang/XComponent.hpp>
@@ -61,6 +61,8 @@ constexpr auto kDefaultCallTimeout = std::chrono::seconds(60);
 constexpr auto kDefaultConnectTimeout = std::chrono::seconds(30);
 // After terminate() the office normally is gone within a few hundredths of a second.
 constexpr auto kTerminateWait = std::chrono::seconds(5);
+// An idle office answers a trivial call within milliseconds; one that does not hangs.
+constexpr auto kSpareAnswerTime = std::chrono::seconds(3);
 // 192 dots per inch, shown at 96: sharp when the preview zooms in.
 constexpr double kPictureResolution = 192.0;
 constexpr qreal kPicturePixelRatio = 2.0;
@@ -185,19 +187,6 @@ void setMemoProperties(const Reference<css::lang::XComponent> &document, const M
     properties->setModificationDate(officeDateTime(now));
 }
 
-// The clipboard belongs to the GUI thread.
-void putOnClipboard(const QImage &picture)
-{
-    auto *application = qobject_cast<QGuiApplication *>(QCoreApplication::instance());
-    if (application == nullptr)
-        fail(QStringLiteral("Could not copy the document as a picture: there is no clipboard."));
-    auto put = [&] { QGuiApplication::clipboard()->setImage(picture); };
-    if (QThread::currentThread() == application->thread())
-        put();
-    else
-        QMetaObject::invokeMethod(application, put, Qt::BlockingQueuedConnection);
-}
-
 // The lock file that the office keeps beside a document open for editing, if it is
 // the one of the office in this profile: "user,host,date,profile-url;".
 void removeLockFileOf(const QString &document, const QString &profileFolder)
@@ -237,26 +226,38 @@ OfficeProcess::Options processOptions(const LibreOfficeProcessor::Settings &sett
     return { settings.programFolder, settings.profileRoot, settings.connectTimeout };
 }
 
-class LibreOfficeSession : public OfficeSession
+// One office process of ours and our end of UNO to it. Sessions borrow it one at a
+// time; between them it waits as the processor's spare.
+class Office
 {
 public:
-    // Connects to the office already started, or starts one.
-    LibreOfficeSession(const LibreOfficeProcessor::Settings &settings,
-        std::unique_ptr<OfficeProcess> started = nullptr);
-    ~LibreOfficeSession() override;
+    // Starts the office without waiting for it.
+    explicit Office(const LibreOfficeProcessor::Settings &settings);
+    // Ends the office: asked to end, then killed if it will not.
+    ~Office();
 
-    void open(const QString &path, bool readOnly) override;
-    void setBookmarkText(const QString &bookmark, const QString &text) override;
-    void saveAs(const QString &path) override;
-    void exportAs(const QString &path, DocumentFormat format) override;
-    void setDisplayAlerts(bool displayAlerts) override;
-    void close() override;
-    void copyAsPicture() override;
-    void closeActiveDocumentWithoutSaving() override;
-    void quit() override;
+    Office(const Office &) = delete;
+    Office &operator=(const Office &) = delete;
 
-    qint64 processId() const override { return mProcess->processId(); }
-    QString profileFolder() const override { return mProcess->profileFolder(); }
+    // Waits until the office answers; throws Failure saying why it could not start.
+    void connect();
+    bool isConnected() const { return mConnected; }
+    // True when the office answers a trivial call within the time; one that does not
+    // is ended at once.
+    bool answers(std::chrono::milliseconds time);
+    bool isBroken() const { return !mBroken.isEmpty(); }
+    const QString &brokenReason() const { return mBroken; }
+    bool hasDocument() const { return mUno->document.is(); }
+
+    void open(const QString &path, bool readOnly);
+    void setBookmarkText(const QString &bookmark, const QString &text);
+    void exportAs(const QString &path, DocumentFormat format);
+    void close();
+    QImage copyAsPicture();
+    void closeActiveDocumentWithoutSaving();
+
+    qint64 processId() const { return mProcess->processId(); }
+    QString profileFolder() const { return mProcess->profileFolder(); }
 
 private:
     bool tryConnect(const QString &pipeName, std::chrono::milliseconds timeLeft);
@@ -265,45 +266,81 @@ private:
     void call(const QString &what, std::function<void(UnoObjects &)> operation);
     // Ends the office at once, and clears what it leaves behind beside documents.
     void killOffice();
-    void end();
 
     LibreOfficeProcessor::Settings mSettings;
     std::shared_ptr<UnoObjects> mUno = std::make_shared<UnoObjects>();
     CallThread mCalls;
     std::unique_ptr<OfficeProcess> mProcess;
-    // Documents the office may hold a lock file for: opened or saved in this session.
+    // Documents the office may hold a lock file for: opened for editing or saved.
     QStringList mDocuments;
     // What the open document's bookmarks were given, for its properties at the save.
     QHash<QString, QString> mBookmarkTexts;
-    // Why the session can do nothing more; empty while it works.
+    // Why the office can do nothing more; empty while it works.
     QString mBroken;
-    bool mQuit = false;
+    bool mConnected = false;
+    // A call waiting for the office: asking it to end would only queue behind it.
+    bool mCalling = false;
 };
 
-LibreOfficeSession::LibreOfficeSession(
-    const LibreOfficeProcessor::Settings &settings, std::unique_ptr<OfficeProcess> started)
+Office::Office(const LibreOfficeProcessor::Settings &settings)
     : mSettings(settings)
+    , mProcess(std::make_unique<OfficeProcess>(processOptions(settings)))
+{ }
+
+void Office::connect()
 {
     try {
-        if (!started)
-            started = std::make_unique<OfficeProcess>(processOptions(mSettings));
-        started->connect([this](const QString &pipeName, std::chrono::milliseconds timeLeft) {
+        mProcess->connect([this](const QString &pipeName, std::chrono::milliseconds timeLeft) {
             return tryConnect(pipeName, timeLeft);
         });
-        mProcess = std::move(started);
-    } catch (...) {
-        mCalls.post([uno = std::move(mUno)] { uno->release(); });
+        mConnected = true;
+    } catch (const Failure &failure) {
+        mBroken = failure.description();
         throw;
     }
 }
 
-LibreOfficeSession::~LibreOfficeSession()
+bool Office::answers(std::chrono::milliseconds time)
 {
-    if (!mQuit)
-        end();
+    if (!mBroken.isEmpty() || mProcess->waitForEnd(std::chrono::milliseconds::zero()))
+        return false;
+    std::shared_ptr<UnoObjects> uno = mUno;
+    bool answered = false;
+    try {
+        answered = mCalls.run([uno] { translated([&] { uno->desktop->getFrames()->getCount(); }); },
+            CallThread::Clock::now() + time);
+    } catch (const OfficeError &) { }
+    if (!answered) {
+        killOffice();
+        mBroken = QStringLiteral("the word processor did not answer and was ended");
+    }
+    return answered;
 }
 
-bool LibreOfficeSession::tryConnect(const QString &pipeName, std::chrono::milliseconds timeLeft)
+Office::~Office()
+{
+    if (mConnected && mBroken.isEmpty() && !mCalling) {
+        std::shared_ptr<UnoObjects> uno = mUno;
+        try {
+            mCalls.run(
+                [uno] {
+                    // The office may go before it answers.
+                    try {
+                        uno->document.clear();
+                        uno->desktop->terminate();
+                    } catch (const css::uno::Exception &) { }
+                },
+                CallThread::Clock::now()
+                    + std::min<std::chrono::milliseconds>(mSettings.callTimeout, kTerminateWait));
+        } catch (...) { }
+    }
+    const bool asked = mConnected && mBroken.isEmpty() && !mCalling;
+    if (!mProcess->waitForEnd(asked ? kTerminateWait : std::chrono::milliseconds::zero()))
+        killOffice();
+    mCalls.post([uno = std::move(mUno)] { uno->release(); });
+}
+
+bool Office::tryConnect(const QString &pipeName, std::chrono::milliseconds timeLeft)
 {
     const OUString url = toOUString(
         QStringLiteral("uno:pipe,name=%1;urp;StarOffice.ComponentContext").arg(pipeName));
@@ -328,18 +365,18 @@ bool LibreOfficeSession::tryConnect(const QString &pipeName, std::chrono::millis
     return answered && uno->desktop.is();
 }
 
-void LibreOfficeSession::call(const QString &what, std::function<void(UnoObjects &)> operation)
+void Office::call(const QString &what, std::function<void(UnoObjects &)> operation)
 {
     auto failed
         = [&](const QString &why) { fail(QStringLiteral("Could not %1: %2.").arg(what, why)); };
-    if (mQuit)
-        failed(QStringLiteral("the word processor has already been quit"));
     if (!mBroken.isEmpty())
         failed(mBroken);
 
     std::shared_ptr<UnoObjects> uno = mUno;
     bool answered = false;
     try {
+        mCalling = true;
+        const auto done = qScopeGuard([this] { mCalling = false; });
         answered = mCalls.run(
             [uno, operation = std::move(operation)] { translated([&] { operation(*uno); }); },
             CallThread::Clock::now() + mSettings.callTimeout);
@@ -360,14 +397,14 @@ void LibreOfficeSession::call(const QString &what, std::function<void(UnoObjects
     }
 }
 
-void LibreOfficeSession::killOffice()
+void Office::killOffice()
 {
     mProcess->kill();
     for (const QString &document : std::as_const(mDocuments))
         removeLockFileOf(document, mProcess->profileFolder());
 }
 
-void LibreOfficeSession::open(const QString &path, bool readOnly)
+void Office::open(const QString &path, bool readOnly)
 {
     const QString what = QStringLiteral("open \"%1\"").arg(path);
     if (!QFileInfo(path).isFile())
@@ -394,7 +431,7 @@ void LibreOfficeSession::open(const QString &path, bool readOnly)
     });
 }
 
-void LibreOfficeSession::setBookmarkText(const QString &bookmark, const QString &text)
+void Office::setBookmarkText(const QString &bookmark, const QString &text)
 {
     // Writer takes "\r" as a paragraph break and "\n" as a line break within one, so
     // "\r\n" would leave an empty line: every kind of line break becomes one "\r".
@@ -425,12 +462,7 @@ void LibreOfficeSession::setBookmarkText(const QString &bookmark, const QString 
     mBookmarkTexts.insert(bookmark, text);
 }
 
-void LibreOfficeSession::saveAs(const QString &path)
-{
-    exportAs(path, DocumentFormat::Doc);
-}
-
-void LibreOfficeSession::exportAs(const QString &path, DocumentFormat format)
+void Office::exportAs(const QString &path, DocumentFormat format)
 {
     const OUString url = fileUrl(path);
     const MemoProperties memo = memoProperties(mBookmarkTexts);
@@ -452,12 +484,7 @@ void LibreOfficeSession::exportAs(const QString &path, DocumentFormat format)
         finishWordFile(path, memo.company);
 }
 
-void LibreOfficeSession::setDisplayAlerts(bool /*displayAlerts*/)
-{
-    // The office runs headless and never asks anything: there is nothing to turn off.
-}
-
-void LibreOfficeSession::close()
+void Office::close()
 {
     call(QStringLiteral("close the document"), [](UnoObjects &uno) {
         const Reference<css::util::XCloseable> closeable(uno.requireDocument(), UNO_QUERY_THROW);
@@ -467,7 +494,7 @@ void LibreOfficeSession::close()
     });
 }
 
-void LibreOfficeSession::closeActiveDocumentWithoutSaving()
+void Office::closeActiveDocumentWithoutSaving()
 {
     call(QStringLiteral("close the document without saving"), [](UnoObjects &uno) {
         const Reference<css::lang::XComponent> document = uno.requireDocument();
@@ -481,7 +508,7 @@ void LibreOfficeSession::closeActiveDocumentWithoutSaving()
     });
 }
 
-void LibreOfficeSession::copyAsPicture()
+QImage Office::copyAsPicture()
 {
     const QString what = QStringLiteral("copy the document as a picture");
     QTemporaryDir folder(temporaryPath(QStringLiteral("scrivane-pages-XXXXXX")));
@@ -500,40 +527,157 @@ void LibreOfficeSession::copyAsPicture()
     const QList<QImage> pages = RenderPdfPages(pdfPath, kPictureResolution);
     if (pages.isEmpty())
         fail(QStringLiteral("Could not %1: the document has no pages.").arg(what));
-    putOnClipboard(composedPages(pages, kPicturePixelRatio));
+    return composedPages(pages, kPicturePixelRatio);
 }
 
-void LibreOfficeSession::quit()
-{
-    if (mQuit)
-        return;
-    end();
-    if (!mBroken.isEmpty())
-        fail(QStringLiteral("Could not quit the word processor: %1.").arg(mBroken));
-}
+} // namespace
 
-void LibreOfficeSession::end()
+// The one office kept ready between sessions, so that a session seldom waits for a
+// start: the start-up check's office, and each session's office when it is done.
+struct SparePool
 {
-    mQuit = true;
-    if (mBroken.isEmpty()) {
-        std::shared_ptr<UnoObjects> uno = mUno;
-        try {
-            mCalls.run(
-                [uno] {
-                    // The office may go before it answers.
-                    try {
-                        uno->document.clear();
-                        uno->desktop->terminate();
-                    } catch (const css::uno::Exception &) { }
-                },
-                CallThread::Clock::now()
-                    + std::min<std::chrono::milliseconds>(mSettings.callTimeout, kTerminateWait));
-        } catch (...) { }
+    explicit SparePool(LibreOfficeProcessor::Settings officeSettings)
+        : settings(std::move(officeSettings))
+    { }
+
+    // The spare if it still answers, else a new office; a spare that died or hangs is
+    // ended and replaced without a word.
+    std::unique_ptr<Office> take()
+    {
+        std::unique_ptr<Office> office;
+        {
+            std::lock_guard lock(mutex);
+            office = std::move(spare);
+        }
+        if (office) {
+            try {
+                if (!office->isConnected())
+                    office->connect();
+                if (office->answers(kSpareAnswerTime))
+                    return office;
+            } catch (const Failure &) {
+                // Replaced below; the new office says why if it cannot start either.
+            }
+            office.reset();
+        }
+        office = std::make_unique<Office>(settings);
+        office->connect();
+        return office;
     }
-    if (!mProcess->waitForEnd(kTerminateWait))
-        killOffice();
-    mCalls.post([uno = std::move(mUno)] { uno->release(); });
-}
+
+    // An office that ended its session cleanly waits for the next one; any other
+    // ends, and a new one starts in the background in its place.
+    void giveBack(std::unique_ptr<Office> office)
+    {
+        const bool reusable = !office->isBroken() && !office->hasDocument();
+        std::unique_lock lock(mutex);
+        if (closed || spare) {
+            lock.unlock();
+            return;
+        }
+        if (reusable) {
+            spare = std::move(office);
+            return;
+        }
+        lock.unlock();
+        office.reset();
+        try {
+            auto started = std::make_unique<Office>(settings);
+            lock.lock();
+            if (!closed && !spare)
+                spare = std::move(started);
+        } catch (const Failure &) {
+            // The next session starts its own, and says why if it cannot.
+        }
+    }
+
+    void close()
+    {
+        std::unique_ptr<Office> ending;
+        {
+            std::lock_guard lock(mutex);
+            closed = true;
+            ending = std::move(spare);
+        }
+    }
+
+    const LibreOfficeProcessor::Settings settings;
+    std::mutex mutex;
+    std::unique_ptr<Office> spare;
+    bool closed = false;
+};
+
+namespace {
+// A session borrows one office from the pool and gives it back at quit.
+class LibreOfficeSession : public OfficeSession
+{
+public:
+    LibreOfficeSession(std::shared_ptr<SparePool> pool, std::unique_ptr<Office> office)
+        : mPool(std::move(pool))
+        , mOffice(std::move(office))
+        , mProcessId(mOffice->processId())
+        , mProfileFolder(mOffice->profileFolder())
+    { }
+
+    // Without quit the office may hold anything: it ends.
+    ~LibreOfficeSession() override = default;
+
+    void open(const QString &path, bool readOnly) override { office().open(path, readOnly); }
+    void setBookmarkText(const QString &bookmark, const QString &text) override
+    {
+        office(QStringLiteral("fill the bookmark \"%1\"").arg(bookmark))
+            .setBookmarkText(bookmark, text);
+    }
+    void saveAs(const QString &path) override { exportAs(path, DocumentFormat::Doc); }
+    void exportAs(const QString &path, DocumentFormat format) override
+    {
+        office(QStringLiteral("save the document as \"%1\"").arg(path)).exportAs(path, format);
+    }
+    void setDisplayAlerts(bool /*displayAlerts*/) override
+    {
+        // The office runs headless and never asks anything: there is nothing to turn off.
+    }
+    void close() override { office(QStringLiteral("close the document")).close(); }
+    QImage copyAsPicture() override
+    {
+        return office(QStringLiteral("copy the document as a picture")).copyAsPicture();
+    }
+    void closeActiveDocumentWithoutSaving() override
+    {
+        office(QStringLiteral("close the document without saving"))
+            .closeActiveDocumentWithoutSaving();
+    }
+
+    void quit() override
+    {
+        if (!mOffice)
+            return;
+        std::unique_ptr<Office> office = std::move(mOffice);
+        const QString broken = office->brokenReason();
+        mPool->giveBack(std::move(office));
+        if (!broken.isEmpty())
+            fail(QStringLiteral("Could not quit the word processor: %1.").arg(broken));
+    }
+
+    bool isRunning() const override { return mOffice && !mOffice->isBroken(); }
+
+    qint64 processId() const override { return mProcessId; }
+    QString profileFolder() const override { return mProfileFolder; }
+
+private:
+    Office &office(const QString &what = {})
+    {
+        if (!mOffice)
+            fail(QStringLiteral("Could not %1: the word processor has already been quit.")
+                     .arg(what.isEmpty() ? QStringLiteral("do that") : what));
+        return *mOffice;
+    }
+
+    std::shared_ptr<SparePool> mPool;
+    std::unique_ptr<Office> mOffice;
+    qint64 mProcessId;
+    QString mProfileFolder;
+};
 } // namespace
 
 LibreOfficeProcessor::Settings LibreOfficeProcessor::defaultSettings()
@@ -549,38 +693,27 @@ LibreOfficeProcessor::Settings LibreOfficeProcessor::defaultSettings()
 }
 
 LibreOfficeProcessor::LibreOfficeProcessor()
-    : mSettings(defaultSettings())
+    : LibreOfficeProcessor(defaultSettings())
 { }
 
 LibreOfficeProcessor::LibreOfficeProcessor(Settings settings)
     : mSettings(std::move(settings))
+    , mPool(std::make_shared<SparePool>(mSettings))
 { }
 
-LibreOfficeProcessor::~LibreOfficeProcessor() = default;
-
-void LibreOfficeProcessor::expectSessions(int count)
+LibreOfficeProcessor::~LibreOfficeProcessor()
 {
-    std::lock_guard lock(mSpareLock);
-    mExpectedSessions = count;
+    shutDown();
+}
+
+void LibreOfficeProcessor::shutDown()
+{
+    mPool->close();
 }
 
 std::unique_ptr<WordSession> LibreOfficeProcessor::create()
 {
-    std::unique_ptr<OfficeProcess> started;
-    {
-        std::lock_guard lock(mSpareLock);
-        started = std::move(mSpare);
-        if (mExpectedSessions > 1) {
-            // The next session's office starts now, beside this one's, on the other core.
-            try {
-                mSpare = std::make_unique<OfficeProcess>(processOptions(mSettings));
-            } catch (const Failure &) {
-                // The next session then starts its own, and says why if it cannot.
-            }
-        }
-        mExpectedSessions = std::max(0, mExpectedSessions - 1);
-    }
-    return std::make_unique<LibreOfficeSession>(mSettings, std::move(started));
+    return std::make_unique<LibreOfficeSession>(mPool, mPool->take());
 }
 
 #if defined(__SANITIZE_ADDRESS__)

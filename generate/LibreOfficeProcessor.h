@@ -8,7 +8,7 @@
 #include <memory>
 #include <mutex>
 
-class OfficeProcess;
+struct SparePool;
 
 // A session of LibreOffice, with what tests and diagnostics may ask of it beyond
 // the word processor's own operations.
@@ -20,9 +20,10 @@ public:
     virtual QString profileFolder() const = 0;
 };
 
-// Word processing by LibreOffice Writer, driven over UNO: every session starts an
-// office process of its own in a private profile and ends it at quit, so a
-// LibreOffice the user runs is never reached, given work or ended.
+// Word processing by LibreOffice Writer, driven over UNO, in office processes of
+// Scrivane's own with private profiles, so a LibreOffice the user runs is never
+// reached, given work or ended. The office a session quits stays running, hidden, as
+// the spare that the next session takes; so does the start-up check's.
 class LibreOfficeProcessor : public WordProcessor
 {
 public:
@@ -43,24 +44,22 @@ public:
 
     LibreOfficeProcessor();
     explicit LibreOfficeProcessor(Settings settings);
-    // Ends an office started ahead that no session took.
+    // Ends the spare office.
     ~LibreOfficeProcessor() override;
 
+    // Takes the spare office, or starts one when there is none or it died or hangs.
     // Throws Failure when no office could be started within the connect timeout.
     // Called on another thread, it has the application's thread start the office (the
     // office dies with the thread that started it), so that thread must be taking events.
     std::unique_ptr<WordSession> create() override;
 
-    // With more than one session expected, the first create() also starts the next
-    // session's office, which the next create() takes.
-    void expectSessions(int count) override;
+    // Ends the spare office now, for a program that ends without destructors; sessions
+    // still out end their offices at quit.
+    void shutDown();
 
     const Settings &settings() const { return mSettings; }
 
 private:
     Settings mSettings;
-    // Sessions may be created on several threads at once.
-    std::mutex mSpareLock;
-    int mExpectedSessions = 0;
-    std::unique_ptr<OfficeProcess> mSpare;
+    std::shared_ptr<SparePool> mPool;
 };

@@ -5,7 +5,6 @@
 #include "Failure.h"
 #include "FileUtils.h"
 #include "MemoStyle.h"
-#include "PagePicture.h"
 #include "Picture.h"
 #include "TempFolder.h"
 #include "TemplateCatalogue.h"
@@ -19,6 +18,7 @@
 #include <bit>
 #include <cstdint>
 #include <memory>
+#include <utility>
 
 namespace {
 constexpr auto kRunLocation = "in Scrivane2021/08/31.Form1.PushButton6_Click ";
@@ -50,6 +50,25 @@ WordSession &running(const std::unique_ptr<WordSession> &session)
     return *session;
 }
 
+// After a failed call: whether the word processor itself is gone, so that nothing
+// more can be done in it.
+bool isLost(const std::unique_ptr<WordSession> &session)
+{
+    return !session || !session->isRunning();
+}
+
+// Ends a session whose failure has been reported already, or that is no longer
+// wanted: nothing more is said about it.
+void endQuietly(std::unique_ptr<WordSession> &session)
+{
+    if (!session)
+        return;
+    try {
+        session->quit();
+    } catch (const std::exception &) { }
+    session.reset();
+}
+
 float secondsSinceMidnight()
 {
     return static_cast<float>(QTime::currentTime().msecsSinceStartOfDay()) / 1000.0f;
@@ -63,6 +82,11 @@ MemoRun::MemoRun(MemoRunHost &host, WordProcessor &word, UserInterface &ui)
     , mUi(ui)
 { }
 
+MemoRun::~MemoRun() = default;
+
+// One fault, one message: a failed step that everything after it needs (the word
+// processor, the template, the saved memo, the picture) is reported once; the run
+// then cleans up and stops, and the entry window stays with the user's details.
 void MemoRun::PushButton6_Click()
 {
     ErrorTrap trap(mUi, QString::fromLatin1(kRunLocation));
@@ -70,13 +94,17 @@ void MemoRun::PushButton6_Click()
         return;
     trap.step(102, [&] { mBusy = true; });
     trap.step(104, [&] { mHost.setBusyPointer(true); });
+    const auto stop = [&] {
+        abandon();
+        try {
+            mHost.setBusyPointer(false);
+        } catch (const std::exception &) { }
+        mBusy = false;
+    };
 
-    std::unique_ptr<WordSession> word;
-    trap.step(106, [&] {
-        // This session fills the template; SaveDocAsJPG's renders the memo right after.
-        mWord.expectSessions(2);
-        word = mWord.create();
-    });
+    std::unique_ptr<WordSession> &word = mSession;
+    if (!trap.step(106, [&] { word = mWord.create(); }))
+        return stop();
 
     quint8 style = 0;
     int buttons = 0;
@@ -88,23 +116,28 @@ void MemoRun::PushButton6_Click()
 
     QByteArray templateBytes;
     QString pageCaption;
+    bool templateTaken = false;
     for (int index = 0; index < static_cast<int>(kMemoStyles.size()); ++index) {
         if (trap.test(kStyleTestLine[index], [&] { return style == index; })) {
             if (index == kElegant)
                 trap.step(124,
                     [&] { pageCaption = QString::fromLatin1(kMemoStyles[index].pageCaption); });
-            trap.step(kTemplateLine[index], [&] {
+            templateTaken = trap.step(kTemplateLine[index], [&] {
                 pageCaption = QString::fromLatin1(kMemoStyles[index].pageCaption);
                 templateBytes = loadResData(kMemoStyles[index].resourceId);
             });
             break;
         }
     }
+    if (!templateTaken)
+        return stop();
 
-    trap.step(136, [&] { replaceFile(temporary(kTemplateFile), templateBytes); });
+    if (!trap.step(136, [&] { replaceFile(temporary(kTemplateFile), templateBytes); }))
+        return stop();
     QString templatePath;
     trap.step(138, [&] { templatePath = temporary(kTemplateFile); });
-    trap.step(140, [&] { running(word).open(templatePath, true); });
+    if (!trap.step(140, [&] { running(word).open(templatePath, true); }))
+        return stop();
 
     QString dayText, date;
     trap.step(142, [&] { dayText = fnDay(QString::number(mHost.eventDate().day())); });
@@ -115,12 +148,16 @@ void MemoRun::PushButton6_Click()
         if (someStyleLeavesOut(*field)
             && !trap.test(field->runLine - 2, [&] { return kMemoStyles[style].prints(*field); }))
             continue;
-        trap.step(field->runLine, [&] {
+        const bool written = trap.step(field->runLine, [&] {
             QString text = field->isDate() ? date + QLatin1Char(' ') : mHost.text(*field);
             if (field->bookmarkText)
                 text = field->bookmarkText(text);
             running(word).setBookmarkText(QString::fromLatin1(field->bookmark), text);
         });
+        // A bookmark the template lacks keeps its placeholder; a lost word processor
+        // can write nothing more.
+        if (!written && isLost(word))
+            return stop();
     }
 
     QString documentPath;
@@ -130,26 +167,33 @@ void MemoRun::PushButton6_Click()
         trap.step(178, [&] { documentPath = temporaryPath(name + QStringLiteral(".doc")); });
     } while (trap.test(180, [&] { return isTaken(documentPath); }));
 
-    trap.step(182, [&] { running(word).saveAs(documentPath); });
+    mDocumentPath = documentPath;
+    if (!trap.step(182, [&] { running(word).saveAs(documentPath); }))
+        return stop();
     trap.step(184, [&] { running(word).setDisplayAlerts(false); });
-    trap.step(186, [&] { running(word).close(); });
-    trap.step(188, [&] { running(word).quit(); });
+    // The memo is saved: a word processor lost now is only this session's loss.
+    if (!trap.step(186, [&] { running(word).close(); }) && isLost(word))
+        endQuietly(word);
+    else
+        trap.step(188, [&] { running(word).quit(); });
     trap.step(190, [&] { word.reset(); });
 
-    trap.step(194, [&] { SaveDocAsJPG(documentPath); });
+    bool pictured = false;
+    trap.step(194, [&] { pictured = SaveDocAsJPG(documentPath); });
+    if (!pictured)
+        return stop();
     trap.step(196, [&] { mHost.clearPages(); });
     trap.step(198, [&] { mHost.addPage(pageCaption); });
-    // Without a new picture the page shows empty, never an earlier memo.
-    trap.step(200, [&] {
-        mHost.setPagePicture(0, QImage());
-        mHost.setPagePicture(0, loadPicture(temporary(kPictureFile)));
-    });
-    trap.step(202, [&] {
-        mHost.setDisplayPicture(QImage());
-        mHost.setDisplayPicture(loadPicture(temporary(kPictureFile)));
-    });
+    if (!trap.step(200, [&] { mHost.setPagePicture(0, loadPicture(temporary(kPictureFile))); }))
+        return stop();
+    if (!trap.step(202, [&] { mHost.setDisplayPicture(loadPicture(temporary(kPictureFile))); }))
+        return stop();
     trap.step(204, [&] { mHost.setBusyPointer(false); });
-    trap.step(206, [&] { mHost.setWordFile(documentPath); });
+    trap.step(206, [&] {
+        mHost.setWordFile(documentPath);
+        // The preview owns the memo from here on.
+        mDocumentPath.clear();
+    });
     trap.step(208, [&] { mHost.showPreview(); });
     trap.step(210, [&] { mHost.hideEntry(); });
     trap.step(212, [&] { KillFile(temporary(kPictureFile)); });
@@ -157,21 +201,51 @@ void MemoRun::PushButton6_Click()
     trap.step(216, [&] { mBusy = false; });
 }
 
-void MemoRun::SaveDocAsJPG(const QString &inFile)
+bool MemoRun::SaveDocAsJPG(const QString &inFile)
 {
     ErrorTrap trap(mUi, QString::fromLatin1(kRenderLocation));
-    std::unique_ptr<WordSession> word;
-    trap.step(116, [&] { word = mWord.create(); });
-    trap.step(118, [&] { running(word).open(inFile, false); });
+    std::unique_ptr<WordSession> &word = mRenderSession;
+    const auto stop = [&] {
+        endQuietly(word);
+        return false;
+    };
+    if (!trap.step(116, [&] { word = mWord.create(); }))
+        return false;
+    if (!trap.step(118, [&] { running(word).open(inFile, false); }))
+        return stop();
     QImage picture;
-    trap.step(120, [&] { picture = copyPagePicture(running(word)); });
-    trap.step(122, [&] {
-        const QString picturePath = temporary(kPictureFile);
-        QFile::remove(picturePath);
-        savePicture(picture, picturePath);
-    });
-    trap.step(124, [&] { running(word).closeActiveDocumentWithoutSaving(); });
-    trap.step(126, [&] { running(word).quit(); });
+    if (!trap.step(120, [&] {
+            picture = running(word).copyAsPicture();
+            if (picture.isNull())
+                fail(QStringLiteral("The word processor gave no picture of the memo."));
+        }))
+        return stop();
+    if (!trap.step(122, [&] {
+            const QString picturePath = temporary(kPictureFile);
+            QFile::remove(picturePath);
+            savePicture(picture, picturePath);
+        }))
+        return stop();
+    // The picture is saved: a word processor lost now is only this session's loss.
+    if (!trap.step(124, [&] { running(word).closeActiveDocumentWithoutSaving(); }) && isLost(word))
+        endQuietly(word);
+    else
+        trap.step(126, [&] { running(word).quit(); });
+    word.reset();
+    return true;
+}
+
+void MemoRun::abandon()
+{
+    endQuietly(mRenderSession);
+    endQuietly(mSession);
+    // Without a temporary folder there is nothing of the run's there.
+    try {
+        KillFile(temporary(kPictureFile));
+        KillFile(temporary(kTemplateFile));
+    } catch (const std::exception &) { }
+    if (!mDocumentPath.isEmpty())
+        KillFile(std::exchange(mDocumentPath, QString()));
 }
 
 // "kelmar" and eight digits from 1 to 9. The generator is re-seeded from the time

@@ -6,9 +6,11 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 
 class UserInterface;
 class WordProcessor;
+class WordSession;
 struct MemoField;
 
 // What the generation run reads from the entry window and does to the windows,
@@ -37,18 +39,24 @@ public:
 
 // "Start Creating Template": fills the selected style's template through the word
 // processor, saves the memo in the temporary folder, renders it to a picture and
-// hands both to the preview window. Every failing step is reported with its line
-// and the run goes on, so it always reaches its end.
+// hands both to the preview window. A failing step is reported with its line; when
+// the rest depends on it (the word processor, the template, the saved memo, the
+// picture) the run stops there, cleans up and leaves the entry window as it was.
 class MemoRun
 {
 public:
     MemoRun(MemoRunHost &host, WordProcessor &word, UserInterface &ui);
+    ~MemoRun();
 
     void PushButton6_Click();
-    // Renders the saved document to the picture file "temp.bmp" in the temporary folder.
-    void SaveDocAsJPG(const QString &inFile);
+    // Renders the saved document to the picture file "temp.bmp" in the temporary
+    // folder; false, after reporting why, when there is no picture.
+    bool SaveDocAsJPG(const QString &inFile);
 
     bool busy() const { return mBusy; }
+    // For a program that ends in the middle of a run: ends the run's word processors
+    // and deletes the template, the picture and the unfinished memo.
+    void abandon();
 
     // Seconds since midnight; the document name's digits are drawn from it.
     std::function<float()> timeOfDay;
@@ -60,5 +68,9 @@ private:
     WordProcessor &mWord;
     UserInterface &mUi;
     bool mBusy = false;
+    std::unique_ptr<WordSession> mSession;
+    std::unique_ptr<WordSession> mRenderSession;
+    // The memo this run saves, until the preview takes it.
+    QString mDocumentPath;
     std::uint32_t mRandomState = 0x50000;
 };

@@ -4,7 +4,6 @@
 #include "FileUtils.h"
 #include "LibreOfficeProcessor.h"
 #include "MemoStyle.h"
-#include "PagePicture.h"
 #include "TemplateCatalogue.h"
 #include "WordSession.h"
 
@@ -175,7 +174,7 @@ void MemoWriter::write(const MemoDetails &memo, const QString &documentPath, Doc
         word.close();
         if (!picturePath.isEmpty()) {
             word.open(saved, false);
-            picture = copyPagePicture(word);
+            picture = word.copyAsPicture();
             word.closeActiveDocumentWithoutSaving();
         }
         ++mSessionMemos;

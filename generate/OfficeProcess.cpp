@@ -169,6 +169,13 @@ void OfficeProcess::launch()
     environment.insert(QStringLiteral("URE_BOOTSTRAP"),
         QStringLiteral("vnd.sun.star.pathname:%1/fundamentalrc").arg(programFolder));
     environment.remove(QStringLiteral("CRASH_DUMP_ENABLE"));
+    // The office's own temporary files go beside its profile, not into the user's
+    // folder: an office that is killed cannot remove them, and the next start here does.
+    const QString temporary = temporaryFolder();
+    QDir(temporary).removeRecursively();
+    QDir().mkpath(temporary);
+    for (const char *name : { "TMPDIR", "TMP", "TEMP" })
+        environment.insert(QString::fromLatin1(name), temporary);
     const QStringList arguments {
         QStringLiteral("--headless"),
         QStringLiteral("--invisible"),
@@ -271,9 +278,16 @@ void OfficeProcess::kill()
 void OfficeProcess::stopProcess()
 {
     kill();
-    if (mProcess && mProcess->state() == QProcess::NotRunning)
+    if (mProcess && mProcess->state() == QProcess::NotRunning) {
         removePipesLeftBehind();
+        QDir(temporaryFolder()).removeRecursively();
+    }
     mProcess.reset();
+}
+
+QString OfficeProcess::temporaryFolder() const
+{
+    return mProfileFolder + QStringLiteral(".tmp");
 }
 
 QString OfficeProcess::profileUrl() const

@@ -60,6 +60,7 @@ private:
     QString endDescription() const;
     void stopProcess();
     QString profileUrl() const;
+    QString temporaryFolder() const;
     // An office that was killed or crashed leaves its pipes behind as files.
     void removePipesLeftBehind() const;
 

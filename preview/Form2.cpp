@@ -8,6 +8,7 @@
 #include "FileUtils.h"
 #include "PictureBox.h"
 #include "SaveCopy.h"
+#include "SaveFolder.h"
 #include "Twips.h"
 #include "UserInterface.h"
 #include "WindowLayout.h"
@@ -143,7 +144,7 @@ QPushButton *pushButton(
 }
 } // namespace
 
-Form2::Form2(UserInterface &ui, QWidget *mainWindow)
+Form2::Form2(UserInterface &ui, QWidget *mainWindow, SettingsStore *settings)
     : QWidget(nullptr,
         Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
             | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint)
@@ -164,6 +165,7 @@ Form2::Form2(UserInterface &ui, QWidget *mainWindow)
     , PushButton6(pushButton(QStringLiteral("PushButton6"),
           QStringLiteral("Save Results To Word File"), kPushButton6, this))
     , Zoom_Ori(new PictureBox(QStringLiteral("Zoom_Ori"), kHolderBorder, this))
+    , mSettings(settings)
     , mPointer(*this)
 {
     setObjectName(QStringLiteral("Form2"));
@@ -662,8 +664,9 @@ void Form2::PushButton6_Click()
     trap.step(108, [&] { CommonDialog1.DialogTitle = QStringLiteral("Save File"); });
     trap.step(110, [&] { CommonDialog1.Filter = QStringLiteral("Word Files (*.doc)|*.doc"); });
     trap.step(112, [&] {
-        CommonDialog1.FileName = mUi.saveFileName(
-            CommonDialog1.DialogTitle, CommonDialog1.Filter, CommonDialog1.FileName);
+        CommonDialog1.InitDir = saveDialogFolder(mSettings);
+        CommonDialog1.FileName = mUi.saveFileName(CommonDialog1.DialogTitle, CommonDialog1.Filter,
+            CommonDialog1.FileName, CommonDialog1.InitDir);
     });
     trap.step(114, [&] { chosenName = CommonDialog1.FileName; });
     if (trap.test(116, [&] { return !chosenName.isEmpty(); })) {
@@ -680,7 +683,10 @@ void Form2::PushButton6_Click()
     }
     bool saved = false;
     if (trap.test(128, [&] { return answer == UserInterface::Yes; }))
-        saved = trap.step(130, [&] { saveCopy(mWordFile, chosenName); });
+        saved = trap.step(130, [&] {
+            saveCopy(mWordFile, chosenName);
+            rememberSaveFolder(mSettings, chosenName);
+        });
     if (saved)
         trap.step(132, [&] {
             mUi.messageBox(

@@ -17,6 +17,7 @@ class QPushButton;
 class QScrollBar;
 class QTreeWidget;
 class QWheelEvent;
+class SettingsStore;
 class UserInterface;
 
 // The preview window: the page list, the page in its viewport with zoom, panning
@@ -26,8 +27,9 @@ class Form2 : public QWidget
     Q_OBJECT
 
 public:
-    // Loads the window; mainWindow is shown again by "< Back".
-    Form2(UserInterface &ui, QWidget *mainWindow);
+    // Loads the window; mainWindow is shown again by "< Back". The folder of the last
+    // save is remembered in the settings, when given.
+    Form2(UserInterface &ui, QWidget *mainWindow, SettingsStore *settings = nullptr);
 
     // Filled by the generation run before it shows the window; showing it loads the
     // page held by setDisplayPicture at zoom 1, at the top-left corner.
@@ -111,7 +113,9 @@ private:
         QString FileName;
         QString DialogTitle;
         QString Filter;
+        QString InitDir;
     } CommonDialog1;
+    SettingsStore *const mSettings;
 
     WindowPointer mPointer;
 

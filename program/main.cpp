@@ -28,6 +28,24 @@ void nameTheApplication()
     QCoreApplication::setApplicationVersion(QStringLiteral(SCRIVANE_VERSION));
 }
 
+// Ending the program ends the spare office first: nothing of it is left behind.
+class ProgramUserInterface : public DesktopUserInterface
+{
+public:
+    explicit ProgramUserInterface(LibreOfficeProcessor &word)
+        : mWord(word)
+    { }
+
+    [[noreturn]] void endProgram() override
+    {
+        mWord.shutDown();
+        DesktopUserInterface::endProgram();
+    }
+
+private:
+    LibreOfficeProcessor &mWord;
+};
+
 // Scripts need no display and see no window.
 int runCommandLine(int argc, char *argv[])
 {
@@ -64,9 +82,9 @@ int main(int argc, char *argv[])
     QGuiApplication::setDesktopFileName(QStringLiteral("scrivane"));
     QApplication::setWindowIcon(applicationIcon());
 
-    DesktopUserInterface ui;
-    SettingsStore settings;
     LibreOfficeProcessor word;
+    ProgramUserInterface ui(word);
+    SettingsStore settings;
     Form1 window(ui, settings, word);
     window.Form_Load();
     window.show();

@@ -56,7 +56,8 @@ public:
     }
     void setDisplayAlerts(bool on) override { mInner->setDisplayAlerts(on); }
     void close() override { mInner->close(); }
-    void copyAsPicture() override { mInner->copyAsPicture(); }
+    QImage copyAsPicture() override { return mInner->copyAsPicture(); }
+    bool isRunning() const override { return mInner->isRunning(); }
     void closeActiveDocumentWithoutSaving() override { mInner->closeActiveDocumentWithoutSaving(); }
     void quit() override { mInner->quit(); }
 

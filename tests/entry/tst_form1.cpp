@@ -165,7 +165,7 @@ private slots:
         QVERIFY_THROWS_EXCEPTION(ProgramEnded, form.Form_Load());
         QCOMPARE(mUi.messages.size(), 1);
         QVERIFY(mUi.messages[0].text.startsWith(
-            "Error 842001. A normal instance of Word could not be created.\r\n\r\n"));
+            "Error 842001. LibreOffice Writer could not be started.\r\n\r\n"));
         QCOMPARE(mUi.messages[0].caption, QString());
         QCOMPARE(mUi.messages[0].icon, UserInterface::Icon::None);
         QVERIFY(!form.isVisible());
@@ -182,6 +182,18 @@ private slots:
         QCOMPARE(mStore->GetSetting(QStringLiteral("Option1")), QStringLiteral("2"));
         QVERIFY_THROWS_EXCEPTION(ProgramEnded, form->Form_Unload(cancel));
         QCOMPARE(start()->selectedStyle(), 2);
+    }
+
+    void aChosenStyleSurvivesEndingFromThePreview()
+    {
+        {
+            auto form = start();
+            showAndActivate(*form);
+            QTest::mouseClick(form->Option1[3], Qt::LeftButton);
+            // Ending from the preview runs none of this window's closing steps.
+        }
+        QCOMPARE(mStore->GetSetting(QStringLiteral("Option1")), QStringLiteral("3"));
+        QCOMPARE(start()->selectedStyle(), 3);
     }
 
     void closingWithNoStyleSelectedWritesNothing()
@@ -222,8 +234,8 @@ private slots:
                 mStore->GetSetting(QString::fromLatin1(key), QStringLiteral("absent")), QString());
         auto again = start();
         QCOMPARE(again->dtpEventDate->date(), QDate(2026, 12, 8));
-        // The style is written only when the window closes.
-        QCOMPARE(again->selectedStyle(), 1);
+        // The style is written when chosen, by the user or by the data buttons.
+        QCOMPARE(again->selectedStyle(), 0);
         QVERIFY(mUi.messages.isEmpty());
     }
 
@@ -251,10 +263,10 @@ private slots:
         QVERIFY(QDir().mkpath(mStore->fileName()));
         form->PushButton3->click();
         const QStringList reports = mUi.errorReports();
-        QCOMPARE(reports.size(), 6);
-        for (int i = 0; i < 6; ++i)
+        QCOMPARE(reports.size(), 7);
+        for (int i = 0; i < 7; ++i)
             QVERIFY2(reports[i].contains(
-                         QStringLiteral("Form1.PushButton3_Click at line %1").arg(102 + 2 * i)),
+                         QStringLiteral("Form1.PushButton3_Click at line %1").arg(100 + 2 * i)),
                 qPrintable(reports[i]));
         // The fields still show the example: nothing the user sees is lost.
         QCOMPARE(form->txtRe->toPlainText(), QStringLiteral("Memo To Cat"));

@@ -239,6 +239,30 @@ private slots:
         QVERIFY(program.readAllStandardError().contains("unknown style \"baroque\""));
     }
 
+    void closingDuringARunLeavesNothingBehind_data()
+    {
+        QTest::addColumn<QString>("closeAt");
+        QTest::newRow("memo saved") << QStringLiteral("saveAs");
+        QTest::newRow("memo open for its picture") << QStringLiteral("copyAsPicture");
+    }
+
+    void closingDuringARunLeavesNothingBehind()
+    {
+        QFETCH(QString, closeAt);
+        const QString temporary = mTemporary->filePath(QStringLiteral("temp"));
+        QVERIFY(QDir().mkpath(temporary));
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("TEMP"), temporary);
+        QProcess program;
+        program.setProcessEnvironment(environment);
+        program.start(QStringLiteral(SCRIVANE_CLOSE_DURING_RUN), { closeAt, mStore->fileName() });
+        QVERIFY(program.waitForFinished(120000));
+        QVERIFY2(program.exitCode() == 0, program.readAllStandardError().constData());
+        QCOMPARE(QDir(temporary).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+            QStringList());
+        QCOMPARE(mStore->GetSetting(QStringLiteral("Option1")), QStringLiteral("3"));
+    }
+
 private:
     static void fill(Form1 &form, int style)
     {

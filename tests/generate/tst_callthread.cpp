@@ -2,6 +2,7 @@
 #include "Failure.h"
 
 #include <QTest>
+#include <QTimer>
 
 #include <atomic>
 #include <future>
@@ -18,7 +19,29 @@ private slots:
     void rethrowsWhatTheTaskThrows();
     void givesUpAtTheDeadline();
     void dropsTasksThatTimedOutBeforeStarting();
+    void theApplicationsThreadTakesEventsWhileItWaits();
 };
+
+void CallThreadTest::theApplicationsThreadTakesEventsWhileItWaits()
+{
+    // A window waiting for its office still repaints and answers the user.
+    CallThread calls;
+    std::atomic<bool> taskDone = false;
+    bool eventBeforeTaskDone = false;
+    QTimer::singleShot(0, this, [&] { eventBeforeTaskDone = !taskDone; });
+    QVERIFY(calls.run(
+        [&] {
+            std::this_thread::sleep_for(300ms);
+            taskDone = true;
+        },
+        CallThread::Clock::now() + 10s));
+    QVERIFY(eventBeforeTaskDone);
+
+    // And a task that outlasts its deadline still gives up on time.
+    const auto start = CallThread::Clock::now();
+    QVERIFY(!calls.run([] { std::this_thread::sleep_for(2s); }, start + 200ms));
+    QVERIFY(CallThread::Clock::now() - start < 1500ms);
+}
 
 void CallThreadTest::runsTasksInOrderOnItsOwnThread()
 {

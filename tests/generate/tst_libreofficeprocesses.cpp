@@ -69,8 +69,10 @@ private slots:
     void killedOfficeFailsEveryLaterCall();
     void hungOfficeIsEndedAtTheTimeout();
     void sessionsAtOnceUseTheirOwnProfilesAndOffices();
-    void expectedSecondSessionTakesTheOfficeStartedWithTheFirst();
-    void officeStartedAheadEndsWithTheProcessorWhenNoSessionTakesIt();
+    void aQuitOfficeIsTheNextSessionsSpare();
+    void aSpareKilledOrFrozenWhileIdleIsReplacedSilently_data();
+    void aSpareKilledOrFrozenWhileIdleIsReplacedSilently();
+    void theSpareEndsWithTheProcessor();
     void leavesTheUsersOwnOfficeAlone();
     void startsInAFreshProfileRoot();
     void setsADamagedProfileAside();
@@ -247,39 +249,71 @@ void LibreOfficeProcessesTest::sessionsAtOnceUseTheirOwnProfilesAndOffices()
         catdoc(mFolder.filePath(QStringLiteral("second.doc"))).contains(QStringLiteral("Second")));
 }
 
-void LibreOfficeProcessesTest::expectedSecondSessionTakesTheOfficeStartedWithTheFirst()
+void LibreOfficeProcessesTest::aQuitOfficeIsTheNextSessionsSpare()
 {
     LibreOfficeProcessor processor(settings());
-    processor.expectSessions(2);
     std::unique_ptr<WordSession> first = processor.create();
-    const QList<qint64> both = TestOffice::childOffices();
-    QCOMPARE(both.size(), 2);
-    const qint64 ahead = both.value(0) == office(first).processId() ? both.value(1) : both.value(0);
+    const qint64 pid = office(first).processId();
+    first->open(kFixtures + QStringLiteral("/memo.fodt"), true);
+    first->close();
     first->quit();
-    QCOMPARE(TestOffice::childOffices(), QList<qint64>({ ahead }));
+    QCOMPARE(TestOffice::childOffices(), QList<qint64>({ pid }));
+    const QString after = failureOf([&] { first->close(); });
+    QVERIFY2(after.contains(QStringLiteral("already been quit")), qPrintable(after));
 
+    // Both sessions of a run share the one office: nothing starts.
     std::unique_ptr<WordSession> second = processor.create();
-    QCOMPARE(office(second).processId(), ahead);
+    QCOMPARE(office(second).processId(), pid);
     second->open(kFixtures + QStringLiteral("/memo.fodt"), true);
-    second->setBookmarkText(QStringLiteral("bkTo"), QStringLiteral("Ahead"));
+    second->setBookmarkText(QStringLiteral("bkTo"), QStringLiteral("Again"));
+    second->saveAs(mFolder.filePath(QStringLiteral("again.doc")));
+    second->close();
     second->quit();
-    QCOMPARE(TestOffice::childOffices(), QList<qint64>());
-
-    // The hint is spent: the next session starts alone.
-    std::unique_ptr<WordSession> third = processor.create();
-    QCOMPARE(TestOffice::childOffices(), QList<qint64>({ office(third).processId() }));
-    third->quit();
+    QVERIFY(
+        catdoc(mFolder.filePath(QStringLiteral("again.doc"))).contains(QStringLiteral("Again")));
+    QCOMPARE(TestOffice::childOffices(), QList<qint64>({ pid }));
 }
 
-void LibreOfficeProcessesTest::officeStartedAheadEndsWithTheProcessorWhenNoSessionTakesIt()
+void LibreOfficeProcessesTest::aSpareKilledOrFrozenWhileIdleIsReplacedSilently_data()
+{
+    QTest::addColumn<int>("signal");
+    QTest::newRow("killed") << int(SIGKILL);
+    QTest::newRow("frozen") << int(SIGSTOP);
+}
+
+void LibreOfficeProcessesTest::aSpareKilledOrFrozenWhileIdleIsReplacedSilently()
+{
+    QFETCH(int, signal);
+    LibreOfficeProcessor processor(settings());
+    processor.create()->quit();
+    const QList<qint64> spare = TestOffice::childOffices();
+    QCOMPARE(spare.size(), 1);
+    QCOMPARE(::kill(pid_t(spare[0]), signal), 0);
+
+    std::unique_ptr<WordSession> session = processor.create();
+    QVERIFY(office(session).processId() != spare[0]);
+    QVERIFY(reapedWithin(spare[0], 10s));
+    session->open(kFixtures + QStringLiteral("/memo.fodt"), true);
+    session->setBookmarkText(QStringLiteral("bkTo"), QStringLiteral("Replaced"));
+    session->close();
+    session->quit();
+    QCOMPARE(TestOffice::childOffices(), QList<qint64>({ office(session).processId() }));
+}
+
+void LibreOfficeProcessesTest::theSpareEndsWithTheProcessor()
 {
     {
         LibreOfficeProcessor processor(settings());
-        processor.expectSessions(2);
         processor.create()->quit();
         QCOMPARE(TestOffice::childOffices().size(), 1);
     }
     QCOMPARE(TestOffice::childOffices(), QList<qint64>());
+
+    // A session that outlives its processor ends its office at quit.
+    std::unique_ptr<WordSession> session = LibreOfficeProcessor(settings()).create();
+    const qint64 pid = office(session).processId();
+    session->quit();
+    QVERIFY(!TestOffice::isRunning(pid));
 }
 
 void LibreOfficeProcessesTest::leavesTheUsersOwnOfficeAlone()

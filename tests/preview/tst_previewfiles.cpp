@@ -1,6 +1,7 @@
 #include "Form2.h"
 #include "PreviewPages.h"
 #include "ScriptedUserInterface.h"
+#include "SettingsStore.h"
 #include "TestFiles.h"
 
 #include <QCloseEvent>
@@ -124,6 +125,7 @@ private slots:
     void nameIsUsedAsTyped_data();
     void nameIsUsedAsTyped();
     void twoSavesGiveTwoCopies();
+    void dialogOpensInDocumentsThenWhereTheLastSaveWent();
 
     void backDeletesTheDocumentAndShowsTheMainWindow();
     void closingDeletesTheDocumentAndEndsTheProgram();
@@ -342,6 +344,35 @@ void TestPreviewFiles::twoSavesGiveTwoCopies()
     QCOMPARE(readFile(inFolder(u"first.doc"_s)), documentBytes);
     QCOMPARE(readFile(inFolder(u"second.doc"_s)), documentBytes);
     QCOMPARE(ui->messages.size(), 2);
+}
+
+void TestPreviewFiles::dialogOpensInDocumentsThenWhereTheLastSaveWent()
+{
+    SettingsStore store(inFolder(u"Tarnwick.conf"_s));
+    form = std::make_unique<Form2>(*ui, mainWindow.get(), &store);
+    fillAndShow(*form, pageOfTwips(3000, 2000), document);
+    const QString documents = QDir::homePath() + u"/Documents"_s;
+    QDir(documents).removeRecursively();
+    const QString elsewhere = inFolder(u"elsewhere"_s);
+    QVERIFY(QDir().mkpath(elsewhere));
+    ui->fileNames << QString() << QString() << elsewhere + u"/memo.doc"_s;
+
+    save();
+    QVERIFY(QDir().mkpath(documents));
+    save();
+    save();
+    save();
+    // A remembered folder that has gone is passed over.
+    QVERIFY(QDir(elsewhere).removeRecursively());
+    save();
+    QCOMPARE(ui->dialogs.size(), 5);
+    QCOMPARE(ui->dialogs[0].folder, QDir::homePath());
+    QCOMPARE(ui->dialogs[1].folder, documents);
+    QCOMPARE(ui->dialogs[2].folder, documents);
+    QCOMPARE(ui->dialogs[3].folder, elsewhere);
+    QCOMPARE(ui->dialogs[4].folder, documents);
+    QCOMPARE(store.GetSetting(u"lastSaveFolder"_s), elsewhere);
+    QDir(documents).removeRecursively();
 }
 
 void TestPreviewFiles::backDeletesTheDocumentAndShowsTheMainWindow()

@@ -33,10 +33,10 @@ public:
         return Ok;
     }
 
-    QString saveFileName(
-        const QString &title, const QString &filter, const QString &fileName) override
+    QString saveFileName(const QString &title, const QString &filter, const QString &fileName,
+        const QString &folder) override
     {
-        dialogs.append({ title, filter, fileName });
+        dialogs.append({ title, filter, fileName, folder });
         return fileNames.isEmpty() ? QString() : fileNames.takeFirst();
     }
 
@@ -62,6 +62,7 @@ public:
         QString title;
         QString filter;
         QString fileName;
+        QString folder;
     };
 
     QList<Message> messages;

@@ -4,6 +4,7 @@
 #include "WordSession.h"
 
 #include <QFile>
+#include <QImage>
 #include <QSet>
 #include <QString>
 #include <QStringList>
@@ -14,29 +15,32 @@
 // A word processor that writes down every call and fails on request, for the
 // routines that drive one. Operation names: create, open, setBookmarkText,
 // saveAs, exportAs, setDisplayAlerts, close, copyAsPicture, closeActiveDocumentWithoutSaving,
-// quit; a bookmark name fails only that bookmark's write.
+// quit; a bookmark name fails only that bookmark's write. An operation named in
+// `losing` fails and takes the word processor with it: every later call fails too.
 class ScriptedWordProcessor : public WordProcessor
 {
 public:
     QStringList calls;
     QSet<QString> failing;
-    // Runs at copyAsPicture, e.g. to put a picture on the clipboard.
-    std::function<void()> onCopyAsPicture;
+    QSet<QString> losing;
+    // What copyAsPicture gives.
+    QImage picture;
     // Runs at create, e.g. to click the button again while a run is under way.
     std::function<void()> onCreate;
     // Runs at open with the path, e.g. to look at the file being opened.
     std::function<void(const QString &)> onOpen;
+    bool lost = false;
     int sessionsCreated = 0;
     int sessionsAlive = 0;
 
     std::unique_ptr<WordSession> create() override;
-    void expectSessions(int count) override
-    {
-        calls << QStringLiteral("expectSessions %1").arg(count);
-    }
 
     void check(const QString &operation, const QString &detail = {})
     {
+        if (losing.contains(operation) || (!detail.isEmpty() && losing.contains(detail)))
+            lost = true;
+        if (lost)
+            fail(QStringLiteral("The word processor ended unexpectedly."));
         if (failing.contains(operation) || (!detail.isEmpty() && failing.contains(detail)))
             fail(QStringLiteral("The word processor refused %1 %2")
                      .arg(operation, detail)
@@ -106,13 +110,12 @@ public:
         requireDocument();
         mOpen = false;
     }
-    void copyAsPicture() override
+    QImage copyAsPicture() override
     {
         record(QStringLiteral("copyAsPicture"));
         mProcessor.check(QStringLiteral("copyAsPicture"));
         requireDocument();
-        if (mProcessor.onCopyAsPicture)
-            mProcessor.onCopyAsPicture();
+        return mProcessor.picture;
     }
     void closeActiveDocumentWithoutSaving() override
     {
@@ -126,6 +129,7 @@ public:
         record(QStringLiteral("quit"));
         mProcessor.check(QStringLiteral("quit"));
     }
+    bool isRunning() const override { return !mProcessor.lost; }
 
 private:
     void record(const QString &call) { mProcessor.calls << call; }
@@ -144,6 +148,8 @@ inline std::unique_ptr<WordSession> ScriptedWordProcessor::create()
     calls << QStringLiteral("create");
     if (onCreate)
         onCreate();
+    // A lost word processor is replaced by the next one started.
+    lost = false;
     check(QStringLiteral("create"));
     ++sessionsCreated;
     return std::make_unique<ScriptedWordSession>(*this);
