@@ -164,9 +164,26 @@ Form1::Form1(UserInterface &ui, SettingsStore &settings, WordProcessor &word)
     setObjectName(QStringLiteral("Form1"));
     buildLayout();
     connectHandlers();
+    mSettings.onSoonWritten([this](const QString &failure) {
+        QMetaObject::invokeMethod(this, [this, failure] {
+            if (!failure.isEmpty())
+                warnNotRemembered(failure);
+            saveTyping();
+        });
+    });
 }
 
-Form1::~Form1() = default;
+Form1::~Form1()
+{
+    saveTyping();
+    // A write under way may still call the handler it took: wait for it.
+    mSettings.onSoonWritten({});
+    try {
+        mSettings.flush();
+    } catch (const Failure &) {
+        // Nobody is left to tell.
+    }
+}
 
 void Form1::buildLayout()
 {
@@ -297,6 +314,9 @@ void Form1::Form_Load()
     if (trap.test(106, [&] { return FileExists(handCursorPath()); }))
         trap.step(108, [&] { mPointer.setCustomIcon(loadCursorFile(handCursorPath())); });
 
+    if (const QString problem = mSettings.readProblem(); !problem.isEmpty())
+        mUi.messageBox(problem + QStringLiteral("\r\nThe memo's fields start empty."),
+            UserInterface::Buttons::Ok, UserInterface::Icon::Warning);
     trap.step(128, [&] {
         const QString stored = mSettings.GetSetting(QString::fromLatin1(kMemoDate.control));
         const QDate date = stored.isEmpty() ? QDate::currentDate() : storedDate(stored);
@@ -334,6 +354,12 @@ void Form1::Form_QueryUnload(bool & /*cancel*/, int /*unloadMode*/)
 
 void Form1::Form_Unload(bool & /*cancel*/)
 {
+    saveTyping();
+    try {
+        mSettings.flush();
+    } catch (const Failure &) {
+        // The user was told when the write failed.
+    }
     mUi.endProgram();
 }
 
@@ -375,15 +401,45 @@ void Form1::txtMsg_Change()
 
 void Form1::dtpEventDate_Change()
 {
-    mSettings.SaveSetting(dtpEventDate->objectName(), dateToSettingText(dtpEventDate->date()));
+    saveValue(dtpEventDate->objectName(), dateToSettingText(dtpEventDate->date()));
 }
 
 // A field's settings key is its control's name.
 void Form1::saveField(const QWidget *control)
 {
+    if (mProgramChanges == 0) {
+        // Typing: the field's text is taken when the store is ready for it, so a
+        // keystroke in a large field never waits for its whole text.
+        mTyped.insert(control);
+        if (!mSettings.isWritingSoon())
+            saveTyping();
+        return;
+    }
+    saveValue(control->objectName(), fieldText(control));
+}
+
+QString Form1::fieldText(const QWidget *control)
+{
     const auto *line = qobject_cast<const QLineEdit *>(control);
-    mSettings.SaveSetting(control->objectName(),
-        line ? line->text() : qobject_cast<const QPlainTextEdit *>(control)->toPlainText());
+    return line ? line->text() : qobject_cast<const QPlainTextEdit *>(control)->toPlainText();
+}
+
+// Everything typed since the last write goes to the store's thread in one write.
+void Form1::saveTyping()
+{
+    for (const QWidget *control : std::exchange(mTyped, {}))
+        mSettings.SaveSettingSoon(control->objectName(), fieldText(control));
+}
+
+// A change of the program's own is on disk when its step ends, so the step reports
+// a failure. What the store already gives back (an absent key reads as empty) is not
+// written again: the restore would otherwise rewrite a large store once per field.
+void Form1::saveValue(const QString &key, const QString &value)
+{
+    if (mProgramChanges == 0)
+        mSettings.SaveSettingSoon(key, value);
+    else if (mSettings.GetSetting(key) != value)
+        mSettings.SaveSetting(key, value);
 }
 
 void Form1::txtOrgName_GotFocus()
@@ -658,12 +714,17 @@ void Form1::runChangeHandler(void (Form1::*handler)())
         if (mProgramChanges > 0) {
             if (!mChangeFailure)
                 mChangeFailure = std::current_exception();
-        } else if (!mWarnedAboutSettings) {
-            mWarnedAboutSettings = true;
-            mUi.messageBox(
-                QStringLiteral("What you type cannot be remembered for the next start:\r\n")
-                    + describe(error),
-                UserInterface::Buttons::Ok, UserInterface::Icon::Warning);
+        } else {
+            warnNotRemembered(describe(error));
         }
     }
+}
+
+void Form1::warnNotRemembered(const QString &reason)
+{
+    if (std::exchange(mWarnedAboutSettings, true))
+        return;
+    mUi.messageBox(
+        QStringLiteral("What you type cannot be remembered for the next start:\r\n") + reason,
+        UserInterface::Buttons::Ok, UserInterface::Icon::Warning);
 }

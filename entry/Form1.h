@@ -4,6 +4,7 @@
 #include "MousePointer.h"
 
 #include <QDate>
+#include <QSet>
 #include <QString>
 #include <QWidget>
 
@@ -75,6 +76,8 @@ public:
 
     // The index of the selected style button, or -1 when none is selected.
     int selectedStyle() const;
+    // Hands what was typed and not yet handed to the settings store to it.
+    void saveTyping();
     WindowPointer &pointer() { return mPointer; }
     // The preview window; created on first use.
     Form2 &form2();
@@ -111,6 +114,9 @@ private:
     void setFieldText(const MemoField &field, const QString &text);
     QWidget *fieldControl(const MemoField &field) const;
     void saveField(const QWidget *control);
+    void saveValue(const QString &key, const QString &value);
+    static QString fieldText(const QWidget *control);
+    void warnNotRemembered(const QString &reason);
     void programChange(const std::function<void()> &change);
     void runChangeHandler(void (Form1::*handler)());
 
@@ -137,4 +143,6 @@ private:
     int mProgramChanges = 0;
     std::exception_ptr mChangeFailure;
     bool mWarnedAboutSettings = false;
+    // Fields typed into since their text last went to the store.
+    QSet<const QWidget *> mTyped;
 };

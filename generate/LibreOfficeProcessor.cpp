@@ -2,9 +2,12 @@
 
 #include "CallThread.h"
 #include "Failure.h"
+#include "FileUtils.h"
+#include "Leftovers.h"
 #include "OfficeProcess.h"
 #include "PageRenderer.h"
 #include "TempFolder.h"
+#include "WordText.h"
 
 #include <QClipboard>
 #include <QDir>
@@ -45,6 +48,8 @@
 
 #include <initializer_list>
 #include <mutex>
+#include <sys/statvfs.h>
+#include <unistd.h>
 #include <utility>
 
 namespace {
@@ -287,6 +292,7 @@ public:
     void open(const QString &path, bool readOnly) override;
     void setBookmarkText(const QString &bookmark, const QString &text) override;
     void saveAs(const QString &path) override;
+    void store(const QString &path, const OUString &url);
     void setDisplayAlerts(bool displayAlerts) override;
     void close() override;
     void copyAsPicture() override;
@@ -433,7 +439,9 @@ void LibreOfficeSession::setBookmarkText(const QString &bookmark, const QString 
 {
     // Writer takes "\r" as a paragraph break and "\n" as a line break within one, so
     // "\r\n" would leave an empty line: every kind of line break becomes one "\r".
-    QString lines = text;
+    // A control character that a Word document cannot hold would empty the whole
+    // bookmark in the saved file: it alone goes.
+    QString lines = wordText(text);
     lines.replace(QStringLiteral("\r\n"), QStringLiteral("\r"));
     lines.replace(QLatin1Char('\n'), QLatin1Char('\r'));
     const OUString name = toOUString(bookmark);
@@ -459,9 +467,38 @@ void LibreOfficeSession::setBookmarkText(const QString &bookmark, const QString 
     });
 }
 
+// The office says "access denied" (0x507) also for a full disk: the folder tells which.
+QString storeFailure(const QString &path)
+{
+    const QString folder = QFileInfo(path).absolutePath();
+    const QByteArray name = QFile::encodeName(folder);
+    struct statvfs space
+    {
+    };
+    constexpr unsigned long long kNearlyFull = 1024 * 1024;
+    if (::statvfs(name.constData(), &space) == 0
+        && static_cast<unsigned long long>(space.f_bavail) * space.f_frsize < kNearlyFull)
+        return QStringLiteral("No space left on device while writing %1").arg(path);
+    if (::access(name.constData(), W_OK) != 0)
+        return QStringLiteral("%1 while writing %2").arg(systemError(), path);
+    return {};
+}
+
 void LibreOfficeSession::saveAs(const QString &path)
 {
     const OUString url = fileUrl(path);
+    try {
+        store(path, url);
+    } catch (const Failure &) {
+        const QString why = mBroken.isEmpty() ? storeFailure(path) : QString();
+        if (why.isEmpty())
+            throw;
+        fail(why);
+    }
+}
+
+void LibreOfficeSession::store(const QString &path, const OUString &url)
+{
     call(QStringLiteral("save the document as \"%1\"").arg(path), [url](UnoObjects &uno) {
         // A copy: the document stays where it was loaded from, so the office keeps no
         // lock file beside the saved one.
@@ -506,7 +543,7 @@ void LibreOfficeSession::closeActiveDocumentWithoutSaving()
 void LibreOfficeSession::copyAsPicture()
 {
     const QString what = QStringLiteral("copy the document as a picture");
-    QTemporaryDir folder(temporaryPath(QStringLiteral("scrivane-pages-XXXXXX")));
+    QTemporaryDir folder(workFolderPattern(QStringLiteral("pages")));
     if (!folder.isValid())
         fail(QStringLiteral("Could not %1: no temporary folder could be made (%2).")
                  .arg(what, folder.errorString()));

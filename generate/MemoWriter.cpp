@@ -2,6 +2,7 @@
 
 #include "Failure.h"
 #include "FileUtils.h"
+#include "Leftovers.h"
 #include "MemoStyle.h"
 #include "PagePicture.h"
 #include "TemplateCatalogue.h"
@@ -35,6 +36,7 @@ QByteArray contentsOf(const QString &path)
 
 MemoWriter::MemoWriter(WordProcessor &word)
     : mWord(word)
+    , mWorkFolder(workFolderPattern(QStringLiteral("work")))
 {
     if (!mWorkFolder.isValid())
         fail(
@@ -107,8 +109,15 @@ void MemoWriter::write(
             word.closeActiveDocumentWithoutSaving();
         }
     } catch (const Failure &) {
-        // The session may be why (ended, hung): the next memo gets a new one.
-        discardSession();
+        // A file the office could not read or write leaves it working: only the
+        // document goes. When the session itself is why (ended, hung), the next memo
+        // gets a new one.
+        try {
+            if (mSession)
+                mSession->closeActiveDocumentWithoutSaving();
+        } catch (const Failure &) {
+            discardSession();
+        }
         throw;
     }
     if (!picturePath.isEmpty())

@@ -1,6 +1,7 @@
 #include "OfficeProcess.h"
 
 #include "Failure.h"
+#include "Leftovers.h"
 
 #include <QCoreApplication>
 #include <QCryptographicHash>
@@ -135,6 +136,8 @@ void OfficeProcess::lockProfile()
         if (lock->tryLock(0)) {
             mProfileFolder = folder;
             mProfileLock = std::move(lock);
+            // No office uses the profile now: what an office killed in it left goes.
+            clearOfficeLeftovers(mProfileFolder);
             return;
         }
         if (lock->error() != QLockFile::LockFailedError)
@@ -169,6 +172,10 @@ void OfficeProcess::launch()
     environment.insert(QStringLiteral("URE_BOOTSTRAP"),
         QStringLiteral("vnd.sun.star.pathname:%1/fundamentalrc").arg(programFolder));
     environment.remove(QStringLiteral("CRASH_DUMP_ENABLE"));
+    // Its temporary files beside its profile, where the next start finds them.
+    const QString officeTemporary = officeTemporaryFolder(mProfileFolder);
+    QDir().mkpath(officeTemporary);
+    environment.insert(QStringLiteral("TMPDIR"), officeTemporary);
     const QStringList arguments {
         QStringLiteral("--headless"),
         QStringLiteral("--invisible"),

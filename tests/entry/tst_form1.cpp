@@ -252,6 +252,9 @@ private slots:
         QFile::remove(mStore->fileName());
         QVERIFY(QDir().rename(mStore->fileName() + QStringLiteral(".d"), mStore->fileName()));
         type(form->txtTo, "abc");
+        // Typing is written on the store's own thread, which tells the window.
+        QTRY_COMPARE(mUi.messages.size(), 1);
+        QTest::qWait(50);
         QCOMPARE(mUi.messages.size(), 1);
         QVERIFY(mUi.errorReports().isEmpty());
         QVERIFY(mUi.messages[0].text.contains(QStringLiteral("cannot be remembered")));

@@ -212,6 +212,10 @@ void LibreOfficeDocumentsTest::lineBreaksStartParagraphs_data()
     QTest::newRow("CR LF") << QStringLiteral("Line one\r\nLine two\r\nLine three");
     QTest::newRow("CR") << QStringLiteral("Line one\rLine two\rLine three");
     QTest::newRow("mixed") << QStringLiteral("Line one\r\nLine two\rLine three");
+    // Each control character a Word document cannot hold goes alone, never the field.
+    QTest::newRow("control characters")
+        << QStringLiteral("Line\x01 one\x1f\nLine two\x0b\x0c\nLine\x7f three")
+               .replace(QChar(0x7f), QChar(0));
 }
 
 void LibreOfficeDocumentsTest::lineBreaksStartParagraphs()
