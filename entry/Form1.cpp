@@ -7,6 +7,7 @@
 #include "Failure.h"
 #include "FileUtils.h"
 #include "Form2.h"
+#include "LongText.h"
 #include "MemoStyle.h"
 #include "SettingText.h"
 #include "SettingsStore.h"
@@ -25,6 +26,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScopeGuard>
 #include <QScreen>
 
 namespace {
@@ -314,9 +316,13 @@ void Form1::Form_Load()
     if (trap.test(106, [&] { return FileExists(handCursorPath()); }))
         trap.step(108, [&] { mPointer.setCustomIcon(loadCursorFile(handCursorPath())); });
 
-    if (const QString problem = mSettings.readProblem(); !problem.isEmpty())
+    // One warning for a store that cannot be read, not one more for each field restored.
+    const QString problem = mSettings.readProblem();
+    if (!problem.isEmpty())
         mUi.messageBox(problem + QStringLiteral("\r\nThe memo's fields start empty."),
             UserInterface::Buttons::Ok, UserInterface::Icon::Warning);
+    mRestoreWrites = problem.isEmpty();
+    const auto restored = qScopeGuard([&] { mRestoreWrites = true; });
     trap.step(128, [&] {
         const QString stored = mSettings.GetSetting(QString::fromLatin1(kMemoDate.control));
         const QDate date = stored.isEmpty() ? QDate::currentDate() : storedDate(stored);
@@ -421,7 +427,7 @@ void Form1::saveField(const QWidget *control)
 QString Form1::fieldText(const QWidget *control)
 {
     const auto *line = qobject_cast<const QLineEdit *>(control);
-    return line ? line->text() : qobject_cast<const QPlainTextEdit *>(control)->toPlainText();
+    return line ? line->text() : longText(qobject_cast<const QPlainTextEdit *>(control));
 }
 
 // Everything typed since the last write goes to the store's thread in one write.
@@ -438,7 +444,7 @@ void Form1::saveValue(const QString &key, const QString &value)
 {
     if (mProgramChanges == 0)
         mSettings.SaveSettingSoon(key, value);
-    else if (mSettings.GetSetting(key) != value)
+    else if (mRestoreWrites && mSettings.GetSetting(key) != value)
         mSettings.SaveSetting(key, value);
 }
 
@@ -543,7 +549,7 @@ QString Form1::text(const MemoField &field) const
     const QWidget *control = fieldControl(field);
     if (const auto *line = qobject_cast<const QLineEdit *>(control))
         return line->text();
-    return qobject_cast<const QPlainTextEdit *>(control)->toPlainText();
+    return longText(qobject_cast<const QPlainTextEdit *>(control));
 }
 
 QWidget *Form1::fieldControl(const MemoField &field) const
@@ -690,7 +696,7 @@ void Form1::setFieldText(QPlainTextEdit *field, const QString &text)
     QString normalised = text;
     normalised.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     normalised.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    programChange([&] { field->setPlainText(normalised); });
+    programChange([&] { setLongText(field, normalised); });
 }
 
 void Form1::programChange(const std::function<void()> &change)

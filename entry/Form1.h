@@ -143,6 +143,7 @@ private:
     int mProgramChanges = 0;
     std::exception_ptr mChangeFailure;
     bool mWarnedAboutSettings = false;
+    bool mRestoreWrites = true;
     // Fields typed into since their text last went to the store.
     QSet<const QWidget *> mTyped;
 };
