@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QGuiApplication>
 #include <QImage>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextStream>
@@ -158,6 +159,34 @@ private slots:
         QVERIFY(!CommandLine::isRequested({ "scrivane", "-platform", "xcb" }));
         QCOMPARE(run({ "-out", "memo.doc" }), 0);
         QVERIFY(QFile::exists(mDir.filePath("memo.doc")));
+    }
+
+    void withoutADisplayOneDashOptionsGetTheUsage_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("said");
+        QTest::newRow("-help") << QStringList { "-help" } << 0 << "Usage:";
+        QTest::newRow("-generate") << QStringList { "-generate" } << 2 << "either --out or --batch";
+        QTest::newRow("-unknown") << QStringList { "-unknown" } << 2 << "Try 'scrivane --help'";
+    }
+
+    void withoutADisplayOneDashOptionsGetTheUsage()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, status);
+        QFETCH(QString, said);
+        QProcess program;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        for (const char *name : { "DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM" })
+            environment.remove(name);
+        program.setProcessEnvironment(environment);
+        program.setProcessChannelMode(QProcess::MergedChannels);
+        program.start(SCRIVANE_PROGRAM, arguments);
+        QVERIFY(program.waitForFinished(60000));
+        const QString output = QString::fromLocal8Bit(program.readAll());
+        QCOMPARE(program.exitCode(), status);
+        QVERIFY2(output.contains(said), qPrintable(output));
     }
 
     void aSecondBatchIntoTheSameFolderIsRefused()
