@@ -487,9 +487,18 @@ QString storeFailure(const QString &path)
 void LibreOfficeSession::saveAs(const QString &path)
 {
     const OUString url = fileUrl(path);
+    const QFileInfo target(path);
+    const QString lock
+        = target.absolutePath() + QStringLiteral("/.~lock.") + target.fileName() + QLatin1Char('#');
+    const bool lockedBefore = QFileInfo(lock).exists();
     try {
         store(path, url);
     } catch (const Failure &) {
+        // A save that fails half-way leaves the office's lock file beside the document;
+        // on a full disk an empty one, which says nothing of whose it is.
+        removeLockFileOf(path, mProcess->profileFolder());
+        if (!lockedBefore && QFileInfo(lock).size() == 0)
+            QFile::remove(lock);
         const QString why = mBroken.isEmpty() ? storeFailure(path) : QString();
         if (why.isEmpty())
             throw;
