@@ -68,6 +68,8 @@ QString DesktopUserInterface::saveFileName(
 
 void DesktopUserInterface::endProgram()
 {
+    if (beforeEnd)
+        beforeEnd();
     // Nothing of the program may run after this, not even the windows' closing steps.
     std::fflush(nullptr);
     std::_Exit(0);

@@ -46,29 +46,13 @@ void deleteOne(const QString &path)
     }
 }
 
-// The permissions a plain new file would get, so a written file is as readable as
-// any other of the user's; a replaced file keeps its own.
-QFileDevice::Permissions permissionsFor(const QFileInfo &destination)
+// The mode a plain new file would get, so a written file is as readable as any
+// other of the user's.
+mode_t newFileMode()
 {
-    if (destination.exists() && !destination.isSymLink())
-        return destination.permissions();
     const mode_t mask = ::umask(0);
     ::umask(mask);
-    const mode_t mode = 0666 & ~mask;
-    QFileDevice::Permissions permissions;
-    if (mode & S_IRUSR)
-        permissions |= QFileDevice::ReadOwner | QFileDevice::ReadUser;
-    if (mode & S_IWUSR)
-        permissions |= QFileDevice::WriteOwner | QFileDevice::WriteUser;
-    if (mode & S_IRGRP)
-        permissions |= QFileDevice::ReadGroup;
-    if (mode & S_IWGRP)
-        permissions |= QFileDevice::WriteGroup;
-    if (mode & S_IROTH)
-        permissions |= QFileDevice::ReadOther;
-    if (mode & S_IWOTH)
-        permissions |= QFileDevice::WriteOther;
-    return permissions;
+    return 0666 & ~mask;
 }
 } // namespace
 
@@ -139,27 +123,67 @@ void WriteBytesToFile(const QByteArray &bytes, const QString &path)
         fail(QStringLiteral("%1 could not be written: %2").arg(path, systemError()));
 }
 
-void replaceFile(const QString &destination, const QByteArray &bytes)
+void replaceFile(const QString &destination, const QByteArray &bytes, ReadOnlyFile readOnly)
 {
     const QFileInfo target(destination);
-    if (target.isDir() && !target.isSymLink())
+    const QByteArray targetName = QFile::encodeName(target.absoluteFilePath());
+    const auto failed = [&](const QString &reason) {
+        fail(QStringLiteral("%1 while writing %2").arg(reason, destination));
+    };
+
+    struct stat existing
+    {
+    };
+    const bool exists = ::lstat(targetName.constData(), &existing) == 0;
+    if (exists && S_ISDIR(existing.st_mode))
         fail(QStringLiteral("%1 is a folder; choose a file name.").arg(destination));
+    if (exists && !S_ISREG(existing.st_mode) && !S_ISLNK(existing.st_mode))
+        fail(QStringLiteral("%1 is not a plain file (a device, pipe or socket) and was left alone.")
+                 .arg(destination));
+    const bool regular = exists && S_ISREG(existing.st_mode);
+    if (regular && readOnly == ReadOnlyFile::Refuse
+        && ((existing.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0
+            || ::access(targetName.constData(), W_OK) != 0))
+        fail(QStringLiteral("%1 is read-only and was left as it is.").arg(destination));
 
     // The folder is taken as it is written: no pattern in the chosen name is expanded.
     QTemporaryFile part(target.absolutePath() + QStringLiteral("/.scrivane-XXXXXX.part"));
-    if (!part.open())
-        fail(QStringLiteral("%1 could not be written: %2").arg(destination, part.errorString()));
-    if (part.write(bytes) != bytes.size() || !part.flush())
-        fail(QStringLiteral("%1 could not be written: %2").arg(destination, part.errorString()));
-    if (::fsync(part.handle()) != 0)
-        fail(QStringLiteral("%1 could not be written: %2").arg(destination, systemError()));
-    part.setPermissions(permissionsFor(target));
+    if (!part.open()) {
+        const QFileInfo folder(target.absolutePath());
+        failed(folder.isDir() ? part.errorString() : QStringLiteral("No such folder"));
+    }
+    // Written with the system's calls, so a full disk is named as such.
+    const int fd = part.handle();
+    qsizetype written = 0;
+    while (written < bytes.size()) {
+        const ssize_t n
+            = ::write(fd, bytes.constData() + written, static_cast<size_t>(bytes.size() - written));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            failed(n < 0 ? systemError() : QStringLiteral("Nothing could be written"));
+        written += n;
+    }
+    if (::fsync(fd) != 0)
+        failed(systemError());
+    if (regular && ::geteuid() == 0)
+        (void)::fchown(fd, existing.st_uid, existing.st_gid);
+    // A replaced file keeps its own permissions, read-only included.
+    if (::fchmod(fd, regular ? existing.st_mode & 07777 : newFileMode()) != 0)
+        failed(systemError());
 
     const QByteArray from = QFile::encodeName(part.fileName());
-    const QByteArray to = QFile::encodeName(target.absoluteFilePath());
-    if (std::rename(from.constData(), to.constData()) != 0)
-        fail(QStringLiteral("%1 could not be written: %2").arg(destination, systemError()));
+    if (std::rename(from.constData(), targetName.constData()) != 0)
+        failed(systemError());
     part.setAutoRemove(false);
+
+    // The new name is durable too, not only the bytes behind it.
+    const int folder = ::open(
+        QFile::encodeName(target.absolutePath()).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folder >= 0) {
+        ::fsync(folder);
+        ::close(folder);
+    }
 }
 
 QImage GetClipboardPicture(int /*format*/)

@@ -22,12 +22,18 @@ void ForceDeleteFile(const QString &path);
 // Throws Failure when the file cannot be written.
 void WriteBytesToFile(const QByteArray &bytes, const QString &path);
 
+// Whether an existing read-only file may be replaced: only when the user was asked.
+enum class ReadOnlyFile { Refuse, Replace };
+
 // Makes the file at destination hold exactly the bytes, or leaves it as it was. The
 // bytes go to a new file of an unforeseeable name beside it, which is renamed over
 // it: a link at destination is replaced, never written through, and a replaced file
-// keeps its permissions. QSaveFile is not used because it writes through a link.
-// Throws Failure, saying what could not be done.
-void replaceFile(const QString &destination, const QByteArray &bytes);
+// keeps its permissions (and, for root, its owner). A folder, device, pipe or socket
+// at destination is refused, and so is a read-only file unless readOnly allows it.
+// QSaveFile is not used because it writes through a link.
+// Throws Failure in the user's words ("No space left on device while writing ...").
+void replaceFile(const QString &destination, const QByteArray &bytes,
+    ReadOnlyFile readOnly = ReadOnlyFile::Refuse);
 
 // The text of the last system call's error number.
 QString systemError();

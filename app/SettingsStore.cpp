@@ -2,8 +2,19 @@
 
 #include "Failure.h"
 
+#include <QFile>
+#include <QFileInfo>
+#include <QHash>
 #include <QSettings>
 #include <QStandardPaths>
+
+#include <condition_variable>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <thread>
+
+#include <sys/stat.h>
 
 namespace {
 QString userSettingsFile()
@@ -17,7 +28,124 @@ QString fullKey(const QString &key)
 {
     return QString::fromLatin1(SettingsStore::kSection) + QLatin1Char('/') + key;
 }
+
+// What tells one version of the file from the next: a write replaces the file.
+struct FileVersion
+{
+    bool exists = false;
+    dev_t device = 0;
+    ino_t inode = 0;
+    off_t size = 0;
+    timespec modified {};
+
+    static FileVersion of(const QString &path)
+    {
+        FileVersion version;
+        struct stat status
+        {
+        };
+        if (::stat(QFile::encodeName(path).constData(), &status) != 0)
+            return version;
+        version = { true, status.st_dev, status.st_ino, status.st_size, status.st_mtim };
+        return version;
+    }
+
+    bool operator==(const FileVersion &other) const
+    {
+        return exists == other.exists && device == other.device && inode == other.inode
+            && size == other.size && modified.tv_sec == other.modified.tv_sec
+            && modified.tv_nsec == other.modified.tv_nsec;
+    }
+};
+
+void writeValues(const QString &fileName, const std::map<QString, QString> &values)
+{
+    QSettings settings(fileName, QSettings::IniFormat);
+    for (const auto &[key, value] : values)
+        settings.setValue(fullKey(key), value);
+    settings.sync();
+    if (settings.status() != QSettings::NoError)
+        fail(QStringLiteral("The setting \"%1\" could not be written to %2.")
+                 .arg(values.begin()->first, fileName));
+}
 } // namespace
+
+// The file's values as one read found them; read again only when the file changes,
+// so a start with a large stored field reads it once, not once per key.
+struct SettingsStore::Snapshot
+{
+    FileVersion version;
+    QHash<QString, QString> values;
+    QSettings::Status status = QSettings::NoError;
+};
+
+struct SettingsStore::Writer
+{
+    std::mutex mutex;
+    std::condition_variable wake;
+    std::condition_variable idle;
+    std::map<QString, QString> pending;
+    std::map<QString, QString> writing;
+    QString failure;
+    std::function<void(const QString &)> onFailure;
+    bool stopping = false;
+    std::thread thread;
+
+    Writer(const QString &fileName, std::function<void(const QString &)> handler)
+        : onFailure(std::move(handler))
+        , thread([this, fileName] { run(fileName); })
+    { }
+
+    ~Writer()
+    {
+        {
+            std::lock_guard lock(mutex);
+            stopping = true;
+        }
+        wake.notify_all();
+        thread.join();
+    }
+
+    void run(const QString &fileName)
+    {
+        std::unique_lock lock(mutex);
+        for (;;) {
+            wake.wait(lock, [&] { return stopping || !pending.empty(); });
+            if (pending.empty())
+                return;
+            writing = std::move(pending);
+            pending.clear();
+            const auto handler = onFailure;
+            lock.unlock();
+            QString failed;
+            try {
+                writeValues(fileName, writing);
+            } catch (const Failure &error) {
+                failed = error.description();
+            }
+            if (handler)
+                handler(failed);
+            lock.lock();
+            writing.clear();
+            if (!failed.isEmpty())
+                failure = failed;
+            if (pending.empty())
+                idle.notify_all();
+        }
+    }
+
+    // A value saved soon and not yet written, if any.
+    std::optional<QString> unwritten(const QString &key)
+    {
+        std::lock_guard lock(mutex);
+        for (const auto *values : { &pending, &writing }) {
+            const auto found = values->find(key);
+            if (found != values->end())
+                return found->second;
+        }
+        return std::nullopt;
+    }
+};
 
 SettingsStore::SettingsStore()
     : mFileName(userSettingsFile())
@@ -27,19 +155,99 @@ SettingsStore::SettingsStore(QString fileName)
     : mFileName(std::move(fileName))
 { }
 
+SettingsStore::~SettingsStore() = default;
+
+std::shared_ptr<const SettingsStore::Snapshot> SettingsStore::snapshot() const
+{
+    const FileVersion version = FileVersion::of(mFileName);
+    if (mSnapshot && mSnapshot->version == version)
+        return mSnapshot;
+    auto read = std::make_shared<Snapshot>();
+    read->version = version;
+    QSettings settings(mFileName, QSettings::IniFormat);
+    settings.beginGroup(QString::fromLatin1(kSection));
+    for (const QString &key : settings.childKeys())
+        read->values.insert(key, settings.value(key).toString());
+    settings.endGroup();
+    read->status = settings.status();
+    // A file that changed while it was read is read again next time.
+    if (!(FileVersion::of(mFileName) == version))
+        read->version = {};
+    mSnapshot = read;
+    return mSnapshot;
+}
+
 QString SettingsStore::GetSetting(const QString &key, const QString &defaultValue) const
 {
-    // A fresh reader each time: no value is cached between calls.
-    QSettings settings(mFileName, QSettings::IniFormat);
-    const QVariant value = settings.value(fullKey(key));
-    return value.isValid() ? value.toString() : defaultValue;
+    if (mWriter) {
+        if (auto value = mWriter->unwritten(key))
+            return *value;
+    }
+    const auto values = snapshot();
+    const auto found = values->values.constFind(key);
+    return found != values->values.cend() ? *found : defaultValue;
 }
 
 void SettingsStore::SaveSetting(const QString &key, const QString &value)
 {
-    QSettings settings(mFileName, QSettings::IniFormat);
-    settings.setValue(fullKey(key), value);
-    settings.sync();
-    if (settings.status() != QSettings::NoError)
-        fail(QStringLiteral("The setting \"%1\" could not be written to %2.").arg(key, mFileName));
+    // A later value must not be overtaken by an earlier one still on its way.
+    flush();
+    writeValues(mFileName, { { key, value } });
+}
+
+void SettingsStore::SaveSettingSoon(const QString &key, const QString &value)
+{
+    if (!mWriter)
+        mWriter = std::make_unique<Writer>(mFileName, mOnSoonWritten);
+    {
+        std::lock_guard lock(mWriter->mutex);
+        mWriter->pending[key] = value;
+    }
+    mWriter->wake.notify_one();
+}
+
+bool SettingsStore::isWritingSoon() const
+{
+    if (!mWriter)
+        return false;
+    std::lock_guard lock(mWriter->mutex);
+    return !mWriter->pending.empty() || !mWriter->writing.empty();
+}
+
+void SettingsStore::onSoonWritten(std::function<void(const QString &failure)> handler)
+{
+    mOnSoonWritten = std::move(handler);
+    if (mWriter) {
+        std::lock_guard lock(mWriter->mutex);
+        mWriter->onFailure = mOnSoonWritten;
+    }
+}
+
+void SettingsStore::flush()
+{
+    if (!mWriter)
+        return;
+    std::unique_lock lock(mWriter->mutex);
+    mWriter->idle.wait(lock, [&] { return mWriter->pending.empty() && mWriter->writing.empty(); });
+    if (const QString failure = std::exchange(mWriter->failure, QString()); !failure.isEmpty())
+        fail(failure);
+}
+
+QString SettingsStore::readProblem() const
+{
+    const QFileInfo file(mFileName);
+    if (!file.exists() && !file.isSymLink())
+        return {};
+    QString why;
+    if (file.isDir())
+        why = QStringLiteral("it is a folder");
+    else if (!file.isFile())
+        why = QStringLiteral("it is not a plain file");
+    else if (QFile probe(mFileName); !probe.open(QIODevice::ReadOnly))
+        why = probe.errorString();
+    else if (snapshot()->status != QSettings::NoError)
+        why = QStringLiteral("it is not a settings file");
+    if (why.isEmpty())
+        return {};
+    return QStringLiteral("The stored memo details in %1 cannot be read (%2).").arg(mFileName, why);
 }

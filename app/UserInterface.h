@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <functional>
+
 // Everything that waits for the user or ends the program goes through this seam,
 // so that tests can script the answers and never block or exit.
 class UserInterface
@@ -38,4 +40,7 @@ public:
     QString saveFileName(const QString &title, const QString &filter, const QString &fileName,
         const QString &folder) override;
     [[noreturn]] void endProgram() override;
+
+    // Runs first when the program ends.
+    std::function<void()> beforeEnd;
 };

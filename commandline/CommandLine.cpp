@@ -7,6 +7,7 @@
 #include "MemoWriter.h"
 #include "SettingText.h"
 #include "SettingsStore.h"
+#include "WordText.h"
 
 #include <QCommandLineParser>
 #include <QDir>
@@ -23,6 +24,10 @@
 #include <cstdio>
 #include <optional>
 #include <set>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 namespace CommandLine {
 namespace {
@@ -133,13 +138,19 @@ int styleFromName(const QString &name)
     return *style;
 }
 
+// The window's date picker takes the same range.
+bool isMemoDate(const QDate &date)
+{
+    return date >= QDate(1601, 1, 1) && date <= QDate(9999, 12, 31);
+}
+
 QDate dateFromIso(const QString &text)
 {
     static const QRegularExpression form(QStringLiteral("^\\d{4}-\\d{2}-\\d{2}$"));
     const QDate date = QDate::fromString(text, Qt::ISODate);
     if (!form.match(text).hasMatch() || !date.isValid())
         fail(QStringLiteral("\"%1\" is not a date of the form YYYY-MM-DD").arg(text));
-    if (date < QDate(1601, 1, 1) || date > QDate(9999, 12, 31))
+    if (!isMemoDate(date))
         fail(QStringLiteral("the date %1 lies outside 1601 to 9999").arg(text));
     return date;
 }
@@ -155,7 +166,10 @@ MemoDetails storedMemo(const SettingsStore &settings, QTextStream &errors)
                                            : dateFromSettingText(storedDate);
     if (!date)
         errors << "scrivane: the stored date \"" << storedDate << "\" is no date; using today\n";
-    memo.date = date.value_or(QDate::currentDate());
+    else if (!isMemoDate(*date))
+        errors << "scrivane: the stored date \"" << storedDate
+               << "\" lies outside 1601 to 9999; using today\n";
+    memo.date = date && isMemoDate(*date) ? *date : QDate::currentDate();
 
     const QString storedStyle = settings.GetSetting(
         QString::fromLatin1(kMemoStyleControl), QString::number(kFirstStartStyle));
@@ -254,6 +268,46 @@ void warnOfLeftOutFields(QTextStream &errors, const QString &file, const MemoDet
                << " (the values given are not in the memo)\n";
 }
 
+// Once per memo: which of its texts lost characters a Word document cannot hold.
+void warnAboutControlCharacters(const MemoDetails &memo, const QString &name, QTextStream &errors)
+{
+    QStringList changed;
+    for (const MemoField &field : kMemoFields) {
+        if (hasControlCharacters(memo.*field.text))
+            changed << QString::fromLatin1(field.option);
+    }
+    if (!changed.isEmpty())
+        errors << "scrivane: warning: " << name
+               << ": control characters a Word document cannot hold were left out of "
+               << listed(changed, QStringLiteral(" and ")) << Qt::endl;
+}
+
+// Held while a batch writes into a folder, so that a second batch into the same folder
+// is refused instead of overwriting the first one's documents. A lock on the folder
+// itself: nothing is left in it, and the lock goes with the process however it ends.
+class FolderLock
+{
+public:
+    explicit FolderLock(const QString &folder)
+        : mHandle(::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC))
+    {
+        if (mHandle >= 0 && ::flock(mHandle, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK)
+            fail(QStringLiteral("another Scrivane batch is writing into %1; wait until it has "
+                                "finished or choose another folder")
+                     .arg(folder));
+    }
+    ~FolderLock()
+    {
+        if (mHandle >= 0)
+            ::close(mHandle);
+    }
+    FolderLock(const FolderLock &) = delete;
+    FolderLock &operator=(const FolderLock &) = delete;
+
+private:
+    int mHandle;
+};
+
 // How the run reports: what the options asked for, and where it goes.
 struct Reporter
 {
@@ -299,6 +353,7 @@ int runSingle(const QCommandLineParser &parser, WordProcessor &word, const MemoD
         MemoWriter writer(word);
         checkWritableFolder(QFileInfo(out).absolutePath());
         warnOfLeftOutFields(reporter.errors, out, memo);
+        warnAboutControlCharacters(memo, out, reporter.errors);
         writer.write(memo, out, formatOf(parser), parser.value(QStringLiteral("picture")));
         writer.finish();
     } catch (const Failure &failure) {
@@ -318,6 +373,7 @@ int runBatch(const QCommandLineParser &parser, WordProcessor &word, const MemoDe
     const QString batchFile = parser.value(QStringLiteral("batch"));
     const QString folder = parser.value(QStringLiteral("out-dir"));
     QJsonArray memos;
+    std::optional<FolderLock> folderLock;
     try {
         QFile file(batchFile);
         if (!file.open(QIODevice::ReadOnly))
@@ -334,6 +390,7 @@ int runBatch(const QCommandLineParser &parser, WordProcessor &word, const MemoDe
         if (!QFileInfo::exists(folder) && !QDir().mkpath(folder))
             fail(QStringLiteral("the output folder %1 could not be created").arg(folder));
         checkWritableFolder(folder);
+        folderLock.emplace(folder);
     } catch (const Failure &failure) {
         errors << "scrivane: " << failure.description() << '\n';
         return Failed;
@@ -359,6 +416,7 @@ int runBatch(const QCommandLineParser &parser, WordProcessor &word, const MemoDe
             if (!taken.insert(name).second)
                 fail(QStringLiteral("%1 is already written by an earlier memo").arg(name));
             warnOfLeftOutFields(errors, name, memo);
+            warnAboutControlCharacters(memo, name, errors);
             job.memo = memo;
         } catch (const Failure &failure) {
             job.refused = failure.description();
@@ -467,10 +525,21 @@ void silenceQtMessages()
 
 bool isRequested(const QStringList &arguments)
 {
+    const auto isOurs = [&](const QString &argument) {
+        QCommandLineParser parser;
+        defineOptions(parser);
+        parser.parse({ arguments.value(0), argument, QStringLiteral("value") });
+        return !parser.optionNames().isEmpty();
+    };
     for (qsizetype i = 1; i < arguments.size(); ++i) {
         const QString &argument = arguments[i];
         if (argument.startsWith(QLatin1String("--")) || argument == QLatin1String("-h")
             || argument == QLatin1String("-v"))
+            return true;
+        // The parser takes "-generate" as "--generate"; Qt's own "-style" and
+        // "-platform" stay the window's.
+        if (argument.startsWith(QLatin1Char('-')) && argument != QLatin1String("-style")
+            && isOurs(argument))
             return true;
     }
     return false;
@@ -493,6 +562,9 @@ int run(const QStringList &arguments, WordProcessor &word, const SettingsStore &
             return Written;
         }
         checkUsage(parser);
+        if (const QString problem = settings.readProblem(); !problem.isEmpty())
+            errors << "scrivane: warning: " << problem
+                   << " Fields that no option gives are left empty.\n";
         MemoDetails memo = storedMemo(settings, errors);
         applyOptions(parser, memo);
 

@@ -7,6 +7,7 @@
 #include "Failure.h"
 #include "FileUtils.h"
 #include "Form2.h"
+#include "LongText.h"
 #include "MemoStyle.h"
 #include "SettingText.h"
 #include "SettingsStore.h"
@@ -147,9 +148,26 @@ Form1::Form1(UserInterface &ui, SettingsStore &settings, WordProcessor &word)
     setObjectName(QStringLiteral("Form1"));
     buildLayout();
     connectHandlers();
+    mSettings.onSoonWritten([this](const QString &failure) {
+        QMetaObject::invokeMethod(this, [this, failure] {
+            if (!failure.isEmpty())
+                warnNotRemembered(failure);
+            saveTyping();
+        });
+    });
 }
 
-Form1::~Form1() = default;
+Form1::~Form1()
+{
+    saveTyping();
+    // A write under way may still call the handler it took: wait for it.
+    mSettings.onSoonWritten({});
+    try {
+        mSettings.flush();
+    } catch (const Failure &) {
+        // Nobody is left to tell.
+    }
+}
 
 void Form1::buildLayout()
 {
@@ -293,6 +311,13 @@ void Form1::Form_Load()
     if (trap.test(106, [&] { return FileExists(handCursorPath()); }))
         trap.step(108, [&] { mPointer.setCustomIcon(loadCursorFile(handCursorPath())); });
 
+    // One warning for a store that cannot be read, not one more for each field restored.
+    const QString problem = mSettings.readProblem();
+    if (!problem.isEmpty())
+        mUi.messageBox(problem + QStringLiteral("\r\nThe memo's fields start empty."),
+            UserInterface::Buttons::Ok, UserInterface::Icon::Warning);
+    mRestoreWrites = problem.isEmpty();
+    const auto restored = qScopeGuard([&] { mRestoreWrites = true; });
     trap.step(128, [&] {
         const QString stored = mSettings.GetSetting(QString::fromLatin1(kMemoDate.control));
         const QDate date = stored.isEmpty() ? QDate::currentDate() : storedDate(stored);
@@ -313,7 +338,7 @@ void Form1::Form_Load()
     // A restored style is no new choice: it is not written back.
     trap.step(144, [&] {
         mRestoringStyle = true;
-        const auto restored = qScopeGuard([this] { mRestoringStyle = false; });
+        const auto styleRestored = qScopeGuard([this] { mRestoringStyle = false; });
         selectStyle(style);
     });
     trap.step(146, [&] { CheckWordInstalled(mWord, mUi); });
@@ -335,6 +360,12 @@ void Form1::Form_QueryUnload(bool & /*cancel*/, int /*unloadMode*/)
 
 void Form1::Form_Unload(bool & /*cancel*/)
 {
+    saveTyping();
+    try {
+        mSettings.flush();
+    } catch (const Failure &) {
+        // The user was told when the write failed.
+    }
     mUi.endProgram();
 }
 
@@ -379,7 +410,7 @@ void Form1::txtMsg_Change()
 
 void Form1::dtpEventDate_Change()
 {
-    mSettings.SaveSetting(dtpEventDate->objectName(), dateToSettingText(dtpEventDate->date()));
+    saveValue(dtpEventDate->objectName(), dateToSettingText(dtpEventDate->date()));
 }
 
 // Kept when chosen, like the fields, so that every way of ending keeps it.
@@ -391,9 +422,39 @@ void Form1::Option1_Click(int index)
 // A field's settings key is its control's name.
 void Form1::saveField(const QWidget *control)
 {
+    if (mProgramChanges == 0) {
+        // Typing: the field's text is taken when the store is ready for it, so a
+        // keystroke in a large field never waits for its whole text.
+        mTyped.insert(control);
+        if (!mSettings.isWritingSoon())
+            saveTyping();
+        return;
+    }
+    saveValue(control->objectName(), fieldText(control));
+}
+
+QString Form1::fieldText(const QWidget *control)
+{
     const auto *line = qobject_cast<const QLineEdit *>(control);
-    mSettings.SaveSetting(control->objectName(),
-        line ? line->text() : qobject_cast<const QPlainTextEdit *>(control)->toPlainText());
+    return line ? line->text() : longText(qobject_cast<const QPlainTextEdit *>(control));
+}
+
+// Everything typed since the last write goes to the store's thread in one write.
+void Form1::saveTyping()
+{
+    for (const QWidget *control : std::exchange(mTyped, {}))
+        mSettings.SaveSettingSoon(control->objectName(), fieldText(control));
+}
+
+// A change of the program's own is on disk when its step ends, so the step reports
+// a failure. What the store already gives back (an absent key reads as empty) is not
+// written again: the restore would otherwise rewrite a large store once per field.
+void Form1::saveValue(const QString &key, const QString &value)
+{
+    if (mProgramChanges == 0)
+        mSettings.SaveSettingSoon(key, value);
+    else if (mRestoreWrites && mSettings.GetSetting(key) != value)
+        mSettings.SaveSetting(key, value);
 }
 
 void Form1::txtOrgName_GotFocus()
@@ -497,7 +558,7 @@ QString Form1::text(const MemoField &field) const
     const QWidget *control = fieldControl(field);
     if (const auto *line = qobject_cast<const QLineEdit *>(control))
         return line->text();
-    return qobject_cast<const QPlainTextEdit *>(control)->toPlainText();
+    return longText(qobject_cast<const QPlainTextEdit *>(control));
 }
 
 QWidget *Form1::fieldControl(const MemoField &field) const
@@ -656,7 +717,7 @@ void Form1::setFieldText(QPlainTextEdit *field, const QString &text)
     QString normalised = text;
     normalised.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     normalised.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    programChange([&] { field->setPlainText(normalised); });
+    programChange([&] { setLongText(field, normalised); });
 }
 
 void Form1::programChange(const std::function<void()> &change)
@@ -686,12 +747,17 @@ void Form1::runChangeHandler(const std::function<void()> &handler)
         if (mProgramChanges > 0) {
             if (!mChangeFailure)
                 mChangeFailure = std::current_exception();
-        } else if (!mWarnedAboutSettings) {
-            mWarnedAboutSettings = true;
-            mUi.messageBox(
-                QStringLiteral("What you type cannot be remembered for the next start:\r\n")
-                    + describe(error),
-                UserInterface::Buttons::Ok, UserInterface::Icon::Warning);
+        } else {
+            warnNotRemembered(describe(error));
         }
     }
+}
+
+void Form1::warnNotRemembered(const QString &reason)
+{
+    if (std::exchange(mWarnedAboutSettings, true))
+        return;
+    mUi.messageBox(
+        QStringLiteral("What you type cannot be remembered for the next start:\r\n") + reason,
+        UserInterface::Buttons::Ok, UserInterface::Icon::Warning);
 }

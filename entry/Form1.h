@@ -4,6 +4,7 @@
 #include "MousePointer.h"
 
 #include <QDate>
+#include <QSet>
 #include <QString>
 #include <QWidget>
 
@@ -76,6 +77,8 @@ public:
 
     // The index of the selected style button, or -1 when none is selected.
     int selectedStyle() const;
+    // Hands what was typed and not yet handed to the settings store to it.
+    void saveTyping();
     WindowPointer &pointer() { return mPointer; }
     // The preview window; created on first use.
     Form2 &form2();
@@ -115,6 +118,9 @@ private:
     void setFieldText(const MemoField &field, const QString &text);
     QWidget *fieldControl(const MemoField &field) const;
     void saveField(const QWidget *control);
+    void saveValue(const QString &key, const QString &value);
+    static QString fieldText(const QWidget *control);
+    void warnNotRemembered(const QString &reason);
     void programChange(const std::function<void()> &change);
     void runChangeHandler(void (Form1::*handler)());
     void runChangeHandler(const std::function<void()> &handler);
@@ -143,4 +149,7 @@ private:
     std::exception_ptr mChangeFailure;
     bool mWarnedAboutSettings = false;
     bool mRestoringStyle = false;
+    bool mRestoreWrites = true;
+    // Fields typed into since their text last went to the store.
+    QSet<const QWidget *> mTyped;
 };

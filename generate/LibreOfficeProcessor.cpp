@@ -2,12 +2,15 @@
 
 #include "CallThread.h"
 #include "Failure.h"
+#include "FileUtils.h"
+#include "Leftovers.h"
 #include "MemoProperties.h"
 #include "OfficeProcess.h"
 #include "PageComposition.h"
 #include "PageRenderer.h"
 #include "TempFolder.h"
 #include "WordContainer.h"
+#include "WordText.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -46,6 +49,8 @@
 
 #include <initializer_list>
 #include <mutex>
+#include <sys/statvfs.h>
+#include <unistd.h>
 #include <utility>
 
 namespace {
@@ -435,7 +440,9 @@ void Office::setBookmarkText(const QString &bookmark, const QString &text)
 {
     // Writer takes "\r" as a paragraph break and "\n" as a line break within one, so
     // "\r\n" would leave an empty line: every kind of line break becomes one "\r".
-    QString lines = text;
+    // A control character that a Word document cannot hold would empty the whole
+    // bookmark in the saved file: it alone goes.
+    QString lines = wordText(text);
     lines.replace(QStringLiteral("\r\n"), QStringLiteral("\r"));
     lines.replace(QLatin1Char('\n'), QLatin1Char('\r'));
     const OUString name = toOUString(bookmark);
@@ -462,24 +469,58 @@ void Office::setBookmarkText(const QString &bookmark, const QString &text)
     mBookmarkTexts.insert(bookmark, text);
 }
 
+// The office says "access denied" (0x507) also for a full disk: the folder tells which.
+QString storeFailure(const QString &path)
+{
+    const QString folder = QFileInfo(path).absolutePath();
+    const QByteArray name = QFile::encodeName(folder);
+    struct statvfs space
+    {
+    };
+    constexpr unsigned long long kNearlyFull = 1024 * 1024;
+    if (::statvfs(name.constData(), &space) == 0
+        && static_cast<unsigned long long>(space.f_bavail) * space.f_frsize < kNearlyFull)
+        return QStringLiteral("No space left on device while writing %1").arg(path);
+    if (::access(name.constData(), W_OK) != 0)
+        return QStringLiteral("%1 while writing %2").arg(systemError(), path);
+    return {};
+}
+
 void Office::exportAs(const QString &path, DocumentFormat format)
 {
     const OUString url = fileUrl(path);
     const MemoProperties memo = memoProperties(mBookmarkTexts);
     const QDateTime now = QDateTime::currentDateTime();
     const OUString filter = OUString::createFromAscii(exportFilter(format));
-    call(QStringLiteral("save the document as \"%1\"").arg(path),
-        [url, filter, memo, now](UnoObjects &uno) {
-            setMemoProperties(uno.requireDocument(), memo, now);
-            // A copy: the document stays where it was loaded from, so the office keeps
-            // no lock file beside the saved one.
-            const Reference<css::frame::XStorable> storable(uno.requireDocument(), UNO_QUERY_THROW);
-            storable->storeToURL(url,
-                properties({
-                    property("FilterName", Any(filter)),
-                    property("Overwrite", Any(true)),
-                }));
-        });
+    const QFileInfo target(path);
+    const QString lock
+        = target.absolutePath() + QStringLiteral("/.~lock.") + target.fileName() + QLatin1Char('#');
+    const bool lockedBefore = QFileInfo(lock).exists();
+    try {
+        call(QStringLiteral("save the document as \"%1\"").arg(path),
+            [url, filter, memo, now](UnoObjects &uno) {
+                setMemoProperties(uno.requireDocument(), memo, now);
+                // A copy: the document stays where it was loaded from, so the office
+                // keeps no lock file beside the saved one.
+                const Reference<css::frame::XStorable> storable(
+                    uno.requireDocument(), UNO_QUERY_THROW);
+                storable->storeToURL(url,
+                    properties({
+                        property("FilterName", Any(filter)),
+                        property("Overwrite", Any(true)),
+                    }));
+            });
+    } catch (const Failure &) {
+        // A save that fails half-way leaves the office's lock file beside the document;
+        // on a full disk an empty one, which says nothing of whose it is.
+        removeLockFileOf(path, mProcess->profileFolder());
+        if (!lockedBefore && QFileInfo(lock).size() == 0)
+            QFile::remove(lock);
+        const QString why = mBroken.isEmpty() ? storeFailure(path) : QString();
+        if (why.isEmpty())
+            throw;
+        fail(why);
+    }
     if (format == DocumentFormat::Doc)
         finishWordFile(path, memo.company);
 }
@@ -511,7 +552,7 @@ void Office::closeActiveDocumentWithoutSaving()
 QImage Office::copyAsPicture()
 {
     const QString what = QStringLiteral("copy the document as a picture");
-    QTemporaryDir folder(temporaryPath(QStringLiteral("scrivane-pages-XXXXXX")));
+    QTemporaryDir folder(workFolderPattern(QStringLiteral("pages")));
     if (!folder.isValid())
         fail(QStringLiteral("Could not %1: no temporary folder could be made (%2).")
                  .arg(what, folder.errorString()));

@@ -2,6 +2,7 @@
 
 #include "Failure.h"
 #include "FileUtils.h"
+#include "Leftovers.h"
 #include "LibreOfficeProcessor.h"
 #include "MemoStyle.h"
 #include "TemplateCatalogue.h"
@@ -68,6 +69,7 @@ MemoWriter::Renewal MemoWriter::Renewal::fromEnvironment()
 MemoWriter::MemoWriter(WordProcessor &word, Renewal renewal)
     : mWord(word)
     , mRenewal(renewal)
+    , mWorkFolder(workFolderPattern(QStringLiteral("work")))
 {
     if (!mWorkFolder.isValid())
         fail(
@@ -179,8 +181,15 @@ void MemoWriter::write(const MemoDetails &memo, const QString &documentPath, Doc
         }
         ++mSessionMemos;
     } catch (const Failure &) {
-        // The session may be why (ended, hung): the next memo gets a new one.
-        discardSession();
+        // A file the office could not read or write leaves it working: only the
+        // document goes. When the session itself is why (ended, hung), the next memo
+        // gets a new one.
+        try {
+            if (mSession)
+                mSession->closeActiveDocumentWithoutSaving();
+        } catch (const Failure &) {
+            discardSession();
+        }
         throw;
     }
     renewIfDue();

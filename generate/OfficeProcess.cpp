@@ -1,6 +1,7 @@
 #include "OfficeProcess.h"
 
 #include "Failure.h"
+#include "Leftovers.h"
 
 #include <QCoreApplication>
 #include <QCryptographicHash>
@@ -135,6 +136,8 @@ void OfficeProcess::lockProfile()
         if (lock->tryLock(0)) {
             mProfileFolder = folder;
             mProfileLock = std::move(lock);
+            // No office uses the profile now: what an office killed in it left goes.
+            clearOfficeLeftovers(mProfileFolder);
             return;
         }
         if (lock->error() != QLockFile::LockFailedError)

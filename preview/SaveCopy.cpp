@@ -15,5 +15,6 @@ void saveCopy(const QString &source, const QString &destination)
     if (input.error() != QFileDevice::NoError)
         fail(QStringLiteral("The document %1 could not be read: %2")
                  .arg(source, input.errorString()));
-    replaceFile(destination, document);
+    // The overwrite question has been answered: a read-only file may go too.
+    replaceFile(destination, document, ReadOnlyFile::Replace);
 }

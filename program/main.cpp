@@ -1,6 +1,8 @@
 #include "ApplicationIcon.h"
 #include "CommandLine.h"
+#include "Failure.h"
 #include "Form1.h"
+#include "Leftovers.h"
 #include "LibreOfficeProcessor.h"
 #include "SettingsStore.h"
 #include "UserInterface.h"
@@ -70,11 +72,19 @@ int runCommandLine(int argc, char *argv[])
     const SettingsStore settings;
     return CommandLine::run(arguments, word, settings, output, errors);
 }
+
+// Without one the window cannot open, and arguments then are meant for the command line.
+bool hasDisplay()
+{
+    return qEnvironmentVariableIsSet("QT_QPA_PLATFORM") || qEnvironmentVariableIsSet("DISPLAY")
+        || qEnvironmentVariableIsSet("WAYLAND_DISPLAY");
+}
 } // namespace
 
 int main(int argc, char *argv[])
 {
-    if (CommandLine::isRequested(argumentsOf(argc, argv)))
+    clearLeftoverWorkFolders();
+    if (CommandLine::isRequested(argumentsOf(argc, argv)) || (argc > 1 && !hasDisplay()))
         return runCommandLine(argc, argv);
 
     QApplication application(argc, argv);
@@ -86,6 +96,15 @@ int main(int argc, char *argv[])
     ProgramUserInterface ui(word);
     SettingsStore settings;
     Form1 window(ui, settings, word);
+    // Typing still on its way to the store is written before the program ends.
+    ui.beforeEnd = [&settings, &window] {
+        window.saveTyping();
+        try {
+            settings.flush();
+        } catch (const Failure &) {
+            // The window told the user when the write failed.
+        }
+    };
     window.Form_Load();
     window.show();
     return application.exec();

@@ -8,6 +8,8 @@
 
 #include <optional>
 
+#include <sys/stat.h>
+
 #include <QDir>
 
 class SettingsStoreTest : public QObject
@@ -96,6 +98,59 @@ private slots:
         } catch (const Failure &failure) {
             QVERIFY(failure.description().contains(QStringLiteral("txtTo")));
         }
+    }
+
+    void typingOfALargeFieldIsReadAtOnceAndOnDiskAfterTheFlush()
+    {
+        const QString file = mDir.filePath(QStringLiteral("Tarnwick.conf"));
+        const QString large(10 * 1024 * 1024, QLatin1Char('m'));
+        {
+            SettingsStore store(file);
+            store.SaveSetting(QStringLiteral("txtTo"), QStringLiteral("Vozizidi"));
+            for (int key = 0; key < 20; ++key)
+                store.SaveSettingSoon(QStringLiteral("txtMsg"), large + QString::number(key));
+            QCOMPARE(store.GetSetting(QStringLiteral("txtMsg")), large + QStringLiteral("19"));
+            store.flush();
+            QCOMPARE(SettingsStore(file).GetSetting(QStringLiteral("txtMsg")),
+                large + QStringLiteral("19"));
+            store.SaveSettingSoon(QStringLiteral("txtCC"), QStringLiteral("Tobin Varden"));
+        }
+        // What was still on its way when the store went is on disk too.
+        SettingsStore later(file);
+        QCOMPARE(later.GetSetting(QStringLiteral("txtCC")), QStringLiteral("Tobin Varden"));
+        QCOMPARE(later.GetSetting(QStringLiteral("txtTo")), QStringLiteral("Vozizidi"));
+    }
+
+    void aStoreThatCannotBeReadSaysWhy_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("absent") << "absent" << QString();
+        QTest::newRow("readable") << "file" << QString();
+        QTest::newRow("folder") << "folder"
+                                << "(it is a folder)";
+        QTest::newRow("pipe") << "fifo"
+                              << "(it is not a plain file)";
+    }
+
+    void aStoreThatCannotBeReadSaysWhy()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QString, reason);
+        const QString file = mDir.filePath(QStringLiteral("Tarnwick.conf"));
+        if (kind == QLatin1String("file"))
+            SettingsStore(file).SaveSetting(QStringLiteral("txtTo"), QStringLiteral("x"));
+        else if (kind == QLatin1String("folder"))
+            QVERIFY(QDir().mkpath(file));
+        else if (kind == QLatin1String("fifo"))
+            QCOMPARE(::mkfifo(QFile::encodeName(file).constData(), 0600), 0);
+        const QString problem = SettingsStore(file).readProblem();
+        if (reason.isEmpty())
+            QCOMPARE(problem, QString());
+        else
+            QCOMPARE(problem,
+                QStringLiteral("The stored memo details in %1 cannot be read %2.")
+                    .arg(file, reason));
     }
 
     void userStoreIsTarnwickInTheConfigurationFolder()

@@ -13,6 +13,9 @@
 #include <QRadioButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
 
 #include <memory>
 #include <optional>
@@ -280,6 +283,9 @@ private slots:
         QFile::remove(mStore->fileName());
         QVERIFY(QDir().rename(mStore->fileName() + QStringLiteral(".d"), mStore->fileName()));
         type(form->txtTo, "abc");
+        // Typing is written on the store's own thread, which tells the window.
+        QTRY_COMPARE(mUi.messages.size(), 1);
+        QTest::qWait(50);
         QCOMPARE(mUi.messages.size(), 1);
         QVERIFY(mUi.errorReports().isEmpty());
         QVERIFY(mUi.messages[0].text.contains(QStringLiteral("cannot be remembered")));
@@ -363,6 +369,47 @@ private slots:
         form->txtMsg->setFocus();
         QTest::keyClicks(form->txtMsg, QStringLiteral("new"));
         QCOMPARE(form->txtMsg->toPlainText(), QStringLiteral("new"));
+    }
+
+    void aLongParagraphIsEditedAsOneAndStoredExactly()
+    {
+        const QString stored = QString(10000, 'x') + "\n\n" + QString(5000, 'y');
+        mStore->SaveSetting("txtMsg", stored);
+        auto form = start();
+        showAndActivate(*form);
+        // Laid out in pieces, but nothing written back and nothing changed.
+        QVERIFY(form->txtMsg->document()->blockCount() > 3);
+        QCOMPARE(mStore->GetSetting("txtMsg"), stored);
+
+        // Enter within the second piece of the first paragraph (the first join is at 4096).
+        QTextCursor cursor = form->txtMsg->textCursor();
+        cursor.setPosition(5001);
+        form->txtMsg->setTextCursor(cursor);
+        QTest::keyClick(form->txtMsg, Qt::Key_Return);
+        // Deleting the first join removes nothing of the text; so does deleting it twice.
+        cursor.setPosition(4096);
+        form->txtMsg->setTextCursor(cursor);
+        QTest::keyClick(form->txtMsg, Qt::Key_Delete);
+        QTest::keyClick(form->txtMsg, Qt::Key_Z);
+        QTest::keyClick(form->txtMsg, Qt::Key_Backspace);
+        QTest::keyClick(form->txtMsg, Qt::Key_End, Qt::ControlModifier);
+        type(form->txtMsg, "z");
+        form.reset();
+        const QString expected
+            = QString(5000, 'x') + "\n" + QString(5000, 'x') + "\n\n" + QString(5000, 'y') + "z";
+        const QString got = mStore->GetSetting("txtMsg");
+        QCOMPARE(mStore->GetSetting("txtMsg"), expected);
+        QCOMPARE(SettingsStore(mStore->fileName()).GetSetting("txtMsg"), expected);
+    }
+
+    void anUnreadableStoreIsAWarningAtStart()
+    {
+        QVERIFY(QDir().mkpath(mStore->fileName()));
+        auto form = start();
+        QCOMPARE(mUi.messages.size(), 1);
+        QVERIFY2(mUi.messages[0].text.contains("cannot be read (it is a folder)"),
+            qPrintable(mUi.messages[0].text));
+        QVERIFY(mUi.errorReports().isEmpty());
     }
 
     void everyControlLiesInsideTheWindow()

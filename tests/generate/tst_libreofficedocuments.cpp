@@ -19,6 +19,9 @@
 #include <memory>
 #include <optional>
 
+#include <sys/mount.h>
+#include <unistd.h>
+
 namespace {
 const QString kFixtures = QStringLiteral(SCRIVANE_FIXTURES);
 
@@ -92,6 +95,7 @@ private slots:
     void closingLeavesOpenedFileUnchanged_data();
     void closingLeavesOpenedFileUnchanged();
     void badPathsFailNamingThem();
+    void aFullDiskIsSaidInTheUsersWordsAndTheOfficeGoesOn();
     void operationsWithoutDocumentFail();
     void copiesEveryPageAsOnePicture();
 
@@ -228,6 +232,10 @@ void LibreOfficeDocumentsTest::lineBreaksStartParagraphs_data()
     QTest::newRow("CR LF") << QStringLiteral("Line one\r\nLine two\r\nLine three");
     QTest::newRow("CR") << QStringLiteral("Line one\rLine two\rLine three");
     QTest::newRow("mixed") << QStringLiteral("Line one\r\nLine two\rLine three");
+    // Each control character a Word document cannot hold goes alone, never the field.
+    QTest::newRow("control characters")
+        << QStringLiteral("Line\x01 one\x1f\nLine two\x0b\x0c\nLine\x7f three")
+               .replace(QChar(0x7f), QChar(0));
 }
 
 void LibreOfficeDocumentsTest::lineBreaksStartParagraphs()
@@ -289,6 +297,39 @@ void LibreOfficeDocumentsTest::closingLeavesOpenedFileUnchanged()
 
     QCOMPARE(fileHash(opened), before);
     QCOMPARE(lockFiles(mFolder.path()), QStringList());
+}
+
+void LibreOfficeDocumentsTest::aFullDiskIsSaidInTheUsersWordsAndTheOfficeGoesOn()
+{
+    if (::geteuid() != 0)
+        QSKIP("a full file system is made as a small tmpfs, which needs root");
+    const QString full = mFolder.filePath(QStringLiteral("full"));
+    QVERIFY(QDir().mkpath(full));
+    const QByteArray point = QFile::encodeName(full);
+    if (::mount("scrivane-test", point.constData(), "tmpfs", 0, "size=64k") != 0)
+        QSKIP("no tmpfs could be mounted here (a container without that right)");
+    const auto unmount = qScopeGuard([&] { ::umount2(point.constData(), MNT_DETACH); });
+    {
+        QFile filler(full + QStringLiteral("/filler"));
+        QVERIFY(filler.open(QIODevice::WriteOnly));
+        while (filler.write(QByteArray(4096, 'f')) > 0 && filler.flush()) { }
+    }
+
+    const QString saved = full + QStringLiteral("/memo-150.doc");
+    mSession->open(mTemplate, true);
+    try {
+        mSession->saveAs(saved);
+        QFAIL("a memo was saved on a full disk");
+    } catch (const Failure &failure) {
+        QCOMPARE(failure.description(),
+            QStringLiteral("No space left on device while writing ") + saved);
+    }
+    // The same office saves the same document where there is room.
+    mSession->saveAs(mFolder.filePath(QStringLiteral("room.doc")));
+    mSession->close();
+    QVERIFY(QFileInfo(mFolder.filePath(QStringLiteral("room.doc"))).size() > 0);
+    QCOMPARE(QDir(full).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+        QStringList({ QStringLiteral("filler") }));
 }
 
 void LibreOfficeDocumentsTest::badPathsFailNamingThem()

@@ -1,0 +1,167 @@
+// How long the memo entry window takes to start, and to take one keystroke, with a
+// large stored message; the yardstick is the same window started with an empty store.
+
+#include "BenchSupport.h"
+#include "Form1.h"
+#include "SettingsStore.h"
+#include "UserInterface.h"
+#include "WordSession.h"
+
+#include <QApplication>
+#include <QPlainTextEdit>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+
+namespace {
+constexpr double kStartTarget = 2000;
+constexpr double kKeystrokeTarget = 50;
+
+class IdleSession : public WordSession
+{
+public:
+    void open(const QString &, bool) override { }
+    void setBookmarkText(const QString &, const QString &) override { }
+    void saveAs(const QString &) override { }
+    void setDisplayAlerts(bool) override { }
+    void close() override { }
+    void copyAsPicture() override { }
+    void closeActiveDocumentWithoutSaving() override { }
+    void quit() override { }
+};
+
+// The start-up check only starts and quits a session; the office is not what is measured.
+class IdleProcessor : public WordProcessor
+{
+public:
+    std::unique_ptr<WordSession> create() override { return std::make_unique<IdleSession>(); }
+};
+
+class CountingUserInterface : public UserInterface
+{
+public:
+    int messages = 0;
+    Answer messageBox(const QString &text, Buttons, Icon, const QString &) override
+    {
+        ++messages;
+        std::fprintf(stderr, "message: %s\n", qPrintable(text));
+        return Ok;
+    }
+    QString saveFileName(const QString &, const QString &, const QString &) override { return {}; }
+    [[noreturn]] void endProgram() override { std::exit(1); }
+};
+
+// Words of six letters and a space, with a line break every 80 characters when asked.
+QString message(qsizetype size, bool lineBreaks)
+{
+    QString text;
+    text.reserve(size);
+    qsizetype column = 0;
+    while (text.size() < size) {
+        const bool lineEnds = lineBreaks && column >= 72;
+        text += lineEnds ? QStringLiteral("ends\n") : QStringLiteral("memo. ");
+        column = lineEnds ? 0 : column + 6;
+    }
+    text.truncate(size);
+    return text;
+}
+
+struct Started
+{
+    std::unique_ptr<Form1> form;
+    double milliseconds = 0;
+};
+
+Started start(SettingsStore &store, WordProcessor &word, UserInterface &ui)
+{
+    Started started;
+    started.milliseconds = milliseconds([&] {
+        started.form = std::make_unique<Form1>(ui, store, word);
+        started.form->Form_Load();
+        started.form->show();
+        if (!QTest::qWaitForWindowExposed(started.form.get()))
+            std::fprintf(stderr, "the window was not shown\n");
+        QApplication::processEvents();
+        (void)started.form->grab();
+    });
+    return started;
+}
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication application(argc, argv);
+    const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
+    // A second argument picks the cases whose name holds it, e.g. for a profiler.
+    const QString only = argc > 2 ? QString::fromLocal8Bit(argv[2]) : QString();
+    IdleProcessor word;
+    CountingUserInterface ui;
+    bool withinTargets = true;
+
+    std::vector<double> empty;
+    for (int run = 0; run < runs; ++run) {
+        QTemporaryDir folder;
+        SettingsStore store(folder.filePath(QStringLiteral("Tarnwick.conf")));
+        empty.push_back(start(store, word, ui).milliseconds);
+    }
+    report("start-up, empty store (yardstick)", empty);
+    const double yardstick = std::max(median(empty), 1.0);
+
+    const std::pair<const char *, qsizetype> sizes[]
+        = { { "10 KB", 10 * 1024 }, { "1 MB", 1024 * 1024 }, { "10 MB", 10 * 1024 * 1024 } };
+    for (const auto &[name, size] : sizes) {
+        for (const bool lineBreaks : { true, false }) {
+            const QString caseName = QStringLiteral("%1 message%2")
+                                         .arg(QString::fromLatin1(name),
+                                             lineBreaks ? QStringLiteral(", line breaks")
+                                                        : QStringLiteral(", one line"));
+            if (!caseName.contains(only))
+                continue;
+            const QString text = message(size, lineBreaks);
+            std::vector<double> starts, keystrokes;
+            double lastOnDisk = 0;
+            for (int run = 0; run < runs; ++run) {
+                QTemporaryDir folder;
+                auto store = std::make_unique<SettingsStore>(
+                    folder.filePath(QStringLiteral("Tarnwick.conf")));
+                store->SaveSetting(QStringLiteral("txtMsg"), text);
+                Started started = start(*store, word, ui);
+                starts.push_back(started.milliseconds);
+
+                QPlainTextEdit *box = started.form->txtMsg;
+                box->setFocus();
+                QTest::keyClick(box, Qt::Key_End, Qt::ControlModifier);
+                for (int key = 0; key < 10; ++key) {
+                    keystrokes.push_back(milliseconds([&] {
+                        QTest::keyClick(box, 'x');
+                        QApplication::processEvents();
+                    }));
+                }
+                lastOnDisk = std::max(lastOnDisk, milliseconds([&] {
+                    started.form->saveTyping();
+                    store->flush();
+                }));
+                SettingsStore reread(store->fileName());
+                if (reread.GetSetting(QStringLiteral("txtMsg")) != text + QString(10, u'x')) {
+                    std::fprintf(stderr, "the typed text did not reach the store\n");
+                    withinTargets = false;
+                }
+                started.form.reset();
+            }
+            const QByteArray what = caseName.toUtf8();
+            report(("start-up, " + what).constData(), starts);
+            report(("keystroke, " + what).constData(), keystrokes);
+            std::printf("  start-up / yardstick %.1f; slowest keystroke %.1f ms; last keystroke "
+                        "on disk %.0f ms after it\n",
+                median(starts) / yardstick, *std::max_element(keystrokes.begin(), keystrokes.end()),
+                lastOnDisk);
+            withinTargets = withinTargets && median(starts) < kStartTarget
+                && median(keystrokes) < kKeystrokeTarget;
+        }
+    }
+    std::printf("targets (start-up under %.0f ms, keystroke under %.0f ms): %s\n", kStartTarget,
+        kKeystrokeTarget, withinTargets ? "met" : "MISSED");
+    return withinTargets && ui.messages == 0 ? 0 : 1;
+}

@@ -1,0 +1,263 @@
+#include "CommandLine.h"
+#include "ScriptedWordProcessor.h"
+#include "SettingText.h"
+#include "SettingsStore.h"
+#include "TestFiles.h"
+
+#include <QDir>
+#include <QGuiApplication>
+#include <QImage>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTextStream>
+
+#include <optional>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+// The command line against what an adversary or a failing system puts in its way.
+class CommandLineFaultsTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init()
+    {
+        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+        mTemporary.emplace();
+        mDir.setPath(mTemporary->path());
+        mStore.emplace(mDir.filePath("Tarnwick.conf"));
+        mWord = ScriptedWordProcessor();
+        mWord.picture = QImage(20, 30, QImage::Format_RGB32);
+        mWord.picture.fill(Qt::white);
+        mErrors.clear();
+        QVERIFY(writeFile(precious(), "precious"));
+    }
+
+    void cleanup()
+    {
+        QCOMPARE(readFile(precious()), QByteArray("precious"));
+        QCOMPARE(mWord.sessionsAlive, 0);
+        const QStringList parts = mDir.entryList({ "*.part" }, QDir::AllEntries | QDir::Hidden);
+        QVERIFY2(parts.filter("scrivane").isEmpty(), qPrintable(parts.join(' ')));
+    }
+
+    void aPlantedLinkIsNeverWrittenThrough_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("link");
+        QTest::addColumn<QString>("written");
+        QTest::newRow("at the memo's old part name")
+            << QStringList { "--out", "memo.doc" } << ".memo.doc.part"
+            << "memo.doc";
+        QTest::newRow("at the memo") << QStringList { "--out", "memo.doc" } << "memo.doc"
+                                     << "memo.doc";
+        QTest::newRow("at the picture")
+            << QStringList { "--out", "memo.doc", "--picture", "memo.png" } << "memo.png"
+            << "memo.png";
+        QTest::newRow("at a batch memo's old part name")
+            << QStringList { "--batch", "memos.json", "--out-dir", "." } << ".memo-001.doc.part"
+            << "memo-001.doc";
+    }
+
+    void aPlantedLinkIsNeverWrittenThrough()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, link);
+        QFETCH(QString, written);
+        QVERIFY(writeFile(mDir.filePath("memos.json"), "[{}]"));
+        QVERIFY(QFile::link(precious(), mDir.filePath(link)));
+        QCOMPARE(run(arguments), 0);
+        const QFileInfo result(mDir.filePath(written));
+        QVERIFY(result.isFile() && !result.isSymLink());
+        QVERIFY(result.size() > 0);
+        QFile::remove(mDir.filePath(link));
+    }
+
+    void aDestinationThatIsNoPlainFileIsRefused_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("complaint");
+        QTest::newRow("folder") << "folder"
+                                << "is a folder";
+        QTest::newRow("pipe") << "fifo"
+                              << "is not a plain file";
+        QTest::newRow("read-only file") << "readonly"
+                                        << "is read-only";
+    }
+
+    void aDestinationThatIsNoPlainFileIsRefused()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QString, complaint);
+        const QString out = mDir.filePath("memo.doc");
+        if (kind == "folder")
+            QVERIFY(mDir.mkdir("memo.doc"));
+        else if (kind == "fifo")
+            QCOMPARE(::mkfifo(QFile::encodeName(out).constData(), 0600), 0);
+        else {
+            QVERIFY(writeFile(out, "kept"));
+            QCOMPARE(::chmod(QFile::encodeName(out).constData(), 0444), 0);
+        }
+        QCOMPARE(run({ "--out", "memo.doc" }), 1);
+        QVERIFY2(mErrors.contains(complaint), qPrintable(mErrors));
+        if (kind == "readonly") {
+            QCOMPARE(readFile(out), QByteArray("kept"));
+            struct stat status
+            {
+            };
+            QCOMPARE(::stat(QFile::encodeName(out).constData(), &status), 0);
+            QCOMPARE(status.st_mode & 07777, mode_t(0444));
+        }
+    }
+
+    void controlCharactersAreDroppedWithOneWarningPerMemo()
+    {
+        QVERIFY(writeFile(mDir.filePath("memos.json"),
+            R"([{"to": "Vo\u0000zi\u0001zidi", "message": "a\u000bb"}, {"re": "clean\tand\r\nfine"}])"));
+        QCOMPARE(run({ "--batch", "memos.json", "--out-dir", ".", "--cc", "To\u001fbin" }), 0);
+        const QStringList warnings = mErrors.split('\n').filter("warning");
+        QCOMPARE(warnings.size(), 2);
+        QVERIFY2(warnings[0].contains("memo-001.doc") && warnings[0].contains("to, cc and message"),
+            qPrintable(warnings[0]));
+        QVERIFY2(warnings[1].contains("memo-002.doc") && warnings[1].endsWith("out of cc"),
+            qPrintable(warnings[1]));
+        QVERIFY(mErrors.contains("2 of 2 memos written"));
+    }
+
+    void anUnreadableStoreIsAWarning()
+    {
+        QVERIFY(mDir.mkdir("Tarnwick.conf"));
+        QCOMPARE(run({ "--out", "memo.doc", "--to", "Given" }), 0);
+        QVERIFY2(mErrors.contains("warning: The stored memo details in " + mStore->fileName()
+                     + " cannot be read (it is a folder)."),
+            qPrintable(mErrors));
+        QVERIFY(mWord.calls.contains("setBookmarkText bkTo=Given"));
+    }
+
+    void aStoredDateOutsideTheWindowsRangeIsNotUsed()
+    {
+        mStore->SaveSetting("dtpEventDate", dateToSettingText(QDate(1, 1, 1)));
+        QCOMPARE(run({ "--out", "memo.doc" }), 0);
+        QVERIFY2(mErrors.contains("lies outside 1601 to 9999; using today"), qPrintable(mErrors));
+    }
+
+    void oneDashOptionsAreTheCommandLines()
+    {
+        QVERIFY(CommandLine::isRequested({ "scrivane", "-generate" }));
+        QVERIFY(CommandLine::isRequested({ "scrivane", "-out", "x.doc" }));
+        QVERIFY(!CommandLine::isRequested({ "scrivane", "-style", "fusion" }));
+        QVERIFY(!CommandLine::isRequested({ "scrivane", "-platform", "xcb" }));
+        QCOMPARE(run({ "-out", "memo.doc" }), 0);
+        QVERIFY(QFile::exists(mDir.filePath("memo.doc")));
+    }
+
+    void withoutADisplayOneDashOptionsGetTheUsage_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("said");
+        QTest::newRow("-help") << QStringList { "-help" } << 0 << "Usage:";
+        QTest::newRow("-generate") << QStringList { "-generate" } << 2 << "either --out or --batch";
+        QTest::newRow("-unknown") << QStringList { "-unknown" } << 2 << "Try 'scrivane --help'";
+    }
+
+    void withoutADisplayOneDashOptionsGetTheUsage()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, status);
+        QFETCH(QString, said);
+        QProcess program;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        for (const char *name : { "DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM" })
+            environment.remove(name);
+        program.setProcessEnvironment(environment);
+        program.setProcessChannelMode(QProcess::MergedChannels);
+        program.start(SCRIVANE_PROGRAM, arguments);
+        QVERIFY(program.waitForFinished(60000));
+        const QString output = QString::fromLocal8Bit(program.readAll());
+        QCOMPARE(program.exitCode(), status);
+        QVERIFY2(output.contains(said), qPrintable(output));
+    }
+
+    void aSecondBatchIntoTheSameFolderIsRefused()
+    {
+        QVERIFY(writeFile(mDir.filePath("memos.json"), "[{}]"));
+        QVERIFY(mDir.mkdir("out"));
+        // What a batch under way holds on its folder.
+        const int held = ::open(QFile::encodeName(mDir.filePath("out")).constData(), O_RDONLY);
+        QCOMPARE(::flock(held, LOCK_EX | LOCK_NB), 0);
+        const int status = run({ "--batch", "memos.json", "--out-dir", "out" });
+        ::close(held);
+        QCOMPARE(status, 1);
+        QVERIFY2(mErrors.contains("another Scrivane batch is writing into"), qPrintable(mErrors));
+        QCOMPARE(QDir(mDir.filePath("out")).entryList(QDir::Files | QDir::Hidden), QStringList());
+        QCOMPARE(run({ "--batch", "memos.json", "--out-dir", "out" }), 0);
+    }
+
+    void aNameAsLongAsTheFileSystemAllows()
+    {
+        const QString name = QString(251, 'n') + ".doc";
+        QCOMPARE(run({ "--out", name }), 0);
+        QVERIFY(QFile::exists(mDir.filePath(name)));
+    }
+
+    void aFullDiskFailsEachMemoInTheUsersWordsWithOneSession()
+    {
+        if (::geteuid() != 0)
+            QSKIP("a full file system is made as a small tmpfs, which needs root");
+        QVERIFY(mDir.mkdir("full"));
+        const QByteArray point = QFile::encodeName(mDir.filePath("full"));
+        if (::mount("scrivane-test", point.constData(), "tmpfs", 0, "size=64k") != 0)
+            QSKIP("no tmpfs could be mounted here (a container without that right)");
+        const auto unmount = qScopeGuard([&] { ::umount2(point.constData(), MNT_DETACH); });
+        {
+            QFile filler(mDir.filePath("full/filler"));
+            QVERIFY(filler.open(QIODevice::WriteOnly));
+            while (filler.write(QByteArray(4096, 'f')) > 0 && filler.flush()) { }
+        }
+        QVERIFY(writeFile(mDir.filePath("memos.json"), "[{}, {}, {}]"));
+
+        QCOMPARE(run({ "--batch", "memos.json", "--out-dir", "full" }), 1);
+        QVERIFY2(mErrors.contains("No space left on device while writing full/memo-003.doc"),
+            qPrintable(mErrors));
+        QVERIFY(mErrors.contains("0 of 3 memos written, 3 failed"));
+        QCOMPARE(mWord.sessionsCreated, 1);
+        QCOMPARE(QDir(mDir.filePath("full"))
+                     .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+            QStringList({ "filler" }));
+    }
+
+private:
+    QString precious() const { return mDir.filePath("precious"); }
+
+    int run(const QStringList &arguments)
+    {
+        QString output;
+        QTextStream out(&output), errors(&mErrors);
+        const QString current = QDir::currentPath();
+        QDir::setCurrent(mDir.path());
+        // One job: the scripted word processor is not for several threads.
+        QStringList all = QStringList { "scrivane", "--generate" } + arguments;
+        if (arguments.contains("--batch"))
+            all << "--jobs"
+                << "1";
+        const int status = CommandLine::run(all, mWord, *mStore, out, errors);
+        QDir::setCurrent(current);
+        return status;
+    }
+
+    std::optional<QTemporaryDir> mTemporary;
+    QDir mDir;
+    std::optional<SettingsStore> mStore;
+    ScriptedWordProcessor mWord;
+    QString mErrors;
+};
+
+QTEST_MAIN(CommandLineFaultsTest)
+#include "tst_commandlinefaults.moc"
