@@ -86,7 +86,8 @@ public:
     {
         time("close", [&] { mInner->close(); });
     }
-    void copyAsPicture() override { mInner->copyAsPicture(); }
+    QImage copyAsPicture() override { return mInner->copyAsPicture(); }
+    bool isRunning() const override { return mInner->isRunning(); }
     qint64 processId() const override { return office().processId(); }
     QString profileFolder() const override { return office().profileFolder(); }
     void closeActiveDocumentWithoutSaving() override { mInner->closeActiveDocumentWithoutSaving(); }

@@ -26,7 +26,11 @@ public:
         std::fprintf(stderr, "%s\n", qPrintable(text));
         return Ok;
     }
-    QString saveFileName(const QString &, const QString &, const QString &) override { return {}; }
+    QString saveFileName(
+        const QString &, const QString &, const QString &, const QString &) override
+    {
+        return {};
+    }
     [[noreturn]] void endProgram() override { std::exit(1); }
 };
 

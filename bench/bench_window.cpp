@@ -26,7 +26,7 @@ public:
     void saveAs(const QString &) override { }
     void setDisplayAlerts(bool) override { }
     void close() override { }
-    void copyAsPicture() override { }
+    QImage copyAsPicture() override { return {}; }
     void closeActiveDocumentWithoutSaving() override { }
     void quit() override { }
 };
@@ -48,7 +48,11 @@ public:
         std::fprintf(stderr, "message: %s\n", qPrintable(text));
         return Ok;
     }
-    QString saveFileName(const QString &, const QString &, const QString &) override { return {}; }
+    QString saveFileName(
+        const QString &, const QString &, const QString &, const QString &) override
+    {
+        return {};
+    }
     [[noreturn]] void endProgram() override { std::exit(1); }
 };
 
