@@ -663,10 +663,14 @@ void Form1::PushButton6_MouseMove()
 // arrow keys move within it.
 void Form1::showStyleNote()
 {
+    // Only the fields the style leaves out are read: this runs at every keystroke, and
+    // the message may be megabytes long.
     MemoDetails memo;
-    for (const MemoField &field : kMemoFields)
-        memo.*field.text = text(field);
     memo.style = selectedStyle();
+    for (const MemoField &field : kMemoFields) {
+        if (memo.style >= 0 && !kMemoStyles[static_cast<size_t>(memo.style)].prints(field))
+            memo.*field.text = text(field);
+    }
     const QString note = leftOutNote(memo);
     // The style's name on a line of its own, the fields below it.
     styleNote->setText(QString(note).replace(QStringLiteral(": "), QStringLiteral(":\n")));
