@@ -18,6 +18,7 @@
 #include <algorithm>
 #include <climits>
 #include <csignal>
+#include <mutex>
 #include <sys/prctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -54,6 +55,19 @@ QString lastLines(const QString &path, int count)
     }
     return kept.join(QLatin1Char(' '));
 }
+
+// The office's bridge writes to its pipe with plain send(): an office that dies
+// between our check and the write would take the whole program down with
+// SIGPIPE. A failed write is reported as an error instead.
+void ignoreBrokenPipes()
+{
+    static std::once_flag once;
+    std::call_once(once, [] {
+        struct sigaction current = {};
+        if (::sigaction(SIGPIPE, nullptr, &current) == 0 && current.sa_handler == SIG_DFL)
+            ::signal(SIGPIPE, SIG_IGN);
+    });
+}
 } // namespace
 
 QString secondsText(std::chrono::milliseconds time)
@@ -81,6 +95,7 @@ OfficeProcess::OfficeProcess(const Options &options)
         fail(cannotStart(QStringLiteral("LibreOffice's program \"%1\" was not found")
                              .arg(program.absoluteFilePath())));
 
+    ignoreBrokenPipes();
     lockProfile();
     const QFileInfo profile(mProfileFolder);
     mProfileSetAside = !profile.exists() && !profile.isSymLink();
