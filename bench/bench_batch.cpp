@@ -93,18 +93,25 @@ public:
     void closeActiveDocumentWithoutSaving() override { mInner->closeActiveDocumentWithoutSaving(); }
     void quit() override
     {
-        {
-            const double peak = peakMemory(QString::number(processId()));
-            const double cpu = processorTime(processId());
-            std::lock_guard lock(mTally.lock);
-            mTally.officePeaks.push_back(peak);
-            mTally.officeCpu += cpu;
-        }
+        tallyOffice();
         time("quit", [&] { mInner->quit(); });
+    }
+    void retire() override
+    {
+        tallyOffice();
+        time("quit", [&] { dynamic_cast<OfficeSession &>(*mInner).retire(); });
     }
 
 private:
     const OfficeSession &office() const { return dynamic_cast<const OfficeSession &>(*mInner); }
+    void tallyOffice()
+    {
+        const double peak = peakMemory(QString::number(processId()));
+        const double cpu = processorTime(processId());
+        std::lock_guard lock(mTally.lock);
+        mTally.officePeaks.push_back(peak);
+        mTally.officeCpu += cpu;
+    }
     void time(const char *what, const std::function<void()> &call)
     {
         mSpent[QString::fromLatin1(what)] += milliseconds(call);

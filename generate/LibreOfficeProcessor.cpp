@@ -249,6 +249,7 @@ public:
     // Waits until the office answers; throws Failure saying why it could not start.
     void connect();
     bool isConnected() const { return mConnected; }
+    bool isWatchedHere() const { return mProcess->isWatchedHere(); }
     // True when the office answers a trivial call within the time; one that does not
     // is ended at once.
     bool answers(std::chrono::milliseconds time);
@@ -648,8 +649,10 @@ struct SparePool
     {
         std::unique_ptr<Office> office;
         {
+            // A spare watched from another thread stays for that thread's next session.
             std::lock_guard lock(mutex);
-            office = std::move(spare);
+            if (spare && spare->isWatchedHere())
+                office = std::move(spare);
         }
         if (office) {
             try {
@@ -760,6 +763,8 @@ public:
         if (!broken.isEmpty())
             fail(QStringLiteral("Could not quit the word processor: %1.").arg(broken));
     }
+
+    void retire() override { mOffice.reset(); }
 
     bool isRunning() const override { return mOffice && !mOffice->isBroken(); }
 

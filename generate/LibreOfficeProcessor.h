@@ -18,6 +18,9 @@ public:
     // The soffice.bin process the session started (its id stays known after it ended).
     virtual qint64 processId() const = 0;
     virtual QString profileFolder() const = 0;
+    // Quits and ends the office instead of keeping it as the next session's spare:
+    // for an office that has grown too large.
+    virtual void retire() = 0;
 };
 
 // Word processing by LibreOffice Writer, driven over UNO, in office processes of

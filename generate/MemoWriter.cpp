@@ -124,14 +124,19 @@ void MemoWriter::renewIfDue()
 {
     if (!mSession)
         return;
+    auto *office = dynamic_cast<OfficeSession *>(mSession.get());
     bool due = mRenewal.memos > 0 && mSessionMemos >= mRenewal.memos;
-    if (!due && mRenewal.mebibytes > 0) {
-        if (const auto *office = dynamic_cast<const OfficeSession *>(mSession.get()))
-            due = residentMebibytes(office->processId()) > mRenewal.mebibytes;
-    }
+    if (!due && mRenewal.mebibytes > 0 && office != nullptr)
+        due = residentMebibytes(office->processId()) > mRenewal.mebibytes;
     // Between two memos, so no memo is lost: the next one starts the new office.
     if (due) {
-        discardSession();
+        if (office != nullptr) {
+            // Not kept as a spare, or the next session would take it back.
+            office->retire();
+            mSession.reset();
+        } else {
+            discardSession();
+        }
         mRenewing = true;
     }
 }

@@ -277,6 +277,11 @@ QString OfficeProcess::endDescription() const
     return why;
 }
 
+bool OfficeProcess::isWatchedHere() const
+{
+    return !mProcess || mProcess->thread() == QThread::currentThread();
+}
+
 bool OfficeProcess::waitForEnd(std::chrono::milliseconds time)
 {
     if (!mProcess || mProcess->state() == QProcess::NotRunning)

@@ -45,6 +45,10 @@ public:
     qint64 processId() const { return mProcessId; }
     QString profileFolder() const { return mProfileFolder; }
 
+    // Whether the process is watched from the calling thread: Qt lets only that thread
+    // wait for it and end it.
+    bool isWatchedHere() const;
+
     // True when the office has ended within the time given.
     bool waitForEnd(std::chrono::milliseconds time);
     // Ends the office at once and waits until it is gone.
