@@ -64,16 +64,27 @@ void write(WordProcessor &word, const QList<Job> &jobs, int sessions, const Done
     };
     std::vector<std::thread> workers;
     for (int worker = 0; worker < sessions; ++worker) {
-        workers.emplace_back([&] {
+        workers.emplace_back([&, worker] {
             {
                 std::optional<MemoWriter> writer;
                 QString cannotStart;
                 try {
                     writer.emplace(word, renewal);
+                    // Only the first worker waits for its office holding a memo: the
+                    // others join once theirs is up, so an office that starts slowly
+                    // or not at all holds no memo back (the first one reports why).
+                    if (worker > 0)
+                        writer->start();
                 } catch (const Failure &failure) {
-                    cannotStart = failure.description();
+                    if (worker > 0)
+                        writer.reset();
+                    else
+                        cannotStart = failure.description();
                 }
-                for (qsizetype index = next++; index < jobs.size(); index = next++) {
+                while (worker == 0 || writer) {
+                    const qsizetype index = next++;
+                    if (index >= jobs.size())
+                        break;
                     const QString failure
                         = writer ? writeOne(*writer, jobs.at(index)) : cannotStart;
                     report([&done, index, failure] { done(index, failure); });

@@ -38,6 +38,9 @@ public:
     void write(const MemoDetails &memo, const QString &documentPath,
         DocumentFormat format = DocumentFormat::Doc, const QString &picturePath = {});
 
+    // Starts the word processor now rather than at the first memo.
+    void start() { session(); }
+
     // Ends the word processor; the destructor does it too.
     void finish();
 

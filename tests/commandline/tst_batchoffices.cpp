@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QSet>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextStream>
@@ -18,8 +19,8 @@
 #include <optional>
 
 namespace {
-// LibreOffice, with every session counted; the next session's office can be killed
-// just before it saves its first memo.
+// LibreOffice, with every session counted; the office of whichever session saves
+// first can be killed just before it saves.
 class WatchedProcessor : public WordProcessor
 {
 public:
@@ -35,9 +36,9 @@ private:
 class WatchedSession : public WordSession
 {
 public:
-    WatchedSession(std::unique_ptr<WordSession> inner, bool killer)
+    WatchedSession(std::unique_ptr<WordSession> inner, std::atomic<bool> &killFirstSave)
         : mInner(std::move(inner))
-        , mKiller(killer)
+        , mKillFirstSave(killFirstSave)
     { }
     void open(const QString &path, bool readOnly) override { mInner->open(path, readOnly); }
     void setBookmarkText(const QString &bookmark, const QString &text) override
@@ -46,7 +47,7 @@ public:
     }
     void saveAs(const QString &path) override
     {
-        if (std::exchange(mKiller, false))
+        if (mKillFirstSave.exchange(false))
             ::kill(pid_t(dynamic_cast<OfficeSession &>(*mInner).processId()), SIGKILL);
         mInner->saveAs(path);
     }
@@ -63,14 +64,13 @@ public:
 
 private:
     std::unique_ptr<WordSession> mInner;
-    bool mKiller;
+    std::atomic<bool> &mKillFirstSave;
 };
 
 std::unique_ptr<WordSession> WatchedProcessor::create()
 {
-    const bool killer = killFirstSave.exchange(false);
     ++created;
-    return std::make_unique<WatchedSession>(mOffice.create(), killer);
+    return std::make_unique<WatchedSession>(mOffice.create(), killFirstSave);
 }
 
 // The text Poppler finds in a PDF file, its white space made single spaces.
@@ -153,7 +153,18 @@ private slots:
         QFETCH(int, memos);
         QFETCH(int, mebibytes);
         QFETCH(int, sessions);
-        LibreOfficeProcessor word;
+        // A replaced office must really end, not come back as the next session's spare.
+        struct OfficesSeen : WordProcessor
+        {
+            std::unique_ptr<WordSession> create() override
+            {
+                std::unique_ptr<WordSession> session = processor.create();
+                offices.insert(dynamic_cast<OfficeSession &>(*session).processId());
+                return session;
+            }
+            LibreOfficeProcessor processor;
+            QSet<qint64> offices;
+        } word;
         MemoWriter writer(word, { memos, mebibytes });
         for (int index = 0; index < 3; ++index) {
             MemoDetails memo = withSampleData({});
@@ -164,6 +175,7 @@ private slots:
         }
         writer.finish();
         QCOMPARE(writer.sessionsStarted(), sessions);
+        QCOMPARE(word.offices.size(), sessions);
     }
 
     void everyFormatHoldsEveryValue_data()
