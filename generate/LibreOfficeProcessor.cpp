@@ -32,12 +32,10 @@
 #include <com/sun/star/frame/Desktop.hpp>
 #include <com/sun/star/frame/XDesktop2.hpp>
 #include <com/sun/star/frame/XFrames.hpp>
-#include <com/sun/star/frame/XLoadable.hpp>
 #include <com/sun/star/frame/XModel.hpp>
 #include <com/sun/star/frame/XStorable.hpp>
 #include <com/sun/star/lang/DisposedException.hpp>
 #include <com/sun/star/lang/XComponent.hpp>
-#include <com/sun/star/lang/XMultiComponentFactory.hpp>
 #include <com/sun/star/text/XBookmarksSupplier.hpp>
 #include <com/sun/star/text/XTextContent.hpp>
 #include <com/sun/star/text/XTextRange.hpp>
@@ -412,61 +410,6 @@ void Office::killOffice()
         removeLockFileOf(document, mProcess->profileFolder());
 }
 
-// The Writer filters of the files this program opens itself: those load straight
-// into a document without a window, which in a batch costs about a third less of
-// the office's time per memo than a hidden window with its layout. Anything else
-// goes through the office's own type detection.
-const char *writerImportFilter(const QString &path)
-{
-    static const std::pair<const char *, const char *> kFilters[] = {
-        { "dot", "MS Word 97 Vorlage" },
-        { "doc", "MS Word 97" },
-        { "fodt", "OpenDocument Text Flat XML" },
-        { "odt", "writer8" },
-    };
-    const QString suffix = QFileInfo(path).suffix().toLower();
-    for (const auto &[extension, filter] : kFilters) {
-        if (suffix == QLatin1String(extension))
-            return filter;
-    }
-    return nullptr;
-}
-
-Reference<css::lang::XComponent> loadWithoutView(const UnoObjects &uno, const OUString &url,
-    const OUString &filter, const Sequence<css::beans::PropertyValue> &options)
-{
-    Sequence<css::beans::PropertyValue> arguments(options);
-    const sal_Int32 count = arguments.getLength();
-    arguments.realloc(count + 2);
-    arguments.getArray()[count] = property("URL", Any(url));
-    arguments.getArray()[count + 1] = property("FilterName", Any(filter));
-    const Reference<css::frame::XLoadable> loadable(
-        uno.remote->getServiceManager()->createInstanceWithContext(
-            OUString("com.sun.star.text.TextDocument"), uno.remote),
-        UNO_QUERY_THROW);
-    try {
-        loadable->load(arguments);
-    } catch (const css::uno::Exception &) {
-        // The empty document would otherwise stay in the office until it ends.
-        try {
-            Reference<css::util::XCloseable>(loadable, UNO_QUERY_THROW)->close(true);
-        } catch (const css::uno::Exception &) { }
-        throw;
-    }
-    return Reference<css::lang::XComponent>(loadable, UNO_QUERY_THROW);
-}
-
-// Pages exist only under a view: a document loaded without one gets a hidden one
-// before it is exported as pages.
-void giveView(const UnoObjects &uno)
-{
-    const Reference<css::frame::XModel> model(uno.requireDocument(), UNO_QUERY_THROW);
-    if (model->getCurrentController().is())
-        return;
-    uno.desktop->loadComponentFromURL(OUString("private:object"), OUString("_blank"), 0,
-        properties({ property("Model", Any(model)), property("Hidden", Any(true)) }));
-}
-
 void Office::open(const QString &path, bool readOnly)
 {
     const QString what = QStringLiteral("open \"%1\"").arg(path);
@@ -476,8 +419,7 @@ void Office::open(const QString &path, bool readOnly)
     if (!readOnly)
         mDocuments.append(path);
     mBookmarkTexts.clear();
-    const char *filter = writerImportFilter(path);
-    call(what, [url, readOnly, filter](UnoObjects &uno) {
+    call(what, [url, readOnly](UnoObjects &uno) {
         // The file itself, also when it is a template; its macros never run.
         const Sequence<css::beans::PropertyValue> arguments = properties({
             property("Hidden", Any(true)),
@@ -486,9 +428,8 @@ void Office::open(const QString &path, bool readOnly)
             property("MacroExecutionMode", Any(css::document::MacroExecMode::NEVER_EXECUTE)),
             property("UpdateDocMode", Any(css::document::UpdateDocMode::NO_UPDATE)),
         });
-        const Reference<css::lang::XComponent> document = filter != nullptr
-            ? loadWithoutView(uno, url, OUString::createFromAscii(filter), arguments)
-            : uno.desktop->loadComponentFromURL(url, OUString("_blank"), 0, arguments);
+        const Reference<css::lang::XComponent> document
+            = uno.desktop->loadComponentFromURL(url, OUString("_blank"), 0, arguments);
         if (!document.is())
             throw OfficeError { QStringLiteral("the word processor cannot read it as a document") };
         uno.document = document;
@@ -558,9 +499,7 @@ void Office::exportAs(const QString &path, DocumentFormat format)
     const bool lockedBefore = QFileInfo(lock).exists();
     try {
         call(QStringLiteral("save the document as \"%1\"").arg(path),
-            [url, filter, memo, now, format](UnoObjects &uno) {
-                if (format == DocumentFormat::Pdf)
-                    giveView(uno);
+            [url, filter, memo, now](UnoObjects &uno) {
                 setMemoProperties(uno.requireDocument(), memo, now);
                 // A copy: the document stays where it was loaded from, so the office
                 // keeps no lock file beside the saved one.
@@ -621,8 +560,8 @@ QImage Office::copyAsPicture()
     const QString pdfPath = folder.filePath(QStringLiteral("pages.pdf"));
     const OUString pdfUrl = fileUrl(pdfPath);
     call(what, [pdfUrl](UnoObjects &uno) {
-        giveView(uno);
-        const Reference<css::frame::XStorable> storable(uno.requireDocument(), UNO_QUERY_THROW);
+        const Reference<css::lang::XComponent> document = uno.requireDocument();
+        const Reference<css::frame::XStorable> storable(document, UNO_QUERY_THROW);
         storable->storeToURL(
             pdfUrl, properties({ property("FilterName", Any(OUString("writer_pdf_Export"))) }));
     });
