@@ -672,8 +672,10 @@ void Form1::showStyleNote()
             memo.*field.text = text(field);
     }
     const QString note = leftOutNote(memo);
-    // The style's name on a line of its own, the fields below it.
-    styleNote->setText(QString(note).replace(QStringLiteral(": "), QStringLiteral(":\n")));
+    // The label is narrow and sits beside the chosen style, so it names only the fields;
+    // the whole sentence is its tooltip.
+    const qsizetype fields = note.indexOf(QStringLiteral(": "));
+    styleNote->setText(fields < 0 ? note : QStringLiteral("Leaves out:\n") + note.mid(fields + 2));
     styleNote->setToolTip(note);
 }
 
