@@ -21,7 +21,10 @@
 #include <QTemporaryDir>
 #include <QUrl>
 
+#include <com/sun/star/beans/PropertyAttribute.hpp>
 #include <com/sun/star/beans/PropertyValue.hpp>
+#include <com/sun/star/beans/XPropertyContainer.hpp>
+#include <com/sun/star/beans/XPropertySet.hpp>
 #include <com/sun/star/bridge/UnoUrlResolver.hpp>
 #include <com/sun/star/container/NoSuchElementException.hpp>
 #include <com/sun/star/container/XNameAccess.hpp>
@@ -174,10 +177,12 @@ css::util::DateTime officeDateTime(const QDateTime &local)
 }
 
 // The document properties of a memo saved now: title and subject from Re, author from
-// From, no keywords; created and modified at this moment. The office's Word filter
+// From, no keywords; created and modified at this moment. The office's Word 97 filter
 // has no place for the company but a user-defined property: it is added after the save.
+// The DOCX and ODT filters write a user-defined "Company" where their formats keep the
+// company (a DOCX's docProps/app.xml), so those formats get it here; the others none.
 void setMemoProperties(const Reference<css::lang::XComponent> &document, const MemoProperties &memo,
-    const QDateTime &now)
+    const QDateTime &now, bool withCompany)
 {
     const Reference<css::document::XDocumentPropertiesSupplier> supplier(document, UNO_QUERY_THROW);
     const Reference<css::document::XDocumentProperties> properties
@@ -190,6 +195,15 @@ void setMemoProperties(const Reference<css::lang::XComponent> &document, const M
     properties->setDescription(OUString());
     properties->setCreationDate(officeDateTime(now));
     properties->setModificationDate(officeDateTime(now));
+
+    const OUString company("Company");
+    const Reference<css::beans::XPropertyContainer> custom = properties->getUserDefinedProperties();
+    const Reference<css::beans::XPropertySet> customValues(custom, UNO_QUERY_THROW);
+    if (customValues->getPropertySetInfo()->hasPropertyByName(company))
+        custom->removeProperty(company);
+    if (withCompany && !memo.company.isEmpty())
+        custom->addProperty(
+            company, css::beans::PropertyAttribute::REMOVABLE, Any(toOUString(memo.company)));
 }
 
 // The lock file that the office keeps beside a document open for editing, if it is
@@ -499,8 +513,9 @@ void Office::exportAs(const QString &path, DocumentFormat format)
     const bool lockedBefore = QFileInfo(lock).exists();
     try {
         call(QStringLiteral("save the document as \"%1\"").arg(path),
-            [url, filter, memo, now](UnoObjects &uno) {
-                setMemoProperties(uno.requireDocument(), memo, now);
+            [url, filter, memo, now, format](UnoObjects &uno) {
+                setMemoProperties(uno.requireDocument(), memo, now,
+                    format == DocumentFormat::Docx || format == DocumentFormat::Odt);
                 // A copy: the document stays where it was loaded from, so the office
                 // keeps no lock file beside the saved one.
                 const Reference<css::frame::XStorable> storable(

@@ -14,6 +14,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <gsf/gsf-infile-zip.h>
+#include <gsf/gsf-infile.h>
+#include <gsf/gsf-input-stdio.h>
 #include <poppler-qt6.h>
 
 #include <optional>
@@ -36,7 +39,7 @@ struct Style
 {
     int index;
     QList<Field> fields; // in document order
-    bool pageNumbers;
+    bool firstPageNumbered; // later pages are numbered in every style
 };
 
 const QList<Style> styles {
@@ -57,7 +60,7 @@ const QList<Style> styles {
         { { u"bkOrgName"_s, {} }, { u"bkTo"_s, u"To:"_s }, { u"bkFrom"_s, u"From:"_s },
             { u"bkCC"_s, u"CC:"_s }, { u"bkDate"_s, u"Date:"_s }, { u"bkRe"_s, u"Re:"_s },
             { u"bkMsg"_s, {} } },
-        false },
+        true },
     { 4,
         { { u"bkTo"_s, u"To:"_s }, { u"bkFrom"_s, u"From:"_s }, { u"bkDate"_s, u"Date:"_s },
             { u"bkRe"_s, u"Re:"_s }, { u"bkMsg"_s, {} } },
@@ -71,11 +74,15 @@ QString styleName(int index)
 
 // Every line of a two-line value starts with a word found nowhere else; the subject's
 // first line is long enough to wrap in every style, and the message fills three pages.
+// An empty line parts its first two paragraphs. It is dated years before any run, so
+// a page showing the day of the run instead of the memo's date shows a wrong one.
+const QDate kFullMemoDate(2019, 3, 4);
+
 MemoDetails fullMemo(int style)
 {
     MemoDetails memo;
     memo.style = style;
-    memo.date = QDate(2026, 12, 8);
+    memo.date = kFullMemoDate;
     memo.orgName = u"Tarnwick Holdings"_s;
     memo.to = u"Alice Marsh\nBernard Quill"_s;
     memo.cc = u"Carla Dent\nDmitri Oakes"_s;
@@ -90,7 +97,8 @@ MemoDetails fullMemo(int style)
                       "whole plan is at https://intranet.example.com/logistics/plans/2026/"
                       "warehouse-move.html for anyone who wants the details."_s.arg(number);
     }
-    memo.msg = paragraphs.join(u'\n');
+    const QString first = paragraphs.takeFirst();
+    memo.msg = first + u"\n\n"_s + paragraphs.join(u'\n');
     return memo;
 }
 
@@ -195,6 +203,31 @@ Word lineStart(const QList<Word> &words, const Word &on)
     return first;
 }
 
+// One file of a zipped document (a DOCX or ODT), empty when it cannot be read.
+QByteArray zippedFile(const QString &path, const char *folder, const char *name)
+{
+    QByteArray content;
+    GError *error = nullptr;
+    GsfInput *input = gsf_input_stdio_new(QFile::encodeName(path).constData(), &error);
+    GsfInfile *zip = input ? gsf_infile_zip_new(input, &error) : nullptr;
+    g_clear_error(&error);
+    GsfInput *file = nullptr;
+    if (zip)
+        file = folder ? gsf_infile_child_by_vname(zip, folder, name, nullptr)
+                      : gsf_infile_child_by_name(zip, name);
+    if (file) {
+        const auto size = gsf_input_size(file);
+        if (const guint8 *data = gsf_input_read(file, size, nullptr))
+            content = QByteArray(reinterpret_cast<const char *>(data), qsizetype(size));
+        g_object_unref(file);
+    }
+    if (zip)
+        g_object_unref(zip);
+    if (input)
+        g_object_unref(input);
+    return content;
+}
+
 constexpr double kTolerance = 1.5; // points
 
 } // namespace
@@ -210,15 +243,19 @@ private slots:
     void everyReaderFindsEveryValueInOrder();
     void continuationLinesKeepToTheValueColumn_data();
     void continuationLinesKeepToTheValueColumn();
-    void laterPagesCarryTheirNumbers_data();
-    void laterPagesCarryTheirNumbers();
+    void pagesCarryTheirNumbersAndTheMemosDate_data();
+    void pagesCarryTheirNumbersAndTheMemosDate();
+    void anEmptyLineAddsOneLine_data();
+    void anEmptyLineAddsOneLine();
     void propertiesDescribeTheMemo_data();
     void propertiesDescribeTheMemo();
+    void exportsNameTheCompany_data();
+    void exportsNameTheCompany();
 
 private:
-    QString document(Kind kind, int style) const
+    QString document(Kind kind, int style, const QString &format = u"doc"_s) const
     {
-        return mFolder.filePath(u"%1-%2.doc"_s.arg(int(kind)).arg(style));
+        return mFolder.filePath(u"%1-%2.%3"_s.arg(int(kind)).arg(style).arg(format));
     }
 
     QTemporaryDir mFolder;
@@ -244,6 +281,17 @@ void MemoDocumentsTest::initTestCase()
             } catch (const std::exception &error) {
                 QFAIL(error.what());
             }
+        }
+    }
+    // Professional prints the company, Elegant none.
+    for (const int style : { 0, 2 }) {
+        try {
+            writer.write(memoOf(Kind::Full, style), document(Kind::Full, style, u"docx"_s),
+                DocumentFormat::Docx);
+            writer.write(memoOf(Kind::Full, style), document(Kind::Full, style, u"odt"_s),
+                DocumentFormat::Odt);
+        } catch (const std::exception &error) {
+            QFAIL(error.what());
         }
     }
     writer.finish();
@@ -362,21 +410,20 @@ void MemoDocumentsTest::continuationLinesKeepToTheValueColumn()
     }
 }
 
-void MemoDocumentsTest::laterPagesCarryTheirNumbers_data()
+void MemoDocumentsTest::pagesCarryTheirNumbersAndTheMemosDate_data()
 {
     QTest::addColumn<int>("style");
     QTest::addColumn<int>("page");
     for (const Style &style : styles) {
-        if (!style.pageNumbers)
-            continue;
         for (int page : { 1, 2, 3 }) {
-            QTest::addRow("%s page %d", qPrintable(styleName(style.index)), page)
-                << style.index << page;
+            if (page > 1 || style.firstPageNumbered)
+                QTest::addRow("%s page %d", qPrintable(styleName(style.index)), page)
+                    << style.index << page;
         }
     }
 }
 
-void MemoDocumentsTest::laterPagesCarryTheirNumbers()
+void MemoDocumentsTest::pagesCarryTheirNumbersAndTheMemosDate()
 {
     QFETCH(int, style);
     QFETCH(int, page);
@@ -389,6 +436,45 @@ void MemoDocumentsTest::laterPagesCarryTheirNumbers()
         return word.text == QString::number(page) && word.box.bottom() > lowest - kTolerance;
     });
     QVERIFY2(number != words.end(), "the page's number is missing at its foot");
+
+    // A later page says of which day the memo is; letter-spacing may split its words.
+    if (page > 1) {
+        QString text;
+        for (const Word &word : words)
+            text += word.text;
+        const QString date = dateText(kFullMemoDate).remove(u' ');
+        QVERIFY2(text.contains(date), qPrintable(date + u" is not on the page: "_s + text));
+    }
+}
+
+// The full memo's first paragraphs, parted by an empty line and by none: the empty line
+// is one line of the message, with no paragraph spacing added around it.
+void MemoDocumentsTest::anEmptyLineAddsOneLine_data()
+{
+    QTest::addColumn<int>("style");
+    for (const Style &style : styles)
+        QTest::newRow(qPrintable(styleName(style.index))) << style.index;
+}
+
+void MemoDocumentsTest::anEmptyLineAddsOneLine()
+{
+    QFETCH(int, style);
+    const QList<Word> words = mPages.value(style).value(0);
+    const std::optional<Word> first = find(words, u"1."_s);
+    const std::optional<Word> second = find(words, u"2."_s);
+    const std::optional<Word> third = find(words, u"3."_s);
+    QVERIFY2(first && second && third, "the first three paragraphs should be on page 1");
+    double nextLine = second->box.top();
+    for (const Word &word : words) {
+        if (word.box.top() > first->box.bottom() - kTolerance)
+            nextLine = qMin(nextLine, word.box.top());
+    }
+    const double line = nextLine - first->box.top();
+    // The two paragraphs have as many lines: the first is one line further from the next.
+    const double emptyLine
+        = (second->box.top() - first->box.top()) - (third->box.top() - second->box.top());
+    QVERIFY2(qAbs(emptyLine - line) < kTolerance,
+        qPrintable(u"the empty line takes %1 pt, a line %2 pt"_s.arg(emptyLine).arg(line)));
 }
 
 // The document properties as AbiWord reads them from the file's summary information.
@@ -444,6 +530,36 @@ void MemoDocumentsTest::propertiesDescribeTheMemo()
         QVERIFY2(written.isValid() && qAbs(written.secsTo(QDateTime::currentDateTimeUtc())) < 3600,
             qPrintable(time + u" = "_s + properties.value(time)));
     }
+}
+
+// The DOCX and ODT exports name the company where their formats keep it, as the Word
+// 97 file does in its summary information.
+void MemoDocumentsTest::exportsNameTheCompany_data()
+{
+    QTest::addColumn<QString>("format");
+    QTest::addColumn<int>("style");
+    QTest::addColumn<QString>("company"); // only a name the memo prints
+    for (const char *format : { "docx", "odt" }) {
+        QTest::addRow("%s Professional", format)
+            << QString::fromLatin1(format) << 0 << u"Tarnwick Holdings"_s;
+        QTest::addRow("%s Elegant", format) << QString::fromLatin1(format) << 2 << QString();
+    }
+}
+
+void MemoDocumentsTest::exportsNameTheCompany()
+{
+    QFETCH(QString, format);
+    QFETCH(int, style);
+    QFETCH(QString, company);
+    const QString path = document(Kind::Full, style, format);
+    const bool docx = format == u"docx";
+    const QString xml = QString::fromUtf8(
+        docx ? zippedFile(path, "docProps", "app.xml") : zippedFile(path, nullptr, "meta.xml"));
+    QVERIFY2(!xml.isEmpty(), "the document's properties could not be read");
+    static const QRegularExpression docxCompany(u"<Company>([^<]*)</Company>"_s);
+    static const QRegularExpression odtCompany(
+        u"<meta:user-defined meta:name=\"Company\"[^>]*>([^<]*)<"_s);
+    QCOMPARE((docx ? docxCompany : odtCompany).match(xml).captured(1), company);
 }
 
 QTEST_MAIN(MemoDocumentsTest)

@@ -74,9 +74,9 @@ void TestPreviewMemos::initTestCase()
         entry.txtTo->setPlainText(QStringLiteral("Vozizidi"));
         entry.txtFrom->setPlainText(QStringLiteral("Zoë Ångström"));
         entry.txtRe->setPlainText(QStringLiteral("Preview"));
-        // About 30 of these lines fill a page of the Simple style.
+        // About 45 of these lines fill a page of the Simple style.
         QStringList message { QStringLiteral("The first line of the memo.") };
-        for (int line = 2; line < (pages - 1) * 30 + 2; ++line)
+        for (int line = 2; line < (pages - 1) * 45 + 2; ++line)
             message << QStringLiteral("Line %1 of a long memo.").arg(line);
         message << QStringLiteral("The last line of the memo.");
         entry.txtMsg->setPlainText(message.join(u'\n'));
