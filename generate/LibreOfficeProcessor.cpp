@@ -1,6 +1,5 @@
 #include "LibreOfficeProcessor.h"
 
-#include "CallThread.h"
 #include "Failure.h"
 #include "FileUtils.h"
 #include "Leftovers.h"
@@ -11,6 +10,7 @@
 #include "TempFolder.h"
 #include "WordContainer.h"
 #include "WordText.h"
+#include "WorkThread.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -275,7 +275,7 @@ private:
 
     LibreOfficeProcessor::Settings mSettings;
     std::shared_ptr<UnoObjects> mUno = std::make_shared<UnoObjects>();
-    CallThread mCalls;
+    WorkThread mCalls;
     std::unique_ptr<OfficeProcess> mProcess;
     // Documents the office may hold a lock file for: opened for editing or saved.
     QStringList mDocuments;
@@ -314,7 +314,7 @@ bool Office::answers(std::chrono::milliseconds time)
     bool answered = false;
     try {
         answered = mCalls.run([uno] { translated([&] { uno->desktop->getFrames()->getCount(); }); },
-            CallThread::Clock::now() + time);
+            WorkThread::Clock::now() + time);
     } catch (const OfficeError &) { }
     if (!answered) {
         killOffice();
@@ -336,7 +336,7 @@ Office::~Office()
                         uno->desktop->terminate();
                     } catch (const css::uno::Exception &) { }
                 },
-                CallThread::Clock::now()
+                WorkThread::Clock::now()
                     + std::min<std::chrono::milliseconds>(mSettings.callTimeout, kTerminateWait));
         } catch (...) { }
     }
@@ -351,7 +351,7 @@ bool Office::tryConnect(const QString &pipeName, std::chrono::milliseconds timeL
     const OUString url = toOUString(
         QStringLiteral("uno:pipe,name=%1;urp;StarOffice.ComponentContext").arg(pipeName));
     std::shared_ptr<UnoObjects> uno = mUno;
-    const auto deadline = CallThread::Clock::now() + timeLeft;
+    const auto deadline = WorkThread::Clock::now() + timeLeft;
     const bool answered = mCalls.run(
         [uno, url] {
             try {
@@ -385,7 +385,7 @@ void Office::call(const QString &what, std::function<void(UnoObjects &)> operati
         const auto done = qScopeGuard([this] { mCalling = false; });
         answered = mCalls.run(
             [uno, operation = std::move(operation)] { translated([&] { operation(*uno); }); },
-            CallThread::Clock::now() + mSettings.callTimeout);
+            WorkThread::Clock::now() + mSettings.callTimeout);
     } catch (const OfficeError &error) {
         if (error.gone || mProcess->waitForEnd(std::chrono::milliseconds::zero())) {
             killOffice();

@@ -1,15 +1,16 @@
 #include "MemoBatch.h"
 
 #include "Failure.h"
+#include "WorkThread.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QThread>
 
 #include <atomic>
+#include <memory>
 #include <mutex>
 #include <optional>
-#include <thread>
 #include <vector>
 
 namespace MemoBatch {
@@ -62,9 +63,11 @@ void write(WordProcessor &word, const QList<Job> &jobs, int sessions, const Done
         QMetaObject::invokeMethod(
             &receiver, std::forward<decltype(call)>(call), Qt::QueuedConnection);
     };
-    std::vector<std::thread> workers;
+    // Each session's offices are watched from its own thread.
+    std::vector<std::unique_ptr<WorkThread>> workers;
     for (int worker = 0; worker < sessions; ++worker) {
-        workers.emplace_back([&, worker] {
+        workers.push_back(std::make_unique<WorkThread>());
+        workers.back()->post([&, worker] {
             {
                 std::optional<MemoWriter> writer;
                 QString cannotStart;
@@ -98,8 +101,6 @@ void write(WordProcessor &word, const QList<Job> &jobs, int sessions, const Done
         });
     }
     loop.exec();
-    for (std::thread &worker : workers)
-        worker.join();
 }
 
 } // namespace MemoBatch
