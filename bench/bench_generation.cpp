@@ -4,6 +4,7 @@
 #include "BenchSupport.h"
 #include "FileUtils.h"
 #include "Form1.h"
+#include "Form1Controls.h"
 #include "Form2.h"
 #include "LibreOfficeProcessor.h"
 #include "MemoStyle.h"
@@ -213,8 +214,8 @@ int main(int argc, char *argv[])
             form->Form_Load();
             form->show();
         });
-        form->PushButton3->click();
-        const double firstClick = milliseconds([&] { form->PushButton6->click(); });
+        controls(*form).PushButton3->click();
+        const double firstClick = milliseconds([&] { controls(*form).PushButton6->click(); });
         KillFile(form->form2().mWordFile);
         if (run == 0)
             continue;
@@ -229,7 +230,7 @@ int main(int argc, char *argv[])
     TimedProcessor word(office, clock);
     Form1 form(ui, store, word);
     form.Form_Load();
-    form.PushButton3->click();
+    controls(form).PushButton3->click();
     form.show();
     waitWithEvents(3000);
 
@@ -238,10 +239,10 @@ int main(int argc, char *argv[])
     for (size_t style = 0; style < kMemoStyles.size(); ++style) {
         std::vector<double> styleRuns;
         for (int run = 0; run < runs; ++run) {
-            form.Option1[style]->setChecked(true);
+            controls(form).Option1[style]->setChecked(true);
             form.show();
             clock.spent.clear();
-            const double total = milliseconds([&] { form.PushButton6->click(); });
+            const double total = milliseconds([&] { controls(form).PushButton6->click(); });
             KillFile(form.form2().mWordFile);
             styleRuns.push_back(total);
             allRuns.push_back(total);

@@ -3,6 +3,7 @@
 
 #include "BenchSupport.h"
 #include "Form1.h"
+#include "Form1Controls.h"
 #include "SettingsStore.h"
 #include "UserInterface.h"
 #include "WordSession.h"
@@ -134,7 +135,7 @@ int main(int argc, char *argv[])
                 Started started = start(*store, word, ui);
                 starts.push_back(started.milliseconds);
 
-                QPlainTextEdit *box = started.form->txtMsg;
+                QPlainTextEdit *box = controls(*started.form).txtMsg;
                 box->setFocus();
                 QTest::keyClick(box, Qt::Key_End, Qt::ControlModifier);
                 for (int key = 0; key < 10; ++key) {

@@ -2,6 +2,7 @@
 // when the run reaches the named operation, as a user closing it mid-run would.
 // Ends as the program does: at once, through the user interface.
 #include "Form1.h"
+#include "Form1Controls.h"
 #include "LibreOfficeProcessor.h"
 #include "SettingsStore.h"
 #include "UserInterface.h"
@@ -123,9 +124,9 @@ int main(int argc, char *argv[])
     form.Form_Load();
     form.show();
     word.window = &form;
-    form.PushButton3->click();
-    form.Option1[3]->setChecked(true);
-    form.PushButton6->click();
+    controls(form).PushButton3->click();
+    controls(form).Option1[3]->setChecked(true);
+    controls(form).PushButton6->click();
     std::fprintf(stderr, "the run ended without the window closing\n");
     return 1;
 }
