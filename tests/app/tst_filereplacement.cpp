@@ -1,6 +1,7 @@
 #include "Failure.h"
 #include "FailureOf.h"
 #include "FileUtils.h"
+#include "SmallFileSystem.h"
 #include "TestFiles.h"
 
 #include <QDir>
@@ -10,7 +11,6 @@
 
 #include <optional>
 
-#include <sys/mount.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -34,9 +34,7 @@ class FileReplacementTest : public QObject
 private slots:
     void init()
     {
-        mTemporary.emplace();
-        QVERIFY(mTemporary->isValid());
-        mDir.setPath(mTemporary->path());
+        QVERIFY(renewFolder(mTemporary, mDir));
         QVERIFY(writeFile(precious(), "precious"));
     }
 
@@ -159,14 +157,10 @@ private slots:
 
     void aFullDiskIsSaidInTheUsersWordsAndLeavesTheOldFile()
     {
-        if (::geteuid() != 0)
-            QSKIP("a full file system is made as a small tmpfs, which needs root");
-        const QString mountPoint = mDir.filePath("small");
-        QVERIFY(mDir.mkdir("small"));
-        const QByteArray point = QFile::encodeName(mountPoint);
-        if (::mount("scrivane-test", point.constData(), "tmpfs", 0, "size=64k") != 0)
-            QSKIP("no tmpfs could be mounted here (a container without that right)");
-        const auto unmount = qScopeGuard([&] { ::umount2(point.constData(), MNT_DETACH); });
+        const SmallFileSystem small(mDir.filePath("small"));
+        if (small.unavailable())
+            QSKIP(small.unavailable());
+        const QString mountPoint = small.path();
 
         const QString out = mountPoint + "/memo-150.doc";
         QVERIFY(writeFile(out, "old memo"));

@@ -1,6 +1,7 @@
 #include "CommandLine.h"
 #include "ScriptedWordProcessor.h"
 #include "SettingsStore.h"
+#include "TestFiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -21,8 +22,7 @@ private slots:
     void init()
     {
         QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
-        mTemporary.emplace();
-        mDir.setPath(mTemporary->path());
+        QVERIFY(renewFolder(mTemporary, mDir));
         mStore.emplace(mDir.filePath("Tarnwick.conf"));
         mWord = ScriptedWordProcessor();
         mOutput.clear();

@@ -2,6 +2,7 @@
 #include "ScriptedWordProcessor.h"
 #include "SettingText.h"
 #include "SettingsStore.h"
+#include "SmallFileSystem.h"
 #include "TestFiles.h"
 
 #include <QDir>
@@ -16,7 +17,6 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
-#include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -29,8 +29,7 @@ private slots:
     void init()
     {
         QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
-        mTemporary.emplace();
-        mDir.setPath(mTemporary->path());
+        QVERIFY(renewFolder(mTemporary, mDir));
         mStore.emplace(mDir.filePath("Tarnwick.conf"));
         mWord = ScriptedWordProcessor();
         mWord.picture = QImage(20, 30, QImage::Format_RGB32);
@@ -209,18 +208,10 @@ private slots:
 
     void aFullDiskFailsEachMemoInTheUsersWordsWithOneSession()
     {
-        if (::geteuid() != 0)
-            QSKIP("a full file system is made as a small tmpfs, which needs root");
-        QVERIFY(mDir.mkdir("full"));
-        const QByteArray point = QFile::encodeName(mDir.filePath("full"));
-        if (::mount("scrivane-test", point.constData(), "tmpfs", 0, "size=64k") != 0)
-            QSKIP("no tmpfs could be mounted here (a container without that right)");
-        const auto unmount = qScopeGuard([&] { ::umount2(point.constData(), MNT_DETACH); });
-        {
-            QFile filler(mDir.filePath("full/filler"));
-            QVERIFY(filler.open(QIODevice::WriteOnly));
-            while (filler.write(QByteArray(4096, 'f')) > 0 && filler.flush()) { }
-        }
+        const SmallFileSystem full(mDir.filePath("full"));
+        if (full.unavailable())
+            QSKIP(full.unavailable());
+        QVERIFY(full.fill());
         QVERIFY(writeFile(mDir.filePath("memos.json"), "[{}, {}, {}]"));
 
         QCOMPARE(run({ "--batch", "memos.json", "--out-dir", "full" }), 1);

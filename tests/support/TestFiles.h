@@ -1,8 +1,12 @@
 #pragma once
 
 #include <QByteArray>
+#include <QDir>
 #include <QFile>
 #include <QString>
+#include <QTemporaryDir>
+
+#include <optional>
 
 // The bytes of the file at path; empty when it cannot be read.
 inline QByteArray readFile(const QString &path)
@@ -17,4 +21,13 @@ inline bool writeFile(const QString &path, const QByteArray &bytes)
 {
     QFile file(path);
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+// Gives a test function a new, empty temporary folder, the last one going with its
+// files; false when none can be made.
+inline bool renewFolder(std::optional<QTemporaryDir> &temporary, QDir &dir)
+{
+    temporary.emplace();
+    dir.setPath(temporary->path());
+    return temporary->isValid();
 }
