@@ -83,16 +83,9 @@ private slots:
 
     void refusesWhatIsNoPlainFile_data()
     {
-        QTest::addColumn<QString>("kind");
-        QTest::addColumn<QString>("complaint");
-        QTest::newRow("folder") << "folder"
-                                << "is a folder";
-        QTest::newRow("pipe") << "fifo"
-                              << "is not a plain file";
-        QTest::newRow("socket") << "socket"
-                                << "is not a plain file";
-        QTest::newRow("read-only file") << "readonly"
-                                        << "is read-only";
+        addThingsInTheWay();
+        QTest::newRow("socket") << QStringLiteral("socket")
+                                << QStringLiteral("is not a plain file");
     }
 
     void refusesWhatIsNoPlainFile()
@@ -102,11 +95,7 @@ private slots:
         const QString out = mDir.filePath("memo.doc");
         const QByteArray name = QFile::encodeName(out);
         int socketHandle = -1;
-        if (kind == "folder") {
-            QVERIFY(mDir.mkdir("memo.doc"));
-        } else if (kind == "fifo") {
-            QCOMPARE(::mkfifo(name.constData(), 0600), 0);
-        } else if (kind == "socket") {
+        if (kind == "socket") {
             socketHandle = ::socket(AF_UNIX, SOCK_STREAM, 0);
             sockaddr_un address {};
             address.sun_family = AF_UNIX;
@@ -114,8 +103,7 @@ private slots:
             QCOMPARE(
                 ::bind(socketHandle, reinterpret_cast<sockaddr *>(&address), sizeof address), 0);
         } else {
-            QVERIFY(writeFile(out, "kept"));
-            QVERIFY(QFile::setPermissions(out, QFileDevice::ReadOwner | QFileDevice::ReadGroup));
+            QVERIFY(makeInTheWay(out, kind));
         }
         const mode_t before = modeOf(out);
 

@@ -1,4 +1,5 @@
 #include "CommandLine.h"
+#include "CommandLineSetUp.h"
 #include "ScriptedWordProcessor.h"
 #include "SettingsStore.h"
 #include "TestFiles.h"
@@ -14,17 +15,14 @@
 
 // The command line over a scripted word processor: what it asks the word
 // processor to write, and how it answers bad input.
-class CommandLineTest : public QObject
+class CommandLineTest : public QObject, private CommandLineSetUp
 {
     Q_OBJECT
 
 private slots:
     void init()
     {
-        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
-        QVERIFY(renewFolder(mTemporary, mDir));
-        mStore.emplace(mDir.filePath("Tarnwick.conf"));
-        mWord = ScriptedWordProcessor();
+        QVERIFY(renewSetUp());
         mOutput.clear();
         mErrors.clear();
     }
@@ -321,10 +319,6 @@ private:
         return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
     }
 
-    std::optional<QTemporaryDir> mTemporary;
-    QDir mDir;
-    std::optional<SettingsStore> mStore;
-    ScriptedWordProcessor mWord;
     QString mOutput, mErrors;
 };
 

@@ -1,4 +1,5 @@
 #include "CommandLine.h"
+#include "CommandLineSetUp.h"
 #include "ScriptedWordProcessor.h"
 #include "SettingText.h"
 #include "SettingsStore.h"
@@ -21,17 +22,14 @@
 #include <unistd.h>
 
 // The command line against what an adversary or a failing system puts in its way.
-class CommandLineFaultsTest : public QObject
+class CommandLineFaultsTest : public QObject, private CommandLineSetUp
 {
     Q_OBJECT
 
 private slots:
     void init()
     {
-        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
-        QVERIFY(renewFolder(mTemporary, mDir));
-        mStore.emplace(mDir.filePath("Tarnwick.conf"));
-        mWord = ScriptedWordProcessor();
+        QVERIFY(renewSetUp());
         mWord.picture = QImage(20, 30, QImage::Format_RGB32);
         mWord.picture.fill(Qt::white);
         mErrors.clear();
@@ -78,31 +76,14 @@ private slots:
         QFile::remove(mDir.filePath(link));
     }
 
-    void aDestinationThatIsNoPlainFileIsRefused_data()
-    {
-        QTest::addColumn<QString>("kind");
-        QTest::addColumn<QString>("complaint");
-        QTest::newRow("folder") << "folder"
-                                << "is a folder";
-        QTest::newRow("pipe") << "fifo"
-                              << "is not a plain file";
-        QTest::newRow("read-only file") << "readonly"
-                                        << "is read-only";
-    }
+    void aDestinationThatIsNoPlainFileIsRefused_data() { addThingsInTheWay(); }
 
     void aDestinationThatIsNoPlainFileIsRefused()
     {
         QFETCH(QString, kind);
         QFETCH(QString, complaint);
         const QString out = mDir.filePath("memo.doc");
-        if (kind == "folder")
-            QVERIFY(mDir.mkdir("memo.doc"));
-        else if (kind == "fifo")
-            QCOMPARE(::mkfifo(QFile::encodeName(out).constData(), 0600), 0);
-        else {
-            QVERIFY(writeFile(out, "kept"));
-            QCOMPARE(::chmod(QFile::encodeName(out).constData(), 0444), 0);
-        }
+        QVERIFY(makeInTheWay(out, kind));
         QCOMPARE(run({ "--out", "memo.doc" }), 1);
         QVERIFY2(mErrors.contains(complaint), qPrintable(mErrors));
         if (kind == "readonly") {
@@ -243,10 +224,6 @@ private:
         return status;
     }
 
-    std::optional<QTemporaryDir> mTemporary;
-    QDir mDir;
-    std::optional<SettingsStore> mStore;
-    ScriptedWordProcessor mWord;
     QString mErrors;
 };
 
