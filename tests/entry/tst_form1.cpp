@@ -247,19 +247,19 @@ private slots:
     void styleNoteNamesTypedFieldsTheStyleLeavesOut()
     {
         auto form = start();
-        controls(*form).PushButton3->click();
-        QCOMPARE(controls(*form).styleNote->toolTip(), QString());
-        controls(*form).Option1[4]->setChecked(true);
-        QCOMPARE(controls(*form).styleNote->toolTip(),
-            QStringLiteral("Blue Sky leaves out: company name, CC"));
-        controls(*form).txtCC->clear();
-        QCOMPARE(controls(*form).styleNote->toolTip(),
-            QStringLiteral("Blue Sky leaves out: company name"));
-        controls(*form).Option1[2]->setChecked(true);
-        QCOMPARE(controls(*form).styleNote->toolTip(),
-            QStringLiteral("Elegant leaves out: company name"));
-        controls(*form).txtOrgName->setText(QStringLiteral("  "));
-        QCOMPARE(controls(*form).styleNote->toolTip(), QString());
+        const Form1Controls controls(*form);
+        controls.PushButton3->click();
+        QCOMPARE(controls.styleNote->toolTip(), QString());
+        controls.Option1[4]->setChecked(true);
+        QCOMPARE(
+            controls.styleNote->toolTip(), QStringLiteral("Blue Sky leaves out: company name, CC"));
+        controls.txtCC->clear();
+        QCOMPARE(
+            controls.styleNote->toolTip(), QStringLiteral("Blue Sky leaves out: company name"));
+        controls.Option1[2]->setChecked(true);
+        QCOMPARE(controls.styleNote->toolTip(), QStringLiteral("Elegant leaves out: company name"));
+        controls.txtOrgName->setText(QStringLiteral("  "));
+        QCOMPARE(controls.styleNote->toolTip(), QString());
     }
 
     void failingSettingsAreReportedByTheButtonsStep()
@@ -299,16 +299,17 @@ private slots:
     void enterBreaksLinesOnlyInMultiLineFields()
     {
         auto form = start();
+        const Form1Controls controls(*form);
         showAndActivate(*form);
-        for (QPlainTextEdit *field : { controls(*form).txtTo, controls(*form).txtFrom,
-                 controls(*form).txtRe, controls(*form).txtMsg }) {
+        for (QPlainTextEdit *field :
+            { controls.txtTo, controls.txtFrom, controls.txtRe, controls.txtMsg }) {
             field->setFocus();
             type(field, "a");
             QTest::keyClick(field, Qt::Key_Return);
             type(field, "b");
             QCOMPARE(field->toPlainText(), QStringLiteral("a\nb"));
         }
-        for (QLineEdit *field : { controls(*form).txtOrgName, controls(*form).txtCC }) {
+        for (QLineEdit *field : { controls.txtOrgName, controls.txtCC }) {
             field->setFocus();
             type(field, "a");
             QTest::keyClick(field, Qt::Key_Return);
@@ -321,13 +322,13 @@ private slots:
     {
         mStore->SaveSetting(QStringLiteral("Option1"), QStringLiteral("3"));
         auto form = start();
+        const Form1Controls controls(*form);
         showAndActivate(*form);
-        QCOMPARE(QApplication::focusWidget(), controls(*form).dtpEventDate);
-        const QList<QWidget *> expected = { controls(*form).txtOrgName, controls(*form).txtTo,
-            controls(*form).txtCC, controls(*form).txtFrom, controls(*form).txtRe,
-            controls(*form).txtMsg, controls(*form).Option1[3], controls(*form).PushButton6,
-            controls(*form).PushButton2, controls(*form).PushButton3,
-            controls(*form).dtpEventDate };
+        QCOMPARE(QApplication::focusWidget(), controls.dtpEventDate);
+        const QList<QWidget *> expected
+            = { controls.txtOrgName, controls.txtTo, controls.txtCC, controls.txtFrom,
+                  controls.txtRe, controls.txtMsg, controls.Option1[3], controls.PushButton6,
+                  controls.PushButton2, controls.PushButton3, controls.dtpEventDate };
         for (QWidget *next : expected) {
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
             QCOMPARE(QApplication::focusWidget(), next);
@@ -337,31 +338,33 @@ private slots:
     void arrowsMoveWithinTheStyleGroup()
     {
         auto form = start();
+        const Form1Controls controls(*form);
         showAndActivate(*form);
-        controls(*form).Option1[1]->setFocus();
-        QTest::keyClick(controls(*form).Option1[1], Qt::Key_Right);
+        controls.Option1[1]->setFocus();
+        QTest::keyClick(controls.Option1[1], Qt::Key_Right);
         QCOMPARE(form->selectedStyle(), 2);
-        QCOMPARE(QApplication::focusWidget(), controls(*form).Option1[2]);
+        QCOMPARE(QApplication::focusWidget(), controls.Option1[2]);
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-        QCOMPARE(QApplication::focusWidget(), controls(*form).PushButton6);
+        QCOMPARE(QApplication::focusWidget(), controls.PushButton6);
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab);
-        QCOMPARE(QApplication::focusWidget(), controls(*form).Option1[2]);
+        QCOMPARE(QApplication::focusWidget(), controls.Option1[2]);
     }
 
     void arrowsStillMoveWithinTheDate()
     {
         auto form = start();
+        const Form1Controls controls(*form);
         showAndActivate(*form);
-        controls(*form).dtpEventDate->setDate(QDate(2026, 12, 8));
-        controls(*form).dtpEventDate->setFocus();
-        controls(*form).dtpEventDate->setCurrentSection(QDateTimeEdit::DaySection);
+        controls.dtpEventDate->setDate(QDate(2026, 12, 8));
+        controls.dtpEventDate->setFocus();
+        controls.dtpEventDate->setCurrentSection(QDateTimeEdit::DaySection);
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Right);
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Right);
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Right);
-        QCOMPARE(QApplication::focusWidget(), controls(*form).dtpEventDate);
-        QCOMPARE(controls(*form).dtpEventDate->currentSection(), QDateTimeEdit::MonthSection);
+        QCOMPARE(QApplication::focusWidget(), controls.dtpEventDate);
+        QCOMPARE(controls.dtpEventDate->currentSection(), QDateTimeEdit::MonthSection);
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
-        QCOMPARE(controls(*form).dtpEventDate->date(), QDate(2026, 11, 8));
+        QCOMPARE(controls.dtpEventDate->date(), QDate(2026, 11, 8));
     }
 
     void focusSelectsTheWholeText()
@@ -370,12 +373,13 @@ private slots:
             QStringLiteral("txtMsg"), QStringLiteral("old message\nover two lines"));
         mStore->SaveSetting(QStringLiteral("txtCC"), QStringLiteral("old copy"));
         auto form = start();
+        const Form1Controls controls(*form);
         showAndActivate(*form);
-        controls(*form).txtCC->setFocus();
-        QCOMPARE(controls(*form).txtCC->selectedText(), QStringLiteral("old copy"));
-        controls(*form).txtMsg->setFocus();
-        QTest::keyClicks(controls(*form).txtMsg, QStringLiteral("new"));
-        QCOMPARE(controls(*form).txtMsg->toPlainText(), QStringLiteral("new"));
+        controls.txtCC->setFocus();
+        QCOMPARE(controls.txtCC->selectedText(), QStringLiteral("old copy"));
+        controls.txtMsg->setFocus();
+        QTest::keyClicks(controls.txtMsg, QStringLiteral("new"));
+        QCOMPARE(controls.txtMsg->toPlainText(), QStringLiteral("new"));
     }
 
     void aLongParagraphIsEditedAsOneAndStoredExactly()
