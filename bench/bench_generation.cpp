@@ -8,6 +8,7 @@
 #include "Form2.h"
 #include "LibreOfficeProcessor.h"
 #include "MemoStyle.h"
+#include "QuietUserInterface.h"
 #include "SettingsStore.h"
 #include "TemplateCatalogue.h"
 #include "UserInterface.h"
@@ -116,24 +117,6 @@ private:
     Clock &mClock;
 };
 
-class SilentUserInterface : public UserInterface
-{
-public:
-    int reports = 0;
-    Answer messageBox(const QString &text, Buttons, Icon, const QString &) override
-    {
-        ++reports;
-        std::fprintf(stderr, "%s\n", qPrintable(text));
-        return Ok;
-    }
-    QString saveFileName(
-        const QString &, const QString &, const QString &, const QString &) override
-    {
-        return {};
-    }
-    [[noreturn]] void endProgram() override { std::exit(1); }
-};
-
 // One warm "soffice --convert-to pdf" of a template, in a private profile.
 double convertOnce(const QString &templatePath, const QString &profile, const QString &outDir)
 {
@@ -198,7 +181,7 @@ int main(int argc, char *argv[])
 
     LibreOfficeProcessor::Settings settings = LibreOfficeProcessor::defaultSettings();
     settings.profileRoot = folder.filePath(QStringLiteral("profiles"));
-    SilentUserInterface ui;
+    QuietUserInterface ui;
     SettingsStore store(folder.filePath(QStringLiteral("Tarnwick.conf")));
 
     // Start-up to the window shown (the check starts the office that stays as the
@@ -273,5 +256,5 @@ int main(int argc, char *argv[])
         median(firstClicks) / yardstick);
     std::printf(
         "start-up / one conversion: %.2f (target at most 1.2)\n", median(startUps) / yardstick);
-    return ui.reports == 0 ? 0 : 1;
+    return ui.messages == 0 ? 0 : 1;
 }

@@ -4,6 +4,7 @@
 #include "Form1.h"
 #include "Form1Controls.h"
 #include "LibreOfficeProcessor.h"
+#include "QuietUserInterface.h"
 #include "SettingsStore.h"
 #include "UserInterface.h"
 
@@ -16,22 +17,12 @@
 #include <cstdlib>
 
 namespace {
-class EndingUserInterface : public UserInterface
+class EndingUserInterface : public QuietUserInterface
 {
 public:
     explicit EndingUserInterface(LibreOfficeProcessor &word)
         : mWord(word)
     { }
-    Answer messageBox(const QString &text, Buttons, Icon, const QString &) override
-    {
-        std::fprintf(stderr, "%s\n", qPrintable(text));
-        return Ok;
-    }
-    QString saveFileName(
-        const QString &, const QString &, const QString &, const QString &) override
-    {
-        return {};
-    }
     [[noreturn]] void endProgram() override
     {
         mWord.shutDown();
