@@ -12,10 +12,11 @@
 // The one way work leaves the window's thread. Which threads and processes exist, and
 // who owns each:
 // - The application's thread runs every window, the generation run and the command
-//   line. It starts and ends every office (soffice.bin, a child process that dies
-//   with this thread) and, while it waits for a WorkThread, keeps taking events.
+//   line. Every office (soffice.bin, a child process that dies with this thread) is
+//   forked here, and while it waits for a WorkThread it keeps taking events.
 // - Each office (generate/Office.h) owns one WorkThread for its calls over UNO, so a
-//   call that hangs ends at its deadline and the office is then killed.
+//   call that hangs ends at its deadline and the office is then killed. An office
+//   belongs to the session that holds it, or as the spare to the LibreOfficeProcessor.
 // - The settings store owns one WorkThread that writes what is typed (SaveSettingSoon).
 // - A batch (generate/MemoBatch.h) owns one WorkThread per session; each session's
 //   offices are watched from that thread.
