@@ -1,6 +1,7 @@
 #include "SettingsStore.h"
 
 #include "Failure.h"
+#include "WorkThread.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -12,7 +13,7 @@
 #include <map>
 #include <mutex>
 #include <optional>
-#include <thread>
+#include <utility>
 
 #include <sys/stat.h>
 
@@ -79,40 +80,45 @@ struct SettingsStore::Snapshot
     QSettings::Status status = QSettings::NoError;
 };
 
+// Values saved soon go to disk in order on the store's own WorkThread; a write takes
+// everything saved while the one before it was under way.
 struct SettingsStore::Writer
 {
     std::mutex mutex;
-    std::condition_variable wake;
     std::condition_variable idle;
     std::map<QString, QString> pending;
     std::map<QString, QString> writing;
     QString failure;
     std::function<void(const QString &)> onFailure;
-    bool stopping = false;
-    std::thread thread;
+    // A write is queued or under way.
+    bool busy = false;
+    const QString fileName;
+    WorkThread thread;
 
-    Writer(const QString &fileName, std::function<void(const QString &)> handler)
+    Writer(QString file, std::function<void(const QString &)> handler)
         : onFailure(std::move(handler))
-        , thread([this, fileName] { run(fileName); })
+        , fileName(std::move(file))
     { }
 
+    // Everything saved soon is written before the store goes.
     ~Writer()
     {
-        {
-            std::lock_guard lock(mutex);
-            stopping = true;
-        }
-        wake.notify_all();
-        thread.join();
+        std::unique_lock lock(mutex);
+        idle.wait(lock, [&] { return !busy; });
     }
 
-    void run(const QString &fileName)
+    void save(const QString &key, const QString &value)
+    {
+        std::lock_guard lock(mutex);
+        pending[key] = value;
+        if (!std::exchange(busy, true))
+            thread.post([this] { run(); });
+    }
+
+    void run()
     {
         std::unique_lock lock(mutex);
-        for (;;) {
-            wake.wait(lock, [&] { return stopping || !pending.empty(); });
-            if (pending.empty())
-                return;
+        while (!pending.empty()) {
             writing = std::move(pending);
             pending.clear();
             const auto handler = onFailure;
@@ -129,9 +135,9 @@ struct SettingsStore::Writer
             writing.clear();
             if (!failed.isEmpty())
                 failure = failed;
-            if (pending.empty())
-                idle.notify_all();
         }
+        busy = false;
+        idle.notify_all();
     }
 
     // A value saved soon and not yet written, if any.
@@ -199,11 +205,7 @@ void SettingsStore::SaveSettingSoon(const QString &key, const QString &value)
 {
     if (!mWriter)
         mWriter = std::make_unique<Writer>(mFileName, mOnSoonWritten);
-    {
-        std::lock_guard lock(mWriter->mutex);
-        mWriter->pending[key] = value;
-    }
-    mWriter->wake.notify_one();
+    mWriter->save(key, value);
 }
 
 bool SettingsStore::isWritingSoon() const
@@ -228,7 +230,7 @@ void SettingsStore::flush()
     if (!mWriter)
         return;
     std::unique_lock lock(mWriter->mutex);
-    mWriter->idle.wait(lock, [&] { return mWriter->pending.empty() && mWriter->writing.empty(); });
+    mWriter->idle.wait(lock, [&] { return !mWriter->busy; });
     if (const QString failure = std::exchange(mWriter->failure, QString()); !failure.isEmpty())
         fail(failure);
 }

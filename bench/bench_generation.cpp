@@ -4,9 +4,11 @@
 #include "BenchSupport.h"
 #include "FileUtils.h"
 #include "Form1.h"
+#include "Form1Controls.h"
 #include "Form2.h"
 #include "LibreOfficeProcessor.h"
 #include "MemoStyle.h"
+#include "QuietUserInterface.h"
 #include "SettingsStore.h"
 #include "TemplateCatalogue.h"
 #include "UserInterface.h"
@@ -115,24 +117,6 @@ private:
     Clock &mClock;
 };
 
-class SilentUserInterface : public UserInterface
-{
-public:
-    int reports = 0;
-    Answer messageBox(const QString &text, Buttons, Icon, const QString &) override
-    {
-        ++reports;
-        std::fprintf(stderr, "%s\n", qPrintable(text));
-        return Ok;
-    }
-    QString saveFileName(
-        const QString &, const QString &, const QString &, const QString &) override
-    {
-        return {};
-    }
-    [[noreturn]] void endProgram() override { std::exit(1); }
-};
-
 // One warm "soffice --convert-to pdf" of a template, in a private profile.
 double convertOnce(const QString &templatePath, const QString &profile, const QString &outDir)
 {
@@ -197,7 +181,7 @@ int main(int argc, char *argv[])
 
     LibreOfficeProcessor::Settings settings = LibreOfficeProcessor::defaultSettings();
     settings.profileRoot = folder.filePath(QStringLiteral("profiles"));
-    SilentUserInterface ui;
+    QuietUserInterface ui;
     SettingsStore store(folder.filePath(QStringLiteral("Tarnwick.conf")));
 
     // Start-up to the window shown (the check starts the office that stays as the
@@ -213,8 +197,8 @@ int main(int argc, char *argv[])
             form->Form_Load();
             form->show();
         });
-        form->PushButton3->click();
-        const double firstClick = milliseconds([&] { form->PushButton6->click(); });
+        controls(*form).PushButton3->click();
+        const double firstClick = milliseconds([&] { controls(*form).PushButton6->click(); });
         KillFile(form->form2().mWordFile);
         if (run == 0)
             continue;
@@ -229,7 +213,7 @@ int main(int argc, char *argv[])
     TimedProcessor word(office, clock);
     Form1 form(ui, store, word);
     form.Form_Load();
-    form.PushButton3->click();
+    controls(form).PushButton3->click();
     form.show();
     waitWithEvents(3000);
 
@@ -238,10 +222,10 @@ int main(int argc, char *argv[])
     for (size_t style = 0; style < kMemoStyles.size(); ++style) {
         std::vector<double> styleRuns;
         for (int run = 0; run < runs; ++run) {
-            form.Option1[style]->setChecked(true);
+            controls(form).Option1[style]->setChecked(true);
             form.show();
             clock.spent.clear();
-            const double total = milliseconds([&] { form.PushButton6->click(); });
+            const double total = milliseconds([&] { controls(form).PushButton6->click(); });
             KillFile(form.form2().mWordFile);
             styleRuns.push_back(total);
             allRuns.push_back(total);
@@ -272,5 +256,5 @@ int main(int argc, char *argv[])
         median(firstClicks) / yardstick);
     std::printf(
         "start-up / one conversion: %.2f (target at most 1.2)\n", median(startUps) / yardstick);
-    return ui.reports == 0 ? 0 : 1;
+    return ui.messages == 0 ? 0 : 1;
 }

@@ -6,6 +6,7 @@
 #include "Form2.h"
 #include "PageComposition.h"
 #include "PictureBox.h"
+#include "QuietUserInterface.h"
 #include "UserInterface.h"
 
 #include <QApplication>
@@ -18,22 +19,6 @@
 #include <cstdlib>
 
 namespace {
-class QuietUserInterface : public UserInterface
-{
-public:
-    Answer messageBox(const QString &text, Buttons, Icon, const QString &) override
-    {
-        std::fprintf(stderr, "%s\n", qPrintable(text));
-        return Ok;
-    }
-    QString saveFileName(
-        const QString &, const QString &, const QString &, const QString &) override
-    {
-        return {};
-    }
-    [[noreturn]] void endProgram() override { std::exit(1); }
-};
-
 // An A4 page at 192 dots per inch, as the renderer draws it, with lines of text.
 QImage textPage(int number)
 {

@@ -3,6 +3,9 @@
 
 #include "BenchSupport.h"
 #include "Form1.h"
+#include "Form1Controls.h"
+#include "IdleSession.h"
+#include "QuietUserInterface.h"
 #include "SettingsStore.h"
 #include "UserInterface.h"
 #include "WordSession.h"
@@ -18,42 +21,11 @@ namespace {
 constexpr double kStartTarget = 2000;
 constexpr double kKeystrokeTarget = 50;
 
-class IdleSession : public WordSession
-{
-public:
-    void open(const QString &, bool) override { }
-    void setBookmarkText(const QString &, const QString &) override { }
-    void saveAs(const QString &) override { }
-    void setDisplayAlerts(bool) override { }
-    void close() override { }
-    QImage copyAsPicture() override { return {}; }
-    void closeActiveDocumentWithoutSaving() override { }
-    void quit() override { }
-};
-
 // The start-up check only starts and quits a session; the office is not what is measured.
 class IdleProcessor : public WordProcessor
 {
 public:
     std::unique_ptr<WordSession> create() override { return std::make_unique<IdleSession>(); }
-};
-
-class CountingUserInterface : public UserInterface
-{
-public:
-    int messages = 0;
-    Answer messageBox(const QString &text, Buttons, Icon, const QString &) override
-    {
-        ++messages;
-        std::fprintf(stderr, "message: %s\n", qPrintable(text));
-        return Ok;
-    }
-    QString saveFileName(
-        const QString &, const QString &, const QString &, const QString &) override
-    {
-        return {};
-    }
-    [[noreturn]] void endProgram() override { std::exit(1); }
 };
 
 // Words of six letters and a space, with a line break every 80 characters when asked.
@@ -101,7 +73,7 @@ int main(int argc, char *argv[])
     // A second argument picks the cases whose name holds it, e.g. for a profiler.
     const QString only = argc > 2 ? QString::fromLocal8Bit(argv[2]) : QString();
     IdleProcessor word;
-    CountingUserInterface ui;
+    QuietUserInterface ui;
     bool withinTargets = true;
 
     std::vector<double> empty;
@@ -134,7 +106,7 @@ int main(int argc, char *argv[])
                 Started started = start(*store, word, ui);
                 starts.push_back(started.milliseconds);
 
-                QPlainTextEdit *box = started.form->txtMsg;
+                QPlainTextEdit *box = controls(*started.form).txtMsg;
                 box->setFocus();
                 QTest::keyClick(box, Qt::Key_End, Qt::ControlModifier);
                 for (int key = 0; key < 10; ++key) {

@@ -30,10 +30,19 @@
 #include <QScreen>
 
 namespace {
+// Where an error report says a step failed.
 constexpr auto kLoadLocation = "in Scrivane2021/08/31.Form1.Form_Load ";
 constexpr auto kQueryUnloadLocation = "in Scrivane2021/08/31.Form1.Form_QueryUnload ";
 constexpr auto kResetLocation = "in Scrivane2021/08/31.Form1.PushButton2_Click ";
 constexpr auto kSampleLocation = "in Scrivane2021/08/31.Form1.PushButton3_Click ";
+
+constexpr double kWindowFontPoints = 9;
+constexpr double kButtonFontPoints = 11.25;
+constexpr double kStyleNoteFontPoints = 7.5;
+constexpr QRgb kStyleNoteInk = qRgb(0x9a, 0x3b, 0x12);
+// The window and its text boxes keep white whatever the desktop's theme.
+constexpr Qt::GlobalColor kWindowGround = Qt::white;
+constexpr Qt::GlobalColor kFieldGround = Qt::white;
 
 constexpr QSize kClientArea = twipsSize(9240, 6345);
 
@@ -89,11 +98,27 @@ protected:
     bool focusNextPrevChild(bool next) override { return QWidget::focusNextPrevChild(next); }
 };
 
-template<typename Control> Control *control(QWidget *parent, const char *name)
+template<typename Control> Control *control(QWidget *parent, const QString &name)
 {
     auto *widget = new Control(parent);
-    widget->setObjectName(QString::fromLatin1(name));
+    widget->setObjectName(name);
     return widget;
+}
+
+template<typename Control> Control *control(QWidget *parent, const char *name)
+{
+    return control<Control>(parent, QString::fromLatin1(name));
+}
+
+// A control array: its elements are named by the array and their index.
+template<typename Control, size_t size>
+std::array<Control *, size> controls(QWidget *parent, const char *name)
+{
+    std::array<Control *, size> elements {};
+    for (size_t index = 0; index < size; ++index)
+        elements[index]
+            = control<Control>(parent, QStringLiteral("%1_%2").arg(QLatin1String(name)).arg(index));
+    return elements;
 }
 
 QPlainTextEdit *multiLineBox(QWidget *parent, const char *name)
@@ -129,8 +154,8 @@ Form1::Form1(UserInterface &ui, SettingsStore &settings, WordProcessor &word)
     , PushButton3(control<QPushButton>(this, "PushButton3"))
     , Frame3(control<QGroupBox>(this, "Frame3"))
     , Frame1(control<QGroupBox>(this, "Frame1"))
-    , Option1 {}
-    , Label4 {}
+    , Option1(controls<QRadioButton, 5>(Frame3, "Option1"))
+    , Label4(controls<QLabel, 7>(Frame1, "Label4"))
     , styleNote(control<QLabel>(Frame3, "styleNote"))
     , dtpEventDate(control<DatePicker>(Frame1, "dtpEventDate"))
     , txtOrgName(control<QLineEdit>(Frame1, "txtOrgName"))
@@ -172,15 +197,15 @@ Form1::~Form1()
 void Form1::buildLayout()
 {
     setFixedSize(kClientArea);
-    setFont(boldArial(9));
+    setFont(boldArial(kWindowFontPoints));
     QPalette white = palette();
-    white.setColor(QPalette::Window, Qt::white);
+    white.setColor(QPalette::Window, kWindowGround);
     setPalette(white);
     setAutoFillBackground(true);
 
     const auto placeButton = [](QPushButton *button, const char *caption, const TwipRect &place) {
         button->setText(QString::fromLatin1(caption));
-        button->setFont(boldArial(11.25));
+        button->setFont(boldArial(kButtonFontPoints));
         button->setGeometry(place.pixels());
         button->setAutoDefault(false);
     };
@@ -195,33 +220,30 @@ void Form1::buildLayout()
     styleNote->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     QFont noteFont = styleNote->font();
     noteFont.setBold(false);
-    noteFont.setPointSizeF(7.5);
+    noteFont.setPointSizeF(kStyleNoteFontPoints);
     styleNote->setFont(noteFont);
     QPalette notePalette = styleNote->palette();
-    notePalette.setColor(QPalette::WindowText, QColor(0x9a, 0x3b, 0x12));
+    notePalette.setColor(QPalette::WindowText, QColor(kStyleNoteInk));
     styleNote->setPalette(notePalette);
     Frame1->setTitle(QStringLiteral("Memo details"));
     Frame1->setGeometry(kFrame1.pixels());
 
     // Exclusive among themselves, and none selected until the settings are restored.
-    for (int index = 0; index < 5; ++index) {
-        auto *button = new QRadioButton(QString::fromLatin1(kMemoStyles[index].caption), Frame3);
-        button->setObjectName(QStringLiteral("Option1_%1").arg(index));
-        button->setGeometry(kOption1[index].pixels());
-        button->setAutoExclusive(true);
-        Option1[index] = button;
+    for (size_t index = 0; index < Option1.size(); ++index) {
+        Option1[index]->setText(QString::fromLatin1(kMemoStyles[index].caption));
+        Option1[index]->setGeometry(kOption1[index].pixels());
+        Option1[index]->setAutoExclusive(true);
     }
 
     std::array<QWidget *, 7> entries { dtpEventDate, txtOrgName, txtTo, txtCC, txtFrom, txtRe,
         txtMsg };
     for (size_t row = 0; row < kRows.size(); ++row) {
-        auto *label = new QLabel(QString::fromLatin1(kRows[row].caption), Frame1);
-        label->setObjectName(QStringLiteral("Label4_%1").arg(row));
+        QLabel *label = Label4[row];
+        label->setText(QString::fromLatin1(kRows[row].caption));
         QRect place = kRows[row].label.pixels();
         // A caption in bold may be wider than the designed label; never clip it.
         place.setWidth(std::max(place.width(), label->sizeHint().width()));
         label->setGeometry(place);
-        Label4[row] = label;
         entries[row]->setGeometry(
             twipsRect(kEntryLeft, kRows[row].entryTop, kEntryWidth, kRows[row].entryHeight));
     }
@@ -237,7 +259,7 @@ void Form1::buildLayout()
     for (QWidget *box :
         std::initializer_list<QWidget *> { txtOrgName, txtTo, txtCC, txtFrom, txtRe, txtMsg }) {
         QPalette palette = box->palette();
-        palette.setColor(QPalette::Base, Qt::white);
+        palette.setColor(QPalette::Base, kFieldGround);
         box->setPalette(palette);
     }
 
@@ -659,8 +681,6 @@ void Form1::PushButton6_MouseMove()
     applyHover(mPointer, MousePointer::Custom);
 }
 
-// Tab enters the style group at its selected button and leaves it from there; the
-// arrow keys move within it.
 void Form1::showStyleNote()
 {
     // Only the fields the style leaves out are read: this runs at every keystroke, and
@@ -679,6 +699,8 @@ void Form1::showStyleNote()
     styleNote->setToolTip(note);
 }
 
+// Tab enters the style group at its selected button and leaves it from there; the
+// arrow keys move within it.
 void Form1::keepStyleGroupOneTabStop()
 {
     const int selected = selectedStyle();

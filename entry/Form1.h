@@ -82,15 +82,20 @@ public:
     WindowPointer &pointer() { return mPointer; }
     // The preview window; created on first use.
     Form2 &form2();
-    MemoRun &run() { return mRun; }
 
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
     QPushButton *const PushButton6;
     QPushButton *const PushButton2;
     QPushButton *const PushButton3;
     QGroupBox *const Frame3;
     QGroupBox *const Frame1;
-    std::array<QRadioButton *, 5> Option1;
-    std::array<QLabel *, 7> Label4;
+    // Named "Option1_0" to "Option1_4" and "Label4_0" to "Label4_6".
+    const std::array<QRadioButton *, 5> Option1;
+    const std::array<QLabel *, 7> Label4;
     // Says which typed fields the chosen style does not print.
     QLabel *const styleNote;
     QDateEdit *const dtpEventDate;
@@ -101,11 +106,6 @@ public:
     QPlainTextEdit *const txtRe;
     QPlainTextEdit *const txtMsg;
 
-protected:
-    void closeEvent(QCloseEvent *event) override;
-    bool eventFilter(QObject *watched, QEvent *event) override;
-
-private:
     void buildLayout();
     void connectHandlers();
     void fillDetails(const QString &location, const MemoDetails &memo);

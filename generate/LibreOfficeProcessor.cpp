@@ -1,25 +1,22 @@
-#include "LibreOfficeProcessor.h"
+// The office over UNO: the only file that includes the office's API, and where its
+// exceptions become "Could not ...: ..." messages.
+#include "Office.h"
 
-#include "CallThread.h"
 #include "Failure.h"
-#include "FileUtils.h"
 #include "Leftovers.h"
 #include "MemoProperties.h"
 #include "OfficeProcess.h"
 #include "PageComposition.h"
 #include "PageRenderer.h"
-#include "TempFolder.h"
 #include "WordContainer.h"
 #include "WordText.h"
+#include "WorkThread.h"
 
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
-#include <QHash>
 #include <QScopeGuard>
-#include <QStandardPaths>
 #include <QTemporaryDir>
-#include <QUrl>
 
 #include <com/sun/star/beans/PropertyAttribute.hpp>
 #include <com/sun/star/beans/PropertyValue.hpp>
@@ -52,8 +49,6 @@
 
 #include <initializer_list>
 #include <mutex>
-#include <sys/statvfs.h>
-#include <unistd.h>
 #include <utility>
 
 namespace {
@@ -64,17 +59,11 @@ using css::uno::UNO_QUERY;
 using css::uno::UNO_QUERY_THROW;
 using rtl::OUString;
 
-constexpr auto kDefaultProgramFolder = "/usr/lib/libreoffice/program";
-constexpr auto kDefaultCallTimeout = std::chrono::seconds(60);
-constexpr auto kDefaultConnectTimeout = std::chrono::seconds(30);
 // After terminate() the office normally is gone within a few hundredths of a second.
 constexpr auto kTerminateWait = std::chrono::seconds(5);
-// An idle office answers a trivial call within milliseconds; one that does not hangs.
-constexpr auto kSpareAnswerTime = std::chrono::seconds(3);
 // 192 dots per inch, shown at 96: sharp when the preview zooms in.
 constexpr double kPictureResolution = 192.0;
 constexpr qreal kPicturePixelRatio = 2.0;
-constexpr double kHundredthMillimetresPerInch = 2540.0;
 
 OUString toOUString(const QString &text)
 {
@@ -127,6 +116,8 @@ template<typename Action> void translated(Action &&action)
     }
 }
 
+} // namespace
+
 // The UNO objects of one session. Tasks hold them too, so a task that outlives its
 // session's wait never touches freed memory.
 struct UnoObjects
@@ -157,6 +148,7 @@ struct UnoObjects
     }
 };
 
+namespace {
 // Our own end of UNO reads the installed office's type libraries.
 Reference<css::uno::XComponentContext> localContext()
 {
@@ -206,24 +198,6 @@ void setMemoProperties(const Reference<css::lang::XComponent> &document, const M
             company, css::beans::PropertyAttribute::REMOVABLE, Any(toOUString(memo.company)));
 }
 
-// The lock file that the office keeps beside a document open for editing, if it is
-// the one of the office in this profile: "user,host,date,profile-url;".
-void removeLockFileOf(const QString &document, const QString &profileFolder)
-{
-    const QFileInfo info(document);
-    QFile lock(
-        info.absolutePath() + QStringLiteral("/.~lock.") + info.fileName() + QLatin1Char('#'));
-    if (!lock.open(QIODevice::ReadOnly))
-        return;
-    const QString content = QString::fromUtf8(lock.read(64 * 1024)).trimmed();
-    lock.close();
-    QString profile = content.section(QLatin1Char(','), -1);
-    if (profile.endsWith(QLatin1Char(';')))
-        profile.chop(1);
-    if (QDir::cleanPath(QUrl(profile).toLocalFile()) == QDir::cleanPath(profileFolder))
-        lock.remove();
-}
-
 // Writer's export filter for each format.
 const char *exportFilter(DocumentFormat format)
 {
@@ -244,68 +218,18 @@ OfficeProcess::Options processOptions(const LibreOfficeProcessor::Settings &sett
 {
     return { settings.programFolder, settings.profileRoot, settings.connectTimeout };
 }
-
-// One office process of ours and our end of UNO to it. Sessions borrow it one at a
-// time; between them it waits as the processor's spare.
-class Office
-{
-public:
-    // Starts the office without waiting for it.
-    explicit Office(const LibreOfficeProcessor::Settings &settings);
-    // Ends the office: asked to end, then killed if it will not.
-    ~Office();
-
-    Office(const Office &) = delete;
-    Office &operator=(const Office &) = delete;
-
-    // Waits until the office answers; throws Failure saying why it could not start.
-    void connect();
-    bool isConnected() const { return mConnected; }
-    bool isWatchedHere() const { return mProcess->isWatchedHere(); }
-    // True when the office answers a trivial call within the time; one that does not
-    // is ended at once.
-    bool answers(std::chrono::milliseconds time);
-    bool isBroken() const { return !mBroken.isEmpty(); }
-    const QString &brokenReason() const { return mBroken; }
-    bool hasDocument() const { return mUno->document.is(); }
-
-    void open(const QString &path, bool readOnly);
-    void setBookmarkText(const QString &bookmark, const QString &text);
-    void exportAs(const QString &path, DocumentFormat format);
-    void close();
-    QImage copyAsPicture();
-    void closeActiveDocumentWithoutSaving();
-
-    qint64 processId() const { return mProcess->processId(); }
-    QString profileFolder() const { return mProcess->profileFolder(); }
-
-private:
-    bool tryConnect(const QString &pipeName, std::chrono::milliseconds timeLeft);
-    // Runs one operation in the office within the call timeout; `what` names it in
-    // the failure text ("open \"/tmp/template.dot\"").
-    void call(const QString &what, std::function<void(UnoObjects &)> operation);
-    // Ends the office at once, and clears what it leaves behind beside documents.
-    void killOffice();
-
-    LibreOfficeProcessor::Settings mSettings;
-    std::shared_ptr<UnoObjects> mUno = std::make_shared<UnoObjects>();
-    CallThread mCalls;
-    std::unique_ptr<OfficeProcess> mProcess;
-    // Documents the office may hold a lock file for: opened for editing or saved.
-    QStringList mDocuments;
-    // What the open document's bookmarks were given, for its properties at the save.
-    QHash<QString, QString> mBookmarkTexts;
-    // Why the office can do nothing more; empty while it works.
-    QString mBroken;
-    bool mConnected = false;
-    // A call waiting for the office: asking it to end would only queue behind it.
-    bool mCalling = false;
-};
+} // namespace
 
 Office::Office(const LibreOfficeProcessor::Settings &settings)
     : mSettings(settings)
+    , mUno(std::make_shared<UnoObjects>())
     , mProcess(std::make_unique<OfficeProcess>(processOptions(settings)))
 { }
+
+bool Office::hasDocument() const
+{
+    return mUno->document.is();
+}
 
 void Office::connect()
 {
@@ -328,7 +252,7 @@ bool Office::answers(std::chrono::milliseconds time)
     bool answered = false;
     try {
         answered = mCalls.run([uno] { translated([&] { uno->desktop->getFrames()->getCount(); }); },
-            CallThread::Clock::now() + time);
+            WorkThread::Clock::now() + time);
     } catch (const OfficeError &) { }
     if (!answered) {
         killOffice();
@@ -350,7 +274,7 @@ Office::~Office()
                         uno->desktop->terminate();
                     } catch (const css::uno::Exception &) { }
                 },
-                CallThread::Clock::now()
+                WorkThread::Clock::now()
                     + std::min<std::chrono::milliseconds>(mSettings.callTimeout, kTerminateWait));
         } catch (...) { }
     }
@@ -365,7 +289,7 @@ bool Office::tryConnect(const QString &pipeName, std::chrono::milliseconds timeL
     const OUString url = toOUString(
         QStringLiteral("uno:pipe,name=%1;urp;StarOffice.ComponentContext").arg(pipeName));
     std::shared_ptr<UnoObjects> uno = mUno;
-    const auto deadline = CallThread::Clock::now() + timeLeft;
+    const auto deadline = WorkThread::Clock::now() + timeLeft;
     const bool answered = mCalls.run(
         [uno, url] {
             try {
@@ -399,7 +323,7 @@ void Office::call(const QString &what, std::function<void(UnoObjects &)> operati
         const auto done = qScopeGuard([this] { mCalling = false; });
         answered = mCalls.run(
             [uno, operation = std::move(operation)] { translated([&] { operation(*uno); }); },
-            CallThread::Clock::now() + mSettings.callTimeout);
+            WorkThread::Clock::now() + mSettings.callTimeout);
     } catch (const OfficeError &error) {
         if (error.gone || mProcess->waitForEnd(std::chrono::milliseconds::zero())) {
             killOffice();
@@ -482,23 +406,6 @@ void Office::setBookmarkText(const QString &bookmark, const QString &text)
         content->getAnchor()->setString(value);
     });
     mBookmarkTexts.insert(bookmark, text);
-}
-
-// The office says "access denied" (0x507) also for a full disk: the folder tells which.
-QString storeFailure(const QString &path)
-{
-    const QString folder = QFileInfo(path).absolutePath();
-    const QByteArray name = QFile::encodeName(folder);
-    struct statvfs space
-    {
-    };
-    constexpr unsigned long long kNearlyFull = 1024 * 1024;
-    if (::statvfs(name.constData(), &space) == 0
-        && static_cast<unsigned long long>(space.f_bavail) * space.f_frsize < kNearlyFull)
-        return QStringLiteral("No space left on device while writing %1").arg(path);
-    if (::access(name.constData(), W_OK) != 0)
-        return QStringLiteral("%1 while writing %2").arg(systemError(), path);
-    return {};
 }
 
 void Office::exportAs(const QString &path, DocumentFormat format)
@@ -585,196 +492,6 @@ QImage Office::copyAsPicture()
     if (pages.isEmpty())
         fail(QStringLiteral("Could not %1: the document has no pages.").arg(what));
     return composedPages(pages, kPicturePixelRatio);
-}
-
-} // namespace
-
-// The one office kept ready between sessions, so that a session seldom waits for a
-// start: the start-up check's office, and each session's office when it is done.
-struct SparePool
-{
-    explicit SparePool(LibreOfficeProcessor::Settings officeSettings)
-        : settings(std::move(officeSettings))
-    { }
-
-    // The spare if it still answers, else a new office; a spare that died or hangs is
-    // ended and replaced without a word.
-    std::unique_ptr<Office> take()
-    {
-        std::unique_ptr<Office> office;
-        {
-            // A spare watched from another thread stays for that thread's next session.
-            std::lock_guard lock(mutex);
-            if (spare && spare->isWatchedHere())
-                office = std::move(spare);
-        }
-        if (office) {
-            try {
-                if (!office->isConnected())
-                    office->connect();
-                if (office->answers(kSpareAnswerTime))
-                    return office;
-            } catch (const Failure &) {
-                // Replaced below; the new office says why if it cannot start either.
-            }
-            office.reset();
-        }
-        office = std::make_unique<Office>(settings);
-        office->connect();
-        return office;
-    }
-
-    // An office that ended its session cleanly waits for the next one; any other
-    // ends, and a new one starts in the background in its place.
-    void giveBack(std::unique_ptr<Office> office)
-    {
-        const bool reusable = !office->isBroken() && !office->hasDocument();
-        std::unique_lock lock(mutex);
-        if (closed || spare) {
-            lock.unlock();
-            return;
-        }
-        if (reusable) {
-            spare = std::move(office);
-            return;
-        }
-        lock.unlock();
-        office.reset();
-        try {
-            auto started = std::make_unique<Office>(settings);
-            lock.lock();
-            if (!closed && !spare)
-                spare = std::move(started);
-        } catch (const Failure &) {
-            // The next session starts its own, and says why if it cannot.
-        }
-    }
-
-    void close()
-    {
-        std::unique_ptr<Office> ending;
-        {
-            std::lock_guard lock(mutex);
-            closed = true;
-            ending = std::move(spare);
-        }
-    }
-
-    const LibreOfficeProcessor::Settings settings;
-    std::mutex mutex;
-    std::unique_ptr<Office> spare;
-    bool closed = false;
-};
-
-namespace {
-// A session borrows one office from the pool and gives it back at quit.
-class LibreOfficeSession : public OfficeSession
-{
-public:
-    LibreOfficeSession(std::shared_ptr<SparePool> pool, std::unique_ptr<Office> office)
-        : mPool(std::move(pool))
-        , mOffice(std::move(office))
-        , mProcessId(mOffice->processId())
-        , mProfileFolder(mOffice->profileFolder())
-    { }
-
-    // Without quit the office may hold anything: it ends.
-    ~LibreOfficeSession() override = default;
-
-    void open(const QString &path, bool readOnly) override { office().open(path, readOnly); }
-    void setBookmarkText(const QString &bookmark, const QString &text) override
-    {
-        office(QStringLiteral("fill the bookmark \"%1\"").arg(bookmark))
-            .setBookmarkText(bookmark, text);
-    }
-    void saveAs(const QString &path) override { exportAs(path, DocumentFormat::Doc); }
-    void exportAs(const QString &path, DocumentFormat format) override
-    {
-        office(QStringLiteral("save the document as \"%1\"").arg(path)).exportAs(path, format);
-    }
-    void setDisplayAlerts(bool /*displayAlerts*/) override
-    {
-        // The office runs headless and never asks anything: there is nothing to turn off.
-    }
-    void close() override { office(QStringLiteral("close the document")).close(); }
-    QImage copyAsPicture() override
-    {
-        return office(QStringLiteral("copy the document as a picture")).copyAsPicture();
-    }
-    void closeActiveDocumentWithoutSaving() override
-    {
-        office(QStringLiteral("close the document without saving"))
-            .closeActiveDocumentWithoutSaving();
-    }
-
-    void quit() override
-    {
-        if (!mOffice)
-            return;
-        std::unique_ptr<Office> office = std::move(mOffice);
-        const QString broken = office->brokenReason();
-        mPool->giveBack(std::move(office));
-        if (!broken.isEmpty())
-            fail(QStringLiteral("Could not quit the word processor: %1.").arg(broken));
-    }
-
-    void retire() override { mOffice.reset(); }
-
-    bool isRunning() const override { return mOffice && !mOffice->isBroken(); }
-
-    qint64 processId() const override { return mProcessId; }
-    QString profileFolder() const override { return mProfileFolder; }
-
-private:
-    Office &office(const QString &what = {})
-    {
-        if (!mOffice)
-            fail(QStringLiteral("Could not %1: the word processor has already been quit.")
-                     .arg(what.isEmpty() ? QStringLiteral("do that") : what));
-        return *mOffice;
-    }
-
-    std::shared_ptr<SparePool> mPool;
-    std::unique_ptr<Office> mOffice;
-    qint64 mProcessId;
-    QString mProfileFolder;
-};
-} // namespace
-
-LibreOfficeProcessor::Settings LibreOfficeProcessor::defaultSettings()
-{
-    QString programFolder = qEnvironmentVariable("SCRIVANE_OFFICE_PROGRAM");
-    if (programFolder.isEmpty())
-        programFolder = QString::fromLatin1(kDefaultProgramFolder);
-    // No cache folder known: an empty root, which the start refuses with a reason.
-    const QString cache = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation);
-    const QString profileRoot
-        = cache.isEmpty() ? QString() : cache + QStringLiteral("/Tarnwick/Scrivane/office");
-    return { programFolder, profileRoot, kDefaultCallTimeout, kDefaultConnectTimeout };
-}
-
-LibreOfficeProcessor::LibreOfficeProcessor()
-    : LibreOfficeProcessor(defaultSettings())
-{ }
-
-LibreOfficeProcessor::LibreOfficeProcessor(Settings settings)
-    : mSettings(std::move(settings))
-    , mPool(std::make_shared<SparePool>(mSettings))
-{ }
-
-LibreOfficeProcessor::~LibreOfficeProcessor()
-{
-    shutDown();
-}
-
-void LibreOfficeProcessor::shutDown()
-{
-    mPool->close();
-}
-
-std::unique_ptr<WordSession> LibreOfficeProcessor::create()
-{
-    return std::make_unique<LibreOfficeSession>(mPool, mPool->take());
 }
 
 #if defined(__SANITIZE_ADDRESS__)

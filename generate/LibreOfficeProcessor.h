@@ -52,8 +52,8 @@ public:
 
     // Takes the spare office, or starts one when there is none or it died or hangs.
     // Throws Failure when no office could be started within the connect timeout.
-    // Called on another thread, it has the application's thread start the office (the
-    // office dies with the thread that started it), so that thread must be taking events.
+    // Called on a WorkThread, it has the application's thread start the office (the
+    // rule in WorkThread.h), so that thread must be taking events.
     std::unique_ptr<WordSession> create() override;
 
     // Ends the spare office now, for a program that ends without destructors; sessions

@@ -1,15 +1,17 @@
 #include "MemoBatch.h"
 
 #include "Failure.h"
+#include "WorkThread.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QThread>
 
 #include <atomic>
+#include <functional>
+#include <memory>
 #include <mutex>
 #include <optional>
-#include <thread>
 #include <vector>
 
 namespace MemoBatch {
@@ -34,6 +36,36 @@ void finish(MemoWriter &writer)
     } catch (const Failure &) {
         // Every document is already complete on disk.
     }
+}
+// One session of a batch: writes the next memo in order until none is left, telling
+// `report` how each went; its office has ended when it returns.
+void serveSession(WordProcessor &word, MemoWriter::Renewal renewal, bool first,
+    const QList<Job> &jobs, std::atomic<qsizetype> &next,
+    const std::function<void(qsizetype index, const QString &failure)> &report)
+{
+    std::optional<MemoWriter> writer;
+    QString cannotStart;
+    try {
+        writer.emplace(word, renewal);
+        // Only the first session waits for its office holding a memo: the others join
+        // once theirs is up, so an office that starts slowly or not at all holds no
+        // memo back (the first one reports why).
+        if (!first)
+            writer->start();
+    } catch (const Failure &failure) {
+        if (!first)
+            writer.reset();
+        else
+            cannotStart = failure.description();
+    }
+    while (first || writer) {
+        const qsizetype index = next++;
+        if (index >= jobs.size())
+            break;
+        report(index, writer ? writeOne(*writer, jobs.at(index)) : cannotStart);
+    }
+    if (writer)
+        finish(*writer);
 }
 } // namespace
 
@@ -62,44 +94,21 @@ void write(WordProcessor &word, const QList<Job> &jobs, int sessions, const Done
         QMetaObject::invokeMethod(
             &receiver, std::forward<decltype(call)>(call), Qt::QueuedConnection);
     };
-    std::vector<std::thread> workers;
+    // Each session's offices are watched from its own thread.
+    std::vector<std::unique_ptr<WorkThread>> workers;
     for (int worker = 0; worker < sessions; ++worker) {
-        workers.emplace_back([&, worker] {
-            {
-                std::optional<MemoWriter> writer;
-                QString cannotStart;
-                try {
-                    writer.emplace(word, renewal);
-                    // Only the first worker waits for its office holding a memo: the
-                    // others join once theirs is up, so an office that starts slowly
-                    // or not at all holds no memo back (the first one reports why).
-                    if (worker > 0)
-                        writer->start();
-                } catch (const Failure &failure) {
-                    if (worker > 0)
-                        writer.reset();
-                    else
-                        cannotStart = failure.description();
-                }
-                while (worker == 0 || writer) {
-                    const qsizetype index = next++;
-                    if (index >= jobs.size())
-                        break;
-                    const QString failure
-                        = writer ? writeOne(*writer, jobs.at(index)) : cannotStart;
+        workers.push_back(std::make_unique<WorkThread>());
+        workers.back()->post([&, worker] {
+            serveSession(word, renewal, worker == 0, jobs, next,
+                [&](qsizetype index, const QString &failure) {
                     report([&done, index, failure] { done(index, failure); });
-                }
-                if (writer)
-                    finish(*writer);
-            }
+                });
             std::lock_guard lock(workersLock);
             if (--workersLeft == 0)
                 report([&loop] { loop.quit(); });
         });
     }
     loop.exec();
-    for (std::thread &worker : workers)
-        worker.join();
 }
 
 } // namespace MemoBatch

@@ -5,6 +5,8 @@
 #include <QRegularExpression>
 #include <QStringList>
 
+#include <algorithm>
+
 namespace {
 QString oneLine(const QString &text, const QString &separator)
 {
@@ -15,16 +17,25 @@ QString oneLine(const QString &text, const QString &separator)
     lines.removeAll(QString());
     return lines.join(separator);
 }
+
+// The bookmark that takes the field's text, as the memo table names it.
+QString bookmarkOf(QString MemoDetails::*text)
+{
+    const auto field = std::find_if(kMemoFields.cbegin(), kMemoFields.cend(),
+        [&](const MemoField &candidate) { return candidate.text == text; });
+    return QString::fromLatin1(field->bookmark);
+}
 } // namespace
 
 MemoProperties memoProperties(const QHash<QString, QString> &bookmarkTexts)
 {
     MemoProperties properties;
-    properties.title = oneLine(bookmarkTexts.value(QStringLiteral("bkRe")), QStringLiteral(" "));
+    properties.title
+        = oneLine(bookmarkTexts.value(bookmarkOf(&MemoDetails::re)), QStringLiteral(" "));
     // Several people on the From line are several authors, as Word separates them.
     properties.author
-        = oneLine(bookmarkTexts.value(QStringLiteral("bkFrom")), QStringLiteral("; "));
-    const QString organisation = bookmarkTexts.value(QStringLiteral("bkOrgName"));
+        = oneLine(bookmarkTexts.value(bookmarkOf(&MemoDetails::from)), QStringLiteral("; "));
+    const QString organisation = bookmarkTexts.value(bookmarkOf(&MemoDetails::orgName));
     // The stand-in a memo prints for a blank name is no company.
     if (organisation != organisationText(QString()))
         properties.company = oneLine(organisation, QStringLiteral(" "));

@@ -1,6 +1,5 @@
 #include "MemoRun.h"
 
-#include "DateWording.h"
 #include "ErrorTrap.h"
 #include "Failure.h"
 #include "FileUtils.h"
@@ -14,6 +13,7 @@
 #include <QFileInfo>
 #include <QTime>
 
+#include <algorithm>
 #include <array>
 #include <bit>
 #include <cstdint>
@@ -67,6 +67,13 @@ void endQuietly(std::unique_ptr<WordSession> &session)
         session->quit();
     } catch (const std::exception &) { }
     session.reset();
+}
+
+const MemoField &fieldWithBookmark(const QString &bookmark)
+{
+    const QList<const MemoField *> &fields = fieldsInWritingOrder();
+    return **std::find_if(fields.cbegin(), fields.cend(),
+        [&](const MemoField *field) { return bookmark == QLatin1String(field->bookmark); });
 }
 
 float secondsSinceMidnight()
@@ -139,21 +146,19 @@ void MemoRun::PushButton6_Click()
     if (!trap.step(140, [&] { running(word).open(templatePath, true); }))
         return stop();
 
-    QString dayText, date;
-    trap.step(142, [&] { dayText = fnDay(QString::number(mHost.eventDate().day())); });
-    trap.step(144, [&] { date = dateText(mHost.eventDate(), dayText); });
-
-    for (const MemoField *field : fieldsInWritingOrder()) {
-        // A field that some template lacks is written only when this one has it.
-        if (someStyleLeavesOut(*field)
-            && !trap.test(field->runLine - 2, [&] { return kMemoStyles[style].prints(*field); }))
-            continue;
-        const bool written = trap.step(field->runLine, [&] {
-            QString text = field->isDate() ? date + QLatin1Char(' ') : mHost.text(*field);
-            if (field->bookmarkText)
-                text = field->bookmarkText(text);
-            running(word).setBookmarkText(QString::fromLatin1(field->bookmark), text);
-        });
+    // The memo as the window holds it, worded for its bookmarks as every memo is.
+    MemoDetails memo;
+    memo.style = style;
+    trap.step(142, [&] { memo.date = mHost.eventDate(); });
+    trap.step(144, [&] {
+        for (const MemoField &field : kMemoFields) {
+            if (kMemoStyles[style].prints(field))
+                memo.*field.text = mHost.text(field);
+        }
+    });
+    for (const auto &[bookmark, text] : bookmarkWrites(memo)) {
+        const bool written = trap.step(fieldWithBookmark(bookmark).runLine,
+            [&] { running(word).setBookmarkText(bookmark, text); });
         // A bookmark the template lacks keeps its placeholder; a lost word processor
         // can write nothing more.
         if (!written && isLost(word))

@@ -1,6 +1,5 @@
 #include "MemoStyle.h"
 
-#include <algorithm>
 #include <cstring>
 
 unsigned fieldBit(const char *control)
@@ -15,12 +14,6 @@ unsigned fieldBit(const char *control)
 bool MemoStyle::prints(const MemoField &field) const
 {
     return field.isDate() || (leavesOut & fieldBit(field.control)) == 0;
-}
-
-bool someStyleLeavesOut(const MemoField &field)
-{
-    return std::any_of(kMemoStyles.cbegin(), kMemoStyles.cend(),
-        [&](const MemoStyle &style) { return !style.prints(field); });
 }
 
 std::optional<int> memoStyleByName(const QString &name)

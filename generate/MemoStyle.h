@@ -37,9 +37,6 @@ inline const std::array<MemoStyle, 5> kMemoStyles { {
 inline constexpr auto kMemoStyleControl = "Option1";
 inline constexpr int kFirstStartStyle = 1;
 
-// True when some style leaves the field out, so that writing it is tested first.
-bool someStyleLeavesOut(const MemoField &field);
-
 // The example memo's texts.
 inline constexpr auto kSampleOrgName = "Tarnwick";
 inline constexpr auto kSampleTo = "Vozizidi";

@@ -1,6 +1,7 @@
 #include "OfficeProcess.h"
 
 #include "Failure.h"
+#include "FileUtils.h"
 #include "Leftovers.h"
 
 #include <QCoreApplication>
@@ -21,6 +22,7 @@
 #include <mutex>
 #include <sys/prctl.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 namespace {
@@ -339,4 +341,39 @@ void OfficeProcess::removePipesLeftBehind() const
             && status.st_uid == ::getuid())
             ::unlink(path.constData());
     }
+}
+
+// The lock file that the office keeps beside a document open for editing, if it is
+// the one of the office in this profile: "user,host,date,profile-url;".
+void removeLockFileOf(const QString &document, const QString &profileFolder)
+{
+    const QFileInfo info(document);
+    QFile lock(
+        info.absolutePath() + QStringLiteral("/.~lock.") + info.fileName() + QLatin1Char('#'));
+    if (!lock.open(QIODevice::ReadOnly))
+        return;
+    const QString content = QString::fromUtf8(lock.read(64 * 1024)).trimmed();
+    lock.close();
+    QString profile = content.section(QLatin1Char(','), -1);
+    if (profile.endsWith(QLatin1Char(';')))
+        profile.chop(1);
+    if (QDir::cleanPath(QUrl(profile).toLocalFile()) == QDir::cleanPath(profileFolder))
+        lock.remove();
+}
+
+// The office says "access denied" (0x507) also for a full disk: the folder tells which.
+QString storeFailure(const QString &path)
+{
+    const QString folder = QFileInfo(path).absolutePath();
+    const QByteArray name = QFile::encodeName(folder);
+    struct statvfs space
+    {
+    };
+    constexpr unsigned long long kNearlyFull = 1024 * 1024;
+    if (::statvfs(name.constData(), &space) == 0
+        && static_cast<unsigned long long>(space.f_bavail) * space.f_frsize < kNearlyFull)
+        return QStringLiteral("No space left on device while writing %1").arg(path);
+    if (::access(name.constData(), W_OK) != 0)
+        return QStringLiteral("%1 while writing %2").arg(systemError(), path);
+    return {};
 }

@@ -81,3 +81,11 @@ private:
 
 // "1 second", "2.5 seconds", "60 seconds".
 QString secondsText(std::chrono::milliseconds time);
+
+// Removes the lock file that the office keeps beside a document open for editing, if it
+// is the one of the office in this profile.
+void removeLockFileOf(const QString &document, const QString &profileFolder);
+
+// Why the office could not store to path, when the folder tells (a full disk, a folder
+// that cannot be written); empty when it does not.
+QString storeFailure(const QString &path);

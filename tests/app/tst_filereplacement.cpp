@@ -1,6 +1,7 @@
 #include "Failure.h"
 #include "FailureOf.h"
 #include "FileUtils.h"
+#include "SmallFileSystem.h"
 #include "TestFiles.h"
 
 #include <QDir>
@@ -10,7 +11,6 @@
 
 #include <optional>
 
-#include <sys/mount.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -34,9 +34,7 @@ class FileReplacementTest : public QObject
 private slots:
     void init()
     {
-        mTemporary.emplace();
-        QVERIFY(mTemporary->isValid());
-        mDir.setPath(mTemporary->path());
+        QVERIFY(renewFolder(mTemporary, mDir));
         QVERIFY(writeFile(precious(), "precious"));
     }
 
@@ -85,16 +83,9 @@ private slots:
 
     void refusesWhatIsNoPlainFile_data()
     {
-        QTest::addColumn<QString>("kind");
-        QTest::addColumn<QString>("complaint");
-        QTest::newRow("folder") << "folder"
-                                << "is a folder";
-        QTest::newRow("pipe") << "fifo"
-                              << "is not a plain file";
-        QTest::newRow("socket") << "socket"
-                                << "is not a plain file";
-        QTest::newRow("read-only file") << "readonly"
-                                        << "is read-only";
+        addThingsInTheWay();
+        QTest::newRow("socket") << QStringLiteral("socket")
+                                << QStringLiteral("is not a plain file");
     }
 
     void refusesWhatIsNoPlainFile()
@@ -104,11 +95,7 @@ private slots:
         const QString out = mDir.filePath("memo.doc");
         const QByteArray name = QFile::encodeName(out);
         int socketHandle = -1;
-        if (kind == "folder") {
-            QVERIFY(mDir.mkdir("memo.doc"));
-        } else if (kind == "fifo") {
-            QCOMPARE(::mkfifo(name.constData(), 0600), 0);
-        } else if (kind == "socket") {
+        if (kind == "socket") {
             socketHandle = ::socket(AF_UNIX, SOCK_STREAM, 0);
             sockaddr_un address {};
             address.sun_family = AF_UNIX;
@@ -116,8 +103,7 @@ private slots:
             QCOMPARE(
                 ::bind(socketHandle, reinterpret_cast<sockaddr *>(&address), sizeof address), 0);
         } else {
-            QVERIFY(writeFile(out, "kept"));
-            QVERIFY(QFile::setPermissions(out, QFileDevice::ReadOwner | QFileDevice::ReadGroup));
+            QVERIFY(makeInTheWay(out, kind));
         }
         const mode_t before = modeOf(out);
 
@@ -159,14 +145,10 @@ private slots:
 
     void aFullDiskIsSaidInTheUsersWordsAndLeavesTheOldFile()
     {
-        if (::geteuid() != 0)
-            QSKIP("a full file system is made as a small tmpfs, which needs root");
-        const QString mountPoint = mDir.filePath("small");
-        QVERIFY(mDir.mkdir("small"));
-        const QByteArray point = QFile::encodeName(mountPoint);
-        if (::mount("scrivane-test", point.constData(), "tmpfs", 0, "size=64k") != 0)
-            QSKIP("no tmpfs could be mounted here (a container without that right)");
-        const auto unmount = qScopeGuard([&] { ::umount2(point.constData(), MNT_DETACH); });
+        const SmallFileSystem small(mDir.filePath("small"));
+        if (small.unavailable())
+            QSKIP(small.unavailable());
+        const QString mountPoint = small.path();
 
         const QString out = mountPoint + "/memo-150.doc";
         QVERIFY(writeFile(out, "old memo"));

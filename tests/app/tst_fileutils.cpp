@@ -21,12 +21,7 @@ class FileUtilsTest : public QObject
     Q_OBJECT
 
 private slots:
-    void init()
-    {
-        mTemporary.emplace();
-        QVERIFY(mTemporary->isValid());
-        mDir.setPath(mTemporary->path());
-    }
+    void init() { QVERIFY(renewFolder(mTemporary, mDir)); }
 
     void fileExists()
     {

@@ -1,5 +1,6 @@
 #include "Failure.h"
 #include "SettingsStore.h"
+#include "TestFiles.h"
 
 #include <QFile>
 #include <QProcess>
@@ -17,12 +18,7 @@ class SettingsStoreTest : public QObject
     Q_OBJECT
 
 private slots:
-    void init()
-    {
-        mTemporary.emplace();
-        QVERIFY(mTemporary->isValid());
-        mDir.setPath(mTemporary->path());
-    }
+    void init() { QVERIFY(renewFolder(mTemporary, mDir)); }
 
     void absentKeyGivesTheCallersDefault()
     {

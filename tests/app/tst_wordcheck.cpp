@@ -1,4 +1,5 @@
 #include "Failure.h"
+#include "IdleSession.h"
 #include "LibreOfficeProcessor.h"
 #include "ScriptedUserInterface.h"
 #include "TestOffice.h"
@@ -20,19 +21,12 @@ const QString kWordMissing = QStringLiteral(
     "SCRIVANE_OFFICE_PROGRAM to the folder that holds soffice.bin.");
 
 // A word processor that starts but cannot quit.
-class StubbornSession : public WordSession
+class StubbornSession : public IdleSession
 {
 public:
     explicit StubbornSession(int &counter)
         : quits(counter)
     { }
-    void open(const QString &, bool) override { }
-    void setBookmarkText(const QString &, const QString &) override { }
-    void saveAs(const QString &) override { }
-    void setDisplayAlerts(bool) override { }
-    void close() override { }
-    QImage copyAsPicture() override { return {}; }
-    void closeActiveDocumentWithoutSaving() override { }
     void quit() override
     {
         ++quits;

@@ -1,6 +1,8 @@
 #include "CommandLine.h"
+#include "CommandLineSetUp.h"
 #include "ScriptedWordProcessor.h"
 #include "SettingsStore.h"
+#include "TestFiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -13,18 +15,14 @@
 
 // The command line over a scripted word processor: what it asks the word
 // processor to write, and how it answers bad input.
-class CommandLineTest : public QObject
+class CommandLineTest : public QObject, private CommandLineSetUp
 {
     Q_OBJECT
 
 private slots:
     void init()
     {
-        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
-        mTemporary.emplace();
-        mDir.setPath(mTemporary->path());
-        mStore.emplace(mDir.filePath("Tarnwick.conf"));
-        mWord = ScriptedWordProcessor();
+        QVERIFY(renewSetUp());
         mOutput.clear();
         mErrors.clear();
     }
@@ -321,10 +319,6 @@ private:
         return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
     }
 
-    std::optional<QTemporaryDir> mTemporary;
-    QDir mDir;
-    std::optional<SettingsStore> mStore;
-    ScriptedWordProcessor mWord;
     QString mOutput, mErrors;
 };
 

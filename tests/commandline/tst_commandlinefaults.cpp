@@ -1,7 +1,9 @@
 #include "CommandLine.h"
+#include "CommandLineSetUp.h"
 #include "ScriptedWordProcessor.h"
 #include "SettingText.h"
 #include "SettingsStore.h"
+#include "SmallFileSystem.h"
 #include "TestFiles.h"
 
 #include <QDir>
@@ -16,23 +18,18 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
-#include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 // The command line against what an adversary or a failing system puts in its way.
-class CommandLineFaultsTest : public QObject
+class CommandLineFaultsTest : public QObject, private CommandLineSetUp
 {
     Q_OBJECT
 
 private slots:
     void init()
     {
-        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
-        mTemporary.emplace();
-        mDir.setPath(mTemporary->path());
-        mStore.emplace(mDir.filePath("Tarnwick.conf"));
-        mWord = ScriptedWordProcessor();
+        QVERIFY(renewSetUp());
         mWord.picture = QImage(20, 30, QImage::Format_RGB32);
         mWord.picture.fill(Qt::white);
         mErrors.clear();
@@ -79,31 +76,14 @@ private slots:
         QFile::remove(mDir.filePath(link));
     }
 
-    void aDestinationThatIsNoPlainFileIsRefused_data()
-    {
-        QTest::addColumn<QString>("kind");
-        QTest::addColumn<QString>("complaint");
-        QTest::newRow("folder") << "folder"
-                                << "is a folder";
-        QTest::newRow("pipe") << "fifo"
-                              << "is not a plain file";
-        QTest::newRow("read-only file") << "readonly"
-                                        << "is read-only";
-    }
+    void aDestinationThatIsNoPlainFileIsRefused_data() { addThingsInTheWay(); }
 
     void aDestinationThatIsNoPlainFileIsRefused()
     {
         QFETCH(QString, kind);
         QFETCH(QString, complaint);
         const QString out = mDir.filePath("memo.doc");
-        if (kind == "folder")
-            QVERIFY(mDir.mkdir("memo.doc"));
-        else if (kind == "fifo")
-            QCOMPARE(::mkfifo(QFile::encodeName(out).constData(), 0600), 0);
-        else {
-            QVERIFY(writeFile(out, "kept"));
-            QCOMPARE(::chmod(QFile::encodeName(out).constData(), 0444), 0);
-        }
+        QVERIFY(makeInTheWay(out, kind));
         QCOMPARE(run({ "--out", "memo.doc" }), 1);
         QVERIFY2(mErrors.contains(complaint), qPrintable(mErrors));
         if (kind == "readonly") {
@@ -209,18 +189,10 @@ private slots:
 
     void aFullDiskFailsEachMemoInTheUsersWordsWithOneSession()
     {
-        if (::geteuid() != 0)
-            QSKIP("a full file system is made as a small tmpfs, which needs root");
-        QVERIFY(mDir.mkdir("full"));
-        const QByteArray point = QFile::encodeName(mDir.filePath("full"));
-        if (::mount("scrivane-test", point.constData(), "tmpfs", 0, "size=64k") != 0)
-            QSKIP("no tmpfs could be mounted here (a container without that right)");
-        const auto unmount = qScopeGuard([&] { ::umount2(point.constData(), MNT_DETACH); });
-        {
-            QFile filler(mDir.filePath("full/filler"));
-            QVERIFY(filler.open(QIODevice::WriteOnly));
-            while (filler.write(QByteArray(4096, 'f')) > 0 && filler.flush()) { }
-        }
+        const SmallFileSystem full(mDir.filePath("full"));
+        if (full.unavailable())
+            QSKIP(full.unavailable());
+        QVERIFY(full.fill());
         QVERIFY(writeFile(mDir.filePath("memos.json"), "[{}, {}, {}]"));
 
         QCOMPARE(run({ "--batch", "memos.json", "--out-dir", "full" }), 1);
@@ -252,10 +224,6 @@ private:
         return status;
     }
 
-    std::optional<QTemporaryDir> mTemporary;
-    QDir mDir;
-    std::optional<SettingsStore> mStore;
-    ScriptedWordProcessor mWord;
     QString mErrors;
 };
 

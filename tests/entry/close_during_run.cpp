@@ -2,7 +2,9 @@
 // when the run reaches the named operation, as a user closing it mid-run would.
 // Ends as the program does: at once, through the user interface.
 #include "Form1.h"
+#include "Form1Controls.h"
 #include "LibreOfficeProcessor.h"
+#include "QuietUserInterface.h"
 #include "SettingsStore.h"
 #include "UserInterface.h"
 
@@ -15,22 +17,12 @@
 #include <cstdlib>
 
 namespace {
-class EndingUserInterface : public UserInterface
+class EndingUserInterface : public QuietUserInterface
 {
 public:
     explicit EndingUserInterface(LibreOfficeProcessor &word)
         : mWord(word)
     { }
-    Answer messageBox(const QString &text, Buttons, Icon, const QString &) override
-    {
-        std::fprintf(stderr, "%s\n", qPrintable(text));
-        return Ok;
-    }
-    QString saveFileName(
-        const QString &, const QString &, const QString &, const QString &) override
-    {
-        return {};
-    }
     [[noreturn]] void endProgram() override
     {
         mWord.shutDown();
@@ -123,9 +115,9 @@ int main(int argc, char *argv[])
     form.Form_Load();
     form.show();
     word.window = &form;
-    form.PushButton3->click();
-    form.Option1[3]->setChecked(true);
-    form.PushButton6->click();
+    controls(form).PushButton3->click();
+    controls(form).Option1[3]->setChecked(true);
+    controls(form).PushButton6->click();
     std::fprintf(stderr, "the run ended without the window closing\n");
     return 1;
 }

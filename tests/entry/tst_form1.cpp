@@ -1,4 +1,5 @@
 #include "Form1.h"
+#include "Form1Controls.h"
 #include "ScriptedUserInterface.h"
 #include "ScriptedWordProcessor.h"
 #include "SettingsStore.h"
@@ -39,7 +40,7 @@ private slots:
     void firstStartShowsTodayEmptyFieldsAndContemporary()
     {
         auto form = start();
-        QCOMPARE(form->dtpEventDate->date(), QDate::currentDate());
+        QCOMPARE(controls(*form).dtpEventDate->date(), QDate::currentDate());
         for (const QString &text : texts(*form))
             QCOMPARE(text, QString());
         QCOMPARE(form->selectedStyle(), 1);
@@ -54,21 +55,21 @@ private slots:
         {
             auto form = start();
             showAndActivate(*form);
-            form->dtpEventDate->setDate(QDate(1601, 1, 1));
-            type(form->txtOrgName, "Tarnwick & Sons");
-            type(form->txtTo, "Vozizidi");
-            QTest::keyClick(form->txtTo, Qt::Key_Return);
-            type(form->txtTo, "Second Floor");
-            type(form->txtCC, "Tobin Varden");
-            type(form->txtFrom, "Ewan Varden");
-            type(form->txtRe, "Memo To Cat");
-            type(form->txtMsg, "First line.");
-            QTest::keyClick(form->txtMsg, Qt::Key_Return);
-            QTest::keyClick(form->txtMsg, Qt::Key_Return);
-            type(form->txtMsg, "After an empty line.");
+            controls(*form).dtpEventDate->setDate(QDate(1601, 1, 1));
+            type(controls(*form).txtOrgName, "Tarnwick & Sons");
+            type(controls(*form).txtTo, "Vozizidi");
+            QTest::keyClick(controls(*form).txtTo, Qt::Key_Return);
+            type(controls(*form).txtTo, "Second Floor");
+            type(controls(*form).txtCC, "Tobin Varden");
+            type(controls(*form).txtFrom, "Ewan Varden");
+            type(controls(*form).txtRe, "Memo To Cat");
+            type(controls(*form).txtMsg, "First line.");
+            QTest::keyClick(controls(*form).txtMsg, Qt::Key_Return);
+            QTest::keyClick(controls(*form).txtMsg, Qt::Key_Return);
+            type(controls(*form).txtMsg, "After an empty line.");
         }
         auto again = start();
-        QCOMPARE(again->dtpEventDate->date(), QDate(1601, 1, 1));
+        QCOMPARE(controls(*again).dtpEventDate->date(), QDate(1601, 1, 1));
         QCOMPARE(texts(*again),
             QStringList({ QStringLiteral("Tarnwick & Sons"),
                 QStringLiteral("Vozizidi\nSecond Floor"), QStringLiteral("Tobin Varden"),
@@ -79,16 +80,16 @@ private slots:
 
     void lastDateOfThePickerSurvivesARestart()
     {
-        start()->dtpEventDate->setDate(QDate(9999, 12, 31));
-        QCOMPARE(start()->dtpEventDate->date(), QDate(9999, 12, 31));
+        controls(*start()).dtpEventDate->setDate(QDate(9999, 12, 31));
+        QCOMPARE(controls(*start()).dtpEventDate->date(), QDate(9999, 12, 31));
     }
 
     void clearedFieldComesBackEmptyNotDefault()
     {
         mStore->SaveSetting(QStringLiteral("txtTo"), QStringLiteral("Vozizidi"));
-        start()->txtTo->clear();
+        controls(*start()).txtTo->clear();
         QCOMPARE(mStore->GetSetting(QStringLiteral("txtTo"), QStringLiteral("default")), QString());
-        QCOMPARE(start()->txtTo->toPlainText(), QString());
+        QCOMPARE(controls(*start()).txtTo->toPlainText(), QString());
     }
 
     void storedStyle_data()
@@ -131,34 +132,34 @@ private slots:
             QStringLiteral("dtpEventDate"), QStringLiteral("the day after tomorrow"));
         mStore->SaveSetting(QStringLiteral("txtTo"), QStringLiteral("still restored"));
         auto form = start();
-        QCOMPARE(form->dtpEventDate->date(), QDate(2010, 1, 17));
+        QCOMPARE(controls(*form).dtpEventDate->date(), QDate(2010, 1, 17));
         QCOMPARE(mUi.errorReports().size(), 1);
         QVERIFY(mUi.errorReports()[0].contains(QStringLiteral("Form_Load at line 128")));
-        QCOMPARE(form->txtTo->toPlainText(), QStringLiteral("still restored"));
+        QCOMPARE(controls(*form).txtTo->toPlainText(), QStringLiteral("still restored"));
     }
 
     void dateIsStoredWithAFourDigitYearAndReadInBothForms()
     {
         QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
-        start()->dtpEventDate->setDate(QDate(1929, 12, 8));
+        controls(*start()).dtpEventDate->setDate(QDate(1929, 12, 8));
         QCOMPARE(mStore->GetSetting(QStringLiteral("dtpEventDate")), QStringLiteral("12/8/1929"));
-        QCOMPARE(start()->dtpEventDate->date(), QDate(1929, 12, 8));
+        QCOMPARE(controls(*start()).dtpEventDate->date(), QDate(1929, 12, 8));
 
         // The locale's own short form, with its two-digit year.
         mStore->SaveSetting(QStringLiteral("dtpEventDate"), QStringLiteral("12/8/26"));
-        QCOMPARE(start()->dtpEventDate->date(), QDate(2026, 12, 8));
+        QCOMPARE(controls(*start()).dtpEventDate->date(), QDate(2026, 12, 8));
     }
 
     void dateStoredUnderAnotherDateOrderIsReadByTheNewRules()
     {
         QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
-        start()->dtpEventDate->setDate(QDate(2026, 12, 8));
+        controls(*start()).dtpEventDate->setDate(QDate(2026, 12, 8));
         QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
         auto form = start();
         // "12/8/2026" is no date in dd.MM.yyyy.
         QCOMPARE(mUi.errorReports().size(), 1);
         QVERIFY(mUi.errorReports()[0].contains(QStringLiteral("at line 128")));
-        QCOMPARE(form->dtpEventDate->date(), QDate(2010, 1, 17));
+        QCOMPARE(controls(*form).dtpEventDate->date(), QDate(2010, 1, 17));
     }
 
     void withoutAWordProcessorStartUpExplainsAndEnds()
@@ -178,7 +179,7 @@ private slots:
     void closingStoresTheStyleAndEndsTheProgram()
     {
         auto form = start();
-        form->Option1[2]->setChecked(true);
+        controls(*form).Option1[2]->setChecked(true);
         bool cancel = false;
         form->Form_QueryUnload(cancel, 0);
         QVERIFY(!cancel);
@@ -192,7 +193,7 @@ private slots:
         {
             auto form = start();
             showAndActivate(*form);
-            QTest::mouseClick(form->Option1[3], Qt::LeftButton);
+            QTest::mouseClick(controls(*form).Option1[3], Qt::LeftButton);
             // Ending from the preview runs none of this window's closing steps.
         }
         QCOMPARE(mStore->GetSetting(QStringLiteral("Option1")), QStringLiteral("3"));
@@ -212,9 +213,9 @@ private slots:
     {
         {
             auto form = start();
-            form->dtpEventDate->setDate(QDate(2026, 12, 8));
-            form->Option1[4]->setChecked(true);
-            form->PushButton3->click();
+            controls(*form).dtpEventDate->setDate(QDate(2026, 12, 8));
+            controls(*form).Option1[4]->setChecked(true);
+            controls(*form).PushButton3->click();
             QCOMPARE(form->selectedStyle(), 0);
             QCOMPARE(texts(*form),
                 QStringList({ QStringLiteral("Tarnwick"), QStringLiteral("Vozizidi"),
@@ -222,21 +223,22 @@ private slots:
                     QStringLiteral("Memo To Cat"),
                     QStringLiteral("We are no longer accepting delivery of small birds "
                                    "or rodents. Thank you.") }));
-            QCOMPARE(mStore->GetSetting(QStringLiteral("txtMsg")), form->txtMsg->toPlainText());
-            form->PushButton3->click();
+            QCOMPARE(mStore->GetSetting(QStringLiteral("txtMsg")),
+                controls(*form).txtMsg->toPlainText());
+            controls(*form).PushButton3->click();
             QCOMPARE(mStore->GetSetting(QStringLiteral("txtCC")), QStringLiteral("Tobin Varden"));
 
-            form->PushButton2->click();
+            controls(*form).PushButton2->click();
             QCOMPARE(form->selectedStyle(), 0);
             for (const QString &text : texts(*form))
                 QCOMPARE(text, QString());
-            QCOMPARE(form->dtpEventDate->date(), QDate(2026, 12, 8));
+            QCOMPARE(controls(*form).dtpEventDate->date(), QDate(2026, 12, 8));
         }
         for (const char *key : { "txtOrgName", "txtTo", "txtCC", "txtFrom", "txtRe", "txtMsg" })
             QCOMPARE(
                 mStore->GetSetting(QString::fromLatin1(key), QStringLiteral("absent")), QString());
         auto again = start();
-        QCOMPARE(again->dtpEventDate->date(), QDate(2026, 12, 8));
+        QCOMPARE(controls(*again).dtpEventDate->date(), QDate(2026, 12, 8));
         // The style is written when chosen, by the user or by the data buttons.
         QCOMPARE(again->selectedStyle(), 0);
         QVERIFY(mUi.messages.isEmpty());
@@ -245,17 +247,19 @@ private slots:
     void styleNoteNamesTypedFieldsTheStyleLeavesOut()
     {
         auto form = start();
-        form->PushButton3->click();
-        QCOMPARE(form->styleNote->toolTip(), QString());
-        form->Option1[4]->setChecked(true);
+        const Form1Controls controls(*form);
+        controls.PushButton3->click();
+        QCOMPARE(controls.styleNote->toolTip(), QString());
+        controls.Option1[4]->setChecked(true);
         QCOMPARE(
-            form->styleNote->toolTip(), QStringLiteral("Blue Sky leaves out: company name, CC"));
-        form->txtCC->clear();
-        QCOMPARE(form->styleNote->toolTip(), QStringLiteral("Blue Sky leaves out: company name"));
-        form->Option1[2]->setChecked(true);
-        QCOMPARE(form->styleNote->toolTip(), QStringLiteral("Elegant leaves out: company name"));
-        form->txtOrgName->setText(QStringLiteral("  "));
-        QCOMPARE(form->styleNote->toolTip(), QString());
+            controls.styleNote->toolTip(), QStringLiteral("Blue Sky leaves out: company name, CC"));
+        controls.txtCC->clear();
+        QCOMPARE(
+            controls.styleNote->toolTip(), QStringLiteral("Blue Sky leaves out: company name"));
+        controls.Option1[2]->setChecked(true);
+        QCOMPARE(controls.styleNote->toolTip(), QStringLiteral("Elegant leaves out: company name"));
+        controls.txtOrgName->setText(QStringLiteral("  "));
+        QCOMPARE(controls.styleNote->toolTip(), QString());
     }
 
     void failingSettingsAreReportedByTheButtonsStep()
@@ -264,7 +268,7 @@ private slots:
         // From here on the settings file cannot be written.
         QVERIFY(QFile::remove(mStore->fileName()) || !QFile::exists(mStore->fileName()));
         QVERIFY(QDir().mkpath(mStore->fileName()));
-        form->PushButton3->click();
+        controls(*form).PushButton3->click();
         const QStringList reports = mUi.errorReports();
         QCOMPARE(reports.size(), 7);
         for (int i = 0; i < 7; ++i)
@@ -272,7 +276,7 @@ private slots:
                          QStringLiteral("Form1.PushButton3_Click at line %1").arg(100 + 2 * i)),
                 qPrintable(reports[i]));
         // The fields still show the example: nothing the user sees is lost.
-        QCOMPARE(form->txtRe->toPlainText(), QStringLiteral("Memo To Cat"));
+        QCOMPARE(controls(*form).txtRe->toPlainText(), QStringLiteral("Memo To Cat"));
     }
 
     void typingIntoAnUnwritableStoreWarnsOnce()
@@ -282,28 +286,30 @@ private slots:
         QVERIFY(QDir().mkpath(mStore->fileName() + QStringLiteral(".d")));
         QFile::remove(mStore->fileName());
         QVERIFY(QDir().rename(mStore->fileName() + QStringLiteral(".d"), mStore->fileName()));
-        type(form->txtTo, "abc");
+        type(controls(*form).txtTo, "abc");
         // Typing is written on the store's own thread, which tells the window.
         QTRY_COMPARE(mUi.messages.size(), 1);
         QTest::qWait(50);
         QCOMPARE(mUi.messages.size(), 1);
         QVERIFY(mUi.errorReports().isEmpty());
         QVERIFY(mUi.messages[0].text.contains(QStringLiteral("cannot be remembered")));
-        QCOMPARE(form->txtTo->toPlainText(), QStringLiteral("abc"));
+        QCOMPARE(controls(*form).txtTo->toPlainText(), QStringLiteral("abc"));
     }
 
     void enterBreaksLinesOnlyInMultiLineFields()
     {
         auto form = start();
+        const Form1Controls controls(*form);
         showAndActivate(*form);
-        for (QPlainTextEdit *field : { form->txtTo, form->txtFrom, form->txtRe, form->txtMsg }) {
+        for (QPlainTextEdit *field :
+            { controls.txtTo, controls.txtFrom, controls.txtRe, controls.txtMsg }) {
             field->setFocus();
             type(field, "a");
             QTest::keyClick(field, Qt::Key_Return);
             type(field, "b");
             QCOMPARE(field->toPlainText(), QStringLiteral("a\nb"));
         }
-        for (QLineEdit *field : { form->txtOrgName, form->txtCC }) {
+        for (QLineEdit *field : { controls.txtOrgName, controls.txtCC }) {
             field->setFocus();
             type(field, "a");
             QTest::keyClick(field, Qt::Key_Return);
@@ -316,11 +322,13 @@ private slots:
     {
         mStore->SaveSetting(QStringLiteral("Option1"), QStringLiteral("3"));
         auto form = start();
+        const Form1Controls controls(*form);
         showAndActivate(*form);
-        QCOMPARE(QApplication::focusWidget(), form->dtpEventDate);
-        const QList<QWidget *> expected = { form->txtOrgName, form->txtTo, form->txtCC,
-            form->txtFrom, form->txtRe, form->txtMsg, form->Option1[3], form->PushButton6,
-            form->PushButton2, form->PushButton3, form->dtpEventDate };
+        QCOMPARE(QApplication::focusWidget(), controls.dtpEventDate);
+        const QList<QWidget *> expected
+            = { controls.txtOrgName, controls.txtTo, controls.txtCC, controls.txtFrom,
+                  controls.txtRe, controls.txtMsg, controls.Option1[3], controls.PushButton6,
+                  controls.PushButton2, controls.PushButton3, controls.dtpEventDate };
         for (QWidget *next : expected) {
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
             QCOMPARE(QApplication::focusWidget(), next);
@@ -330,31 +338,33 @@ private slots:
     void arrowsMoveWithinTheStyleGroup()
     {
         auto form = start();
+        const Form1Controls controls(*form);
         showAndActivate(*form);
-        form->Option1[1]->setFocus();
-        QTest::keyClick(form->Option1[1], Qt::Key_Right);
+        controls.Option1[1]->setFocus();
+        QTest::keyClick(controls.Option1[1], Qt::Key_Right);
         QCOMPARE(form->selectedStyle(), 2);
-        QCOMPARE(QApplication::focusWidget(), form->Option1[2]);
+        QCOMPARE(QApplication::focusWidget(), controls.Option1[2]);
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-        QCOMPARE(QApplication::focusWidget(), form->PushButton6);
+        QCOMPARE(QApplication::focusWidget(), controls.PushButton6);
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab);
-        QCOMPARE(QApplication::focusWidget(), form->Option1[2]);
+        QCOMPARE(QApplication::focusWidget(), controls.Option1[2]);
     }
 
     void arrowsStillMoveWithinTheDate()
     {
         auto form = start();
+        const Form1Controls controls(*form);
         showAndActivate(*form);
-        form->dtpEventDate->setDate(QDate(2026, 12, 8));
-        form->dtpEventDate->setFocus();
-        form->dtpEventDate->setCurrentSection(QDateTimeEdit::DaySection);
+        controls.dtpEventDate->setDate(QDate(2026, 12, 8));
+        controls.dtpEventDate->setFocus();
+        controls.dtpEventDate->setCurrentSection(QDateTimeEdit::DaySection);
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Right);
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Right);
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Right);
-        QCOMPARE(QApplication::focusWidget(), form->dtpEventDate);
-        QCOMPARE(form->dtpEventDate->currentSection(), QDateTimeEdit::MonthSection);
+        QCOMPARE(QApplication::focusWidget(), controls.dtpEventDate);
+        QCOMPARE(controls.dtpEventDate->currentSection(), QDateTimeEdit::MonthSection);
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
-        QCOMPARE(form->dtpEventDate->date(), QDate(2026, 11, 8));
+        QCOMPARE(controls.dtpEventDate->date(), QDate(2026, 11, 8));
     }
 
     void focusSelectsTheWholeText()
@@ -363,12 +373,13 @@ private slots:
             QStringLiteral("txtMsg"), QStringLiteral("old message\nover two lines"));
         mStore->SaveSetting(QStringLiteral("txtCC"), QStringLiteral("old copy"));
         auto form = start();
+        const Form1Controls controls(*form);
         showAndActivate(*form);
-        form->txtCC->setFocus();
-        QCOMPARE(form->txtCC->selectedText(), QStringLiteral("old copy"));
-        form->txtMsg->setFocus();
-        QTest::keyClicks(form->txtMsg, QStringLiteral("new"));
-        QCOMPARE(form->txtMsg->toPlainText(), QStringLiteral("new"));
+        controls.txtCC->setFocus();
+        QCOMPARE(controls.txtCC->selectedText(), QStringLiteral("old copy"));
+        controls.txtMsg->setFocus();
+        QTest::keyClicks(controls.txtMsg, QStringLiteral("new"));
+        QCOMPARE(controls.txtMsg->toPlainText(), QStringLiteral("new"));
     }
 
     void aLongParagraphIsEditedAsOneAndStoredExactly()
@@ -378,22 +389,22 @@ private slots:
         auto form = start();
         showAndActivate(*form);
         // Laid out in pieces, but nothing written back and nothing changed.
-        QVERIFY(form->txtMsg->document()->blockCount() > 3);
+        QVERIFY(controls(*form).txtMsg->document()->blockCount() > 3);
         QCOMPARE(mStore->GetSetting("txtMsg"), stored);
 
         // Enter within the second piece of the first paragraph (the first join is at 4096).
-        QTextCursor cursor = form->txtMsg->textCursor();
+        QTextCursor cursor = controls(*form).txtMsg->textCursor();
         cursor.setPosition(5001);
-        form->txtMsg->setTextCursor(cursor);
-        QTest::keyClick(form->txtMsg, Qt::Key_Return);
+        controls(*form).txtMsg->setTextCursor(cursor);
+        QTest::keyClick(controls(*form).txtMsg, Qt::Key_Return);
         // Deleting the first join removes nothing of the text; so does deleting it twice.
         cursor.setPosition(4096);
-        form->txtMsg->setTextCursor(cursor);
-        QTest::keyClick(form->txtMsg, Qt::Key_Delete);
-        QTest::keyClick(form->txtMsg, Qt::Key_Z);
-        QTest::keyClick(form->txtMsg, Qt::Key_Backspace);
-        QTest::keyClick(form->txtMsg, Qt::Key_End, Qt::ControlModifier);
-        type(form->txtMsg, "z");
+        controls(*form).txtMsg->setTextCursor(cursor);
+        QTest::keyClick(controls(*form).txtMsg, Qt::Key_Delete);
+        QTest::keyClick(controls(*form).txtMsg, Qt::Key_Z);
+        QTest::keyClick(controls(*form).txtMsg, Qt::Key_Backspace);
+        QTest::keyClick(controls(*form).txtMsg, Qt::Key_End, Qt::ControlModifier);
+        type(controls(*form).txtMsg, "z");
         form.reset();
         const QString expected
             = QString(5000, 'x') + "\n" + QString(5000, 'x') + "\n\n" + QString(5000, 'y') + "z";
@@ -416,12 +427,12 @@ private slots:
     {
         auto form = start();
         QCOMPARE(form->size(), QSize(616, 423));
-        QCOMPARE(form->Frame1->geometry().bottom() + 1, 6225 / 15);
+        QCOMPARE(controls(*form).Frame1->geometry().bottom() + 1, 6225 / 15);
         for (QWidget *child : form->findChildren<QWidget *>()) {
             if (!child->isWindow() && child->parentWidget() == form.get())
                 QVERIFY2(form->rect().contains(child->geometry()), qPrintable(child->objectName()));
         }
-        for (QLabel *label : form->Label4)
+        for (QLabel *label : controls(*form).Label4)
             QVERIFY2(label->width() >= label->sizeHint().width(), qPrintable(label->text()));
         QVERIFY(!(form->windowFlags() & Qt::WindowMaximizeButtonHint));
         QVERIFY(form->windowFlags() & Qt::WindowMinimizeButtonHint);
@@ -452,8 +463,9 @@ private:
 
     static QStringList texts(const Form1 &form)
     {
-        return { form.txtOrgName->text(), form.txtTo->toPlainText(), form.txtCC->text(),
-            form.txtFrom->toPlainText(), form.txtRe->toPlainText(), form.txtMsg->toPlainText() };
+        return { controls(form).txtOrgName->text(), controls(form).txtTo->toPlainText(),
+            controls(form).txtCC->text(), controls(form).txtFrom->toPlainText(),
+            controls(form).txtRe->toPlainText(), controls(form).txtMsg->toPlainText() };
     }
 
     static void type(QWidget *field, const char *text)

@@ -17,9 +17,7 @@ class LeftoversTest : public QObject
 private slots:
     void init()
     {
-        mTemporary.emplace();
-        QVERIFY(mTemporary->isValid());
-        mDir.setPath(mTemporary->path());
+        QVERIFY(renewFolder(mTemporary, mDir));
         QVERIFY(mDir.mkdir("temp"));
         qputenv("TEMP", QFile::encodeName(mDir.filePath("temp")));
     }

@@ -12,7 +12,7 @@ QImage filled(int width, int height, QColor colour)
 } // namespace
 
 // How page pictures become the one picture of a memo, without an office.
-class TestPageComposition : public QObject
+class PageCompositionTest : public QObject
 {
     Q_OBJECT
 
@@ -21,14 +21,14 @@ private slots:
     void pagesStandWholeOnTheGround();
 };
 
-void TestPageComposition::pagesStandWholeOnTheGround_data()
+void PageCompositionTest::pagesStandWholeOnTheGround_data()
 {
     QTest::addColumn<qreal>("ratio");
     QTest::newRow("96 dots per inch") << qreal(1);
     QTest::newRow("192 dots per inch") << qreal(2);
 }
 
-void TestPageComposition::pagesStandWholeOnTheGround()
+void PageCompositionTest::pagesStandWholeOnTheGround()
 {
     QFETCH(qreal, ratio);
     const int gap = qRound(kPageGapPixels * ratio);
@@ -55,5 +55,5 @@ void TestPageComposition::pagesStandWholeOnTheGround()
     QCOMPARE(picture.pixelColor(gap, third + 20), kPageBackground);
 }
 
-QTEST_MAIN(TestPageComposition)
+QTEST_MAIN(PageCompositionTest)
 #include "tst_pagecomposition.moc"

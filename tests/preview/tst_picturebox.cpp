@@ -6,7 +6,7 @@
 
 // The twip picture box: sizes inside and outside its border, sizing itself to a
 // picture, and what its drawing surface keeps.
-class TestPictureBox : public QObject
+class PictureBoxTest : public QObject
 {
     Q_OBJECT
 
@@ -20,14 +20,14 @@ private slots:
     void mouseIsReportedInTwipsInsideTheBorder();
 };
 
-void TestPictureBox::autoSizeWrapsThePictureInTheBorder_data()
+void PictureBoxTest::autoSizeWrapsThePictureInTheBorder_data()
 {
     QTest::addColumn<float>("border");
     QTest::newRow("no border") << 0.0f;
     QTest::newRow("two-pixel border") << 30.0f;
 }
 
-void TestPictureBox::autoSizeWrapsThePictureInTheBorder()
+void PictureBoxTest::autoSizeWrapsThePictureInTheBorder()
 {
     QFETCH(float, border);
     QWidget window;
@@ -49,7 +49,7 @@ void TestPictureBox::autoSizeWrapsThePictureInTheBorder()
     QCOMPARE(box.innerWidth(), 4002.0f);
 }
 
-void TestPictureBox::placeIsKeptInTwips()
+void PictureBoxTest::placeIsKeptInTwips()
 {
     QWidget window;
     PictureBox box(QStringLiteral("box"), 0, &window);
@@ -61,7 +61,7 @@ void TestPictureBox::placeIsKeptInTwips()
     QCOMPARE(box.pos(), QPoint(-1, -2));
 }
 
-void TestPictureBox::paintingFillsTheDestination()
+void PictureBoxTest::paintingFillsTheDestination()
 {
     QWidget window;
     PictureBox box(QStringLiteral("box"), 0, &window);
@@ -84,7 +84,7 @@ void TestPictureBox::paintingFillsTheDestination()
     QCOMPARE(box.surface(), surface);
 }
 
-void TestPictureBox::drawingLastsUntilTheNextPicture()
+void PictureBoxTest::drawingLastsUntilTheNextPicture()
 {
     QWidget window;
     PictureBox box(QStringLiteral("box"), 0, &window);
@@ -107,7 +107,7 @@ void TestPictureBox::drawingLastsUntilTheNextPicture()
     QCOMPARE(box.surface().pixelColor(60, 60), QColor(Qt::white));
 }
 
-void TestPictureBox::withoutAutoRedrawNothingIsKept()
+void PictureBoxTest::withoutAutoRedrawNothingIsKept()
 {
     QWidget window;
     PictureBox box(QStringLiteral("box"), 0, &window);
@@ -117,7 +117,7 @@ void TestPictureBox::withoutAutoRedrawNothingIsKept()
     QCOMPARE(box.surface().pixelColor(50, 50), QColor(Qt::white));
 }
 
-void TestPictureBox::mouseIsReportedInTwipsInsideTheBorder()
+void PictureBoxTest::mouseIsReportedInTwipsInsideTheBorder()
 {
     QWidget window;
     window.resize(400, 300);
@@ -146,5 +146,5 @@ void TestPictureBox::mouseIsReportedInTwipsInsideTheBorder()
     QCOMPARE(ups[0][0].value<std::int16_t>(), 2);
 }
 
-QTEST_MAIN(TestPictureBox)
+QTEST_MAIN(PictureBoxTest)
 #include "tst_picturebox.moc"

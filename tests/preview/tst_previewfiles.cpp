@@ -108,7 +108,7 @@ private:
 } // namespace
 
 // Saving the generated document, going back to the main window and closing.
-class TestPreviewFiles : public QObject
+class PreviewFilesTest : public QObject
 {
     Q_OBJECT
 
@@ -143,7 +143,7 @@ private:
     std::unique_ptr<Form2> form;
 };
 
-void TestPreviewFiles::init()
+void PreviewFilesTest::init()
 {
     folder = std::make_unique<QTemporaryDir>(qEnvironmentVariable("TEMP") + u"/previewXXXXXX"_s);
     QVERIFY(folder->isValid());
@@ -161,7 +161,7 @@ void TestPreviewFiles::init()
     QVERIFY(QTest::qWaitForWindowExposed(form.get()));
 }
 
-void TestPreviewFiles::cleanup()
+void PreviewFilesTest::cleanup()
 {
     QVERIFY2(ui->errorReports().isEmpty(), qPrintable(ui->errorReports().join(u'\n')));
     form.reset();
@@ -170,12 +170,12 @@ void TestPreviewFiles::cleanup()
     folder.reset();
 }
 
-void TestPreviewFiles::save()
+void PreviewFilesTest::save()
 {
     QTest::mouseClick(form->findChild<QPushButton *>(u"PushButton6"_s), Qt::LeftButton);
 }
 
-bool TestPreviewFiles::doneShown() const
+bool PreviewFilesTest::doneShown() const
 {
     for (const auto &message : ui->messages) {
         if (message.text == u"Done."_s) {
@@ -186,7 +186,7 @@ bool TestPreviewFiles::doneShown() const
     return false;
 }
 
-void TestPreviewFiles::cancelledDialogSavesNothing()
+void PreviewFilesTest::cancelledDialogSavesNothing()
 {
     const QStringList before = everythingIn(folder->path());
     save();
@@ -199,7 +199,7 @@ void TestPreviewFiles::cancelledDialogSavesNothing()
     QCOMPARE(readFile(document), documentBytes);
 }
 
-void TestPreviewFiles::newNameGetsACopy()
+void PreviewFilesTest::newNameGetsACopy()
 {
     const QString chosen = inFolder(u"Memo to staff.doc"_s);
     ui->fileNames << chosen;
@@ -216,7 +216,7 @@ void TestPreviewFiles::newNameGetsACopy()
     QCOMPARE(QFile::permissions(chosen), QFile::permissions(inFolder(u"plain"_s)));
 }
 
-void TestPreviewFiles::existingFileIsKeptOnNo()
+void PreviewFilesTest::existingFileIsKeptOnNo()
 {
     const QString chosen = inFolder(u"memo.doc"_s);
     QVERIFY(writeFile(chosen, "the user's own memo"));
@@ -233,7 +233,7 @@ void TestPreviewFiles::existingFileIsKeptOnNo()
     QCOMPARE(everythingIn(folder->path()), QStringList({ u"memo.doc"_s, u"temp"_s }));
 }
 
-void TestPreviewFiles::existingFileIsReplacedOnYes()
+void PreviewFilesTest::existingFileIsReplacedOnYes()
 {
     const QString chosen = inFolder(u"memo.doc"_s);
     QVERIFY(writeFile(chosen, "the user's own memo"));
@@ -251,7 +251,7 @@ void TestPreviewFiles::existingFileIsReplacedOnYes()
     QCOMPARE(everythingIn(folder->path()), QStringList({ u"memo.doc"_s, u"temp"_s }));
 }
 
-void TestPreviewFiles::failedCopyKeepsTheOldFile_data()
+void PreviewFilesTest::failedCopyKeepsTheOldFile_data()
 {
     QTest::addColumn<QString>("failure");
     QTest::newRow("read-only folder") << u"read-only folder"_s;
@@ -259,7 +259,7 @@ void TestPreviewFiles::failedCopyKeepsTheOldFile_data()
     QTest::newRow("document gone") << u"document gone"_s;
 }
 
-void TestPreviewFiles::failedCopyKeepsTheOldFile()
+void PreviewFilesTest::failedCopyKeepsTheOldFile()
 {
     QFETCH(QString, failure);
 
@@ -295,7 +295,7 @@ void TestPreviewFiles::failedCopyKeepsTheOldFile()
     ui->messages.clear();
 }
 
-void TestPreviewFiles::nameIsUsedAsTyped_data()
+void PreviewFilesTest::nameIsUsedAsTyped_data()
 {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QStringList>("othersThere");
@@ -308,7 +308,7 @@ void TestPreviewFiles::nameIsUsedAsTyped_data()
         << u"?.doc"_s << QStringList { u"?.doc"_s, u"a.doc"_s } << true;
 }
 
-void TestPreviewFiles::nameIsUsedAsTyped()
+void PreviewFilesTest::nameIsUsedAsTyped()
 {
     QFETCH(QString, name);
     QFETCH(QStringList, othersThere);
@@ -334,7 +334,7 @@ void TestPreviewFiles::nameIsUsedAsTyped()
     QCOMPARE(everythingIn(folder->path()), expected);
 }
 
-void TestPreviewFiles::twoSavesGiveTwoCopies()
+void PreviewFilesTest::twoSavesGiveTwoCopies()
 {
     ui->fileNames << inFolder(u"first.doc"_s) << inFolder(u"second.doc"_s);
     save();
@@ -346,7 +346,7 @@ void TestPreviewFiles::twoSavesGiveTwoCopies()
     QCOMPARE(ui->messages.size(), 2);
 }
 
-void TestPreviewFiles::dialogOpensInDocumentsThenWhereTheLastSaveWent()
+void PreviewFilesTest::dialogOpensInDocumentsThenWhereTheLastSaveWent()
 {
     SettingsStore store(inFolder(u"Tarnwick.conf"_s));
     form = std::make_unique<Form2>(*ui, mainWindow.get(), &store);
@@ -375,7 +375,7 @@ void TestPreviewFiles::dialogOpensInDocumentsThenWhereTheLastSaveWent()
     QDir(documents).removeRecursively();
 }
 
-void TestPreviewFiles::backDeletesTheDocumentAndShowsTheMainWindow()
+void PreviewFilesTest::backDeletesTheDocumentAndShowsTheMainWindow()
 {
     QTest::mouseClick(form->findChild<QPushButton *>(u"PushButton8"_s), Qt::LeftButton);
     QVERIFY(!QFile::exists(document));
@@ -385,7 +385,7 @@ void TestPreviewFiles::backDeletesTheDocumentAndShowsTheMainWindow()
     QCOMPARE(ui->endings, 0);
 }
 
-void TestPreviewFiles::closingDeletesTheDocumentAndEndsTheProgram()
+void PreviewFilesTest::closingDeletesTheDocumentAndEndsTheProgram()
 {
     // The close box's event, given straight to the window: the end of the program
     // is thrown here, and Qt's own close handling is not made to unwind.
@@ -397,5 +397,5 @@ void TestPreviewFiles::closingDeletesTheDocumentAndEndsTheProgram()
     QVERIFY(ui->messages.isEmpty());
 }
 
-QTEST_MAIN(TestPreviewFiles)
+QTEST_MAIN(PreviewFilesTest)
 #include "tst_previewfiles.moc"

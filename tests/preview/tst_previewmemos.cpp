@@ -1,4 +1,5 @@
 #include "Form1.h"
+#include "Form1Controls.h"
 #include "Form2.h"
 #include "LibreOfficeProcessor.h"
 #include "PageComposition.h"
@@ -68,19 +69,19 @@ void TestPreviewMemos::initTestCase()
         entry.Form_Load();
         entry.show();
         // Simple: its title reaches the margin.
-        entry.Option1[3]->setChecked(true);
-        entry.dtpEventDate->setDate(QDate(2026, 12, 8));
-        entry.txtOrgName->setText(QStringLiteral("Tarnwick & Söhne"));
-        entry.txtTo->setPlainText(QStringLiteral("Vozizidi"));
-        entry.txtFrom->setPlainText(QStringLiteral("Zoë Ångström"));
-        entry.txtRe->setPlainText(QStringLiteral("Preview"));
+        controls(entry).Option1[3]->setChecked(true);
+        controls(entry).dtpEventDate->setDate(QDate(2026, 12, 8));
+        controls(entry).txtOrgName->setText(QStringLiteral("Tarnwick & Söhne"));
+        controls(entry).txtTo->setPlainText(QStringLiteral("Vozizidi"));
+        controls(entry).txtFrom->setPlainText(QStringLiteral("Zoë Ångström"));
+        controls(entry).txtRe->setPlainText(QStringLiteral("Preview"));
         // About 45 of these lines fill a page of the Simple style.
         QStringList message { QStringLiteral("The first line of the memo.") };
         for (int line = 2; line < (pages - 1) * 45 + 2; ++line)
             message << QStringLiteral("Line %1 of a long memo.").arg(line);
         message << QStringLiteral("The last line of the memo.");
-        entry.txtMsg->setPlainText(message.join(u'\n'));
-        entry.PushButton6->click();
+        controls(entry).txtMsg->setPlainText(message.join(u'\n'));
+        controls(entry).PushButton6->click();
         QVERIFY2(runUi.messages.isEmpty(), qPrintable(runUi.errorReports().join(u'\n')));
         const QImage memo
             = entry.form2().findChild<PictureBox *>(QStringLiteral("Zoom_Ori"))->picture();

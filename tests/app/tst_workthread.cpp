@@ -1,5 +1,5 @@
-#include "CallThread.h"
 #include "Failure.h"
+#include "WorkThread.h"
 
 #include <QTest>
 #include <QTimer>
@@ -10,7 +10,7 @@
 
 using namespace std::chrono_literals;
 
-class CallThreadTest : public QObject
+class WorkThreadTest : public QObject
 {
     Q_OBJECT
 
@@ -22,10 +22,10 @@ private slots:
     void theApplicationsThreadTakesEventsWhileItWaits();
 };
 
-void CallThreadTest::theApplicationsThreadTakesEventsWhileItWaits()
+void WorkThreadTest::theApplicationsThreadTakesEventsWhileItWaits()
 {
     // A window waiting for its office still repaints and answers the user.
-    CallThread calls;
+    WorkThread calls;
     std::atomic<bool> taskDone = false;
     bool eventBeforeTaskDone = false;
     QTimer::singleShot(0, this, [&] { eventBeforeTaskDone = !taskDone; });
@@ -34,18 +34,18 @@ void CallThreadTest::theApplicationsThreadTakesEventsWhileItWaits()
             std::this_thread::sleep_for(300ms);
             taskDone = true;
         },
-        CallThread::Clock::now() + 10s));
+        WorkThread::Clock::now() + 10s));
     QVERIFY(eventBeforeTaskDone);
 
     // And a task that outlasts its deadline still gives up on time.
-    const auto start = CallThread::Clock::now();
+    const auto start = WorkThread::Clock::now();
     QVERIFY(!calls.run([] { std::this_thread::sleep_for(2s); }, start + 200ms));
-    QVERIFY(CallThread::Clock::now() - start < 1500ms);
+    QVERIFY(WorkThread::Clock::now() - start < 1500ms);
 }
 
-void CallThreadTest::runsTasksInOrderOnItsOwnThread()
+void WorkThreadTest::runsTasksInOrderOnItsOwnThread()
 {
-    CallThread calls;
+    WorkThread calls;
     std::vector<int> order;
     std::thread::id worker;
     QVERIFY(calls.run(
@@ -53,32 +53,32 @@ void CallThreadTest::runsTasksInOrderOnItsOwnThread()
             order.push_back(1);
             worker = std::this_thread::get_id();
         },
-        CallThread::Clock::now() + 10s));
+        WorkThread::Clock::now() + 10s));
     calls.post([&] { order.push_back(2); });
-    QVERIFY(calls.run([&] { order.push_back(3); }, CallThread::Clock::now() + 10s));
+    QVERIFY(calls.run([&] { order.push_back(3); }, WorkThread::Clock::now() + 10s));
     QCOMPARE(order, std::vector<int>({ 1, 2, 3 }));
     QVERIFY(worker != std::this_thread::get_id());
 }
 
-void CallThreadTest::rethrowsWhatTheTaskThrows()
+void WorkThreadTest::rethrowsWhatTheTaskThrows()
 {
-    CallThread calls;
+    WorkThread calls;
     try {
         calls.run([] { fail(QStringLiteral("Could not open \"x.dot\": broken.")); },
-            CallThread::Clock::now() + 10s);
+            WorkThread::Clock::now() + 10s);
         QFAIL("nothing was thrown");
     } catch (const Failure &failure) {
         QCOMPARE(failure.description(), QStringLiteral("Could not open \"x.dot\": broken."));
     }
     // The thread serves the next task as usual.
     bool ran = false;
-    QVERIFY(calls.run([&] { ran = true; }, CallThread::Clock::now() + 10s));
+    QVERIFY(calls.run([&] { ran = true; }, WorkThread::Clock::now() + 10s));
     QVERIFY(ran);
 }
 
-void CallThreadTest::givesUpAtTheDeadline()
+void WorkThreadTest::givesUpAtTheDeadline()
 {
-    CallThread calls;
+    WorkThread calls;
     auto release = std::make_shared<std::promise<void>>();
     std::shared_future<void> released = release->get_future().share();
     auto finished = std::make_shared<std::atomic<bool>>(false);
@@ -87,26 +87,26 @@ void CallThreadTest::givesUpAtTheDeadline()
             released.wait();
             *finished = true;
         },
-        CallThread::Clock::now() + 50ms));
+        WorkThread::Clock::now() + 50ms));
     QVERIFY(!*finished);
     release->set_value();
     // The stuck task goes on to its end once it can.
-    QVERIFY(calls.run([] {}, CallThread::Clock::now() + 10s));
+    QVERIFY(calls.run([] {}, WorkThread::Clock::now() + 10s));
     QVERIFY(*finished);
 }
 
-void CallThreadTest::dropsTasksThatTimedOutBeforeStarting()
+void WorkThreadTest::dropsTasksThatTimedOutBeforeStarting()
 {
-    CallThread calls;
+    WorkThread calls;
     auto release = std::make_shared<std::promise<void>>();
     std::shared_future<void> released = release->get_future().share();
     calls.post([released] { released.wait(); });
     auto ran = std::make_shared<std::atomic<bool>>(false);
-    QVERIFY(!calls.run([ran] { *ran = true; }, CallThread::Clock::now() + 50ms));
+    QVERIFY(!calls.run([ran] { *ran = true; }, WorkThread::Clock::now() + 50ms));
     release->set_value();
-    QVERIFY(calls.run([] {}, CallThread::Clock::now() + 10s));
+    QVERIFY(calls.run([] {}, WorkThread::Clock::now() + 10s));
     QVERIFY(!*ran);
 }
 
-QTEST_GUILESS_MAIN(CallThreadTest)
-#include "tst_callthread.moc"
+QTEST_GUILESS_MAIN(WorkThreadTest)
+#include "tst_workthread.moc"

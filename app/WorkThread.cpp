@@ -1,4 +1,4 @@
-#include "CallThread.h"
+#include "WorkThread.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
@@ -12,7 +12,7 @@ namespace {
 constexpr auto kDrainTime = std::chrono::seconds(10);
 }
 
-struct CallThread::Call
+struct WorkThread::Call
 {
     std::function<void()> task;
     bool done = false;
@@ -22,7 +22,7 @@ struct CallThread::Call
     QEventLoop *wake = nullptr;
 };
 
-struct CallThread::Queue
+struct WorkThread::Queue
 {
     std::mutex mutex;
     std::condition_variable changed;
@@ -31,12 +31,12 @@ struct CallThread::Queue
     bool stopped = false;
 };
 
-CallThread::CallThread()
+WorkThread::WorkThread()
     : mQueue(std::make_shared<Queue>())
     , mThread(serve, mQueue)
 { }
 
-CallThread::~CallThread()
+WorkThread::~WorkThread()
 {
     std::unique_lock lock(mQueue->mutex);
     mQueue->stopping = true;
@@ -50,7 +50,7 @@ CallThread::~CallThread()
         mThread.detach();
 }
 
-void CallThread::serve(const std::shared_ptr<Queue> &queue)
+void WorkThread::serve(const std::shared_ptr<Queue> &queue)
 {
     std::unique_lock lock(queue->mutex);
     for (;;) {
@@ -81,7 +81,7 @@ void CallThread::serve(const std::shared_ptr<Queue> &queue)
     queue->changed.notify_all();
 }
 
-bool CallThread::run(std::function<void()> task, Clock::time_point deadline)
+bool WorkThread::run(std::function<void()> task, Clock::time_point deadline)
 {
     auto call = std::make_shared<Call>();
     call->task = std::move(task);
@@ -117,13 +117,13 @@ bool CallThread::run(std::function<void()> task, Clock::time_point deadline)
     return true;
 }
 
-bool CallThread::isDone(const Call &call, Clock::time_point deadline) const
+bool WorkThread::isDone(const Call &call, Clock::time_point deadline) const
 {
     std::lock_guard lock(mQueue->mutex);
     return call.done || Clock::now() >= deadline;
 }
 
-void CallThread::post(std::function<void()> task)
+void WorkThread::post(std::function<void()> task)
 {
     auto call = std::make_shared<Call>();
     call->task = std::move(task);
