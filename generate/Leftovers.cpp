@@ -1,16 +1,20 @@
 #include "Leftovers.h"
 
 #include "Failure.h"
+#include "FileUtils.h"
 #include "TempFolder.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QUrl>
 
-#include <cerrno>
-#include <csignal>
+#include <memory>
+#include <mutex>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -24,28 +28,52 @@ QString temporaryFolderOrNothing()
     }
 }
 
-bool isOwnFolder(const QString &path)
+QString ownerLockName(const QString &owner)
 {
-    struct stat status
-    {
-    };
-    return ::lstat(QFile::encodeName(path).constData(), &status) == 0 && S_ISDIR(status.st_mode)
-        && status.st_uid == ::getuid();
+    return QStringLiteral("scrivane-owner-%1.lock").arg(owner);
 }
 
-bool isRunning(qint64 pid)
+// What marks this process's work folders: a name of its own and a lock on a file of
+// that name, held for the process's whole life and gone with it however it ends. A
+// process id alone proves nothing: another process, in another process-id namespace
+// sharing the home, may have the same one.
+QString ownerName()
 {
-    return pid > 0 && (::kill(pid_t(pid), 0) == 0 || errno == EPERM);
+    static std::once_flag once;
+    static QString owner;
+    static std::unique_ptr<FileLock> lock;
+    std::call_once(once, [] {
+        owner = QStringLiteral("%1").arg(
+            QRandomGenerator::system()->generate64(), 16, 16, QLatin1Char('0'));
+        const QString folder = temporaryFolderOrNothing();
+        if (folder.isEmpty())
+            return;
+        try {
+            lock = std::make_unique<FileLock>(
+                QDir(folder).filePath(ownerLockName(owner)), std::chrono::milliseconds::zero());
+        } catch (const Failure &) {
+            // Without the lock the folders look like anyone's and are never cleared.
+        }
+    });
+    return owner;
+}
+
+// An owner is provably gone when its lock is free; one that has only just made the
+// lock file may not have taken it yet.
+bool ownerIsGone(const QString &lockFile)
+{
+    const QFileInfo info(lockFile);
+    return FileLock::stateOf(lockFile) == FileLock::State::Free
+        && info.lastModified().secsTo(QDateTime::currentDateTime()) > 60;
 }
 
 // The profile a lock file names: "user,host,date,profile-url;".
 QString lockedBy(const QString &lockFile)
 {
-    QFile lock(lockFile);
-    if (!lock.open(QIODevice::ReadOnly))
+    const auto bytes = readPlainFile(lockFile, 64 * 1024);
+    if (!bytes)
         return {};
-    QString profile
-        = QString::fromUtf8(lock.read(64 * 1024)).trimmed().section(QLatin1Char(','), -1);
+    QString profile = QString::fromUtf8(*bytes).trimmed().section(QLatin1Char(','), -1);
     if (profile.endsWith(QLatin1Char(';')))
         profile.chop(1);
     return QDir::cleanPath(QUrl(profile).toLocalFile());
@@ -55,8 +83,7 @@ QString lockedBy(const QString &lockFile)
 QString workFolderPattern(const QString &kind)
 {
     const QString folder = temporaryFolderOrNothing();
-    const QString name
-        = QStringLiteral("scrivane-%1-%2-XXXXXX").arg(kind).arg(QCoreApplication::applicationPid());
+    const QString name = QStringLiteral("scrivane-%1-%2-XXXXXX").arg(kind, ownerName());
     return folder.isEmpty() ? QDir::temp().filePath(name) : QDir(folder).filePath(name);
 }
 
@@ -65,15 +92,17 @@ void clearLeftoverWorkFolders()
     const QString folder = temporaryFolderOrNothing();
     if (folder.isEmpty())
         return;
-    static const QRegularExpression ours(
-        QStringLiteral("^scrivane-(work|pages)-(\\d+)-[A-Za-z0-9]{6}$"));
+    static const QRegularExpression owners(
+        QStringLiteral("^scrivane-owner-([0-9a-f]{16})\\.lock$"));
     const QDir temporary(folder);
-    for (const QString &name :
-        temporary.entryList(QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot)) {
-        const QRegularExpressionMatch match = ours.match(name);
-        const QString path = temporary.filePath(name);
-        if (match.hasMatch() && !isRunning(match.captured(2).toLongLong()) && isOwnFolder(path))
-            QDir(path).removeRecursively();
+    for (const QString &lockName : temporary.entryList(QDir::Files | QDir::System)) {
+        const QRegularExpressionMatch owner = owners.match(lockName);
+        if (!owner.hasMatch() || !ownerIsGone(temporary.filePath(lockName)))
+            continue;
+        const QString pattern = QStringLiteral("scrivane-*-%1-*").arg(owner.captured(1));
+        for (const QString &name : temporary.entryList({ pattern }, QDir::Dirs | QDir::Hidden))
+            removeOwn(temporary.filePath(name));
+        removeOwn(temporary.filePath(lockName));
     }
 }
 
@@ -84,9 +113,7 @@ QString officeTemporaryFolder(const QString &profileFolder)
 
 void clearOfficeLeftovers(const QString &profileFolder)
 {
-    const QString officeTemporary = officeTemporaryFolder(profileFolder);
-    if (isOwnFolder(officeTemporary))
-        QDir(officeTemporary).removeRecursively();
+    removeOwn(officeTemporaryFolder(profileFolder));
 
     const QString folder = temporaryFolderOrNothing();
     if (folder.isEmpty())
@@ -97,6 +124,6 @@ void clearOfficeLeftovers(const QString &profileFolder)
         temporary.entryList({ QStringLiteral(".~lock.*#") }, QDir::Files | QDir::Hidden)) {
         const QString path = temporary.filePath(name);
         if (lockedBy(path) == profile)
-            QFile::remove(path);
+            removeOwn(path);
     }
 }

@@ -1,6 +1,7 @@
 #include "OfficeProcess.h"
 
 #include "Failure.h"
+#include "FileUtils.h"
 #include "Leftovers.h"
 
 #include <QCoreApplication>
@@ -9,7 +10,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QLockFile>
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QThread>
@@ -43,10 +43,10 @@ int toMilliseconds(std::chrono::milliseconds time)
 
 QString lastLines(const QString &path, int count)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    const auto bytes = readPlainFile(path, 1024 * 1024);
+    if (!bytes)
         return {};
-    const QList<QByteArray> lines = file.readAll().split('\n');
+    const QList<QByteArray> lines = bytes->split('\n');
     QStringList kept;
     for (auto line = lines.crbegin(); line != lines.crend() && kept.size() < count; ++line) {
         const QString text = QString::fromLocal8Bit(*line).trimmed();
@@ -146,17 +146,22 @@ void OfficeProcess::lockProfile()
     // One office per profile: a second one would hand its work to the first.
     for (int slot = 0; slot < kProfileSlots; ++slot) {
         const QString folder = QStringLiteral("%1/profile-%2").arg(root).arg(slot);
-        auto lock = std::make_unique<QLockFile>(folder + QStringLiteral(".lock"));
-        lock->setStaleLockTime(0);
-        if (lock->tryLock(0)) {
-            mProfileFolder = folder;
-            mProfileLock = std::move(lock);
-            // No office uses the profile now: what an office killed in it left goes.
-            clearOfficeLeftovers(mProfileFolder);
-            return;
+        // A lock held by an office's owner goes with it however it ends, so a free
+        // lock proves that no office uses the profile, whatever process ids say.
+        const QString lockName = folder + QStringLiteral(".lock");
+        std::unique_ptr<FileLock> lock;
+        try {
+            lock = std::make_unique<FileLock>(lockName, std::chrono::milliseconds::zero());
+        } catch (const Failure &failure) {
+            if (FileLock::stateOf(lockName) != FileLock::State::Held)
+                fail(cannotStart(failure.description()));
+            continue;
         }
-        if (lock->error() != QLockFile::LockFailedError)
-            fail(cannotStart(QStringLiteral("its profile \"%1\" could not be locked").arg(folder)));
+        mProfileFolder = folder;
+        mProfileLock = std::move(lock);
+        // No office uses the profile now: what an office killed in it left goes.
+        clearOfficeLeftovers(mProfileFolder);
+        return;
     }
     fail(cannotStart(QStringLiteral("all %1 of its profiles in \"%2\" are in use")
                          .arg(kProfileSlots)
@@ -190,8 +195,10 @@ void OfficeProcess::launch()
     // The office's own temporary files go beside its profile, not into the user's
     // folder: an office that is killed cannot remove them, and the next start here does.
     const QString temporary = temporaryFolder();
-    QDir(temporary).removeRecursively();
-    QDir().mkpath(temporary);
+    if (!removeOwn(temporary) || !QDir().mkdir(temporary))
+        fail(cannotStart(QStringLiteral("its folder for temporary files \"%1\" could not be "
+                                        "cleared; remove it and try again")
+                             .arg(temporary)));
     for (const char *name : { "TMPDIR", "TMP", "TEMP" })
         environment.insert(QString::fromLatin1(name), temporary);
     const QStringList arguments {
@@ -303,7 +310,7 @@ void OfficeProcess::stopProcess()
     kill();
     if (mProcess && mProcess->state() == QProcess::NotRunning) {
         removePipesLeftBehind();
-        QDir(temporaryFolder()).removeRecursively();
+        removeOwn(temporaryFolder());
     }
     mProcess.reset();
 }
