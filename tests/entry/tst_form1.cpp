@@ -402,6 +402,22 @@ private slots:
         QCOMPARE(SettingsStore(mStore->fileName()).GetSetting("txtMsg"), expected);
     }
 
+    void oneLineFieldsHoldAnyLength()
+    {
+        const QString company = QString(40000, 'c');
+        mStore->SaveSetting("txtOrgName", company);
+        mStore->SaveSetting("txtCC", company);
+        auto form = start();
+        showAndActivate(*form);
+        QCOMPARE(form->txtOrgName->text(), company);
+        QCOMPARE(form->txtCC->text(), company);
+        form->txtCC->end(false);
+        type(form->txtCC, "d");
+        form.reset();
+        QCOMPARE(mStore->GetSetting("txtOrgName"), company);
+        QCOMPARE(mStore->GetSetting("txtCC"), company + "d");
+    }
+
     void anUnreadableStoreIsAWarningAtStart()
     {
         QVERIFY(QDir().mkpath(mStore->fileName()));
