@@ -67,6 +67,37 @@ bool ownerIsGone(const QString &lockFile)
         && info.lastModified().secsTo(QDateTime::currentDateTime()) > 60;
 }
 
+constexpr auto kMadeSuffix = ".made";
+
+// "device inode" of what is at path, without following a link; empty when nothing.
+QByteArray identity(const QString &path)
+{
+    struct stat status
+    {
+    };
+    if (::lstat(QFile::encodeName(path).constData(), &status) != 0 || !S_ISREG(status.st_mode)
+        || status.st_uid != ::getuid())
+        return {};
+    return QByteArray::number(quint64(status.st_dev)) + ' '
+        + QByteArray::number(quint64(status.st_ino));
+}
+
+// The files a gone owner noted as made go, each only while it is still the very file
+// that was noted: a name drawn again by another program is another file.
+void removeMadeFiles(const QString &workFolder)
+{
+    const QDir folder(workFolder);
+    for (const QString &note : folder.entryList({ QStringLiteral("*.made") }, QDir::Files)) {
+        const auto noted = readPlainFile(folder.filePath(note), 4096);
+        const QList<QByteArray> lines = noted ? noted->split('\n') : QList<QByteArray>();
+        if (lines.size() < 2)
+            continue;
+        const QString path = QFile::decodeName(lines[1]);
+        if (!lines[0].isEmpty() && identity(path) == lines[0])
+            removeOwn(path);
+    }
+}
+
 // The profile a lock file names: "user,host,date,profile-url;".
 QString lockedBy(const QString &lockFile)
 {
@@ -87,6 +118,20 @@ QString workFolderPattern(const QString &kind)
     return folder.isEmpty() ? QDir::temp().filePath(name) : QDir(folder).filePath(name);
 }
 
+void noteMadeFile(const QString &workFolder, const QString &path)
+{
+    const QByteArray made = identity(path);
+    if (made.isEmpty())
+        return;
+    try {
+        replaceFile(
+            QDir(workFolder).filePath(QFileInfo(path).fileName() + QLatin1String(kMadeSuffix)),
+            made + '\n' + QFile::encodeName(QFileInfo(path).absoluteFilePath()));
+    } catch (const Failure &) {
+        // Without the note the file is only not cleared after a kill.
+    }
+}
+
 void clearLeftoverWorkFolders()
 {
     const QString folder = temporaryFolderOrNothing();
@@ -100,8 +145,13 @@ void clearLeftoverWorkFolders()
         if (!owner.hasMatch() || !ownerIsGone(temporary.filePath(lockName)))
             continue;
         const QString pattern = QStringLiteral("scrivane-*-%1-*").arg(owner.captured(1));
-        for (const QString &name : temporary.entryList({ pattern }, QDir::Dirs | QDir::Hidden))
-            removeOwn(temporary.filePath(name));
+        for (const QString &name : temporary.entryList({ pattern }, QDir::Dirs | QDir::Hidden)) {
+            const QString path = temporary.filePath(name);
+            // A link named like a work folder goes as a link; nothing in it is read.
+            if (!QFileInfo(path).isSymLink())
+                removeMadeFiles(path);
+            removeOwn(path);
+        }
         removeOwn(temporary.filePath(lockName));
     }
 }

@@ -9,6 +9,10 @@
 // so that a later start knows whose it was.
 QString workFolderPattern(const QString &kind);
 
+// Notes in a work folder of this program's that it made the file at path, so that the
+// file goes with the folder if the program is killed before it removes the file.
+void noteMadeFile(const QString &workFolder, const QString &path);
+
 // Removes the work folders in the temporary folder of Scrivanes that no longer run.
 void clearLeftoverWorkFolders();
 

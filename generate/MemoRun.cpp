@@ -4,20 +4,24 @@
 #include "ErrorTrap.h"
 #include "Failure.h"
 #include "FileUtils.h"
+#include "Leftovers.h"
 #include "MemoStyle.h"
 #include "Picture.h"
 #include "TempFolder.h"
 #include "TemplateCatalogue.h"
 #include "WordSession.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QTemporaryDir>
 #include <QTime>
 
 #include <array>
 #include <bit>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <utility>
 
 namespace {
@@ -34,7 +38,7 @@ constexpr int kElegant = 2;
 
 QString temporary(const char *fileName)
 {
-    return temporaryPath(QString::fromLatin1(fileName));
+    return QDir(runWorkFolder()).filePath(QString::fromLatin1(fileName));
 }
 
 // A name is taken by anything there, a dangling link included.
@@ -74,6 +78,23 @@ float secondsSinceMidnight()
     return static_cast<float>(QTime::currentTime().msecsSinceStartOfDay()) / 1000.0f;
 }
 } // namespace
+
+QString runWorkFolder()
+{
+    static std::mutex guard;
+    static std::unique_ptr<QTemporaryDir> folder;
+    std::lock_guard lock(guard);
+    // Made again when something removed it, or TEMP changed, while the program ran.
+    const QString pattern = workFolderPattern(QStringLiteral("window"));
+    if (!folder || !QFileInfo(folder->path()).isDir()
+        || QFileInfo(folder->path()).absolutePath() != QFileInfo(pattern).absolutePath()) {
+        folder = std::make_unique<QTemporaryDir>(pattern);
+        if (!folder->isValid())
+            fail(
+                QStringLiteral("No temporary folder could be made: %1").arg(folder->errorString()));
+    }
+    return folder->path();
+}
 
 MemoRun::MemoRun(MemoRunHost &host, WordProcessor &word, UserInterface &ui)
     : timeOfDay(secondsSinceMidnight)
@@ -170,6 +191,9 @@ void MemoRun::PushButton6_Click()
     mDocumentPath = documentPath;
     if (!trap.step(182, [&] { running(word).saveAs(documentPath); }))
         return stop();
+    // Should the program be killed, the next start removes the memo once it is sure
+    // that this program is gone.
+    noteMadeFile(runWorkFolder(), documentPath);
     trap.step(184, [&] { running(word).setDisplayAlerts(false); });
     // The memo is saved: a word processor lost now is only this session's loss.
     if (!trap.step(186, [&] { running(word).close(); }) && isLost(word))

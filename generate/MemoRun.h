@@ -42,6 +42,11 @@ public:
 // hands both to the preview window. A failing step is reported with its line; when
 // the rest depends on it (the word processor, the template, the saved memo, the
 // picture) the run stops there, cleans up and leaves the entry window as it was.
+// The folder under the temporary folder that holds this running program's working
+// files ("template.dot", "temp.bmp"): two windows that share a home never share them.
+// Made at the first call; throws Failure when it cannot be made.
+QString runWorkFolder();
+
 class MemoRun
 {
 public:

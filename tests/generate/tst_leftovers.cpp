@@ -8,6 +8,7 @@
 #include <QTest>
 #include <QUrl>
 
+#include <cstdio>
 #include <optional>
 
 #include <sys/stat.h>
@@ -55,6 +56,17 @@ private slots:
             QVERIFY(temp().mkdir(name) && writeFile(temp().filePath(name + "/pages.pdf"), "pdf"));
         QVERIFY(QFile::link(outside, temp().filePath("scrivane-work-" + owner + "-Link00")));
         QVERIFY(temp().mkdir("my-own-folder"));
+        // The memos the owner made: one still its own, one since replaced by another's.
+        const QString made = temp().filePath("kelmar11111111.doc");
+        const QString redrawn = temp().filePath("kelmar22222222.doc");
+        for (const QString &memo : { made, redrawn }) {
+            QVERIFY(writeFile(memo, "memo"));
+            noteMadeFile(temp().filePath(theirs[0]), memo);
+        }
+        QVERIFY(writeFile(redrawn + ".new", "another's"));
+        QCOMPARE(std::rename(QFile::encodeName(redrawn + ".new").constData(),
+                     QFile::encodeName(redrawn).constData()),
+            0);
 
         std::optional<FileLock> holder;
         const auto old = [&] {
@@ -89,6 +101,8 @@ private slots:
         QVERIFY(
             !QFileInfo(temp().filePath("scrivane-work-" + owner + "-Link00")).isSymLink() || !gone);
         QCOMPARE(readFile(outside + "/precious.txt"), QByteArray("keep"));
+        QCOMPARE(QFile::exists(made), !gone);
+        QCOMPARE(readFile(redrawn), QByteArray("another's"));
     }
 
     void anIdleProfilesTemporaryFilesAndLocksGo()

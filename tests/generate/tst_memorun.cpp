@@ -71,6 +71,12 @@ QString temp(const QString &name)
 {
     return QDir(qEnvironmentVariable("TEMP")).filePath(name);
 }
+
+// The running program's own working folder under the temporary folder.
+QString work(const QString &name)
+{
+    return QDir(runWorkFolder()).filePath(name);
+}
 } // namespace
 
 class MemoRunTest : public QObject
@@ -126,7 +132,7 @@ private slots:
         QVERIFY2(mUi.messages.isEmpty(), qPrintable(mUi.errorReports().join("\n---\n")));
         QCOMPARE(opened, loadResData(kMemoStyles[style].resourceId));
 
-        QStringList expected = { "create", "open " + temp("template.dot") + " read-only" };
+        QStringList expected = { "create", "open " + work("template.dot") + " read-only" };
         for (const QString &write : writes)
             expected << "setBookmarkText " + write;
         expected << "saveAs " + host.wordFile << "setDisplayAlerts false"
@@ -144,8 +150,8 @@ private slots:
                     .hasMatch());
         QCOMPARE(QFileInfo(host.wordFile).path(), QFileInfo(temp("x")).path());
         QVERIFY(QFile::exists(host.wordFile));
-        QVERIFY(!QFile::exists(temp("temp.bmp")));
-        QVERIFY(!QFile::exists(temp("template.dot")));
+        QVERIFY(!QFile::exists(work("temp.bmp")));
+        QVERIFY(!QFile::exists(work("template.dot")));
 
         QCOMPARE(host.events,
             QStringList({ "hourglass", "clear pages",
@@ -324,7 +330,7 @@ private slots:
         QVERIFY(victim.open(QIODevice::WriteOnly));
         victim.write("not a template");
         victim.close();
-        QVERIFY(QFile::link(victim.fileName(), temp("template.dot")));
+        QVERIFY(QFile::link(victim.fileName(), work("template.dot")));
 
         RecordingHost host;
         host.style = 3;
