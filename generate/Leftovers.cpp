@@ -11,8 +11,10 @@
 #include <QFileInfo>
 #include <QRandomGenerator>
 #include <QRegularExpression>
+#include <QStandardPaths>
 #include <QUrl>
 
+#include <fcntl.h>
 #include <memory>
 #include <mutex>
 #include <sys/stat.h>
@@ -28,34 +30,45 @@ QString temporaryFolderOrNothing()
     }
 }
 
-QString ownerLockName(const QString &owner)
+// Where the owners' locks live: the user's own cache, not the temporary folder, which
+// stays as the program found it.
+QString ownersFolder()
 {
-    return QStringLiteral("scrivane-owner-%1.lock").arg(owner);
+    const QString cache = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation);
+    return cache.isEmpty() ? QString() : cache + QStringLiteral("/Tarnwick/Scrivane/owners");
 }
+
+struct Owner
+{
+    QString name;
+    QString lockFile;
+    std::unique_ptr<FileLock> lock;
+};
 
 // What marks this process's work folders: a name of its own and a lock on a file of
 // that name, held for the process's whole life and gone with it however it ends. A
 // process id alone proves nothing: another process, in another process-id namespace
 // sharing the home, may have the same one.
-QString ownerName()
+Owner &owner()
 {
     static std::once_flag once;
-    static QString owner;
-    static std::unique_ptr<FileLock> lock;
+    static Owner self;
     std::call_once(once, [] {
-        owner = QStringLiteral("%1").arg(
+        self.name = QStringLiteral("%1").arg(
             QRandomGenerator::system()->generate64(), 16, 16, QLatin1Char('0'));
-        const QString folder = temporaryFolderOrNothing();
-        if (folder.isEmpty())
+        const QString folder = ownersFolder();
+        if (folder.isEmpty() || !QDir().mkpath(folder))
             return;
+        self.lockFile = QDir(folder).filePath(self.name + QStringLiteral(".lock"));
         try {
-            lock = std::make_unique<FileLock>(
-                QDir(folder).filePath(ownerLockName(owner)), std::chrono::milliseconds::zero());
+            self.lock
+                = std::make_unique<FileLock>(self.lockFile, std::chrono::milliseconds::zero());
         } catch (const Failure &) {
             // Without the lock the folders look like anyone's and are never cleared.
+            self.lockFile.clear();
         }
     });
-    return owner;
+    return self;
 }
 
 // An owner is provably gone when its lock is free; one that has only just made the
@@ -66,8 +79,6 @@ bool ownerIsGone(const QString &lockFile)
     return FileLock::stateOf(lockFile) == FileLock::State::Free
         && info.lastModified().secsTo(QDateTime::currentDateTime()) > 60;
 }
-
-constexpr auto kMadeSuffix = ".made";
 
 // "device inode" of what is at path, without following a link; empty when nothing.
 QByteArray identity(const QString &path)
@@ -82,18 +93,19 @@ QByteArray identity(const QString &path)
         + QByteArray::number(quint64(status.st_ino));
 }
 
-// The files a gone owner noted as made go, each only while it is still the very file
-// that was noted: a name drawn again by another program is another file.
-void removeMadeFiles(const QString &workFolder)
+// The files a gone owner noted in its lock file go, each only while it is still the
+// very file that was noted: a name drawn again by another program is another file.
+void removeMadeFiles(const QString &lockFile)
 {
-    const QDir folder(workFolder);
-    for (const QString &note : folder.entryList({ QStringLiteral("*.made") }, QDir::Files)) {
-        const auto noted = readPlainFile(folder.filePath(note), 4096);
-        const QList<QByteArray> lines = noted ? noted->split('\n') : QList<QByteArray>();
-        if (lines.size() < 2)
+    const auto notes = readPlainFile(lockFile, 1024 * 1024);
+    if (!notes)
+        return;
+    for (const QByteArray &note : notes->split('\n')) {
+        const QList<QByteArray> fields = note.split(' ');
+        if (fields.size() < 3)
             continue;
-        const QString path = QFile::decodeName(lines[1]);
-        if (!lines[0].isEmpty() && identity(path) == lines[0])
+        const QString path = QFile::decodeName(note.mid(fields[0].size() + fields[1].size() + 2));
+        if (identity(path) == fields[0] + ' ' + fields[1])
             removeOwn(path);
     }
 }
@@ -114,45 +126,47 @@ QString lockedBy(const QString &lockFile)
 QString workFolderPattern(const QString &kind)
 {
     const QString folder = temporaryFolderOrNothing();
-    const QString name = QStringLiteral("scrivane-%1-%2-XXXXXX").arg(kind, ownerName());
+    const QString name = QStringLiteral("scrivane-%1-%2-XXXXXX").arg(kind, owner().name);
     return folder.isEmpty() ? QDir::temp().filePath(name) : QDir(folder).filePath(name);
 }
 
-void noteMadeFile(const QString &workFolder, const QString &path)
+void noteMadeFile(const QString &path)
 {
     const QByteArray made = identity(path);
-    if (made.isEmpty())
+    if (made.isEmpty() || owner().lockFile.isEmpty())
         return;
-    try {
-        replaceFile(
-            QDir(workFolder).filePath(QFileInfo(path).fileName() + QLatin1String(kMadeSuffix)),
-            made + '\n' + QFile::encodeName(QFileInfo(path).absoluteFilePath()));
-    } catch (const Failure &) {
-        // Without the note the file is only not cleared after a kill.
+    const QByteArray note
+        = made + ' ' + QFile::encodeName(QFileInfo(path).absoluteFilePath()) + '\n';
+    // Without the note the file is only not cleared after a kill.
+    const int handle = ::open(QFile::encodeName(owner().lockFile).constData(),
+        O_WRONLY | O_APPEND | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (handle >= 0) {
+        (void)!::write(handle, note.constData(), size_t(note.size()));
+        ::close(handle);
     }
 }
 
 void clearLeftoverWorkFolders()
 {
     const QString folder = temporaryFolderOrNothing();
-    if (folder.isEmpty())
+    const QString owners = ownersFolder();
+    if (owners.isEmpty())
         return;
-    static const QRegularExpression owners(
-        QStringLiteral("^scrivane-owner-([0-9a-f]{16})\\.lock$"));
+    static const QRegularExpression names(QStringLiteral("^([0-9a-f]{16})\\.lock$"));
+    const QDir ownerLocks(owners);
     const QDir temporary(folder);
-    for (const QString &lockName : temporary.entryList(QDir::Files | QDir::System)) {
-        const QRegularExpressionMatch owner = owners.match(lockName);
-        if (!owner.hasMatch() || !ownerIsGone(temporary.filePath(lockName)))
+    for (const QString &lockName : ownerLocks.entryList(QDir::Files | QDir::System)) {
+        const QRegularExpressionMatch match = names.match(lockName);
+        const QString lockFile = ownerLocks.filePath(lockName);
+        if (!match.hasMatch() || match.captured(1) == owner().name || !ownerIsGone(lockFile))
             continue;
-        const QString pattern = QStringLiteral("scrivane-*-%1-*").arg(owner.captured(1));
-        for (const QString &name : temporary.entryList({ pattern }, QDir::Dirs | QDir::Hidden)) {
-            const QString path = temporary.filePath(name);
-            // A link named like a work folder goes as a link; nothing in it is read.
-            if (!QFileInfo(path).isSymLink())
-                removeMadeFiles(path);
-            removeOwn(path);
-        }
-        removeOwn(temporary.filePath(lockName));
+        const QString pattern = QStringLiteral("scrivane-*-%1-*").arg(match.captured(1));
+        for (const QString &name : folder.isEmpty()
+                ? QStringList()
+                : temporary.entryList({ pattern }, QDir::Dirs | QDir::Hidden))
+            removeOwn(temporary.filePath(name));
+        removeMadeFiles(lockFile);
+        removeOwn(lockFile);
     }
 }
 

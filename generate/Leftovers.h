@@ -9,11 +9,12 @@
 // so that a later start knows whose it was.
 QString workFolderPattern(const QString &kind);
 
-// Notes in a work folder of this program's that it made the file at path, so that the
-// file goes with the folder if the program is killed before it removes the file.
-void noteMadeFile(const QString &workFolder, const QString &path);
+// Notes that this program made the file at path, so that the next start removes it
+// should this program be killed before it does.
+void noteMadeFile(const QString &path);
 
-// Removes the work folders in the temporary folder of Scrivanes that no longer run.
+// Removes the work folders in the temporary folder, and the files noted as made, of
+// Scrivanes that provably no longer run: their owner's lock is free.
 void clearLeftoverWorkFolders();
 
 // For an office profile that no office uses now (its lock is held by the caller): the

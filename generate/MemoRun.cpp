@@ -21,7 +21,6 @@
 #include <bit>
 #include <cstdint>
 #include <memory>
-#include <mutex>
 #include <utility>
 
 namespace {
@@ -35,11 +34,6 @@ constexpr auto kPictureFile = "temp.bmp";
 constexpr std::array<int, 5> kStyleTestLine { 114, 118, 122, 128, 132 };
 constexpr std::array<int, 5> kTemplateLine { 116, 120, 126, 130, 134 };
 constexpr int kElegant = 2;
-
-QString temporary(const char *fileName)
-{
-    return QDir(runWorkFolder()).filePath(QString::fromLatin1(fileName));
-}
 
 // A name is taken by anything there, a dangling link included.
 bool isTaken(const QString &path)
@@ -79,23 +73,6 @@ float secondsSinceMidnight()
 }
 } // namespace
 
-QString runWorkFolder()
-{
-    static std::mutex guard;
-    static std::unique_ptr<QTemporaryDir> folder;
-    std::lock_guard lock(guard);
-    // Made again when something removed it, or TEMP changed, while the program ran.
-    const QString pattern = workFolderPattern(QStringLiteral("window"));
-    if (!folder || !QFileInfo(folder->path()).isDir()
-        || QFileInfo(folder->path()).absolutePath() != QFileInfo(pattern).absolutePath()) {
-        folder = std::make_unique<QTemporaryDir>(pattern);
-        if (!folder->isValid())
-            fail(
-                QStringLiteral("No temporary folder could be made: %1").arg(folder->errorString()));
-    }
-    return folder->path();
-}
-
 MemoRun::MemoRun(MemoRunHost &host, WordProcessor &word, UserInterface &ui)
     : timeOfDay(secondsSinceMidnight)
     , mHost(host)
@@ -104,6 +81,26 @@ MemoRun::MemoRun(MemoRunHost &host, WordProcessor &word, UserInterface &ui)
 { }
 
 MemoRun::~MemoRun() = default;
+
+QString MemoRun::temporary(const char *fileName)
+{
+    if (!mRunFolder) {
+        auto folder = std::make_unique<QTemporaryDir>(workFolderPattern(QStringLiteral("window")));
+        if (!folder->isValid())
+            fail(
+                QStringLiteral("No temporary folder could be made: %1").arg(folder->errorString()));
+        // Removed without following anything planted in it.
+        folder->setAutoRemove(false);
+        mRunFolder = std::move(folder);
+    }
+    return QDir(mRunFolder->path()).filePath(QString::fromLatin1(fileName));
+}
+
+void MemoRun::removeRunFolder()
+{
+    if (mRunFolder)
+        removeOwn(std::exchange(mRunFolder, nullptr)->path());
+}
 
 // One fault, one message: a failed step that everything after it needs (the word
 // processor, the template, the saved memo, the picture) is reported once; the run
@@ -193,7 +190,7 @@ void MemoRun::PushButton6_Click()
         return stop();
     // Should the program be killed, the next start removes the memo once it is sure
     // that this program is gone.
-    noteMadeFile(runWorkFolder(), documentPath);
+    noteMadeFile(documentPath);
     trap.step(184, [&] { running(word).setDisplayAlerts(false); });
     // The memo is saved: a word processor lost now is only this session's loss.
     if (!trap.step(186, [&] { running(word).close(); }) && isLost(word))
@@ -222,6 +219,7 @@ void MemoRun::PushButton6_Click()
     trap.step(210, [&] { mHost.hideEntry(); });
     trap.step(212, [&] { KillFile(temporary(kPictureFile)); });
     trap.step(214, [&] { KillFile(temporary(kTemplateFile)); });
+    removeRunFolder();
     trap.step(216, [&] { mBusy = false; });
 }
 
@@ -263,11 +261,8 @@ void MemoRun::abandon()
 {
     endQuietly(mRenderSession);
     endQuietly(mSession);
-    // Without a temporary folder there is nothing of the run's there.
-    try {
-        KillFile(temporary(kPictureFile));
-        KillFile(temporary(kTemplateFile));
-    } catch (const std::exception &) { }
+    // The template and the picture go with the run's folder.
+    removeRunFolder();
     if (!mDocumentPath.isEmpty())
         KillFile(std::exchange(mDocumentPath, QString()));
 }

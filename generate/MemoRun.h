@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 
+class QTemporaryDir;
 class UserInterface;
 class WordProcessor;
 class WordSession;
@@ -42,11 +43,6 @@ public:
 // hands both to the preview window. A failing step is reported with its line; when
 // the rest depends on it (the word processor, the template, the saved memo, the
 // picture) the run stops there, cleans up and leaves the entry window as it was.
-// The folder under the temporary folder that holds this running program's working
-// files ("template.dot", "temp.bmp"): two windows that share a home never share them.
-// Made at the first call; throws Failure when it cannot be made.
-QString runWorkFolder();
-
 class MemoRun
 {
 public:
@@ -68,6 +64,12 @@ public:
 
 private:
     QString drawDocumentName();
+    // A working file of this run ("template.dot", "temp.bmp") in a folder of the run's
+    // own under the temporary folder: two windows sharing a home never share them.
+    // Throws Failure when the folder cannot be made.
+    QString temporary(const char *fileName);
+    // Removes the run's folder with what is left in it.
+    void removeRunFolder();
 
     MemoRunHost &mHost;
     WordProcessor &mWord;
@@ -77,5 +79,6 @@ private:
     std::unique_ptr<WordSession> mRenderSession;
     // The memo this run saves, until the preview takes it.
     QString mDocumentPath;
+    std::unique_ptr<QTemporaryDir> mRunFolder;
     std::uint32_t mRandomState = 0x50000;
 };

@@ -26,6 +26,8 @@ private slots:
         mDir.setPath(mTemporary->path());
         QVERIFY(mDir.mkdir("temp"));
         qputenv("TEMP", QFile::encodeName(mDir.filePath("temp")));
+        qputenv("XDG_CACHE_HOME", QFile::encodeName(mDir.filePath("cache")));
+        QVERIFY(QDir().mkpath(owners().path()));
     }
 
     // A work folder goes only when its owner's lock proves the owner gone; a link
@@ -47,7 +49,7 @@ private slots:
         QFETCH(QString, lock);
         QFETCH(bool, gone);
         const QString owner = "0123456789abcdef";
-        const QString lockFile = temp().filePath("scrivane-owner-" + owner + ".lock");
+        const QString lockFile = owners().filePath(owner + ".lock");
         const QString outside = mDir.filePath("outside");
         QVERIFY(QDir().mkpath(outside) && writeFile(outside + "/precious.txt", "keep"));
         const QStringList theirs { "scrivane-work-" + owner + "-Xy12Zq",
@@ -59,9 +61,15 @@ private slots:
         // The memos the owner made: one still its own, one since replaced by another's.
         const QString made = temp().filePath("kelmar11111111.doc");
         const QString redrawn = temp().filePath("kelmar22222222.doc");
+        QByteArray notes;
         for (const QString &memo : { made, redrawn }) {
             QVERIFY(writeFile(memo, "memo"));
-            noteMadeFile(temp().filePath(theirs[0]), memo);
+            struct stat status
+            {
+            };
+            QCOMPARE(::lstat(QFile::encodeName(memo).constData(), &status), 0);
+            notes += QByteArray::number(quint64(status.st_dev)) + ' '
+                + QByteArray::number(quint64(status.st_ino)) + ' ' + QFile::encodeName(memo) + '\n';
         }
         QVERIFY(writeFile(redrawn + ".new", "another's"));
         QCOMPARE(std::rename(QFile::encodeName(redrawn + ".new").constData(),
@@ -76,13 +84,14 @@ private slots:
                     QDateTime::currentDateTime().addSecs(-600), QFileDevice::FileModificationTime);
         };
         if (lock == "free")
-            QVERIFY(writeFile(lockFile, "") && old());
+            QVERIFY(writeFile(lockFile, notes) && old());
         else if (lock == "held")
-            QVERIFY((holder.emplace(lockFile, std::chrono::milliseconds::zero()), old()));
+            QVERIFY(writeFile(lockFile, notes)
+                && (holder.emplace(lockFile, std::chrono::milliseconds::zero()), old()));
         else if (lock == "young")
-            QVERIFY(writeFile(lockFile, ""));
+            QVERIFY(writeFile(lockFile, notes));
         else if (lock == "folder")
-            QVERIFY(temp().mkdir(QFileInfo(lockFile).fileName()));
+            QVERIFY(owners().mkdir(QFileInfo(lockFile).fileName()));
         else if (lock == "fifo")
             QCOMPARE(::mkfifo(QFile::encodeName(lockFile).constData(), 0600), 0);
         // This process's own folder always stays.
@@ -93,8 +102,6 @@ private slots:
         QStringList expected { "my-own-folder", QFileInfo(mine.path()).fileName() };
         if (!gone)
             expected << theirs;
-        if (lock == "folder")
-            expected << QFileInfo(lockFile).fileName();
         expected.sort();
         QCOMPARE(temp().entryList(QDir::Dirs | QDir::NoSymLinks | QDir::NoDotAndDotDot, QDir::Name),
             expected);
@@ -103,6 +110,7 @@ private slots:
         QCOMPARE(readFile(outside + "/precious.txt"), QByteArray("keep"));
         QCOMPARE(QFile::exists(made), !gone);
         QCOMPARE(readFile(redrawn), QByteArray("another's"));
+        QCOMPARE(QFileInfo::exists(lockFile), !gone && lock != "none");
     }
 
     void anIdleProfilesTemporaryFilesAndLocksGo()
@@ -131,6 +139,7 @@ private slots:
 
 private:
     QDir temp() const { return QDir(mDir.filePath("temp")); }
+    QDir owners() const { return QDir(mDir.filePath("cache/Tarnwick/Scrivane/owners")); }
 
     std::optional<QTemporaryDir> mTemporary;
     QDir mDir;
