@@ -19,9 +19,13 @@
 
 #include <array>
 #include <bit>
+#include <cerrno>
 #include <cstdint>
 #include <memory>
 #include <utility>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace {
 constexpr auto kRunLocation = "in Scrivane2021/08/31.Form1.PushButton6_Click ";
@@ -35,10 +39,19 @@ constexpr std::array<int, 5> kStyleTestLine { 114, 118, 122, 128, 132 };
 constexpr std::array<int, 5> kTemplateLine { 116, 120, 126, 130, 134 };
 constexpr int kElegant = 2;
 
-// A name is taken by anything there, a dangling link included.
+// A name is taken by anything there, a dangling link included. A free name is claimed
+// at once with an empty file of this run's, so that another window drawing the same
+// name in the same instant finds it taken; the save then writes over it.
 bool isTaken(const QString &path)
 {
-    return FileExists(path) || QFileInfo(path).isSymLink();
+    if (FileExists(path) || QFileInfo(path).isSymLink())
+        return true;
+    const int claimed = ::open(QFile::encodeName(path).constData(),
+        O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
+    if (claimed >= 0)
+        ::close(claimed);
+    // Any other failure is the save's to report.
+    return claimed < 0 && errno == EEXIST;
 }
 
 WordSession &running(const std::unique_ptr<WordSession> &session)
