@@ -19,6 +19,7 @@
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <thread>
 #include <unistd.h>
 
@@ -217,6 +218,18 @@ FileLock::State FileLock::stateOf(const QString &path)
     }
     ::close(handle);
     return state;
+}
+
+void requireFreeSpace(const QString &path, qint64 bytes)
+{
+    struct statvfs room
+    {
+    };
+    const QByteArray folder = QFile::encodeName(QFileInfo(path).absolutePath());
+    if (::statvfs(folder.constData(), &room) != 0)
+        return; // The write itself says what is wrong.
+    if (qint64(room.f_bavail) * qint64(room.f_frsize) < bytes)
+        fail(QStringLiteral("No space left on device while writing %1").arg(path));
 }
 
 QString systemError()

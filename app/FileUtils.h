@@ -74,6 +74,11 @@ private:
     int mHandle = -1;
 };
 
+// Throws Failure "No space left on device while writing <path>" when the file system
+// that is to hold path has less than bytes free: a word processor saving onto a full
+// disk does not say so, it stops answering.
+void requireFreeSpace(const QString &path, qint64 bytes);
+
 // The text of the last system call's error number.
 QString systemError();
 

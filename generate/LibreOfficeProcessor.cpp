@@ -199,10 +199,11 @@ void removeLockFileOf(const QString &document, const QString &profileFolder)
     const QFileInfo info(document);
     QFile lock(
         info.absolutePath() + QStringLiteral("/.~lock.") + info.fileName() + QLatin1Char('#'));
-    if (!lock.open(QIODevice::ReadOnly))
+    // Never a pipe planted at the name, which would wait for a writer for ever.
+    const auto bytes = readPlainFile(lock.fileName(), 64 * 1024);
+    if (!bytes)
         return;
-    const QString content = QString::fromUtf8(lock.read(64 * 1024)).trimmed();
-    lock.close();
+    const QString content = QString::fromUtf8(*bytes).trimmed();
     QString profile = content.section(QLatin1Char(','), -1);
     if (profile.endsWith(QLatin1Char(';')))
         profile.chop(1);

@@ -199,7 +199,13 @@ void MemoRun::PushButton6_Click()
     } while (trap.test(180, [&] { return isTaken(documentPath); }));
 
     mDocumentPath = documentPath;
-    if (!trap.step(182, [&] { running(word).saveAs(documentPath); }))
+    if (!trap.step(182, [&] {
+            qint64 characters = 0;
+            for (const MemoField &field : kMemoFields)
+                characters += mHost.text(field).size();
+            requireFreeSpace(documentPath, 4 * 1024 * 1024 + 4 * characters);
+            running(word).saveAs(documentPath);
+        }))
         return stop();
     // Should the program be killed, the next start removes the memo once it is sure
     // that this program is gone.

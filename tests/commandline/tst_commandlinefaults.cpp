@@ -310,6 +310,27 @@ private slots:
             QStringList({ "filler" }));
     }
 
+    // An office saving onto a full temporary folder stops answering; the memo fails
+    // at once in the user's words instead.
+    void aNearlyFullTemporaryFolderIsNamedAsSuch()
+    {
+        if (::geteuid() != 0)
+            QSKIP("a small file system is made as a tmpfs, which needs root");
+        QVERIFY(mDir.mkdir("temp"));
+        const QByteArray point = QFile::encodeName(mDir.filePath("temp"));
+        if (::mount("scrivane-test", point.constData(), "tmpfs", 0, "size=1m") != 0)
+            QSKIP("no tmpfs could be mounted here (a container without that right)");
+        const auto unmount = qScopeGuard([&] { ::umount2(point.constData(), MNT_DETACH); });
+        const QByteArray temporary = qgetenv("TEMP");
+        const auto restore = qScopeGuard([&] { qputenv("TEMP", temporary); });
+        qputenv("TEMP", point);
+
+        QCOMPARE(run({ "--out", "memo.doc" }), 1);
+        QVERIFY2(mErrors.contains("No space left on device while writing " + mDir.filePath("temp")),
+            qPrintable(mErrors));
+        QVERIFY(!QFile::exists(mDir.filePath("memo.doc")));
+    }
+
 private:
     QString precious() const { return mDir.filePath("precious"); }
 
