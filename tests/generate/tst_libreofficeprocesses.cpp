@@ -68,6 +68,7 @@ private slots:
     void endsItsOfficeWhenDone();
     void killedOfficeFailsEveryLaterCall();
     void hungOfficeIsEndedAtTheTimeout();
+    void aMemoTooLongForTheTimeIsCalledSo();
     void sessionsAtOnceUseTheirOwnProfilesAndOffices();
     void aQuitOfficeIsTheNextSessionsSpare();
     void aSpareKilledOrFrozenWhileIdleIsReplacedSilently_data();
@@ -221,6 +222,23 @@ void LibreOfficeProcessesTest::hungOfficeIsEndedAtTheTimeout()
     // Nothing of the ended office is left beside the document.
     QCOMPARE(QDir(documents.path()).entryList(QDir::Files | QDir::Hidden),
         QStringList({ QStringLiteral("memo.fodt") }));
+}
+
+void LibreOfficeProcessesTest::aMemoTooLongForTheTimeIsCalledSo()
+{
+    LibreOfficeProcessor::Settings hurried = settings();
+    hurried.callTimeout = 2s;
+    std::unique_ptr<WordSession> session = LibreOfficeProcessor(hurried).create();
+    session->open(kFixtures + QStringLiteral("/memo.fodt"), true);
+    // Stopped, the office takes as long as a slow one with a huge message would.
+    QCOMPARE(::kill(pid_t(office(session).processId()), SIGSTOP), 0);
+    const QString failure = failureOf(
+        [&] { session->setBookmarkText(QStringLiteral("bkMsg"), QString(1'000'000, u'm')); });
+    QVERIFY2(failure.startsWith(QStringLiteral("The memo is too long for the word processor: its "
+                                               "1,000,000 characters could not be written within 2 "
+                                               "seconds")),
+        qPrintable(failure));
+    QVERIFY2(!failure.contains(QStringLiteral("bkMsg")), qPrintable(failure));
 }
 
 void LibreOfficeProcessesTest::sessionsAtOnceUseTheirOwnProfilesAndOffices()
