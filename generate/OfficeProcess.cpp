@@ -195,9 +195,16 @@ void OfficeProcess::launch()
     // The office's own temporary files go beside its profile, not into the user's
     // folder: an office that is killed cannot remove them, and the next start here does.
     const QString temporary = temporaryFolder();
-    if (!removeOwn(temporary) || !QDir().mkdir(temporary))
-        fail(cannotStart(QStringLiteral("its folder for temporary files \"%1\" could not be "
-                                        "cleared; remove it and try again")
+    // What could not be removed in it stays; what matters is that the folder is ours.
+    removeOwn(temporary);
+    QDir().mkdir(temporary);
+    struct stat status
+    {
+    };
+    if (::lstat(QFile::encodeName(temporary).constData(), &status) != 0 || !S_ISDIR(status.st_mode)
+        || status.st_uid != ::getuid())
+        fail(cannotStart(QStringLiteral("its folder for temporary files \"%1\" is not a folder "
+                                        "of this user's; remove it and try again")
                              .arg(temporary)));
     for (const char *name : { "TMPDIR", "TMP", "TEMP" })
         environment.insert(QString::fromLatin1(name), temporary);

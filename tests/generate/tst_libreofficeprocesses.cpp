@@ -381,11 +381,18 @@ void LibreOfficeProcessesTest::startsInAFreshProfileRoot()
 {
     QTemporaryDir root;
     QVERIFY(root.isValid());
+    // A link planted at the office's temporary folder is replaced, never emptied through.
+    QTemporaryDir elsewhere;
+    const QString precious = elsewhere.filePath(QStringLiteral("precious.txt"));
+    QVERIFY(QFile(precious).open(QIODevice::WriteOnly));
+    QVERIFY(QFile::link(elsewhere.path(), root.filePath(QStringLiteral("profile-0.tmp"))));
     std::unique_ptr<WordSession> session = LibreOfficeProcessor(settings(root.path())).create();
     QCOMPARE(office(session).profileFolder(), root.filePath(QStringLiteral("profile-0")));
     QVERIFY(QFileInfo(root.filePath(QStringLiteral("profile-0/user"))).isDir());
     session->open(kFixtures + QStringLiteral("/memo.fodt"), true);
     session->quit();
+    QVERIFY(QFile::exists(precious));
+    QVERIFY(!QFileInfo(root.filePath(QStringLiteral("profile-0.tmp"))).isSymLink());
 }
 
 void LibreOfficeProcessesTest::setsADamagedProfileAside()
