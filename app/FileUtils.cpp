@@ -11,11 +11,16 @@
 #include <QMimeData>
 #include <QTemporaryFile>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -54,7 +59,178 @@ mode_t newFileMode()
     ::umask(mask);
     return 0666 & ~mask;
 }
+// Removes the folder `name` in the open folder `parent` with everything in it. Each
+// entry is looked at without following it, and a folder is opened only as a folder
+// and never through a link, so a link swapped in meanwhile is not followed either.
+bool removeTreeAt(int parent, const char *name, dev_t device)
+{
+    const int handle
+        = ::openat(parent, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (handle < 0)
+        return false;
+    struct stat status
+    {
+    };
+    if (::fstat(handle, &status) != 0 || status.st_dev != device) {
+        ::close(handle);
+        return false;
+    }
+    DIR *folder = ::fdopendir(handle);
+    if (folder == nullptr) {
+        ::close(handle);
+        return false;
+    }
+    bool removed = true;
+    while (const dirent *entry = ::readdir(folder)) {
+        const char *entryName = entry->d_name;
+        if (std::strcmp(entryName, ".") == 0 || std::strcmp(entryName, "..") == 0)
+            continue;
+        struct stat entryStatus
+        {
+        };
+        if (::fstatat(handle, entryName, &entryStatus, AT_SYMLINK_NOFOLLOW) != 0)
+            removed = false;
+        else if (S_ISDIR(entryStatus.st_mode))
+            removed = removeTreeAt(handle, entryName, device) && removed;
+        else if (::unlinkat(handle, entryName, 0) != 0)
+            removed = false;
+    }
+    ::closedir(folder);
+    return ::unlinkat(parent, name, AT_REMOVEDIR) == 0 && removed;
+}
 } // namespace
+
+bool removeOwn(const QString &path)
+{
+    if (path.isEmpty())
+        return false;
+    const QFileInfo info(path);
+    const QByteArray name = QFile::encodeName(info.absoluteFilePath());
+    struct stat status
+    {
+    };
+    if (::lstat(name.constData(), &status) != 0)
+        return errno == ENOENT;
+    if (S_ISLNK(status.st_mode))
+        return ::unlink(name.constData()) == 0;
+    if (status.st_uid != ::getuid())
+        return false;
+    if (!S_ISDIR(status.st_mode))
+        return ::unlink(name.constData()) == 0;
+    const int parent = ::open(
+        QFile::encodeName(info.absolutePath()).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (parent < 0)
+        return false;
+    const bool removed
+        = removeTreeAt(parent, QFile::encodeName(info.fileName()).constData(), status.st_dev);
+    ::close(parent);
+    return removed;
+}
+
+std::optional<QByteArray> readPlainFile(const QString &path, qint64 limit, Links links)
+{
+    const int flags
+        = O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC | (links == Links::Refuse ? O_NOFOLLOW : 0);
+    const int handle = ::open(QFile::encodeName(path).constData(), flags);
+    if (handle < 0)
+        return std::nullopt;
+    struct stat status
+    {
+    };
+    std::optional<QByteArray> bytes;
+    if (::fstat(handle, &status) == 0 && S_ISREG(status.st_mode)) {
+        QByteArray read(qsizetype(std::min<qint64>(status.st_size, limit)), Qt::Uninitialized);
+        qsizetype done = 0;
+        while (done < read.size()) {
+            const ssize_t n = ::read(handle, read.data() + done, size_t(read.size() - done));
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+                break;
+            done += n;
+        }
+        read.truncate(done);
+        bytes = std::move(read);
+    }
+    ::close(handle);
+    return bytes;
+}
+
+FileLock::FileLock(const QString &path, std::chrono::milliseconds wait)
+{
+    const auto refused = [&](const QString &why) {
+        if (mHandle >= 0)
+            ::close(mHandle);
+        fail(QStringLiteral("the lock file %1 could not be taken: %2").arg(path, why));
+    };
+    mHandle = ::open(QFile::encodeName(path).constData(),
+        O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0600);
+    if (mHandle < 0) {
+        if (errno == ELOOP)
+            refused(QStringLiteral("it is a link"));
+        if (errno == EISDIR)
+            refused(QStringLiteral("it is a folder"));
+        refused(systemError());
+    }
+    struct stat status
+    {
+    };
+    if (::fstat(mHandle, &status) != 0)
+        refused(systemError());
+    if (!S_ISREG(status.st_mode))
+        refused(QStringLiteral("it is not a plain file"));
+    if (status.st_uid != ::getuid())
+        refused(QStringLiteral("it belongs to another user"));
+    const auto deadline = std::chrono::steady_clock::now() + wait;
+    while (::flock(mHandle, LOCK_EX | LOCK_NB) != 0) {
+        if (errno == EINTR)
+            continue;
+        if (errno != EWOULDBLOCK)
+            refused(systemError());
+        if (std::chrono::steady_clock::now() >= deadline)
+            refused(QStringLiteral("another program still holds it after %1 seconds")
+                        .arg(double(wait.count()) / 1000.0));
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+}
+
+FileLock::~FileLock()
+{
+    if (mHandle >= 0)
+        ::close(mHandle);
+}
+
+FileLock::State FileLock::stateOf(const QString &path)
+{
+    const int handle = ::open(QFile::encodeName(path).constData(),
+        O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (handle < 0)
+        return State::Broken;
+    struct stat status
+    {
+    };
+    State state = State::Broken;
+    if (::fstat(handle, &status) == 0 && S_ISREG(status.st_mode)) {
+        if (::flock(handle, LOCK_SH | LOCK_NB) == 0)
+            state = State::Free;
+        else if (errno == EWOULDBLOCK)
+            state = State::Held;
+    }
+    ::close(handle);
+    return state;
+}
+
+void requireFreeSpace(const QString &path, qint64 bytes)
+{
+    struct statvfs room
+    {
+    };
+    const QByteArray folder = QFile::encodeName(QFileInfo(path).absolutePath());
+    if (::statvfs(folder.constData(), &room) != 0)
+        return; // The write itself says what is wrong.
+    if (qint64(room.f_bavail) * qint64(room.f_frsize) < bytes)
+        fail(QStringLiteral("No space left on device while writing %1").arg(path));
+}
 
 QString systemError()
 {

@@ -4,6 +4,9 @@
 #include <QImage>
 #include <QString>
 
+#include <chrono>
+#include <optional>
+
 // True when the path names something whose modification time can be read.
 bool FileExists(const QString &path);
 
@@ -34,6 +37,47 @@ enum class ReadOnlyFile { Refuse, Replace };
 // Throws Failure in the user's words ("No space left on device while writing ...").
 void replaceFile(const QString &destination, const QByteArray &bytes,
     ReadOnlyFile readOnly = ReadOnlyFile::Refuse);
+
+// Clears the name for the program's own use: a link, file, pipe or socket there is
+// unlinked (a link's target is never touched) and a folder of this user's is removed
+// with everything in it, links inside removed as links and never followed, nothing
+// on another file system entered. True when nothing is left at the name; a folder
+// or file of another user stays, and so does what could not be removed.
+bool removeOwn(const QString &path);
+
+// The bytes of the plain file at path, at most limit of them, opened without waiting
+// on a pipe and, unless links are allowed, without following a link at the path.
+// Nothing when it is no plain file or cannot be read.
+enum class Links { Refuse, Follow };
+std::optional<QByteArray> readPlainFile(
+    const QString &path, qint64 limit, Links links = Links::Refuse);
+
+// An exclusive lock on a file (made when missing) held for the object's life and
+// gone with the process however it ends. Only a plain file of this user's, reached
+// without a link, is taken; a lock held by another waits at most `wait`. Throws
+// Failure naming the lock file and why it could not be taken, as a phrase that the
+// caller puts into its own sentence.
+class FileLock
+{
+public:
+    FileLock(const QString &path, std::chrono::milliseconds wait);
+    ~FileLock();
+    FileLock(const FileLock &) = delete;
+    FileLock &operator=(const FileLock &) = delete;
+
+    // Free: whoever took the lock has ended. Held: its taker runs. Broken: a missing
+    // lock, or anything but a plain file that can be locked, which proves neither.
+    enum class State { Free, Held, Broken };
+    static State stateOf(const QString &path);
+
+private:
+    int mHandle = -1;
+};
+
+// Throws Failure "No space left on device while writing <path>" when the file system
+// that is to hold path has less than bytes free: a word processor saving onto a full
+// disk does not say so, it stops answering.
+void requireFreeSpace(const QString &path, qint64 bytes);
 
 // The text of the last system call's error number.
 QString systemError();

@@ -1,15 +1,20 @@
 #include "SettingsStore.h"
 
 #include "Failure.h"
+#include "FileUtils.h"
 #include "WorkThread.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
 #include <QSettings>
 #include <QStandardPaths>
+#include <QTemporaryFile>
 
+#include <chrono>
 #include <condition_variable>
+#include <limits>
 #include <map>
 #include <mutex>
 #include <optional>
@@ -34,6 +39,7 @@ QString fullKey(const QString &key)
 struct FileVersion
 {
     bool exists = false;
+    bool regular = false;
     dev_t device = 0;
     ino_t inode = 0;
     off_t size = 0;
@@ -47,7 +53,8 @@ struct FileVersion
         };
         if (::stat(QFile::encodeName(path).constData(), &status) != 0)
             return version;
-        version = { true, status.st_dev, status.st_ino, status.st_size, status.st_mtim };
+        version = { true, S_ISREG(status.st_mode), status.st_dev, status.st_ino, status.st_size,
+            status.st_mtim };
         return version;
     }
 
@@ -59,15 +66,51 @@ struct FileVersion
     }
 };
 
+// How long a write waits for another running copy's write to end.
+constexpr auto kLockWait = std::chrono::seconds(5);
+
+// The file is changed in a copy under a new name, which then replaces it as every file
+// the program writes is replaced: a link at the store's name is replaced by a plain
+// file with the values it led to, and whatever it pointed to is never written.
 void writeValues(const QString &fileName, const std::map<QString, QString> &values)
 {
-    QSettings settings(fileName, QSettings::IniFormat);
-    for (const auto &[key, value] : values)
-        settings.setValue(fullKey(key), value);
-    settings.sync();
-    if (settings.status() != QSettings::NoError)
-        fail(QStringLiteral("The setting \"%1\" could not be written to %2.")
-                 .arg(values.begin()->first, fileName));
+    const auto failed = [&](const QString &why) {
+        fail(QStringLiteral("The setting \"%1\" could not be written to %2: %3.")
+                 .arg(values.begin()->first, fileName, why));
+    };
+    const QFileInfo store(fileName);
+    if (!QDir().mkpath(store.absolutePath()))
+        failed(QStringLiteral("its folder could not be made"));
+    // Two running copies change the file one after the other, so neither loses a value.
+    std::optional<FileLock> lock;
+    try {
+        lock.emplace(fileName + QStringLiteral(".lock"), kLockWait);
+    } catch (const Failure &failure) {
+        failed(failure.description());
+    }
+    const auto current
+        = readPlainFile(fileName, std::numeric_limits<qsizetype>::max(), Links::Follow);
+    if (!current && store.exists())
+        failed(store.isDir() ? QStringLiteral("it is a folder")
+                             : QStringLiteral("it is not a plain file that can be read"));
+
+    QTemporaryFile copy(store.absolutePath() + QStringLiteral("/.scrivane-XXXXXX.conf"));
+    if (!copy.open() || (current && copy.write(*current) != current->size()) || !copy.flush())
+        failed(copy.errorString());
+    copy.close();
+    {
+        QSettings settings(copy.fileName(), QSettings::IniFormat);
+        for (const auto &[key, value] : values)
+            settings.setValue(fullKey(key), value);
+        settings.sync();
+        if (settings.status() != QSettings::NoError)
+            failed(QStringLiteral("its copy %1 could not be written").arg(copy.fileName()));
+    }
+    const auto changed
+        = readPlainFile(copy.fileName(), std::numeric_limits<qsizetype>::max(), Links::Refuse);
+    if (!changed)
+        failed(QStringLiteral("its copy %1 could not be read back").arg(copy.fileName()));
+    replaceFile(fileName, *changed);
 }
 } // namespace
 
@@ -170,6 +213,12 @@ std::shared_ptr<const SettingsStore::Snapshot> SettingsStore::snapshot() const
         return mSnapshot;
     auto read = std::make_shared<Snapshot>();
     read->version = version;
+    // A pipe or device is never opened: reading it could wait for ever or never end.
+    if (version.exists && !version.regular) {
+        read->status = QSettings::AccessError;
+        mSnapshot = read;
+        return mSnapshot;
+    }
     QSettings settings(mFileName, QSettings::IniFormat);
     settings.beginGroup(QString::fromLatin1(kSection));
     for (const QString &key : settings.childKeys())

@@ -29,8 +29,14 @@ public:
 };
 
 // Words of six letters and a space, with a line break every 80 characters when asked.
-QString message(qsizetype size, bool lineBreaks)
+enum class Shape { LineBreaks, OneLine, OneWord };
+
+QString message(qsizetype size, Shape shape)
 {
+    // One line without a space: nothing for the box to break it at.
+    if (shape == Shape::OneWord)
+        return QString(size, u'm');
+    const bool lineBreaks = shape == Shape::LineBreaks;
     QString text;
     text.reserve(size);
     qsizetype column = 0;
@@ -88,14 +94,16 @@ int main(int argc, char *argv[])
     const std::pair<const char *, qsizetype> sizes[]
         = { { "10 KB", 10 * 1024 }, { "1 MB", 1024 * 1024 }, { "10 MB", 10 * 1024 * 1024 } };
     for (const auto &[name, size] : sizes) {
-        for (const bool lineBreaks : { true, false }) {
-            const QString caseName = QStringLiteral("%1 message%2")
-                                         .arg(QString::fromLatin1(name),
-                                             lineBreaks ? QStringLiteral(", line breaks")
-                                                        : QStringLiteral(", one line"));
+        for (const Shape shape : { Shape::LineBreaks, Shape::OneLine, Shape::OneWord }) {
+            const QString caseName
+                = QStringLiteral("%1 message%2")
+                      .arg(QString::fromLatin1(name),
+                          shape == Shape::LineBreaks    ? QStringLiteral(", line breaks")
+                              : shape == Shape::OneLine ? QStringLiteral(", one line")
+                                                        : QStringLiteral(", one word"));
             if (!caseName.contains(only))
                 continue;
-            const QString text = message(size, lineBreaks);
+            const QString text = message(size, shape);
             std::vector<double> starts, keystrokes;
             double lastOnDisk = 0;
             for (int run = 0; run < runs; ++run) {

@@ -1,6 +1,7 @@
 #include "CommandLine.h"
 
 #include "Failure.h"
+#include "FileUtils.h"
 #include "MemoBatch.h"
 #include "MemoDetails.h"
 #include "MemoStyle.h"
@@ -17,6 +18,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QRegularExpression>
+#include <QStringDecoder>
 #include <QTemporaryFile>
 #include <QTextStream>
 #include <QThread>
@@ -58,6 +60,9 @@ constexpr auto kUsageTail
 
 )";
 constexpr int kMostJobs = 8;
+// A batch file larger than this is refused before it is read: well above any real
+// batch (100 MB of memos are read in seconds) and far from what memory holds.
+constexpr qint64 kMostBatchMebibytes = 512;
 constexpr int kMostDefaultJobs = 4;
 
 constexpr auto kUsageExit
@@ -245,6 +250,10 @@ void checkFileName(const QString &name)
     if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String("..")
         || name.contains(QLatin1Char('/')) || name.contains(QChar(0)))
         fail(QStringLiteral("\"%1\" is not a plain file name").arg(name));
+    if (!name.isValidUtf16())
+        fail(QStringLiteral("\"%1\" holds a surrogate without its partner, which no file name "
+                            "can hold")
+                 .arg(name));
 }
 
 void checkWritableFolder(const QString &folder)
@@ -285,16 +294,30 @@ void warnAboutControlCharacters(const MemoDetails &memo, const QString &name, QT
 // Held while a batch writes into a folder, so that a second batch into the same folder
 // is refused instead of overwriting the first one's documents. A lock on the folder
 // itself: nothing is left in it, and the lock goes with the process however it ends.
+// A lock that cannot be taken refuses the batch, whatever the reason: running
+// without it is what let two batches overwrite each other.
 class FolderLock
 {
 public:
     explicit FolderLock(const QString &folder)
-        : mHandle(::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC))
+        : mHandle(::open(
+            QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_NONBLOCK | O_CLOEXEC))
     {
-        if (mHandle >= 0 && ::flock(mHandle, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK)
+        if (mHandle < 0)
+            fail(QStringLiteral("the output folder %1 cannot be locked against a second batch "
+                                "(%2); give a folder that can be read too")
+                     .arg(folder, systemError()));
+        if (::flock(mHandle, LOCK_EX | LOCK_NB) == 0)
+            return;
+        const int error = errno;
+        ::close(mHandle);
+        if (error == EWOULDBLOCK)
             fail(QStringLiteral("another Scrivane batch is writing into %1; wait until it has "
                                 "finished or choose another folder")
                      .arg(folder));
+        errno = error;
+        fail(QStringLiteral("the output folder %1 cannot be locked against a second batch (%2)")
+                 .arg(folder, systemError()));
     }
     ~FolderLock()
     {
@@ -374,12 +397,31 @@ int runBatch(const QCommandLineParser &parser, WordProcessor &word, const MemoDe
     const QString folder = parser.value(QStringLiteral("out-dir"));
     QJsonArray memos;
     std::optional<FolderLock> folderLock;
+    // Only a plain file of a bounded size is read: a device or pipe may never end.
+    const QFileInfo batchInfo(batchFile);
+    if (batchInfo.exists() && !batchInfo.isFile()) {
+        errors << "scrivane: " << batchFile << " is not a plain file; give a JSON file\n";
+        return BadUsage;
+    }
+    if (batchInfo.size() > kMostBatchMebibytes * 1024 * 1024) {
+        errors << "scrivane: " << batchFile << " is larger than " << kMostBatchMebibytes
+               << " MiB; split it into smaller batches\n";
+        return BadUsage;
+    }
     try {
-        QFile file(batchFile);
-        if (!file.open(QIODevice::ReadOnly))
+        const auto bytes
+            = readPlainFile(batchFile, kMostBatchMebibytes * 1024 * 1024 + 1, Links::Follow);
+        if (!bytes) {
+            QFile file(batchFile);
+            file.open(QIODevice::ReadOnly);
             fail(QStringLiteral("%1 cannot be read: %2").arg(batchFile, file.errorString()));
+        }
+        if (bytes->size() > kMostBatchMebibytes * 1024 * 1024)
+            fail(QStringLiteral("%1 grew past %2 MiB while it was read")
+                     .arg(batchFile)
+                     .arg(kMostBatchMebibytes));
         QJsonParseError error {};
-        const QJsonDocument document = QJsonDocument::fromJson(file.readAll(), &error);
+        const QJsonDocument document = QJsonDocument::fromJson(*bytes, &error);
         if (error.error != QJsonParseError::NoError)
             fail(QStringLiteral("%1 is not valid JSON: %2 at character %3")
                      .arg(batchFile, error.errorString())
@@ -509,8 +551,14 @@ void checkUsage(const QCommandLineParser &parser)
             };
     }
     for (const char *name : { "out", "batch", "out-dir", "picture" }) {
-        if (has(name) && parser.value(QString::fromLatin1(name)).isEmpty())
+        const QString value = parser.value(QString::fromLatin1(name));
+        if (has(name) && value.isEmpty())
             throw UsageError { QStringLiteral("--%1 needs a name").arg(QString::fromLatin1(name)) };
+        // Written under another name, two such names would end in one file.
+        if (has(name) && !value.isValidUtf16())
+            throw UsageError { QStringLiteral("the name given to --%1 is not UTF-8 text, which "
+                                              "the file system's names are here; rename it")
+                                   .arg(QString::fromLatin1(name)) };
     }
 }
 } // namespace
@@ -521,6 +569,34 @@ void silenceQtMessages()
         if (type == QtFatalMsg)
             std::fprintf(stderr, "scrivane: %s\n", qPrintable(message));
     });
+}
+
+QString argumentText(const char *argument)
+{
+    const QByteArray bytes(argument);
+    QString text = QString::fromLocal8Bit(bytes);
+    if (text.toLocal8Bit() == bytes)
+        return text;
+    // Each byte that is no text becomes a lone surrogate, as Python's
+    // "surrogateescape" does.
+    text.clear();
+    QStringDecoder decoder(QStringDecoder::System, QStringDecoder::Flag::Stateless);
+    for (qsizetype at = 0; at < bytes.size();) {
+        qsizetype length = 1;
+        const auto lead = quint8(bytes[at]);
+        if (lead >= 0xc0)
+            length = lead >= 0xf0 ? 4 : lead >= 0xe0 ? 3 : 2;
+        const QByteArray piece = bytes.mid(at, length);
+        const QString decoded = decoder.decode(piece);
+        if (lead >= 0x80 && (decoded.toLocal8Bit() != piece || piece.size() != length)) {
+            text += QChar(0xdc00 + lead);
+            ++at;
+        } else {
+            text += decoded;
+            at += length;
+        }
+    }
+    return text;
 }
 
 bool isRequested(const QStringList &arguments)

@@ -20,6 +20,11 @@ bool isRequested(const QStringList &arguments);
 // object is made; fatal messages still go out.
 void silenceQtMessages();
 
+// One argument as text. Bytes that are no text in the system's encoding (UTF-8)
+// become surrogates without partners rather than U+FFFD, so that a name holding them
+// is refused instead of written under another one that two such names share.
+QString argumentText(const char *argument);
+
 // Runs it; returns the exit status. Progress and problems go to errors.
 int run(const QStringList &arguments, WordProcessor &word, const SettingsStore &settings,
     QTextStream &output, QTextStream &errors);

@@ -29,6 +29,8 @@
 #include <QScopeGuard>
 #include <QScreen>
 
+#include <limits>
+
 namespace {
 // Where an error report says a step failed.
 constexpr auto kLoadLocation = "in Scrivane2021/08/31.Form1.Form_Load ";
@@ -172,6 +174,9 @@ Form1::Form1(UserInterface &ui, SettingsStore &settings, WordProcessor &word)
 {
     setObjectName(QStringLiteral("Form1"));
     buildLayout();
+    // Qt's one-line boxes stop at 32,767 characters; a memo's fields have no limit.
+    for (QLineEdit *line : { txtOrgName, txtCC })
+        line->setMaxLength(std::numeric_limits<int>::max());
     connectHandlers();
     mSettings.onSoonWritten([this](const QString &failure) {
         QMetaObject::invokeMethod(this, [this, failure] {

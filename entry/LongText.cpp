@@ -44,6 +44,17 @@ public:
         return found;
     }
 };
+bool hasLongWord(const QString &text)
+{
+    constexpr qsizetype kLongWord = 1000;
+    qsizetype run = 0;
+    for (const QChar c : text) {
+        run = c.isSpace() ? 0 : run + 1;
+        if (run >= kLongWord)
+            return true;
+    }
+    return false;
+}
 } // namespace
 
 void setLongText(QPlainTextEdit *box, const QString &text)
@@ -70,6 +81,10 @@ void setLongText(QPlainTextEdit *box, const QString &text)
     }
     {
         const QSignalBlocker quiet(box);
+        // The box looks for a word boundary all along a word of megabytes, for
+        // seconds; text that holds such a word is broken anywhere instead.
+        box->setWordWrapMode(hasLongWord(text) ? QTextOption::WrapAnywhere
+                                               : QTextOption::WrapAtWordBoundaryOrAnywhere);
         box->setPlainText(display);
         if (!softBreaks.isEmpty()) {
             auto *breaks = new SoftBreaks(document);

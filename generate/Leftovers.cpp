@@ -1,16 +1,22 @@
 #include "Leftovers.h"
 
 #include "Failure.h"
+#include "FileUtils.h"
 #include "TempFolder.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QRandomGenerator>
 #include <QRegularExpression>
+#include <QStandardPaths>
 #include <QUrl>
 
-#include <cerrno>
-#include <csignal>
+#include <fcntl.h>
+#include <memory>
+#include <mutex>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -24,28 +30,93 @@ QString temporaryFolderOrNothing()
     }
 }
 
-bool isOwnFolder(const QString &path)
+// Where the owners' locks live: the user's own cache, not the temporary folder, which
+// stays as the program found it.
+QString ownersFolder()
+{
+    const QString cache = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation);
+    return cache.isEmpty() ? QString() : cache + QStringLiteral("/Tarnwick/Scrivane/owners");
+}
+
+struct Owner
+{
+    QString name;
+    QString lockFile;
+    std::unique_ptr<FileLock> lock;
+};
+
+// What marks this process's work folders: a name of its own and a lock on a file of
+// that name, held for the process's whole life and gone with it however it ends. A
+// process id alone proves nothing: another process, in another process-id namespace
+// sharing the home, may have the same one.
+Owner &owner()
+{
+    static std::once_flag once;
+    static Owner self;
+    std::call_once(once, [] {
+        self.name = QStringLiteral("%1").arg(
+            QRandomGenerator::system()->generate64(), 16, 16, QLatin1Char('0'));
+        const QString folder = ownersFolder();
+        if (folder.isEmpty() || !QDir().mkpath(folder))
+            return;
+        self.lockFile = QDir(folder).filePath(self.name + QStringLiteral(".lock"));
+        try {
+            self.lock
+                = std::make_unique<FileLock>(self.lockFile, std::chrono::milliseconds::zero());
+        } catch (const Failure &) {
+            // Without the lock the folders look like anyone's and are never cleared.
+            self.lockFile.clear();
+        }
+    });
+    return self;
+}
+
+// An owner is provably gone when its lock is free; one that has only just made the
+// lock file may not have taken it yet.
+bool ownerIsGone(const QString &lockFile)
+{
+    const QFileInfo info(lockFile);
+    return FileLock::stateOf(lockFile) == FileLock::State::Free
+        && info.lastModified().secsTo(QDateTime::currentDateTime()) > 60;
+}
+
+// "device inode" of what is at path, without following a link; empty when nothing.
+QByteArray identity(const QString &path)
 {
     struct stat status
     {
     };
-    return ::lstat(QFile::encodeName(path).constData(), &status) == 0 && S_ISDIR(status.st_mode)
-        && status.st_uid == ::getuid();
+    if (::lstat(QFile::encodeName(path).constData(), &status) != 0 || !S_ISREG(status.st_mode)
+        || status.st_uid != ::getuid())
+        return {};
+    return QByteArray::number(quint64(status.st_dev)) + ' '
+        + QByteArray::number(quint64(status.st_ino));
 }
 
-bool isRunning(qint64 pid)
+// The files a gone owner noted in its lock file go, each only while it is still the
+// very file that was noted: a name drawn again by another program is another file.
+void removeMadeFiles(const QString &lockFile)
 {
-    return pid > 0 && (::kill(pid_t(pid), 0) == 0 || errno == EPERM);
+    const auto notes = readPlainFile(lockFile, 1024 * 1024);
+    if (!notes)
+        return;
+    for (const QByteArray &note : notes->split('\n')) {
+        const QList<QByteArray> fields = note.split(' ');
+        if (fields.size() < 3)
+            continue;
+        const QString path = QFile::decodeName(note.mid(fields[0].size() + fields[1].size() + 2));
+        if (identity(path) == fields[0] + ' ' + fields[1])
+            removeOwn(path);
+    }
 }
 
 // The profile a lock file names: "user,host,date,profile-url;".
 QString lockedBy(const QString &lockFile)
 {
-    QFile lock(lockFile);
-    if (!lock.open(QIODevice::ReadOnly))
+    const auto bytes = readPlainFile(lockFile, 64 * 1024);
+    if (!bytes)
         return {};
-    QString profile
-        = QString::fromUtf8(lock.read(64 * 1024)).trimmed().section(QLatin1Char(','), -1);
+    QString profile = QString::fromUtf8(*bytes).trimmed().section(QLatin1Char(','), -1);
     if (profile.endsWith(QLatin1Char(';')))
         profile.chop(1);
     return QDir::cleanPath(QUrl(profile).toLocalFile());
@@ -55,25 +126,47 @@ QString lockedBy(const QString &lockFile)
 QString workFolderPattern(const QString &kind)
 {
     const QString folder = temporaryFolderOrNothing();
-    const QString name
-        = QStringLiteral("scrivane-%1-%2-XXXXXX").arg(kind).arg(QCoreApplication::applicationPid());
+    const QString name = QStringLiteral("scrivane-%1-%2-XXXXXX").arg(kind, owner().name);
     return folder.isEmpty() ? QDir::temp().filePath(name) : QDir(folder).filePath(name);
+}
+
+void noteMadeFile(const QString &path)
+{
+    const QByteArray made = identity(path);
+    if (made.isEmpty() || owner().lockFile.isEmpty())
+        return;
+    const QByteArray note
+        = made + ' ' + QFile::encodeName(QFileInfo(path).absoluteFilePath()) + '\n';
+    // Without the note the file is only not cleared after a kill.
+    const int handle = ::open(QFile::encodeName(owner().lockFile).constData(),
+        O_WRONLY | O_APPEND | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (handle >= 0) {
+        (void)!::write(handle, note.constData(), size_t(note.size()));
+        ::close(handle);
+    }
 }
 
 void clearLeftoverWorkFolders()
 {
     const QString folder = temporaryFolderOrNothing();
-    if (folder.isEmpty())
+    const QString owners = ownersFolder();
+    if (owners.isEmpty())
         return;
-    static const QRegularExpression ours(
-        QStringLiteral("^scrivane-(work|pages)-(\\d+)-[A-Za-z0-9]{6}$"));
+    static const QRegularExpression names(QStringLiteral("^([0-9a-f]{16})\\.lock$"));
+    const QDir ownerLocks(owners);
     const QDir temporary(folder);
-    for (const QString &name :
-        temporary.entryList(QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot)) {
-        const QRegularExpressionMatch match = ours.match(name);
-        const QString path = temporary.filePath(name);
-        if (match.hasMatch() && !isRunning(match.captured(2).toLongLong()) && isOwnFolder(path))
-            QDir(path).removeRecursively();
+    for (const QString &lockName : ownerLocks.entryList(QDir::Files | QDir::System)) {
+        const QRegularExpressionMatch match = names.match(lockName);
+        const QString lockFile = ownerLocks.filePath(lockName);
+        if (!match.hasMatch() || match.captured(1) == owner().name || !ownerIsGone(lockFile))
+            continue;
+        const QString pattern = QStringLiteral("scrivane-*-%1-*").arg(match.captured(1));
+        for (const QString &name : folder.isEmpty()
+                ? QStringList()
+                : temporary.entryList({ pattern }, QDir::Dirs | QDir::Hidden))
+            removeOwn(temporary.filePath(name));
+        removeMadeFiles(lockFile);
+        removeOwn(lockFile);
     }
 }
 
@@ -84,9 +177,7 @@ QString officeTemporaryFolder(const QString &profileFolder)
 
 void clearOfficeLeftovers(const QString &profileFolder)
 {
-    const QString officeTemporary = officeTemporaryFolder(profileFolder);
-    if (isOwnFolder(officeTemporary))
-        QDir(officeTemporary).removeRecursively();
+    removeOwn(officeTemporaryFolder(profileFolder));
 
     const QString folder = temporaryFolderOrNothing();
     if (folder.isEmpty())
@@ -97,6 +188,6 @@ void clearOfficeLeftovers(const QString &profileFolder)
         temporary.entryList({ QStringLiteral(".~lock.*#") }, QDir::Files | QDir::Hidden)) {
         const QString path = temporary.filePath(name);
         if (lockedBy(path) == profile)
-            QFile::remove(path);
+            removeOwn(path);
     }
 }

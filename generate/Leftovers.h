@@ -9,7 +9,12 @@
 // so that a later start knows whose it was.
 QString workFolderPattern(const QString &kind);
 
-// Removes the work folders in the temporary folder of Scrivanes that no longer run.
+// Notes that this program made the file at path, so that the next start removes it
+// should this program be killed before it does.
+void noteMadeFile(const QString &path);
+
+// Removes the work folders in the temporary folder, and the files noted as made, of
+// Scrivanes that provably no longer run: their owner's lock is free.
 void clearLeftoverWorkFolders();
 
 // For an office profile that no office uses now (its lock is held by the caller): the

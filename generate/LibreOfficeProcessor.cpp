@@ -61,6 +61,8 @@ using rtl::OUString;
 
 // After terminate() the office normally is gone within a few hundredths of a second.
 constexpr auto kTerminateWait = std::chrono::seconds(5);
+// From this length on, a memo the office cannot finish in time is called too long.
+constexpr qsizetype kLongMemoCharacters = 1'000'000;
 // 192 dots per inch, shown at 96: sharp when the preview zooms in.
 constexpr double kPictureResolution = 192.0;
 constexpr qreal kPicturePixelRatio = 2.0;
@@ -314,7 +316,7 @@ void Office::call(const QString &what, std::function<void(UnoObjects &)> operati
     auto failed
         = [&](const QString &why) { fail(QStringLiteral("Could not %1: %2.").arg(what, why)); };
     if (!mBroken.isEmpty())
-        failed(mBroken);
+        mTooLong ? fail(mBroken) : failed(mBroken);
 
     std::shared_ptr<UnoObjects> uno = mUno;
     bool answered = false;
@@ -335,6 +337,19 @@ void Office::call(const QString &what, std::function<void(UnoObjects &)> operati
     }
     if (!answered) {
         killOffice();
+        // A memo of millions of characters is what keeps a healthy office that long.
+        qsizetype characters = mFillingCharacters;
+        for (const QString &text : std::as_const(mBookmarkTexts))
+            characters += text.size();
+        if (characters >= kLongMemoCharacters) {
+            mBroken = QStringLiteral("The memo is too long for the word processor: its %L1 "
+                                     "characters could not be written within %2, and the word "
+                                     "processor was ended. Shorten the message or split the memo.")
+                          .arg(characters)
+                          .arg(secondsText(mSettings.callTimeout));
+            mTooLong = true;
+            fail(mBroken);
+        }
         mBroken = QStringLiteral("the word processor did not answer within %1 and was ended")
                       .arg(secondsText(mSettings.callTimeout));
         failed(mBroken);
@@ -386,6 +401,8 @@ void Office::setBookmarkText(const QString &bookmark, const QString &text)
     lines.replace(QLatin1Char('\n'), QLatin1Char('\r'));
     const OUString name = toOUString(bookmark);
     const OUString value = toOUString(lines);
+    mFillingCharacters = text.size();
+    const auto filled = qScopeGuard([this] { mFillingCharacters = 0; });
     call(QStringLiteral("fill the bookmark \"%1\"").arg(bookmark), [name, value](UnoObjects &uno) {
         const OfficeError noSuchBookmark { QStringLiteral(
             "the document has no bookmark of that name") };

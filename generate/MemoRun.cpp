@@ -3,22 +3,29 @@
 #include "ErrorTrap.h"
 #include "Failure.h"
 #include "FileUtils.h"
+#include "Leftovers.h"
 #include "MemoStyle.h"
 #include "Picture.h"
 #include "TempFolder.h"
 #include "TemplateCatalogue.h"
 #include "WordSession.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QTemporaryDir>
 #include <QTime>
 
 #include <algorithm>
 #include <array>
 #include <bit>
+#include <cerrno>
 #include <cstdint>
 #include <memory>
 #include <utility>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace {
 constexpr auto kRunLocation = "in Scrivane2021/08/31.Form1.PushButton6_Click ";
@@ -32,15 +39,19 @@ constexpr std::array<int, 5> kStyleTestLine { 114, 118, 122, 128, 132 };
 constexpr std::array<int, 5> kTemplateLine { 116, 120, 126, 130, 134 };
 constexpr int kElegant = 2;
 
-QString temporary(const char *fileName)
-{
-    return temporaryPath(QString::fromLatin1(fileName));
-}
-
-// A name is taken by anything there, a dangling link included.
+// A name is taken by anything there, a dangling link included. A free name is claimed
+// at once with an empty file of this run's, so that another window drawing the same
+// name in the same instant finds it taken; the save then writes over it.
 bool isTaken(const QString &path)
 {
-    return FileExists(path) || QFileInfo(path).isSymLink();
+    if (FileExists(path) || QFileInfo(path).isSymLink())
+        return true;
+    const int claimed = ::open(QFile::encodeName(path).constData(),
+        O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
+    if (claimed >= 0)
+        ::close(claimed);
+    // Any other failure is the save's to report.
+    return claimed < 0 && errno == EEXIST;
 }
 
 WordSession &running(const std::unique_ptr<WordSession> &session)
@@ -90,6 +101,26 @@ MemoRun::MemoRun(MemoRunHost &host, WordProcessor &word, UserInterface &ui)
 { }
 
 MemoRun::~MemoRun() = default;
+
+QString MemoRun::temporary(const char *fileName)
+{
+    if (!mRunFolder) {
+        auto folder = std::make_unique<QTemporaryDir>(workFolderPattern(QStringLiteral("window")));
+        if (!folder->isValid())
+            fail(
+                QStringLiteral("No temporary folder could be made: %1").arg(folder->errorString()));
+        // Removed without following anything planted in it.
+        folder->setAutoRemove(false);
+        mRunFolder = std::move(folder);
+    }
+    return QDir(mRunFolder->path()).filePath(QString::fromLatin1(fileName));
+}
+
+void MemoRun::removeRunFolder()
+{
+    if (mRunFolder)
+        removeOwn(std::exchange(mRunFolder, nullptr)->path());
+}
 
 // One fault, one message: a failed step that everything after it needs (the word
 // processor, the template, the saved memo, the picture) is reported once; the run
@@ -173,8 +204,17 @@ void MemoRun::PushButton6_Click()
     } while (trap.test(180, [&] { return isTaken(documentPath); }));
 
     mDocumentPath = documentPath;
-    if (!trap.step(182, [&] { running(word).saveAs(documentPath); }))
+    if (!trap.step(182, [&] {
+            qint64 characters = 0;
+            for (const MemoField &field : kMemoFields)
+                characters += mHost.text(field).size();
+            requireFreeSpace(documentPath, 4 * 1024 * 1024 + 4 * characters);
+            running(word).saveAs(documentPath);
+        }))
         return stop();
+    // Should the program be killed, the next start removes the memo once it is sure
+    // that this program is gone.
+    noteMadeFile(documentPath);
     trap.step(184, [&] { running(word).setDisplayAlerts(false); });
     // The memo is saved: a word processor lost now is only this session's loss.
     if (!trap.step(186, [&] { running(word).close(); }) && isLost(word))
@@ -203,6 +243,7 @@ void MemoRun::PushButton6_Click()
     trap.step(210, [&] { mHost.hideEntry(); });
     trap.step(212, [&] { KillFile(temporary(kPictureFile)); });
     trap.step(214, [&] { KillFile(temporary(kTemplateFile)); });
+    removeRunFolder();
     trap.step(216, [&] { mBusy = false; });
 }
 
@@ -244,11 +285,8 @@ void MemoRun::abandon()
 {
     endQuietly(mRenderSession);
     endQuietly(mSession);
-    // Without a temporary folder there is nothing of the run's there.
-    try {
-        KillFile(temporary(kPictureFile));
-        KillFile(temporary(kTemplateFile));
-    } catch (const std::exception &) { }
+    // The template and the picture go with the run's folder.
+    removeRunFolder();
     if (!mDocumentPath.isEmpty())
         KillFile(std::exchange(mDocumentPath, QString()));
 }

@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 
+class QTemporaryDir;
 class UserInterface;
 class WordProcessor;
 class WordSession;
@@ -63,6 +64,12 @@ public:
 
 private:
     QString drawDocumentName();
+    // A working file of this run ("template.dot", "temp.bmp") in a folder of the run's
+    // own under the temporary folder: two windows sharing a home never share them.
+    // Throws Failure when the folder cannot be made.
+    QString temporary(const char *fileName);
+    // Removes the run's folder with what is left in it.
+    void removeRunFolder();
 
     MemoRunHost &mHost;
     WordProcessor &mWord;
@@ -72,5 +79,6 @@ private:
     std::unique_ptr<WordSession> mRenderSession;
     // The memo this run saves, until the preview takes it.
     QString mDocumentPath;
+    std::unique_ptr<QTemporaryDir> mRunFolder;
     std::uint32_t mRandomState = 0x50000;
 };

@@ -152,6 +152,18 @@ QString MemoWriter::templateFile(int style)
     return path;
 }
 
+namespace {
+// What a saved memo may take at most: the template's pages and each character of its
+// texts several times over (UTF-16 in the document, and its tables).
+qint64 roomForMemo(const MemoDetails &memo)
+{
+    qint64 characters = 0;
+    for (const MemoField &field : kMemoFields)
+        characters += (memo.*field.text).size();
+    return 4 * 1024 * 1024 + 4 * characters;
+}
+} // namespace
+
 void MemoWriter::write(const MemoDetails &memo, const QString &documentPath, DocumentFormat format,
     const QString &picturePath)
 {
@@ -170,6 +182,7 @@ void MemoWriter::write(const MemoDetails &memo, const QString &documentPath, Doc
             word.setBookmarkText(bookmark, text);
         // The picture is always of the Word document, as the window shows it.
         const bool wordDocument = format == DocumentFormat::Doc || !picturePath.isEmpty();
+        requireFreeSpace(saved, roomForMemo(memo));
         if (wordDocument) {
             QFile::remove(saved);
             word.saveAs(saved);

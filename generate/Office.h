@@ -67,6 +67,10 @@ private:
     QStringList mDocuments;
     // What the open document's bookmarks were given, for its properties at the save.
     QHash<QString, QString> mBookmarkTexts;
+    // The length of the text being filled in now.
+    qsizetype mFillingCharacters = 0;
+    // mBroken says all, in the user's words, with no operation before it.
+    bool mTooLong = false;
     // Why the office can do nothing more; empty while it works.
     QString mBroken;
     bool mConnected = false;

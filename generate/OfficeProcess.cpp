@@ -10,7 +10,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QLockFile>
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QThread>
@@ -45,10 +44,10 @@ int toMilliseconds(std::chrono::milliseconds time)
 
 QString lastLines(const QString &path, int count)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    const auto bytes = readPlainFile(path, 1024 * 1024);
+    if (!bytes)
         return {};
-    const QList<QByteArray> lines = file.readAll().split('\n');
+    const QList<QByteArray> lines = bytes->split('\n');
     QStringList kept;
     for (auto line = lines.crbegin(); line != lines.crend() && kept.size() < count; ++line) {
         const QString text = QString::fromLocal8Bit(*line).trimmed();
@@ -148,17 +147,22 @@ void OfficeProcess::lockProfile()
     // One office per profile: a second one would hand its work to the first.
     for (int slot = 0; slot < kProfileSlots; ++slot) {
         const QString folder = QStringLiteral("%1/profile-%2").arg(root).arg(slot);
-        auto lock = std::make_unique<QLockFile>(folder + QStringLiteral(".lock"));
-        lock->setStaleLockTime(0);
-        if (lock->tryLock(0)) {
-            mProfileFolder = folder;
-            mProfileLock = std::move(lock);
-            // No office uses the profile now: what an office killed in it left goes.
-            clearOfficeLeftovers(mProfileFolder);
-            return;
+        // A lock held by an office's owner goes with it however it ends, so a free
+        // lock proves that no office uses the profile, whatever process ids say.
+        const QString lockName = folder + QStringLiteral(".lock");
+        std::unique_ptr<FileLock> lock;
+        try {
+            lock = std::make_unique<FileLock>(lockName, std::chrono::milliseconds::zero());
+        } catch (const Failure &failure) {
+            if (FileLock::stateOf(lockName) != FileLock::State::Held)
+                fail(cannotStart(failure.description()));
+            continue;
         }
-        if (lock->error() != QLockFile::LockFailedError)
-            fail(cannotStart(QStringLiteral("its profile \"%1\" could not be locked").arg(folder)));
+        mProfileFolder = folder;
+        mProfileLock = std::move(lock);
+        // No office uses the profile now: what an office killed in it left goes.
+        clearOfficeLeftovers(mProfileFolder);
+        return;
     }
     fail(cannotStart(QStringLiteral("all %1 of its profiles in \"%2\" are in use")
                          .arg(kProfileSlots)
@@ -192,8 +196,17 @@ void OfficeProcess::launch()
     // The office's own temporary files go beside its profile, not into the user's
     // folder: an office that is killed cannot remove them, and the next start here does.
     const QString temporary = temporaryFolder();
-    QDir(temporary).removeRecursively();
-    QDir().mkpath(temporary);
+    // What could not be removed in it stays; what matters is that the folder is ours.
+    removeOwn(temporary);
+    QDir().mkdir(temporary);
+    struct stat status
+    {
+    };
+    if (::lstat(QFile::encodeName(temporary).constData(), &status) != 0 || !S_ISDIR(status.st_mode)
+        || status.st_uid != ::getuid())
+        fail(cannotStart(QStringLiteral("its folder for temporary files \"%1\" is not a folder "
+                                        "of this user's; remove it and try again")
+                             .arg(temporary)));
     for (const char *name : { "TMPDIR", "TMP", "TEMP" })
         environment.insert(QString::fromLatin1(name), temporary);
     const QStringList arguments {
@@ -305,7 +318,7 @@ void OfficeProcess::stopProcess()
     kill();
     if (mProcess && mProcess->state() == QProcess::NotRunning) {
         removePipesLeftBehind();
-        QDir(temporaryFolder()).removeRecursively();
+        removeOwn(temporaryFolder());
     }
     mProcess.reset();
 }
@@ -350,10 +363,11 @@ void removeLockFileOf(const QString &document, const QString &profileFolder)
     const QFileInfo info(document);
     QFile lock(
         info.absolutePath() + QStringLiteral("/.~lock.") + info.fileName() + QLatin1Char('#'));
-    if (!lock.open(QIODevice::ReadOnly))
+    // Never a pipe planted at the name, which would wait for a writer for ever.
+    const auto bytes = readPlainFile(lock.fileName(), 64 * 1024);
+    if (!bytes)
         return;
-    const QString content = QString::fromUtf8(lock.read(64 * 1024)).trimmed();
-    lock.close();
+    const QString content = QString::fromUtf8(*bytes).trimmed();
     QString profile = content.section(QLatin1Char(','), -1);
     if (profile.endsWith(QLatin1Char(';')))
         profile.chop(1);

@@ -6,7 +6,7 @@
 #include <functional>
 #include <memory>
 
-class QLockFile;
+class FileLock;
 class QProcess;
 
 // One soffice.bin of Scrivane's own: a child of this program that dies with it, in a
@@ -71,7 +71,7 @@ private:
     Options mOptions;
     QString mProfileFolder;
     QString mPipeName;
-    std::unique_ptr<QLockFile> mProfileLock;
+    std::unique_ptr<FileLock> mProfileLock;
     std::unique_ptr<QProcess> mProcess;
     qint64 mProcessId = 0;
     // Only a profile from an earlier start can be what stops the office; one made now

@@ -1,18 +1,32 @@
 #include "WordText.h"
 
-#include <algorithm>
-
 namespace {
-bool isDropped(QChar c)
+bool isDroppedControl(QChar c)
 {
     return c.unicode() < 0x20 && c != QLatin1Char('\t') && c != QLatin1Char('\n')
         && c != QLatin1Char('\r');
+}
+
+// A surrogate without its partner is no character at all; the office's bridge
+// cannot carry it and the office fails on it.
+bool isDropped(const QString &text, qsizetype at)
+{
+    const QChar c = text.at(at);
+    if (c.isHighSurrogate())
+        return at + 1 >= text.size() || !text.at(at + 1).isLowSurrogate();
+    if (c.isLowSurrogate())
+        return at == 0 || !text.at(at - 1).isHighSurrogate();
+    return isDroppedControl(c);
 }
 } // namespace
 
 bool hasControlCharacters(const QString &text)
 {
-    return std::any_of(text.cbegin(), text.cend(), isDropped);
+    for (qsizetype at = 0; at < text.size(); ++at) {
+        if (isDropped(text, at))
+            return true;
+    }
+    return false;
 }
 
 QString wordText(const QString &text)
@@ -21,9 +35,9 @@ QString wordText(const QString &text)
         return text;
     QString kept;
     kept.reserve(text.size());
-    for (const QChar c : text) {
-        if (!isDropped(c))
-            kept.append(c);
+    for (qsizetype at = 0; at < text.size(); ++at) {
+        if (!isDropped(text, at))
+            kept.append(text.at(at));
     }
     return kept;
 }

@@ -19,7 +19,7 @@ QStringList argumentsOf(int argc, char *argv[])
 {
     QStringList arguments;
     for (int i = 0; i < argc; ++i)
-        arguments << QString::fromLocal8Bit(argv[i]);
+        arguments << CommandLine::argumentText(argv[i]);
     return arguments;
 }
 

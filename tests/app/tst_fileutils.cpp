@@ -76,6 +76,89 @@ private slots:
         QCOMPARE(readFile(target), QByteArray("keep me"));
     }
 
+    // Whatever is planted at a name the program clears, only the name goes: nothing a
+    // link points to, from the name or from inside a folder, is touched.
+    void removeOwnNeverStrays_data()
+    {
+        QTest::addColumn<QString>("planted");
+        QTest::newRow("link to a folder") << "link-folder";
+        QTest::newRow("link to a file") << "link-file";
+        QTest::newRow("pipe") << "fifo";
+        QTest::newRow("plain file") << "file";
+        QTest::newRow("folder holding links and a pipe") << "folder";
+    }
+
+    void removeOwnNeverStrays()
+    {
+        QFETCH(QString, planted);
+        const QString outside = mDir.filePath(QStringLiteral("outside"));
+        QVERIFY(QDir().mkpath(outside + QStringLiteral("/inner")));
+        QVERIFY(writeFile(outside + QStringLiteral("/precious.txt"), "keep"));
+        const QString name = mDir.filePath(QStringLiteral("profile-0.tmp"));
+        const QByteArray encoded = QFile::encodeName(name);
+        if (planted == QLatin1String("link-folder"))
+            QVERIFY(QFile::link(outside, name));
+        else if (planted == QLatin1String("link-file"))
+            QVERIFY(QFile::link(outside + QStringLiteral("/precious.txt"), name));
+        else if (planted == QLatin1String("fifo"))
+            QCOMPARE(::mkfifo(encoded.constData(), 0600), 0);
+        else if (planted == QLatin1String("file"))
+            QVERIFY(writeFile(name, "x"));
+        else {
+            QVERIFY(QDir().mkpath(name + QStringLiteral("/sub")));
+            QVERIFY(QFile::link(outside, name + QStringLiteral("/sub/out")));
+            QVERIFY(QFile::link(outside + QStringLiteral("/precious.txt"), name + "/file"));
+            QCOMPARE(::mkfifo(QFile::encodeName(name + "/pipe").constData(), 0600), 0);
+        }
+
+        QVERIFY(removeOwn(name));
+        struct stat status
+        {
+        };
+        QCOMPARE(::lstat(encoded.constData(), &status), -1);
+        QCOMPARE(readFile(outside + QStringLiteral("/precious.txt")), QByteArray("keep"));
+        QVERIFY(QFileInfo(outside + QStringLiteral("/inner")).isDir());
+    }
+
+    // A lock that cannot be taken is one message within the time given, never a wait.
+    void lockThatCannotBeTakenIsRefusedInTime_data()
+    {
+        QTest::addColumn<QString>("planted");
+        QTest::newRow("folder") << "folder";
+        QTest::newRow("pipe") << "fifo";
+        QTest::newRow("link to a pipe") << "link";
+        QTest::newRow("held by another") << "held";
+        if (::geteuid() != 0)
+            QTest::newRow("unreadable") << "unreadable";
+    }
+
+    void lockThatCannotBeTakenIsRefusedInTime()
+    {
+        QFETCH(QString, planted);
+        const QString name = mDir.filePath(QStringLiteral("Tarnwick.conf.lock"));
+        const QString pipe = mDir.filePath(QStringLiteral("pipe"));
+        QCOMPARE(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+        std::optional<FileLock> holder;
+        if (planted == QLatin1String("folder"))
+            QVERIFY(QDir().mkdir(name));
+        else if (planted == QLatin1String("fifo"))
+            QVERIFY(QFile::rename(pipe, name));
+        else if (planted == QLatin1String("link"))
+            QVERIFY(QFile::link(pipe, name));
+        else if (planted == QLatin1String("held"))
+            holder.emplace(name, std::chrono::milliseconds::zero());
+        else
+            QVERIFY(writeFile(name, "") && QFile::setPermissions(name, {}));
+
+        try {
+            FileLock lock(name, std::chrono::milliseconds(200));
+            QFAIL("the lock should have been refused");
+        } catch (const Failure &failure) {
+            QVERIFY2(failure.description().contains(name), qPrintable(failure.description()));
+        }
+        QCOMPARE(FileLock::stateOf(name) == FileLock::State::Held, planted == "held");
+    }
+
     void forceDeleteFileReportsWhatItCannotDelete()
     {
         QVERIFY_THROWS_EXCEPTION(Failure, ForceDeleteFile(mDir.filePath(QStringLiteral("absent"))));

@@ -3,6 +3,7 @@
 #include "TestFiles.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
@@ -94,6 +95,64 @@ private slots:
         } catch (const Failure &failure) {
             QVERIFY(failure.description().contains(QStringLiteral("txtTo")));
         }
+    }
+
+    // Whatever is planted at the store's name or its lock's, no write goes through a
+    // link and none waits without end: the store is replaced, or the write refused.
+    void plantedNamesAreNeverWrittenThrough_data()
+    {
+        QTest::addColumn<QString>("planted");
+        QTest::addColumn<bool>("written");
+        QTest::newRow("store links to a file") << "store-link" << true;
+        QTest::newRow("store links to a pipe") << "store-fifo" << false;
+        QTest::newRow("lock is a folder") << "lock-folder" << false;
+        QTest::newRow("lock is a pipe") << "lock-fifo" << false;
+        QTest::newRow("lock links to a file") << "lock-link" << false;
+    }
+
+    void plantedNamesAreNeverWrittenThrough()
+    {
+        QFETCH(QString, planted);
+        QFETCH(bool, written);
+        const QString file = mDir.filePath(QStringLiteral("Tarnwick.conf"));
+        const QString target = mDir.filePath(QStringLiteral("target"));
+        const QByteArray kept = "[Scrivane]\ntxtTo=Vozizidi\n";
+        QFile targetFile(target);
+        QVERIFY(targetFile.open(QIODevice::WriteOnly) && targetFile.write(kept) == kept.size());
+        targetFile.close();
+        const QString pipe = mDir.filePath(QStringLiteral("pipe"));
+        QCOMPARE(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+        if (planted.startsWith(QLatin1String("lock")))
+            SettingsStore(file).SaveSetting(QStringLiteral("txtTo"), QStringLiteral("Vozizidi"));
+        const QString lock = file + QStringLiteral(".lock");
+        QFile::remove(lock);
+        if (planted == QLatin1String("store-link"))
+            QVERIFY(QFile::link(target, file));
+        else if (planted == QLatin1String("store-fifo"))
+            QVERIFY(QFile::link(pipe, file));
+        else if (planted == QLatin1String("lock-folder"))
+            QVERIFY(QDir().mkdir(lock));
+        else if (planted == QLatin1String("lock-fifo"))
+            QVERIFY(QFile::rename(pipe, lock));
+        else
+            QVERIFY(QFile::link(target, lock));
+
+        SettingsStore store(file);
+        if (planted != QLatin1String("store-fifo"))
+            QCOMPARE(store.GetSetting(QStringLiteral("txtTo")), QStringLiteral("Vozizidi"));
+        try {
+            store.SaveSetting(QStringLiteral("txtCC"), QStringLiteral("Tobin Varden"));
+            QVERIFY(written);
+            QVERIFY(!QFileInfo(file).isSymLink());
+            QCOMPARE(store.GetSetting(QStringLiteral("txtTo")), QStringLiteral("Vozizidi"));
+            QCOMPARE(store.GetSetting(QStringLiteral("txtCC")), QStringLiteral("Tobin Varden"));
+        } catch (const Failure &failure) {
+            QVERIFY2(!written, qPrintable(failure.description()));
+            QVERIFY(failure.description().contains(file));
+        }
+        QFile check(target);
+        QVERIFY(check.open(QIODevice::ReadOnly));
+        QCOMPARE(check.readAll(), kept);
     }
 
     void typingOfALargeFieldIsReadAtOnceAndOnDiskAfterTheFlush()

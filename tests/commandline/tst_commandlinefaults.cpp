@@ -99,7 +99,7 @@ private slots:
     void controlCharactersAreDroppedWithOneWarningPerMemo()
     {
         QVERIFY(writeFile(mDir.filePath("memos.json"),
-            R"([{"to": "Vo\u0000zi\u0001zidi", "message": "a\u000bb"}, {"re": "clean\tand\r\nfine"}])"));
+            R"([{"to": "Vo\u0000zi\u0001zidi", "message": "a\u000bb\ud800"}, {"re": "clean\tand\r\nfine \ud83d\ude00"}])"));
         QCOMPARE(run({ "--batch", "memos.json", "--out-dir", ".", "--cc", "To\u001fbin" }), 0);
         const QStringList warnings = mErrors.split('\n').filter("warning");
         QCOMPARE(warnings.size(), 2);
@@ -180,6 +180,83 @@ private slots:
         QCOMPARE(run({ "--batch", "memos.json", "--out-dir", "out" }), 0);
     }
 
+    void aFolderThatCannotBeLockedRefusesTheBatch()
+    {
+        if (::geteuid() == 0)
+            QSKIP("root opens a folder it may only write into");
+        QVERIFY(writeFile(mDir.filePath("memos.json"), "[{}]"));
+        QVERIFY(mDir.mkdir("out"));
+        QCOMPARE(::chmod(QFile::encodeName(mDir.filePath("out")).constData(), 0300), 0);
+        QCOMPARE(run({ "--batch", "memos.json", "--out-dir", "out" }), 1);
+        QVERIFY2(mErrors.contains("cannot be locked against a second batch"), qPrintable(mErrors));
+        QCOMPARE(mWord.sessionsCreated, 0);
+    }
+
+    // Endless or oversized input is refused before it is read, and the usage is wrong.
+    void aBatchFileThatIsNoPlainFileOrTooLargeIsRefused_data()
+    {
+        QTest::addColumn<QString>("batch");
+        QTest::addColumn<QString>("said");
+        QTest::newRow("endless device") << "/dev/zero"
+                                        << "is not a plain file";
+        QTest::newRow("pipe") << "pipe"
+                              << "is not a plain file";
+        QTest::newRow("folder") << "."
+                                << "is not a plain file";
+        QTest::newRow("larger than 512 MiB") << "huge.json"
+                                             << "is larger than 512 MiB";
+    }
+
+    void aBatchFileThatIsNoPlainFileOrTooLargeIsRefused()
+    {
+        QFETCH(QString, batch);
+        QFETCH(QString, said);
+        QCOMPARE(::mkfifo(QFile::encodeName(mDir.filePath("pipe")).constData(), 0600), 0);
+        {
+            // Sparse: it takes no room on the disk.
+            QFile huge(mDir.filePath("huge.json"));
+            QVERIFY(huge.open(QIODevice::WriteOnly) && huge.resize(513LL * 1024 * 1024));
+        }
+        QCOMPARE(run({ "--batch", batch, "--out-dir", "out" }), 2);
+        QVERIFY2(mErrors.contains(said), qPrintable(mErrors));
+        QCOMPARE(mWord.sessionsCreated, 0);
+    }
+
+    // Bytes that are no UTF-8 in a name never turn into a name that another shares.
+    void aNameThatIsNoTextIsRefusedNotChanged_data()
+    {
+        QTest::addColumn<QByteArray>("option");
+        QTest::addColumn<QByteArray>("name");
+        QTest::addColumn<int>("status");
+        QTest::newRow("--out, Latin-1") << QByteArray("--out") << QByteArray("caf\xe9.doc") << 2;
+        QTest::newRow("--out, cut UTF-8") << QByteArray("--out") << QByteArray("\xc3.doc") << 2;
+        QTest::newRow("--out-dir") << QByteArray("--out-dir") << QByteArray("\xff\x80") << 2;
+        QTest::newRow("--out, UTF-8") << QByteArray("--out") << QByteArray("caf\xc3\xa9.doc") << 0;
+        QTest::newRow("batch member") << QByteArray("file") << QByteArray("\\udc80.doc") << 1;
+    }
+
+    void aNameThatIsNoTextIsRefusedNotChanged()
+    {
+        QFETCH(QByteArray, option);
+        QFETCH(QByteArray, name);
+        QFETCH(int, status);
+        QStringList arguments { QString::fromLatin1(option), CommandLine::argumentText(name) };
+        if (option == "--out-dir")
+            arguments << "--batch"
+                      << "memos.json";
+        if (option == "file")
+            arguments = QStringList { "--batch", "memos.json", "--out-dir", "." };
+        QVERIFY(writeFile(mDir.filePath("memos.json"), "[{\"file\": \"" + name + "\"}]"));
+        QCOMPARE(run(arguments), status);
+        if (status == 0)
+            QVERIFY(QFile::exists(mDir.filePath(QFile::decodeName(name))));
+        else if (status == 2)
+            QVERIFY2(mErrors.contains("is not UTF-8 text"), qPrintable(mErrors));
+        else
+            QVERIFY2(mErrors.contains("surrogate without its partner"), qPrintable(mErrors));
+        QCOMPARE(mDir.entryList({ "*.doc" }, QDir::Files).size(), status == 0 ? 1 : 0);
+    }
+
     void aNameAsLongAsTheFileSystemAllows()
     {
         const QString name = QString(251, 'n') + ".doc";
@@ -203,6 +280,27 @@ private slots:
         QCOMPARE(QDir(mDir.filePath("full"))
                      .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
             QStringList({ "filler" }));
+    }
+
+    // An office saving onto a full temporary folder stops answering; the memo fails
+    // at once in the user's words instead.
+    void aNearlyFullTemporaryFolderIsNamedAsSuch()
+    {
+        if (::geteuid() != 0)
+            QSKIP("a small file system is made as a tmpfs, which needs root");
+        QVERIFY(mDir.mkdir("temp"));
+        const QByteArray point = QFile::encodeName(mDir.filePath("temp"));
+        if (::mount("scrivane-test", point.constData(), "tmpfs", 0, "size=1m") != 0)
+            QSKIP("no tmpfs could be mounted here (a container without that right)");
+        const auto unmount = qScopeGuard([&] { ::umount2(point.constData(), MNT_DETACH); });
+        const QByteArray temporary = qgetenv("TEMP");
+        const auto restore = qScopeGuard([&] { qputenv("TEMP", temporary); });
+        qputenv("TEMP", point);
+
+        QCOMPARE(run({ "--out", "memo.doc" }), 1);
+        QVERIFY2(mErrors.contains("No space left on device while writing " + mDir.filePath("temp")),
+            qPrintable(mErrors));
+        QVERIFY(!QFile::exists(mDir.filePath("memo.doc")));
     }
 
 private:

@@ -413,6 +413,22 @@ private slots:
         QCOMPARE(SettingsStore(mStore->fileName()).GetSetting("txtMsg"), expected);
     }
 
+    void oneLineFieldsHoldAnyLength()
+    {
+        const QString company = QString(40000, 'c');
+        mStore->SaveSetting("txtOrgName", company);
+        mStore->SaveSetting("txtCC", company);
+        auto form = start();
+        showAndActivate(*form);
+        QCOMPARE(controls(*form).txtOrgName->text(), company);
+        QCOMPARE(controls(*form).txtCC->text(), company);
+        controls(*form).txtCC->end(false);
+        type(controls(*form).txtCC, "d");
+        form.reset();
+        QCOMPARE(mStore->GetSetting("txtOrgName"), company);
+        QCOMPARE(mStore->GetSetting("txtCC"), company + "d");
+    }
+
     void anUnreadableStoreIsAWarningAtStart()
     {
         QVERIFY(QDir().mkpath(mStore->fileName()));

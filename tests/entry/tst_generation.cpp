@@ -22,6 +22,7 @@
 #include <QTest>
 #include <QTextStream>
 
+#include <array>
 #include <memory>
 #include <optional>
 
@@ -262,6 +263,34 @@ private slots:
         QCOMPARE(QDir(temporary).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
             QStringList());
         QCOMPARE(mStore->GetSetting(QStringLiteral("Option1")), QStringLiteral("3"));
+    }
+
+    // Two windows of one user, Start pressed together, each with its own office: neither
+    // takes the other's template or picture.
+    void twoWindowsStartedTogetherEachMakeTheirMemo()
+    {
+        const QString temporary = mTemporary->filePath(QStringLiteral("shared-temp"));
+        QVERIFY(QDir().mkpath(temporary));
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("TEMP"), temporary);
+        for (int round = 0; round < 2; ++round) {
+            std::array<QProcess, 2> windows;
+            for (QProcess &window : windows) {
+                window.setProcessEnvironment(environment);
+                window.start(QStringLiteral(SCRIVANE_CLOSE_DURING_RUN),
+                    { QStringLiteral("copyAsPicture"), mStore->fileName() });
+            }
+            for (QProcess &window : windows) {
+                QVERIFY(window.waitForFinished(180000));
+                const QByteArray said = window.readAllStandardError();
+                QVERIFY2(window.exitCode() == 0 && !said.contains("Application Error"),
+                    said.constData());
+            }
+        }
+        QCOMPARE(QDir(temporary).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+            QStringList());
+        // The offices die with their windows; the system may take a moment to reap them.
+        QTRY_COMPARE_WITH_TIMEOUT(ownOfficeProcesses(), QStringList(), 10000);
     }
 
 private:

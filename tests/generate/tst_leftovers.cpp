@@ -1,13 +1,17 @@
+#include "FileUtils.h"
 #include "Leftovers.h"
 #include "TestFiles.h"
 
+#include <QDateTime>
 #include <QDir>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QUrl>
 
+#include <cstdio>
 #include <optional>
+
+#include <sys/stat.h>
 
 // What a killed Scrivane left in its own folders goes at the next start; nothing else.
 class LeftoversTest : public QObject
@@ -20,29 +24,91 @@ private slots:
         QVERIFY(renewFolder(mTemporary, mDir));
         QVERIFY(mDir.mkdir("temp"));
         qputenv("TEMP", QFile::encodeName(mDir.filePath("temp")));
+        qputenv("XDG_CACHE_HOME", QFile::encodeName(mDir.filePath("cache")));
+        QVERIFY(QDir().mkpath(owners().path()));
     }
 
-    void workFoldersOfEndedRunsGo()
+    // A work folder goes only when its owner's lock proves the owner gone; a link
+    // named like a work folder goes as a link, what it points to stays.
+    void workFoldersGoOnlyWhenTheirOwnerIsProvablyGone_data()
     {
-        const qint64 ended = endedProcessId();
-        const QString mine
-            = QStringLiteral("scrivane-work-%1-a1B2c3").arg(QCoreApplication::applicationPid());
-        const QStringList left { QStringLiteral("scrivane-work-%1-Xy12Zq").arg(ended),
-            QStringLiteral("scrivane-pages-%1-Xy12Zq").arg(ended) };
-        const QStringList kept { mine, "scrivane-work-notanumber-Xy12Zq", "my-own-folder" };
-        for (const QString &name : left + kept) {
-            QVERIFY(temp().mkdir(name));
-            QVERIFY(writeFile(temp().filePath(name + "/pages.pdf"), "pdf"));
+        QTest::addColumn<QString>("lock");
+        QTest::addColumn<bool>("gone");
+        QTest::newRow("owner ended") << "free" << true;
+        QTest::newRow("owner runs") << "held" << false;
+        QTest::newRow("owner just started") << "young" << false;
+        QTest::newRow("no lock") << "none" << false;
+        QTest::newRow("lock is a folder") << "folder" << false;
+        QTest::newRow("lock is a pipe") << "fifo" << false;
+    }
+
+    void workFoldersGoOnlyWhenTheirOwnerIsProvablyGone()
+    {
+        QFETCH(QString, lock);
+        QFETCH(bool, gone);
+        const QString owner = "0123456789abcdef";
+        const QString lockFile = owners().filePath(owner + ".lock");
+        const QString outside = mDir.filePath("outside");
+        QVERIFY(QDir().mkpath(outside) && writeFile(outside + "/precious.txt", "keep"));
+        const QStringList theirs { "scrivane-work-" + owner + "-Xy12Zq",
+            "scrivane-pages-" + owner + "-Xy12Zq" };
+        for (const QString &name : theirs)
+            QVERIFY(temp().mkdir(name) && writeFile(temp().filePath(name + "/pages.pdf"), "pdf"));
+        QVERIFY(QFile::link(outside, temp().filePath("scrivane-work-" + owner + "-Link00")));
+        QVERIFY(temp().mkdir("my-own-folder"));
+        // The memos the owner made: one still its own, one since replaced by another's.
+        const QString made = temp().filePath("kelmar11111111.doc");
+        const QString redrawn = temp().filePath("kelmar22222222.doc");
+        QByteArray notes;
+        for (const QString &memo : { made, redrawn }) {
+            QVERIFY(writeFile(memo, "memo"));
+            struct stat status
+            {
+            };
+            QCOMPARE(::lstat(QFile::encodeName(memo).constData(), &status), 0);
+            notes += QByteArray::number(quint64(status.st_dev)) + ' '
+                + QByteArray::number(quint64(status.st_ino)) + ' ' + QFile::encodeName(memo) + '\n';
         }
-        QVERIFY(QTemporaryDir(workFolderPattern("work"))
-                    .path()
-                    .contains(QStringLiteral("/temp/scrivane-work-%1-")
-                                  .arg(QCoreApplication::applicationPid())));
+        QVERIFY(writeFile(redrawn + ".new", "another's"));
+        QCOMPARE(std::rename(QFile::encodeName(redrawn + ".new").constData(),
+                     QFile::encodeName(redrawn).constData()),
+            0);
+
+        std::optional<FileLock> holder;
+        const auto old = [&] {
+            QFile file(lockFile);
+            return file.open(QIODevice::ReadWrite)
+                && file.setFileTime(
+                    QDateTime::currentDateTime().addSecs(-600), QFileDevice::FileModificationTime);
+        };
+        if (lock == "free")
+            QVERIFY(writeFile(lockFile, notes) && old());
+        else if (lock == "held")
+            QVERIFY(writeFile(lockFile, notes)
+                && (holder.emplace(lockFile, std::chrono::milliseconds::zero()), old()));
+        else if (lock == "young")
+            QVERIFY(writeFile(lockFile, notes));
+        else if (lock == "folder")
+            QVERIFY(owners().mkdir(QFileInfo(lockFile).fileName()));
+        else if (lock == "fifo")
+            QCOMPARE(::mkfifo(QFile::encodeName(lockFile).constData(), 0600), 0);
+        // This process's own folder always stays.
+        const QTemporaryDir mine(workFolderPattern("work"));
+        QVERIFY(mine.isValid());
 
         clearLeftoverWorkFolders();
-        QStringList expected = kept;
+        QStringList expected { "my-own-folder", QFileInfo(mine.path()).fileName() };
+        if (!gone)
+            expected << theirs;
         expected.sort();
-        QCOMPARE(temp().entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name), expected);
+        QCOMPARE(temp().entryList(QDir::Dirs | QDir::NoSymLinks | QDir::NoDotAndDotDot, QDir::Name),
+            expected);
+        QVERIFY(
+            !QFileInfo(temp().filePath("scrivane-work-" + owner + "-Link00")).isSymLink() || !gone);
+        QCOMPARE(readFile(outside + "/precious.txt"), QByteArray("keep"));
+        QCOMPARE(QFile::exists(made), !gone);
+        QCOMPARE(readFile(redrawn), QByteArray("another's"));
+        QCOMPARE(QFileInfo::exists(lockFile), !gone && lock != "none");
     }
 
     void anIdleProfilesTemporaryFilesAndLocksGo()
@@ -58,25 +124,20 @@ private slots:
             lockNaming(mDir.filePath("profiles/profile-4"))));
         QVERIFY(writeFile(temp().filePath(".~lock.report.odt#"),
             lockNaming(QDir::homePath() + "/.config/libreoffice/4")));
+        // A pipe is never opened for reading: it would wait for a writer forever.
+        QCOMPARE(
+            ::mkfifo(QFile::encodeName(temp().filePath(".~lock.pipe.doc#")).constData(), 0600), 0);
 
         clearOfficeLeftovers(profile);
         QVERIFY(!QFileInfo::exists(officeTemporaryFolder(profile)));
-        QCOMPARE(temp().entryList(QDir::Files | QDir::Hidden, QDir::Name),
-            QStringList({ ".~lock.kelmar22222222.doc#", ".~lock.report.odt#" }));
+        QCOMPARE(temp().entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name),
+            QStringList(
+                { ".~lock.kelmar22222222.doc#", ".~lock.pipe.doc#", ".~lock.report.odt#" }));
     }
 
 private:
     QDir temp() const { return QDir(mDir.filePath("temp")); }
-
-    static qint64 endedProcessId()
-    {
-        QProcess process;
-        process.start("sleep", { "0" });
-        process.waitForStarted();
-        const qint64 id = process.processId();
-        process.waitForFinished();
-        return id;
-    }
+    QDir owners() const { return QDir(mDir.filePath("cache/Tarnwick/Scrivane/owners")); }
 
     std::optional<QTemporaryDir> mTemporary;
     QDir mDir;

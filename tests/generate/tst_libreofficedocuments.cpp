@@ -236,6 +236,11 @@ void LibreOfficeDocumentsTest::lineBreaksStartParagraphs_data()
     QTest::newRow("control characters")
         << QStringLiteral("Line\x01 one\x1f\nLine two\x0b\x0c\nLine\x7f three")
                .replace(QChar(0x7f), QChar(0));
+    // So does a surrogate without its partner, which the office's bridge cannot carry.
+    QTest::newRow("lone surrogates") << QStringLiteral("Line one\nLine two\nLine three")
+                                            .insert(4, QChar(0xd800))
+                                            .insert(10, QChar(0xdc00))
+                                            .append(QChar(0xd83d));
 }
 
 void LibreOfficeDocumentsTest::lineBreaksStartParagraphs()

@@ -68,6 +68,7 @@ private slots:
     void endsItsOfficeWhenDone();
     void killedOfficeFailsEveryLaterCall();
     void hungOfficeIsEndedAtTheTimeout();
+    void aMemoTooLongForTheTimeIsCalledSo();
     void sessionsAtOnceUseTheirOwnProfilesAndOffices();
     void aQuitOfficeIsTheNextSessionsSpare();
     void aSpareKilledOrFrozenWhileIdleIsReplacedSilently_data();
@@ -223,6 +224,23 @@ void LibreOfficeProcessesTest::hungOfficeIsEndedAtTheTimeout()
         QStringList({ QStringLiteral("memo.fodt") }));
 }
 
+void LibreOfficeProcessesTest::aMemoTooLongForTheTimeIsCalledSo()
+{
+    LibreOfficeProcessor::Settings hurried = settings();
+    hurried.callTimeout = 2s;
+    std::unique_ptr<WordSession> session = LibreOfficeProcessor(hurried).create();
+    session->open(kFixtures + QStringLiteral("/memo.fodt"), true);
+    // Stopped, the office takes as long as a slow one with a huge message would.
+    QCOMPARE(::kill(pid_t(office(session).processId()), SIGSTOP), 0);
+    const QString failure = failureOf(
+        [&] { session->setBookmarkText(QStringLiteral("bkMsg"), QString(1'000'000, u'm')); });
+    QVERIFY2(failure.startsWith(QStringLiteral("The memo is too long for the word processor: its "
+                                               "1,000,000 characters could not be written within 2 "
+                                               "seconds")),
+        qPrintable(failure));
+    QVERIFY2(!failure.contains(QStringLiteral("bkMsg")), qPrintable(failure));
+}
+
 void LibreOfficeProcessesTest::sessionsAtOnceUseTheirOwnProfilesAndOffices()
 {
     LibreOfficeProcessor processor(settings());
@@ -363,11 +381,18 @@ void LibreOfficeProcessesTest::startsInAFreshProfileRoot()
 {
     QTemporaryDir root;
     QVERIFY(root.isValid());
+    // A link planted at the office's temporary folder is replaced, never emptied through.
+    QTemporaryDir elsewhere;
+    const QString precious = elsewhere.filePath(QStringLiteral("precious.txt"));
+    QVERIFY(QFile(precious).open(QIODevice::WriteOnly));
+    QVERIFY(QFile::link(elsewhere.path(), root.filePath(QStringLiteral("profile-0.tmp"))));
     std::unique_ptr<WordSession> session = LibreOfficeProcessor(settings(root.path())).create();
     QCOMPARE(office(session).profileFolder(), root.filePath(QStringLiteral("profile-0")));
     QVERIFY(QFileInfo(root.filePath(QStringLiteral("profile-0/user"))).isDir());
     session->open(kFixtures + QStringLiteral("/memo.fodt"), true);
     session->quit();
+    QVERIFY(QFile::exists(precious));
+    QVERIFY(!QFileInfo(root.filePath(QStringLiteral("profile-0.tmp"))).isSymLink());
 }
 
 void LibreOfficeProcessesTest::setsADamagedProfileAside()
