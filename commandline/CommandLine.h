@@ -3,6 +3,7 @@
 #include <QStringList>
 
 class QTextStream;
+class ServiceClient;
 class SettingsStore;
 class WordProcessor;
 
@@ -20,8 +21,9 @@ bool isRequested(const QStringList &arguments);
 // object is made; fatal messages still go out.
 void silenceQtMessages();
 
-// Runs it; returns the exit status. Progress and problems go to errors.
+// Runs it; returns the exit status. Progress and problems go to errors. A single
+// memo is made by the memo service when one is given and can, else through word.
 int run(const QStringList &arguments, WordProcessor &word, const SettingsStore &settings,
-    QTextStream &output, QTextStream &errors);
+    QTextStream &output, QTextStream &errors, ServiceClient *service = nullptr);
 
 } // namespace CommandLine
