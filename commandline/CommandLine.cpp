@@ -55,7 +55,7 @@ constexpr auto kUsageTail
   --quiet              no progress lines or summary, only the failures
   --json               one JSON object per memo on standard output
   --no-service         use an office of this command's own, not the service's
-  --service ACTION     status: whether the service runs; stop: end it and its offices
+  --service ACTION     status: whether the service runs; stop: end it
   --help               show this text
   --version            show the version
 
@@ -133,7 +133,8 @@ QString usage()
             "on $XDG_RUNTIME_DIR/scrivane.socket (in a private folder of the temporary "
             "folder when that is not set) and ends, with its offices, after "
             "$SCRIVANE_SERVICE_IDLE_S seconds without a request (600 when not set). "
-            "SCRIVANE_SERVICE=0 does without it, as --no-service does."));
+            "SCRIVANE_SERVICE=0 does without it, as --no-service does; --service status "
+            "exits with 1 when none runs. Batches start offices of their own."));
     return text + QLatin1Char('\n') + QString::fromLatin1(kUsageExit);
 }
 
