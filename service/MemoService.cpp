@@ -16,6 +16,7 @@
 #include <QSocketNotifier>
 #include <QTimer>
 
+#include <atomic>
 #include <condition_variable>
 #include <csignal>
 #include <cstring>
@@ -40,6 +41,16 @@ using namespace std::chrono_literals;
 constexpr auto kHeartbeat = 250ms;
 // systemd hands its listening socket over as the first descriptor after the standard ones.
 constexpr int kFirstHandedSocket = 3;
+
+// A signal to end (systemd's stop, the session's end) reaches the event loop through
+// this pipe, so the offices are ended as at the idle limit rather than left to die.
+int gEndSignals[2] = { -1, -1 };
+
+void endSignalled(int)
+{
+    const char byte = 1;
+    (void)!::write(gEndSignals[1], &byte, 1);
+}
 
 struct Job
 {
@@ -193,6 +204,14 @@ public:
               [] { QCoreApplication::exit(0); })
     {
         connect(&mAccepting, &QSocketNotifier::activated, this, [this] { accept(); });
+        if (::pipe2(gEndSignals, O_CLOEXEC | O_NONBLOCK) == 0) {
+            mEndSignals.emplace(gEndSignals[0], QSocketNotifier::Read);
+            connect(&*mEndSignals, &QSocketNotifier::activated, this, [this] { end(); });
+            struct sigaction action = {};
+            action.sa_handler = endSignalled;
+            for (int signal : { SIGTERM, SIGINT, SIGHUP })
+                ::sigaction(signal, &action, nullptr);
+        }
         mIdle.setSingleShot(true);
         connect(&mIdle, &QTimer::timeout, this, [this] {
             if (mWaiting.empty())
@@ -248,9 +267,12 @@ private:
             say(declined);
             return;
         }
-        mIdle.start(mIdleLimit * 1000);
-        mSinceActivity.restart();
         const QString request = message->value(QStringLiteral("request")).toString();
+        // Asking how it is keeps no service alive; only work does.
+        if (request == QLatin1String("memo") || request == QLatin1String("warm")) {
+            mIdle.start(mIdleLimit * 1000);
+            mSinceActivity.restart();
+        }
         if (request == QLatin1String("status")) {
             say({ { QStringLiteral("status"), QStringLiteral("running") },
                 { QStringLiteral("pid"), qint64(::getpid()) }, { QStringLiteral("memos"), mMemos },
@@ -342,6 +364,7 @@ private:
     QString mOffice;
     int mIdleLimit;
     QSocketNotifier mAccepting;
+    std::optional<QSocketNotifier> mEndSignals;
     QTimer mIdle;
     QTimer mHeartbeat;
     QElapsedTimer mSinceActivity;

@@ -56,6 +56,9 @@ public:
         mSocket = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
         if (mSocket < 0)
             return SocketState::Refused;
+        // A frozen service neither takes a connection off a full queue nor reads.
+        const timeval patience { std::chrono::seconds(kWatchdog).count(), 0 };
+        ::setsockopt(mSocket, SOL_SOCKET, SO_SNDTIMEO, &patience, sizeof patience);
         if (::connect(mSocket, reinterpret_cast<const sockaddr *>(&address), sizeof address) != 0)
             return errno == ECONNREFUSED || errno == ENOENT ? SocketState::Missing
                                                             : SocketState::Refused;
