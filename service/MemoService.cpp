@@ -193,7 +193,7 @@ public:
         : mPlace(place)
         , mListening(listening)
         , mOwnSocket(ownSocket)
-        , mOffice(LibreOfficeProcessor::defaultSettings().programFolder)
+        , mEnvironment(ServiceProtocol::environmentKey())
         , mIdleLimit(serviceIdleSeconds())
         , mAccepting(listening, QSocketNotifier::Read)
         , mWriter(
@@ -294,10 +294,10 @@ private:
                 = ServiceProtocol::memoFrom(message->value(QStringLiteral("memo")).toObject());
             const auto format
                 = documentFormatNamed(message->value(QStringLiteral("format")).toString());
-            // A command that would start another office than this service's writes
-            // through its own.
+            // A command that would make its memo otherwise (another office, another
+            // language) makes it itself.
             if (mEnding || !memo || !format
-                || message->value(QStringLiteral("office")).toString() != mOffice) {
+                || message->value(QStringLiteral("environment")).toString() != mEnvironment) {
                 say(declined);
                 return;
             }
@@ -361,7 +361,7 @@ private:
     ServicePlace mPlace;
     int mListening;
     bool mOwnSocket;
-    QString mOffice;
+    QString mEnvironment;
     int mIdleLimit;
     QSocketNotifier mAccepting;
     std::optional<QSocketNotifier> mEndSignals;

@@ -1,7 +1,6 @@
 #include "ServiceClient.h"
 
 #include "Failure.h"
-#include "LibreOfficeProcessor.h"
 #include "ServicePlace.h"
 #include "ServiceProtocol.h"
 
@@ -187,7 +186,7 @@ std::optional<MemoWriter::Memo> ServiceClient::make(
     ask.insert(QStringLiteral("memo"), ServiceProtocol::memoObject(memo));
     ask.insert(QStringLiteral("format"), documentFormatName(format));
     ask.insert(QStringLiteral("picture"), withPicture);
-    ask.insert(QStringLiteral("office"), LibreOfficeProcessor::defaultSettings().programFolder);
+    ask.insert(QStringLiteral("environment"), ServiceProtocol::environmentKey());
     if (!service.send(ServiceProtocol::line(ask)))
         return std::nullopt;
     QElapsedTimer timer;

@@ -1,8 +1,10 @@
 #include "ServiceProtocol.h"
 
+#include "LibreOfficeProcessor.h"
 #include "MemoStyle.h"
 
 #include <QJsonDocument>
+#include <QLocale>
 
 namespace ServiceProtocol {
 
@@ -20,6 +22,15 @@ std::optional<QJsonObject> message(const QByteArray &line)
         || document.object().value(QStringLiteral("version")).toInt() != kVersion)
         return std::nullopt;
     return document.object();
+}
+
+QString environmentKey()
+{
+    QStringList key { LibreOfficeProcessor::defaultSettings().programFolder, QLocale().name() };
+    for (const char *name : { "LANG", "LANGUAGE", "LC_ALL", "LC_TIME", "LC_MESSAGES",
+             "SCRIVANE_OFFICE_RENEW_MIB", "SCRIVANE_OFFICE_RENEW_MEMOS" })
+        key << qEnvironmentVariable(name);
+    return key.join(QChar(0));
 }
 
 QString bytesText(const QByteArray &bytes)

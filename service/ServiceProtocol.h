@@ -23,6 +23,11 @@ std::optional<QJsonObject> message(const QByteArray &line);
 QJsonObject memoObject(const MemoDetails &memo);
 std::optional<MemoDetails> memoFrom(const QJsonObject &object);
 
+// What, besides the request, shapes a memo made in this process: the office started,
+// the locale that words the date, when offices are replaced. A service whose key
+// differs from the command's declines its memos, which the command then makes itself.
+QString environmentKey();
+
 QString bytesText(const QByteArray &bytes);
 QByteArray bytesFrom(const QJsonValue &value);
 

@@ -1,6 +1,7 @@
 // The memo service as scripts meet it: the real program, real offices, and a service
 // that is shared, killed, frozen, impersonated, refused, replaced and idle.
 
+#include "Catdoc.h"
 #include "TestFiles.h"
 
 #include <QDir>
@@ -210,6 +211,16 @@ void ServiceTest::commandsInARowShareOneServiceAndOneOffice()
     QCOMPARE(run.status, 0);
     QVERIFY(readFile(mHome->filePath(QStringLiteral("fourth.pdf"))).startsWith("%PDF"));
     QVERIFY(QImage(mHome->filePath(QStringLiteral("fourth.png"))).width() > 100);
+    // A command in another language words its date itself, through its own office.
+    mExtra.insert(QStringLiteral("LC_ALL"), QStringLiteral("de_DE.UTF-8"));
+    QCOMPARE(scrivane({ QStringLiteral("--generate"), QStringLiteral("--sample"),
+                          QStringLiteral("--date"), QStringLiteral("2026-12-08"),
+                          QStringLiteral("--out"), QStringLiteral("german.doc") })
+                 .status,
+        0);
+    mExtra.clear();
+    const QString german = catdoc(mHome->filePath(QStringLiteral("german.doc")));
+    QVERIFY2(german.contains(QStringLiteral("Dienstag")), qPrintable(german));
     // The first command wrote through its own office and started the service.
     const QString said = status();
     QVERIFY2(said.contains(QStringLiteral("3 memos written, 1 office started")), qPrintable(said));
