@@ -228,7 +228,8 @@ public:
                         { { QStringLiteral("status"), QStringLiteral("working") } }));
             }
         });
-        mHeartbeat.start(kHeartbeat);
+        // Only while a command waits: an idle service does not wake at all.
+        mHeartbeat.setInterval(kHeartbeat);
     }
 
 private:
@@ -303,6 +304,7 @@ private:
             }
             const quint64 id = ++mLastId;
             mWaiting.emplace(id, client);
+            mHeartbeat.start();
             Job job;
             job.id = id;
             job.memo = *memo;
@@ -321,6 +323,8 @@ private:
             return;
         const QPointer<QLocalSocket> client = waiting->second;
         mWaiting.erase(waiting);
+        if (mWaiting.empty())
+            mHeartbeat.stop();
         mIdle.start(mIdleLimit * 1000);
         mSinceActivity.restart();
         if (!client)

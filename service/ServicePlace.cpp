@@ -9,6 +9,8 @@
 
 namespace {
 constexpr int kDefaultIdleSeconds = 600;
+// Kept within what a timer takes in milliseconds: some three weeks.
+constexpr int kLongestIdleSeconds = 2'000'000;
 
 // A folder of this user's that nobody else may enter; a link is not followed.
 bool isPrivateFolder(const QString &path)
@@ -61,5 +63,5 @@ int serviceIdleSeconds()
 {
     bool ok = false;
     const int seconds = qEnvironmentVariableIntValue("SCRIVANE_SERVICE_IDLE_S", &ok);
-    return ok && seconds > 0 ? seconds : kDefaultIdleSeconds;
+    return ok && seconds > 0 ? std::min(seconds, kLongestIdleSeconds) : kDefaultIdleSeconds;
 }
