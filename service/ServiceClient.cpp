@@ -255,7 +255,7 @@ int ServiceClient::status(QTextStream &output)
             .arg(QString::fromLatin1(number(name) == 1 ? one : many));
     };
     output << "scrivane: the service is running (process " << number("pid") << ", socket "
-           << place->socket << "): " << counted("memos", "memo", "memos") << " written, "
+           << place->socket << "): " << counted("memos", "memo", "memos") << " made, "
            << counted("offices", "office", "offices") << " started, " << number("running")
            << " running; it ends after " << counted("idleLimit", "second", "seconds")
            << " without a request (idle for " << number("idle") << " s)\n";

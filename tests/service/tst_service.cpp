@@ -223,7 +223,7 @@ void ServiceTest::commandsInARowShareOneServiceAndOneOffice()
     QVERIFY2(german.contains(QStringLiteral("Dienstag")), qPrintable(german));
     // The first command wrote through its own office and started the service.
     const QString said = status();
-    QVERIFY2(said.contains(QStringLiteral("3 memos written, 1 office started")), qPrintable(said));
+    QVERIFY2(said.contains(QStringLiteral("3 memos made, 1 office started")), qPrintable(said));
     QCOMPARE(services().size(), 1);
     struct stat socket
     {
@@ -310,7 +310,7 @@ void ServiceTest::aSocketNotThisUsersAloneIsRefused()
         && ::lchown(socket.constData(), ::geteuid(), ::getegid()) == 0);
     // The running service made no memo, and no second one was started.
     const QString said = status();
-    QVERIFY2(said.contains(QStringLiteral("0 memos written")), qPrintable(said));
+    QVERIFY2(said.contains(QStringLiteral("0 memos made")), qPrintable(said));
     QCOMPARE(services().size(), 1);
 }
 
@@ -323,7 +323,7 @@ void ServiceTest::aStaleSocketIsReplaced()
     writeMemo(QStringLiteral("first"));
     writeMemo(QStringLiteral("second"));
     const QString said = status();
-    QVERIFY2(said.contains(QStringLiteral("1 memo written")), qPrintable(said));
+    QVERIFY2(said.contains(QStringLiteral("1 memo made")), qPrintable(said));
 }
 
 void ServiceTest::twoFirstCommandsAtOnceMakeOneService()
