@@ -189,8 +189,9 @@ int officesRunning()
 class Service : public QObject
 {
 public:
-    Service(const ServicePlace &place, int listening, bool ownSocket)
+    Service(const ServicePlace &place, int lock, int listening, bool ownSocket)
         : mPlace(place)
+        , mLock(lock)
         , mListening(listening)
         , mOwnSocket(ownSocket)
         , mEnvironment(ServiceProtocol::environmentKey())
@@ -359,10 +360,13 @@ private:
                 ::unlink(QFile::encodeName(mPlace.socket).constData());
         }
         ::close(mListening);
+        // A service started from now on may take over while this one ends its offices.
+        ::close(mLock);
         mWriter.stop();
     }
 
     ServicePlace mPlace;
+    int mLock;
     int mListening;
     bool mOwnSocket;
     QString mEnvironment;
@@ -434,8 +438,8 @@ int run()
     const auto place = ServicePlace::find();
     if (!place)
         return 1;
-    // Held for the service's life: a second service started at the same instant finds
-    // it taken and leaves.
+    // Held while the service takes requests: a second service started at the same
+    // instant finds it taken and leaves.
     const int lock = ::open(QFile::encodeName(place->lock).constData(),
         O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
     if (lock < 0 || ::flock(lock, LOCK_EX | LOCK_NB) != 0)
@@ -443,7 +447,7 @@ int run()
     const int listening = handed >= 0 ? handed : ownSocket(*place);
     if (listening < 0)
         return 1;
-    Service service(*place, listening, handed < 0);
+    Service service(*place, lock, listening, handed < 0);
     return QCoreApplication::exec();
 }
 
