@@ -211,6 +211,17 @@ void ServiceTest::commandsInARowShareOneServiceAndOneOffice()
     QCOMPARE(run.status, 0);
     QVERIFY(readFile(mHome->filePath(QStringLiteral("fourth.pdf"))).startsWith("%PDF"));
     QVERIFY(QImage(mHome->filePath(QStringLiteral("fourth.png"))).width() > 100);
+    // Every character arrives as typed, line breaks included.
+    QCOMPARE(
+        scrivane({ QStringLiteral("--generate"), QStringLiteral("--sample"), QStringLiteral("--to"),
+                     QStringLiteral("Tobin V\u00e4rden \u20ac\nIlse Marrow"),
+                     QStringLiteral("--out"), QStringLiteral("typed.doc") })
+            .status,
+        0);
+    const QString typed = catdoc(mHome->filePath(QStringLiteral("typed.doc")));
+    QVERIFY2(typed.contains(QStringLiteral("Tobin V\u00e4rden \u20ac"))
+            && typed.contains(QStringLiteral("Ilse Marrow")),
+        qPrintable(typed));
     // A command in another language words its date itself, through its own office.
     mExtra.insert(QStringLiteral("LC_ALL"), QStringLiteral("de_DE.UTF-8"));
     QCOMPARE(scrivane({ QStringLiteral("--generate"), QStringLiteral("--sample"),
@@ -223,7 +234,7 @@ void ServiceTest::commandsInARowShareOneServiceAndOneOffice()
     QVERIFY2(german.contains(QStringLiteral("Dienstag")), qPrintable(german));
     // The first command wrote through its own office and started the service.
     const QString said = status();
-    QVERIFY2(said.contains(QStringLiteral("3 memos made, 1 office started")), qPrintable(said));
+    QVERIFY2(said.contains(QStringLiteral("4 memos made, 1 office started")), qPrintable(said));
     QCOMPARE(services().size(), 1);
     struct stat socket
     {
