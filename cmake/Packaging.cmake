@@ -31,6 +31,13 @@ endforeach()
 install(FILES ${SCRIVANE_LOOK_SCALABLE_ICON}
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
 
+# The memo service as systemd user units, for a session that would rather have it
+# socket-activated ("systemctl --user enable --now scrivane.socket"); without them the
+# first command starts it.
+install(FILES ${PROJECT_SOURCE_DIR}/service/scrivane.socket
+              ${PROJECT_SOURCE_DIR}/service/scrivane.service
+        DESTINATION lib/systemd/user)
+
 # The manual page, the changelog and the copyright, as Debian keeps them.
 find_program(SCRIVANE_GZIP gzip REQUIRED)
 file(STRINGS ${PROJECT_SOURCE_DIR}/doc/changelog scrivane_changelog_top LIMIT_COUNT 1)

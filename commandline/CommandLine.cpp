@@ -6,6 +6,7 @@
 #include "MemoDetails.h"
 #include "MemoStyle.h"
 #include "MemoWriter.h"
+#include "ServiceClient.h"
 #include "SettingText.h"
 #include "SettingsStore.h"
 #include "WordText.h"
@@ -55,6 +56,8 @@ constexpr auto kUsageTail
   --jobs N             offices at once in a batch, 1-8 (default: cores, max 4)
   --quiet              no progress lines or summary, only the failures
   --json               one JSON object per memo on standard output
+  --no-service         use an office of this command's own, not the service's
+  --service ACTION     status: whether the service runs; stop: end it
   --help               show this text
   --version            show the version
 
@@ -127,6 +130,16 @@ QString usage()
                                    "(\"written\" or \"failed\") and \"error\" (null or "
                                    "why it failed).")
                         .arg(listed(members, QStringLiteral(", "))));
+    text += QLatin1Char('\n')
+        + wrapped(QStringLiteral(
+            "A single memo is made by a service of this user's that keeps an office ready "
+            "between commands: the first command starts it and writes through an office "
+            "of its own, the next ones take a fraction of the time. The service listens "
+            "on $XDG_RUNTIME_DIR/scrivane.socket (in a private folder of the temporary "
+            "folder when that is not set) and ends, with its offices, after "
+            "$SCRIVANE_SERVICE_IDLE_S seconds without a request (600 when not set). "
+            "SCRIVANE_SERVICE=0 does without it, as --no-service does; --service status "
+            "exits with 1 when none runs. Batches start offices of their own."));
     return text + QLatin1Char('\n') + QString::fromLatin1(kUsageExit);
 }
 
@@ -369,7 +382,7 @@ int jobsOf(const QCommandLineParser &parser)
 }
 
 int runSingle(const QCommandLineParser &parser, WordProcessor &word, const MemoDetails &memo,
-    Reporter &reporter)
+    Reporter &reporter, ServiceClient *service)
 {
     const QString out = parser.value(QStringLiteral("out"));
     try {
@@ -377,8 +390,19 @@ int runSingle(const QCommandLineParser &parser, WordProcessor &word, const MemoD
         checkWritableFolder(QFileInfo(out).absolutePath());
         warnOfLeftOutFields(reporter.errors, out, memo);
         warnAboutControlCharacters(memo, out, reporter.errors);
-        writer.write(memo, out, formatOf(parser), parser.value(QStringLiteral("picture")));
-        writer.finish();
+        // Made by the service when it can; written here either way, by the same routine.
+        const QString picture = parser.value(QStringLiteral("picture"));
+        const auto made = service != nullptr
+            ? service->make(memo, formatOf(parser), !picture.isEmpty())
+            : std::nullopt;
+        if (made) {
+            MemoWriter::place(*made, out, picture);
+        } else {
+            writer.write(memo, out, formatOf(parser), picture);
+            writer.finish();
+            if (service != nullptr)
+                service->warmStarted();
+        }
     } catch (const Failure &failure) {
         reporter.errors << "scrivane: " << out << " was not written: " << failure.description()
                         << '\n';
@@ -506,6 +530,7 @@ void defineOptions(QCommandLineParser &parser)
     flag("sample");
     flag("quiet");
     flag("json");
+    flag("no-service");
     parser.addOption(
         QCommandLineOption(QStringList { QStringLiteral("help"), QStringLiteral("h") }));
     parser.addOption(
@@ -518,6 +543,7 @@ void defineOptions(QCommandLineParser &parser)
     valued("picture", "FILE");
     valued("format", "FORMAT");
     valued("jobs", "N");
+    valued("service", "ACTION");
     for (const MemoField &field : kMemoFields)
         valued(field.option, "TEXT");
 }
@@ -560,6 +586,23 @@ void checkUsage(const QCommandLineParser &parser)
                                               "the file system's names are here; rename it")
                                    .arg(QString::fromLatin1(name)) };
     }
+}
+
+// "--service status|stop", alone.
+int runServiceAction(const QCommandLineParser &parser, ServiceClient *service, QTextStream &output)
+{
+    const QString action = parser.value(QStringLiteral("service"));
+    if (parser.optionNames().size() != 1 || !parser.positionalArguments().isEmpty())
+        throw UsageError { QStringLiteral("--service takes no other options") };
+    if (action != QLatin1String("status") && action != QLatin1String("stop"))
+        throw UsageError {
+            QStringLiteral("unknown --service action \"%1\" (use status or stop)").arg(action)
+        };
+    if (service == nullptr) {
+        output << "scrivane: no service is used here\n";
+        return Failed;
+    }
+    return action == QLatin1String("status") ? service->status(output) : service->stop(output);
 }
 } // namespace
 
@@ -622,7 +665,7 @@ bool isRequested(const QStringList &arguments)
 }
 
 int run(const QStringList &arguments, WordProcessor &word, const SettingsStore &settings,
-    QTextStream &output, QTextStream &errors)
+    QTextStream &output, QTextStream &errors, ServiceClient *service)
 {
     QCommandLineParser parser;
     defineOptions(parser);
@@ -637,7 +680,11 @@ int run(const QStringList &arguments, WordProcessor &word, const SettingsStore &
             output << "Scrivane " << SCRIVANE_VERSION << '\n';
             return Written;
         }
+        if (parser.isSet(QStringLiteral("service")))
+            return runServiceAction(parser, service, output);
         checkUsage(parser);
+        if (parser.isSet(QStringLiteral("no-service")))
+            service = nullptr;
         if (const QString problem = settings.readProblem(); !problem.isEmpty())
             errors << "scrivane: warning: " << problem
                    << " Fields that no option gives are left empty.\n";
@@ -647,8 +694,9 @@ int run(const QStringList &arguments, WordProcessor &word, const SettingsStore &
         Reporter reporter { output, errors, parser.isSet(QStringLiteral("quiet")),
             parser.isSet(QStringLiteral("json")) };
         try {
-            return parser.isSet(QStringLiteral("batch")) ? runBatch(parser, word, memo, reporter)
-                                                         : runSingle(parser, word, memo, reporter);
+            return parser.isSet(QStringLiteral("batch"))
+                ? runBatch(parser, word, memo, reporter)
+                : runSingle(parser, word, memo, reporter, service);
         } catch (const Failure &failure) {
             errors << "scrivane: " << failure.description() << '\n';
             return Failed;

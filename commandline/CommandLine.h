@@ -3,6 +3,7 @@
 #include <QStringList>
 
 class QTextStream;
+class ServiceClient;
 class SettingsStore;
 class WordProcessor;
 
@@ -25,8 +26,9 @@ void silenceQtMessages();
 // is refused instead of written under another one that two such names share.
 QString argumentText(const char *argument);
 
-// Runs it; returns the exit status. Progress and problems go to errors.
+// Runs it; returns the exit status. Progress and problems go to errors. A single
+// memo is made by the memo service when one is given and can, else through word.
 int run(const QStringList &arguments, WordProcessor &word, const SettingsStore &settings,
-    QTextStream &output, QTextStream &errors);
+    QTextStream &output, QTextStream &errors, ServiceClient *service = nullptr);
 
 } // namespace CommandLine

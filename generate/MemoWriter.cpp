@@ -167,6 +167,18 @@ qint64 roomForMemo(const MemoDetails &memo)
 void MemoWriter::write(const MemoDetails &memo, const QString &documentPath, DocumentFormat format,
     const QString &picturePath)
 {
+    place(make(memo, format, !picturePath.isEmpty()), documentPath, picturePath);
+}
+
+void MemoWriter::place(const Memo &made, const QString &documentPath, const QString &picturePath)
+{
+    if (!picturePath.isEmpty())
+        replaceFile(picturePath, made.picture);
+    replaceFile(documentPath, made.document);
+}
+
+MemoWriter::Memo MemoWriter::make(const MemoDetails &memo, DocumentFormat format, bool withPicture)
+{
     // The word processor saves into the work folder; only the finished memo reaches
     // the destination, so a failure leaves nothing there and nothing is written
     // through a name someone else placed beside it.
@@ -181,7 +193,7 @@ void MemoWriter::write(const MemoDetails &memo, const QString &documentPath, Doc
         for (const auto &[bookmark, text] : bookmarkWrites(memo))
             word.setBookmarkText(bookmark, text);
         // The picture is always of the Word document, as the window shows it.
-        const bool wordDocument = format == DocumentFormat::Doc || !picturePath.isEmpty();
+        const bool wordDocument = format == DocumentFormat::Doc || withPicture;
         requireFreeSpace(saved, roomForMemo(memo));
         if (wordDocument) {
             QFile::remove(saved);
@@ -192,7 +204,7 @@ void MemoWriter::write(const MemoDetails &memo, const QString &documentPath, Doc
             word.exportAs(exported, format);
         }
         word.close();
-        if (!picturePath.isEmpty()) {
+        if (withPicture) {
             word.open(saved, false);
             picture = word.copyAsPicture();
             word.closeActiveDocumentWithoutSaving();
@@ -211,9 +223,11 @@ void MemoWriter::write(const MemoDetails &memo, const QString &documentPath, Doc
         throw;
     }
     renewIfDue();
-    if (!picturePath.isEmpty())
-        replaceFile(picturePath, pngBytes(picture));
-    replaceFile(documentPath, contentsOf(exported));
+    Memo made;
+    if (withPicture)
+        made.picture = pngBytes(picture);
+    made.document = contentsOf(exported);
     QFile::remove(saved);
     QFile::remove(exported);
+    return made;
 }

@@ -38,6 +38,20 @@ public:
     void write(const MemoDetails &memo, const QString &documentPath,
         DocumentFormat format = DocumentFormat::Doc, const QString &picturePath = {});
 
+    // A finished memo's files, not yet written anywhere.
+    struct Memo
+    {
+        QByteArray document;
+        // The page picture as PNG, when it was asked for.
+        QByteArray picture;
+    };
+
+    // Makes the memo without writing it: for a caller that writes it itself.
+    Memo make(const MemoDetails &memo, DocumentFormat format, bool withPicture);
+
+    // Writes a made memo as write() does: the picture first, then the document.
+    static void place(const Memo &made, const QString &documentPath, const QString &picturePath);
+
     // Starts the word processor now rather than at the first memo.
     void start() { session(); }
 

@@ -4,6 +4,8 @@
 #include "Form1.h"
 #include "Leftovers.h"
 #include "LibreOfficeProcessor.h"
+#include "MemoService.h"
+#include "ServiceClient.h"
 #include "SettingsStore.h"
 #include "UserInterface.h"
 
@@ -70,7 +72,24 @@ int runCommandLine(int argc, char *argv[])
     QTextStream errors(stderr);
     LibreOfficeProcessor word;
     const SettingsStore settings;
-    return CommandLine::run(arguments, word, settings, output, errors);
+    ServiceClient service(QCoreApplication::applicationFilePath());
+    return CommandLine::run(arguments, word, settings, output, errors, &service);
+}
+
+// "scrivane --service run", as the command line or systemd starts it: no display, and
+// offscreen pictures for the memos that ask for one.
+bool isServiceRun(int argc, char *argv[])
+{
+    return argc == 3 && qstrcmp(argv[1], "--service") == 0 && qstrcmp(argv[2], "run") == 0;
+}
+
+int runService(int argc, char *argv[])
+{
+    CommandLine::silenceQtMessages();
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication application(argc, argv);
+    nameTheApplication();
+    return MemoService::run();
 }
 
 // Without one the window cannot open, and arguments then are meant for the command line.
@@ -84,6 +103,8 @@ bool hasDisplay()
 int main(int argc, char *argv[])
 {
     clearLeftoverWorkFolders();
+    if (isServiceRun(argc, argv))
+        return runService(argc, argv);
     if (CommandLine::isRequested(argumentsOf(argc, argv)) || (argc > 1 && !hasDisplay()))
         return runCommandLine(argc, argv);
 

@@ -109,6 +109,7 @@ private slots:
     void runPathHoldsOnlyTheOffice();
     void linksTheCommandToTheProgram();
     void offersTheDesktopEntryAndIcons();
+    void offersTheServiceToSystemd();
     void carriesCopyrightAndChangelog();
     void manualPageRendersEveryOptionOfTheHelp();
     void lintianFindsNoError();
@@ -246,6 +247,19 @@ void PackageTest::offersTheDesktopEntryAndIcons()
         QVERIFY(icon.hasAlphaChannel());
     }
     QVERIFY(readFile(hicolor + QStringLiteral("/scalable/apps/scrivane.svg")).contains("<svg"));
+}
+
+// The user units start the memo service by the socket the command line looks for.
+void PackageTest::offersTheServiceToSystemd()
+{
+    const QString units = mUnpacked + QStringLiteral("/usr/lib/systemd/user/");
+    const QString socket = QString::fromUtf8(readFile(units + QStringLiteral("scrivane.socket")));
+    QVERIFY2(socket.contains(QStringLiteral("\nListenStream=%t/scrivane.socket\n"))
+            && socket.contains(QStringLiteral("\nSocketMode=0600\n")),
+        qPrintable(socket));
+    const QString service = QString::fromUtf8(readFile(units + QStringLiteral("scrivane.service")));
+    QVERIFY2(service.contains(QStringLiteral("\nExecStart=scrivane --service run\n")),
+        qPrintable(service));
 }
 
 void PackageTest::carriesCopyrightAndChangelog()
