@@ -20,6 +20,8 @@
 // - The settings store owns one WorkThread that writes what is typed (SaveSettingSoon).
 // - A batch (generate/MemoBatch.h) owns one WorkThread per session; each session's
 //   offices are watched from that thread.
+// - The memo service (service/MemoService.cpp) owns one WorkThread that holds its
+//   offices and makes the memos its commands ask for.
 // - Nothing else: page pictures (Poppler) are drawn on the thread that asked for them.
 //
 // The rule for offices: an office starts and ends on the thread that watches it (Qt

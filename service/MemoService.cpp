@@ -5,6 +5,7 @@
 #include "MemoWriter.h"
 #include "ServicePlace.h"
 #include "ServiceProtocol.h"
+#include "WorkThread.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -17,14 +18,11 @@
 #include <QTimer>
 
 #include <atomic>
-#include <condition_variable>
 #include <csignal>
 #include <cstring>
-#include <deque>
 #include <functional>
 #include <map>
-#include <mutex>
-#include <thread>
+#include <optional>
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -62,7 +60,7 @@ struct Job
     bool warm = false;
 };
 
-// The thread that owns the offices: it starts them (forked by the application's thread,
+// The offices' own WorkThread: it starts them (forked by the application's thread,
 // which they die with), watches them, writes through them and ends them. Memos are made
 // one at a time, in the order they came.
 class Writer
@@ -75,98 +73,104 @@ public:
         : mReceiver(receiver)
         , mDone(std::move(done))
         , mFinished(std::move(finished))
-        , mThread([this] { serve(); })
-    { }
-    ~Writer() { mThread.join(); }
+    {
+        mWork.post([this] { begin(); });
+    }
+    // The offices end on the thread that watches them, also without stop().
+    ~Writer()
+    {
+        mWork.post([this] {
+            mMemoWriter.reset();
+            mWord.reset();
+        });
+    }
 
     void add(Job job)
     {
-        std::lock_guard lock(mMutex);
-        mJobs.push_back(std::move(job));
-        mChanged.notify_all();
+        ++mQueued;
+        mWork.post([this, job = std::move(job)] { make(job); });
     }
 
     // Ends the offices; `finished` is called on the receiver's thread once they are gone.
+    // Memos still queued are dropped: nobody waits for them any more.
     void stop()
     {
-        std::lock_guard lock(mMutex);
         mStopping = true;
-        mChanged.notify_all();
+        mWork.post([this] { end(); });
     }
 
     int officesStarted() const { return mOfficesStarted; }
 
 private:
-    void serve()
+    // Everything below runs on mWork only.
+    void begin()
     {
-        {
-            LibreOfficeProcessor word;
-            std::optional<MemoWriter> writer;
-            QString cannotWrite;
-            try {
-                writer.emplace(word);
-            } catch (const Failure &failure) {
-                cannotWrite = failure.description();
-            }
-            for (;;) {
-                Job job;
-                {
-                    std::unique_lock lock(mMutex);
-                    mChanged.wait(lock, [&] { return mStopping || !mJobs.empty(); });
-                    if (mStopping)
-                        break;
-                    job = std::move(mJobs.front());
-                    mJobs.pop_front();
-                }
-                MemoWriter::Memo made;
-                QString error = cannotWrite;
-                if (writer) {
-                    try {
-                        if (job.warm)
-                            writer->start();
-                        else
-                            made = writer->make(job.memo, job.format, job.picture);
-                    } catch (const Failure &failure) {
-                        error = failure.description();
-                    }
-                    mOfficesStarted = writer->sessionsStarted();
-                }
-                if (!job.warm) {
-                    QMetaObject::invokeMethod(
-                        mReceiver,
-                        [done = mDone, id = job.id, made = std::move(made), error] {
-                            done(id, made, error);
-                        },
-                        Qt::QueuedConnection);
-                }
-                // An office lost or replaced after this memo is started again now, while
-                // nobody waits for it.
-                std::unique_lock lock(mMutex);
-                if (writer && mJobs.empty() && !mStopping) {
-                    lock.unlock();
-                    try {
-                        writer->start();
-                    } catch (const Failure &) {
-                        // The next memo tries again and says why.
-                    }
-                    mOfficesStarted = writer->sessionsStarted();
-                }
-            }
-            writer.reset();
-            word.shutDown();
+        mWord.emplace();
+        try {
+            mMemoWriter.emplace(*mWord);
+        } catch (const Failure &failure) {
+            mCannotWrite = failure.description();
         }
+    }
+
+    void make(const Job &job)
+    {
+        --mQueued;
+        if (mStopping)
+            return;
+        MemoWriter::Memo made;
+        QString error = mCannotWrite;
+        if (mMemoWriter) {
+            try {
+                if (job.warm)
+                    mMemoWriter->start();
+                else
+                    made = mMemoWriter->make(job.memo, job.format, job.picture);
+            } catch (const Failure &failure) {
+                error = failure.description();
+            }
+            mOfficesStarted = mMemoWriter->sessionsStarted();
+        }
+        if (!job.warm) {
+            QMetaObject::invokeMethod(
+                mReceiver,
+                [done = mDone, id = job.id, made = std::move(made), error] {
+                    done(id, made, error);
+                },
+                Qt::QueuedConnection);
+        }
+        // An office lost or replaced after this memo is started again now, while
+        // nobody waits for it.
+        if (mMemoWriter && mQueued == 0 && !mStopping) {
+            try {
+                mMemoWriter->start();
+            } catch (const Failure &) {
+                // The next memo tries again and says why.
+            }
+            mOfficesStarted = mMemoWriter->sessionsStarted();
+        }
+    }
+
+    void end()
+    {
+        mMemoWriter.reset();
+        if (mWord)
+            mWord->shutDown();
+        mWord.reset();
         QMetaObject::invokeMethod(mReceiver, mFinished, Qt::QueuedConnection);
     }
 
     QObject *mReceiver;
     Done mDone;
     std::function<void()> mFinished;
-    std::mutex mMutex;
-    std::condition_variable mChanged;
-    std::deque<Job> mJobs;
-    bool mStopping = false;
+    std::atomic<int> mQueued { 0 };
+    std::atomic<bool> mStopping { false };
     std::atomic<int> mOfficesStarted { 0 };
-    std::thread mThread;
+    std::optional<LibreOfficeProcessor> mWord;
+    std::optional<MemoWriter> mMemoWriter;
+    QString mCannotWrite;
+    // Last, so that it ends before what its tasks use.
+    WorkThread mWork;
 };
 
 // Office processes this one started that still run.
