@@ -287,8 +287,9 @@ private slots:
                     said.constData());
             }
         }
-        QCOMPARE(QDir(temporary).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
-            QStringList());
+        const QStringList left
+            = QDir(temporary).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+        QVERIFY2(left.isEmpty(), qPrintable(left.join(u' ')));
         // The offices die with their windows; the system may take a moment to reap them.
         QTRY_COMPARE_WITH_TIMEOUT(ownOfficeProcesses(), QStringList(), 10000);
     }
