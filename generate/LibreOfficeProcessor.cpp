@@ -283,6 +283,8 @@ Office::~Office()
     const bool asked = mConnected && mBroken.isEmpty() && !mCalling;
     if (!mProcess->waitForEnd(asked ? kTerminateWait : std::chrono::milliseconds::zero()))
         killOffice();
+    else
+        removeLockFiles();
     mCalls.post([uno = std::move(mUno)] { uno->release(); });
 }
 
@@ -359,6 +361,13 @@ void Office::call(const QString &what, std::function<void(UnoObjects &)> operati
 void Office::killOffice()
 {
     mProcess->kill();
+    removeLockFiles();
+}
+
+// An office asked to end with a document still open ends without removing the
+// document's lock file, as a killed one does.
+void Office::removeLockFiles()
+{
     for (const QString &document : std::as_const(mDocuments))
         removeLockFileOf(document, mProcess->profileFolder());
 }

@@ -58,6 +58,8 @@ private:
     void call(const QString &what, std::function<void(UnoObjects &)> operation);
     // Ends the office at once, and clears what it leaves behind beside documents.
     void killOffice();
+    // Removes the lock files this office left beside the documents it held.
+    void removeLockFiles();
 
     LibreOfficeProcessor::Settings mSettings;
     std::shared_ptr<UnoObjects> mUno;

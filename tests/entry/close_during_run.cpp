@@ -11,7 +11,6 @@
 #include <QApplication>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QTimer>
 
 #include <cstdio>
 #include <cstdlib>
@@ -72,8 +71,10 @@ public:
 private:
     void after(const QString &operation)
     {
+        // At once, as a close that arrives while the run waits for the office: posted,
+        // it could come only after the run has shown its preview.
         if (operation == mCloseAt && mWindow)
-            QTimer::singleShot(0, mWindow, &QWidget::close);
+            mWindow->close();
     }
 
     std::unique_ptr<WordSession> mInner;
