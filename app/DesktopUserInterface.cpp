@@ -4,7 +4,10 @@
 #include <QApplication>
 #include <QDir>
 #include <QFileDialog>
+#include <QMenu>
 #include <QMessageBox>
+#include <QPrintDialog>
+#include <QPrinter>
 #include <QStringList>
 #include <QWidget>
 
@@ -53,6 +56,20 @@ UserInterface::Answer DesktopUserInterface::messageBox(
     box.setStandardButtons(QMessageBox::Ok);
     box.exec();
     return Ok;
+}
+
+void DesktopUserInterface::showMenu(QMenu &menu, const QPoint &at)
+{
+    menu.exec(at);
+}
+
+bool DesktopUserInterface::printDialog(QPrinter &printer, int pageCount)
+{
+    QPrintDialog dialog(&printer, QApplication::activeWindow());
+    dialog.setMinMax(1, pageCount);
+    dialog.setOption(QAbstractPrintDialog::PrintPageRange);
+    dialog.setOption(QAbstractPrintDialog::PrintToFile);
+    return dialog.exec() == QDialog::Accepted;
 }
 
 QString DesktopUserInterface::saveFileName(

@@ -4,6 +4,10 @@
 
 #include <functional>
 
+class QMenu;
+class QPoint;
+class QPrinter;
+
 // Everything that waits for the user or ends the program goes through this seam,
 // so that tests can script the answers and never block or exit.
 class UserInterface
@@ -26,6 +30,22 @@ public:
         const QString &title, const QString &filter, const QString &fileName, const QString &folder)
         = 0;
 
+    // The Print dialog for the printer, its page range bounded by the document's
+    // pages; false when the user cancelled. With no printer set up it offers a PDF file.
+    virtual bool printDialog(QPrinter &printer, int pageCount)
+    {
+        (void)printer;
+        (void)pageCount;
+        return false;
+    }
+
+    // A menu that pops up at the point of the screen and waits for a choice.
+    virtual void showMenu(QMenu &menu, const QPoint &at)
+    {
+        (void)menu;
+        (void)at;
+    }
+
     // Ends the whole program at once: no window runs its closing steps and
     // nothing of the caller runs afterwards.
     [[noreturn]] virtual void endProgram() = 0;
@@ -39,6 +59,8 @@ public:
         const QString &text, Buttons buttons, Icon icon, const QString &caption = {}) override;
     QString saveFileName(const QString &title, const QString &filter, const QString &fileName,
         const QString &folder) override;
+    bool printDialog(QPrinter &printer, int pageCount) override;
+    void showMenu(QMenu &menu, const QPoint &at) override;
     [[noreturn]] void endProgram() override;
 
     // Runs first when the program ends.

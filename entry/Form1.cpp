@@ -563,7 +563,8 @@ void Form1::SaveDocAsJPG(const QString &inFile)
 Form2 &Form1::form2()
 {
     if (!mForm2)
-        mForm2 = std::make_unique<Form2>(mUi, this, &mSettings);
+        mForm2 = std::make_unique<Form2>(
+            mUi, this, &mSettings, &mWord, [this] { return txtRe->toPlainText(); });
     return *mForm2;
 }
 

@@ -438,6 +438,8 @@ void Office::exportAs(const QString &path, DocumentFormat format)
 {
     const OUString url = fileUrl(path);
     const MemoProperties memo = memoProperties(mBookmarkTexts);
+    // A document exported as it was opened keeps the properties it was saved with.
+    const bool filled = !mBookmarkTexts.isEmpty();
     const QDateTime now = QDateTime::currentDateTime();
     const OUString filter = OUString::createFromAscii(exportFilter(format));
     const QFileInfo target(path);
@@ -446,9 +448,10 @@ void Office::exportAs(const QString &path, DocumentFormat format)
     const bool lockedBefore = QFileInfo(lock).exists();
     try {
         call(QStringLiteral("save the document as \"%1\"").arg(path),
-            [url, filter, memo, now, format](UnoObjects &uno) {
-                setMemoProperties(uno.requireDocument(), memo, now,
-                    format == DocumentFormat::Docx || format == DocumentFormat::Odt);
+            [url, filter, memo, now, format, filled](UnoObjects &uno) {
+                if (filled)
+                    setMemoProperties(uno.requireDocument(), memo, now,
+                        format == DocumentFormat::Docx || format == DocumentFormat::Odt);
                 // A copy: the document stays where it was loaded from, so the office
                 // keeps no lock file beside the saved one.
                 const Reference<css::frame::XStorable> storable(

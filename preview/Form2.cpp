@@ -6,26 +6,44 @@
 #include "ErrorTrap.h"
 #include "Failure.h"
 #include "FileUtils.h"
+#include "MemoPdf.h"
+#include "PageComposition.h"
+#include "PageRenderer.h"
 #include "PictureBox.h"
 #include "SaveCopy.h"
 #include "SaveFolder.h"
+#include "TempFolder.h"
 #include "Twips.h"
 #include "UserInterface.h"
 #include "WindowLayout.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QCloseEvent>
+#include <QContextMenuEvent>
 #include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QGraphicsOpacityEffect>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QLabel>
+#include <QMenu>
 #include <QMouseEvent>
+#include <QPrinter>
+#include <QPropertyAnimation>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QScrollBar>
+#include <QShortcut>
 #include <QShowEvent>
+#include <QTemporaryDir>
+#include <QTimer>
 #include <QTreeWidget>
 #include <QWheelEvent>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -144,7 +162,8 @@ QPushButton *pushButton(
 }
 } // namespace
 
-Form2::Form2(UserInterface &ui, QWidget *mainWindow, SettingsStore *settings)
+Form2::Form2(UserInterface &ui, QWidget *mainWindow, SettingsStore *settings, WordProcessor *word,
+    std::function<QString()> memoSubject)
     : QWidget(nullptr,
         Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
             | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint)
@@ -167,6 +186,12 @@ Form2::Form2(UserInterface &ui, QWidget *mainWindow, SettingsStore *settings)
     , Zoom_Ori(new PictureBox(QStringLiteral("Zoom_Ori"), kHolderBorder, this))
     , mSettings(settings)
     , mPointer(*this)
+    , mWord(word)
+    , mMemoSubject(std::move(memoSubject))
+    , mWhereYouAre(new QLabel(Picture2))
+    , mWhereYouAreOpacity(new QGraphicsOpacityEffect(mWhereYouAre))
+    , mWhereYouAreFade(new QPropertyAnimation(mWhereYouAreOpacity, "opacity", this))
+    , mWhereYouAreShown(new QTimer(this))
 {
     setObjectName(QStringLiteral("Form2"));
     // Character set 204 of the layout has no meaning to Qt's fonts, which are Unicode.
@@ -234,6 +259,7 @@ Form2::Form2(UserInterface &ui, QWidget *mainWindow, SettingsStore *settings)
 
     centreOnScreen(*this);
     Form_Load();
+    addPageCommands();
 }
 
 void Form2::clearPages()
@@ -274,8 +300,10 @@ void Form2::setDisplayPicture(const QImage &picture)
 void Form2::showEvent(QShowEvent *event)
 {
     // Only the program's own show reloads the page: a restore must keep the user's zoom.
-    if (!event->spontaneous())
+    if (!event->spontaneous()) {
         Form_Activate();
+        updateZoomTips();
+    }
     QWidget::showEvent(event);
 }
 
@@ -307,6 +335,10 @@ bool Form2::eventFilter(QObject *watched, QEvent *event)
         }
         if (event->type() == QEvent::KeyPress && pageKey(*static_cast<QKeyEvent *>(event)))
             return true;
+        if (event->type() == QEvent::ContextMenu) {
+            showPageMenu(static_cast<QContextMenuEvent *>(event)->globalPos());
+            return true;
+        }
     }
     return QWidget::eventFilter(watched, event);
 }
@@ -332,6 +364,7 @@ void Form2::pageWheel(const QWheelEvent &event, QWidget &over)
             mZoomWheel += zoomOut != 0 ? kWheelNotch : -kWheelNotch;
             zoomAbout(at, zoomOut);
         }
+        showWhereYouAre();
     } else if (event.modifiers() & Qt::ShiftModifier) {
         scrollByWheel(*HScroll1, angle.y() != 0 ? angle.y() : angle.x());
     } else {
@@ -738,4 +771,319 @@ void Form2::PushButton6_MouseMove()
 void Form2::PushButton8_MouseMove()
 {
     applyHover(mPointer, MousePointer::Custom);
+}
+
+namespace {
+// The indicator stays this long after the last move, then fades out.
+constexpr int kWhereYouAreShownMs = 1200;
+constexpr int kWhereYouAreFadeMs = 300;
+constexpr int kWhereYouAreMargin = 8;
+constexpr auto kWhereYouAreStyle
+    = "QLabel { background: rgba(40, 40, 40, 200); color: white; border-radius: 4px;"
+      " padding: 3px 8px; }";
+
+// What a file name cannot hold, in the names of this desktop and of the others the
+// file may travel to.
+QString fileNameFrom(const QString &text)
+{
+    QString name = text.simplified();
+    for (QChar &c : name) {
+        if (c.category() == QChar::Other_Control || QStringLiteral("/\\:*?\"<>|").contains(c))
+            c = QLatin1Char('_');
+    }
+    while (name.startsWith(QLatin1Char('.')))
+        name.remove(0, 1);
+    name.truncate(120);
+    return name.trimmed().isEmpty() ? QStringLiteral("memo") : name.trimmed();
+}
+
+int percentOf(float zoom)
+{
+    return int(std::lround(zoom * 100));
+}
+} // namespace
+
+void Form2::addPageCommands()
+{
+    const auto key = [this](const QKeySequence &sequence, auto &&action) {
+        auto *shortcut = new QShortcut(sequence, this);
+        connect(shortcut, &QShortcut::activated, this, std::forward<decltype(action)>(action));
+    };
+    key(QKeySequence(Qt::CTRL | Qt::Key_Plus), [this] { PushButton1->click(); });
+    key(QKeySequence(Qt::CTRL | Qt::Key_Equal), [this] { PushButton1->click(); });
+    key(QKeySequence(Qt::CTRL | Qt::Key_Minus), [this] { PushButton2->click(); });
+    key(QKeySequence(Qt::CTRL | Qt::Key_0), [this] { zoomToOne(); });
+    key(QKeySequence(Qt::CTRL | Qt::Key_P), [this] { printMemo(); });
+    key(QKeySequence(Qt::CTRL | Qt::Key_S), [this] { PushButton6->click(); });
+    key(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S), [this] { saveAsPdf(); });
+    key(QKeySequence(Qt::Key_Menu),
+        [this] { showPageMenu(Picture2->mapToGlobal(Picture2->rect().center())); });
+
+    mWhereYouAre->setObjectName(QStringLiteral("whereYouAre"));
+    mWhereYouAre->setStyleSheet(QLatin1String(kWhereYouAreStyle));
+    mWhereYouAre->setAttribute(Qt::WA_TransparentForMouseEvents);
+    mWhereYouAre->setGraphicsEffect(mWhereYouAreOpacity);
+    mWhereYouAre->hide();
+    mWhereYouAreFade->setDuration(kWhereYouAreFadeMs);
+    mWhereYouAreFade->setStartValue(1.0);
+    mWhereYouAreFade->setEndValue(0.0);
+    connect(mWhereYouAreFade, &QPropertyAnimation::finished, mWhereYouAre, &QWidget::hide);
+    mWhereYouAreShown->setSingleShot(true);
+    mWhereYouAreShown->setInterval(kWhereYouAreShownMs);
+    connect(mWhereYouAreShown, &QTimer::timeout, mWhereYouAreFade,
+        [this] { mWhereYouAreFade->start(); });
+
+    // After the buttons' own handlers, which these connections follow.
+    for (QPushButton *zoom : { PushButton1, PushButton2 }) {
+        connect(zoom, &QPushButton::clicked, this, [this] {
+            updateZoomTips();
+            showWhereYouAre();
+        });
+    }
+    connect(HScroll1, &QScrollBar::valueChanged, this, &Form2::showWhereYouAre);
+    connect(VScroll1, &QScrollBar::valueChanged, this, &Form2::showWhereYouAre);
+    connect(Picture1, &PictureBox::mouseMove, this, [this](std::int16_t button) {
+        if (button != 0)
+            showWhereYouAre();
+    });
+    updateZoomTips();
+}
+
+void Form2::setZoomStep(float zoom)
+{
+    SetZoom(zoom);
+    updateZoomTips();
+    showWhereYouAre();
+}
+
+void Form2::zoomToOne()
+{
+    setZoomStep(1.0f);
+}
+
+// The largest of the zoom's own steps at which the page's width fits the viewport.
+void Form2::fitWidth()
+{
+    float zoom = kLowestZoom;
+    for (float step = kLowestZoom; step <= kHighestZoom; step += kZoomStep) {
+        if (std::floor(double(mBaseWidth) * step) <= Picture2->innerWidth())
+            zoom = step;
+    }
+    setZoomStep(zoom);
+}
+
+// The largest step at which a whole page, its width and its height, fits the
+// viewport; the view then starts at the page that was shown.
+void Form2::wholePage()
+{
+    const int page = currentPage();
+    const QList<std::pair<int, int>> &rows = pageRows();
+    const int pictureHeight = std::max(1, Zoom_Ori->picture().height());
+    int tallest = pictureHeight;
+    if (!rows.isEmpty()) {
+        tallest = 0;
+        for (const auto &[top, bottom] : rows)
+            tallest = std::max(tallest, bottom - top);
+    }
+    const double pageHeight = double(mBaseHeight) * tallest / pictureHeight;
+    float zoom = kLowestZoom;
+    for (float step = kLowestZoom; step <= kHighestZoom; step += kZoomStep) {
+        if (std::floor(double(mBaseWidth) * step) <= Picture2->innerWidth()
+            && pageHeight * step <= Picture2->innerHeight())
+            zoom = step;
+    }
+    setZoomStep(zoom);
+    if (page > 1 && page <= rows.size() && mVStep != 0) {
+        const double top = double(rows[page - 1].first) / pictureHeight * mZoomHeight;
+        VScroll1->setValue(roundToInt32(top / mVStep));
+    }
+}
+
+void Form2::updateZoomTips()
+{
+    const QString now = QStringLiteral(" (now %1 %)").arg(percentOf(mZoom));
+    PushButton1->setToolTip(QStringLiteral("Zoom in (Ctrl++)") + now);
+    PushButton2->setToolTip(QStringLiteral("Zoom out (Ctrl+-)") + now);
+}
+
+const QList<std::pair<int, int>> &Form2::pageRows()
+{
+    const QImage &picture = Zoom_Ori->picture();
+    if (picture.cacheKey() == mPageRowsOf)
+        return mPageRows;
+    mPageRowsOf = picture.cacheKey();
+    mPageRows.clear();
+    // Pages stand on the grey ground one under the other: a row that is ground all
+    // across lies between two pages.
+    const QRgb ground = kPageBackground.rgb();
+    const QImage rgb = picture.convertToFormat(QImage::Format_RGB32);
+    int top = -1;
+    for (int y = 0; y < rgb.height(); ++y) {
+        const auto *line = reinterpret_cast<const QRgb *>(rgb.constScanLine(y));
+        const bool between = std::all_of(line, line + rgb.width(), [ground](QRgb pixel) {
+            return qRgb(qRed(pixel), qGreen(pixel), qBlue(pixel)) == ground;
+        });
+        if (!between && top < 0)
+            top = y;
+        if (between && top >= 0) {
+            mPageRows.append({ top, y });
+            top = -1;
+        }
+    }
+    if (top >= 0)
+        mPageRows.append({ top, rgb.height() });
+    return mPageRows;
+}
+
+// The page under the middle of the viewport, from 1; the next one in a gap.
+int Form2::currentPage()
+{
+    const QList<std::pair<int, int>> &rows = pageRows();
+    if (rows.isEmpty() || mZoomHeight <= 0)
+        return 1;
+    const double middle = (Picture2->innerHeight() / 2.0 - Picture1->top()) / mZoomHeight
+        * Zoom_Ori->picture().height();
+    for (int page = 0; page < rows.size(); ++page) {
+        if (middle < rows[page].second)
+            return page + 1;
+    }
+    return int(rows.size());
+}
+
+QString Form2::whereYouAreText()
+{
+    return QStringLiteral("Page %1 of %2 \u00b7 %3 %")
+        .arg(currentPage())
+        .arg(std::max<qsizetype>(1, pageRows().size()))
+        .arg(percentOf(mZoom));
+}
+
+void Form2::showWhereYouAre()
+{
+    if (Zoom_Ori->picture().isNull())
+        return;
+    mWhereYouAre->setText(whereYouAreText());
+    mWhereYouAre->adjustSize();
+    mWhereYouAre->move(Picture2->width() - mWhereYouAre->width() - kWhereYouAreMargin,
+        Picture2->height() - mWhereYouAre->height() - kWhereYouAreMargin);
+    mWhereYouAreFade->stop();
+    mWhereYouAreOpacity->setOpacity(1.0);
+    mWhereYouAre->show();
+    mWhereYouAre->raise();
+    mWhereYouAreShown->start();
+}
+
+void Form2::showPageMenu(const QPoint &globalPosition)
+{
+    QMenu menu(this);
+    menu.setObjectName(QStringLiteral("pageMenu"));
+    const auto add
+        = [&menu](const QString &text, const QKeySequence &keys, bool enabled, auto &&action) {
+              QAction *entry = menu.addAction(text);
+              entry->setShortcut(keys);
+              entry->setEnabled(enabled);
+              QObject::connect(entry, &QAction::triggered, std::forward<decltype(action)>(action));
+              return entry;
+          };
+    const bool hasPage = !Zoom_Ori->picture().isNull();
+    add(QStringLiteral("Zoom In"), QKeySequence(Qt::CTRL | Qt::Key_Plus),
+        hasPage && mZoom + kZoomStep <= kHighestZoom, [this] { PushButton1->click(); });
+    add(QStringLiteral("Zoom Out"), QKeySequence(Qt::CTRL | Qt::Key_Minus),
+        hasPage && mZoom - kZoomStep >= kLowestZoom, [this] { PushButton2->click(); });
+    add(QStringLiteral("Actual Size"), QKeySequence(Qt::CTRL | Qt::Key_0), hasPage && mZoom != 1,
+        [this] { zoomToOne(); });
+    add(QStringLiteral("Fit Width"), {}, hasPage, [this] { fitWidth(); });
+    add(QStringLiteral("Whole Page"), {}, hasPage, [this] { wholePage(); });
+    menu.addSeparator();
+    const bool hasDocument = mWord != nullptr && FileExists(mWordFile);
+    add(QStringLiteral("Print..."), QKeySequence(Qt::CTRL | Qt::Key_P), hasDocument,
+        [this] { printMemo(); });
+    add(QStringLiteral("Save as PDF..."), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S),
+        hasDocument, [this] { saveAsPdf(); });
+    add(QStringLiteral("Copy Page"), {}, hasPage, [this] { copyPage(); });
+    mUi.showMenu(menu, globalPosition);
+}
+
+void Form2::copyPage()
+{
+    const QImage &picture = Zoom_Ori->picture();
+    const QList<std::pair<int, int>> &rows = pageRows();
+    const int page = currentPage();
+    QImage copied = picture;
+    if (page >= 1 && page <= rows.size()) {
+        // The page alone, without the ground on either side of it.
+        const auto [top, bottom] = rows[page - 1];
+        const QImage row = picture.copy(0, (top + bottom) / 2, picture.width(), 1)
+                               .convertToFormat(QImage::Format_RGB32);
+        const auto *pixels = reinterpret_cast<const QRgb *>(row.constScanLine(0));
+        const QRgb ground = kPageBackground.rgb();
+        int left = 0;
+        int right = row.width();
+        while (left < right && (pixels[left] | 0xFF000000u) == ground)
+            ++left;
+        while (right > left && (pixels[right - 1] | 0xFF000000u) == ground)
+            --right;
+        copied = picture.copy(left, top, right - left, bottom - top);
+    }
+    QGuiApplication::clipboard()->setImage(copied);
+}
+
+void Form2::printMemo()
+{
+    if (mWord == nullptr || !FileExists(mWordFile))
+        return;
+    try {
+        mPointer.set(MousePointer::Hourglass);
+        QTemporaryDir work(
+            QDir(temporaryFolder()).filePath(QStringLiteral("scrivane-print-XXXXXX")));
+        work.setAutoRemove(false);
+        const auto removeWork = qScopeGuard([&] { removeOwn(work.path()); });
+        if (!work.isValid())
+            fail(QStringLiteral("No temporary folder could be made for printing: %1")
+                     .arg(work.errorString()));
+        const QString pdf = QDir(work.path()).filePath(QStringLiteral("memo.pdf"));
+        replaceFile(pdf, memoAsPdf(*mWord, mWordFile));
+        mPointer.set(MousePointer::Default);
+        QPrinter printer(QPrinter::PrinterResolution);
+        printer.setDocName(mMemoSubject ? fileNameFrom(mMemoSubject()) : QStringLiteral("memo"));
+        if (!mUi.printDialog(printer, PdfPageCount(pdf)))
+            return;
+        mPointer.set(MousePointer::Hourglass);
+        printPdf(pdf, printer);
+        mPointer.set(MousePointer::Default);
+    } catch (const std::exception &error) {
+        mPointer.set(MousePointer::Default);
+        mUi.messageBox(QStringLiteral("The memo could not be printed. ") + describe(error),
+            UserInterface::Buttons::Ok, UserInterface::Icon::Warning);
+    }
+}
+
+void Form2::saveAsPdf()
+{
+    if (mWord == nullptr || !FileExists(mWordFile))
+        return;
+    try {
+        const QString suggested
+            = fileNameFrom(mMemoSubject ? mMemoSubject() : QString()) + QStringLiteral(".pdf");
+        QString chosen = mUi.saveFileName(QStringLiteral("Save as PDF"),
+            QStringLiteral("PDF Files (*.pdf)|*.pdf"), suggested, saveDialogFolder(mSettings));
+        if (chosen.isEmpty())
+            return;
+        if (QFileInfo(chosen).suffix().isEmpty())
+            chosen += QStringLiteral(".pdf");
+        if (FileExists(chosen)
+            && mUi.messageBox(QStringLiteral("Are you sure you wish to overwrite ") + chosen
+                       + QStringLiteral(" ?"),
+                   UserInterface::Buttons::YesNo, UserInterface::Icon::None)
+                != UserInterface::Yes)
+            return;
+        mPointer.set(MousePointer::Hourglass);
+        replaceFile(chosen, memoAsPdf(*mWord, mWordFile));
+        rememberSaveFolder(mSettings, chosen);
+        mPointer.set(MousePointer::Default);
+    } catch (const std::exception &error) {
+        mPointer.set(MousePointer::Default);
+        mUi.messageBox(QStringLiteral("The memo could not be saved as PDF. ") + describe(error),
+            UserInterface::Buttons::Ok, UserInterface::Icon::Warning);
+    }
 }

@@ -8,17 +8,24 @@
 #include <QWidget>
 
 #include <cstdint>
+#include <functional>
+#include <utility>
 
 class ErrorTrap;
 class PictureBox;
 class QGroupBox;
+class QGraphicsOpacityEffect;
 class QKeyEvent;
+class QLabel;
+class QPropertyAnimation;
 class QPushButton;
 class QScrollBar;
+class QTimer;
 class QTreeWidget;
 class QWheelEvent;
 class SettingsStore;
 class UserInterface;
+class WordProcessor;
 
 // The preview window: the page list, the page in its viewport with zoom, panning
 // and scrollbars, saving a copy of the generated document and going back.
@@ -29,7 +36,10 @@ class Form2 : public QWidget
 public:
     // Loads the window; mainWindow is shown again by "< Back". The folder of the last
     // save is remembered in the settings, when given.
-    Form2(UserInterface &ui, QWidget *mainWindow, SettingsStore *settings = nullptr);
+    // The word processor, when given, exports the memo for printing and for a PDF copy;
+    // memoSubject gives the Re the memo was made with, for the PDF's suggested name.
+    Form2(UserInterface &ui, QWidget *mainWindow, SettingsStore *settings = nullptr,
+        WordProcessor *word = nullptr, std::function<QString()> memoSubject = {});
 
     // Filled by the generation run before it shows the window; showing it loads the
     // page held by setDisplayPicture at zoom 1, at the top-left corner.
@@ -83,6 +93,24 @@ private:
     void PushButton6_Click();
     void PushButton8_Click();
 
+    // What a page viewer offers beside the buttons (Form2Commands.cpp): keys, the
+    // page's menu, printing, a PDF copy and where the view is.
+    void addPageCommands();
+    void zoomToOne();
+    void fitWidth();
+    void wholePage();
+    void setZoomStep(float zoom);
+    void printMemo();
+    void saveAsPdf();
+    void copyPage();
+    void showPageMenu(const QPoint &globalPosition);
+    void showWhereYouAre();
+    void updateZoomTips();
+    // The rows of the unscaled picture that each page takes, top to bottom.
+    const QList<std::pair<int, int>> &pageRows();
+    int currentPage();
+    QString whereYouAreText();
+
     void Form_MouseMove();
     void ListView1_MouseMove();
     void Frame1_MouseMove();
@@ -118,6 +146,15 @@ private:
     SettingsStore *const mSettings;
 
     WindowPointer mPointer;
+
+    WordProcessor *const mWord;
+    const std::function<QString()> mMemoSubject;
+    QLabel *const mWhereYouAre;
+    QGraphicsOpacityEffect *const mWhereYouAreOpacity;
+    QPropertyAnimation *const mWhereYouAreFade;
+    QTimer *const mWhereYouAreShown;
+    QList<std::pair<int, int>> mPageRows;
+    qint64 mPageRowsOf = 0;
 
     float mZoom = 0;
     std::int32_t mBaseWidth = 0;

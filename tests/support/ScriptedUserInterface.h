@@ -2,7 +2,10 @@
 
 #include "UserInterface.h"
 
+#include <QAction>
 #include <QList>
+#include <QMenu>
+#include <QPrinter>
 #include <QString>
 #include <QStringList>
 
@@ -40,6 +43,34 @@ public:
         return fileNames.isEmpty() ? QString() : fileNames.takeFirst();
     }
 
+    // Prints to the next PDF file of printTo, as the dialog's "Print to File" would.
+    bool printDialog(QPrinter &printer, int pageCount) override
+    {
+        printDialogPages.append(pageCount);
+        if (printTo.isEmpty())
+            return false;
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(printTo.takeFirst());
+        return true;
+    }
+
+    // Records the menu's entries ("Zoom In" or "-Zoom In" when disabled) and chooses
+    // the next of menuChoices when it is there and enabled.
+    void showMenu(QMenu &menu, const QPoint & /*at*/) override
+    {
+        QStringList entries;
+        for (const QAction *action : menu.actions()) {
+            if (!action->isSeparator())
+                entries << (action->isEnabled() ? QString() : QStringLiteral("-")) + action->text();
+        }
+        menus.append(entries);
+        const QString choice = menuChoices.isEmpty() ? QString() : menuChoices.takeFirst();
+        for (QAction *action : menu.actions()) {
+            if (action->text() == choice && action->isEnabled())
+                action->trigger();
+        }
+    }
+
     [[noreturn]] void endProgram() override
     {
         ++endings;
@@ -69,5 +100,9 @@ public:
     QList<Answer> answers; // for Yes/No questions, in order
     QStringList fileNames; // for Save dialogs, in order
     QList<Dialog> dialogs;
+    QStringList printTo; // for Print dialogs, in order; none left cancels
+    QList<int> printDialogPages;
+    QStringList menuChoices; // for pop-up menus, in order
+    QList<QStringList> menus;
     int endings = 0;
 };
