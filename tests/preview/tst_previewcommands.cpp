@@ -142,6 +142,9 @@ void PreviewCommandsTest::keysZoomAndReturn()
     QVERIFY(zoomTip().contains(QLatin1String("100 %")));
     QTest::keyClick(&form, Qt::Key_Equal, Qt::ControlModifier);
     QVERIFY2(zoomTip().contains(QLatin1String("125 %")), qPrintable(zoomTip()));
+    menu(QString());
+    QVERIFY2(mUi->menus.last().contains(QStringLiteral("Actual Size")),
+        qPrintable(mUi->menus.last().join(u',')));
     QTest::keyClick(&form, Qt::Key_Plus, Qt::ControlModifier);
     QVERIFY2(whereYouAre().endsWith(QLatin1String("150 %")), qPrintable(whereYouAre()));
     QTest::keyClick(&form, Qt::Key_Minus, Qt::ControlModifier);
