@@ -48,6 +48,21 @@
 #include <limits>
 
 namespace {
+// Where error reports say a failure happened: the routine, as the reports have
+// always named it (the two drag handlers with a small "p").
+constexpr auto kPicture1MouseWheelLocation = "in Scrivane2021/08/31.Form2.Picture1_MouseWheel ";
+constexpr auto kFormLoadLocation = "in Scrivane2021/08/31.Form2.Form_Load ";
+constexpr auto kFormActivateLocation = "in Scrivane2021/08/31.Form2.Form_Activate ";
+constexpr auto kFormQueryUnloadLocation = "in Scrivane2021/08/31.Form2.Form_QueryUnload ";
+constexpr auto kPushButton1ClickLocation = "in Scrivane2021/08/31.Form2.PushButton1_Click ";
+constexpr auto kPushButton2ClickLocation = "in Scrivane2021/08/31.Form2.PushButton2_Click ";
+constexpr auto kRedrawImageLocation = "in Scrivane2021/08/31.Form2.RedrawImage ";
+constexpr auto kPicture1MouseDownLocation = "in Scrivane2021/08/31.Form2.picture1_MouseDown ";
+constexpr auto kPicture1MouseMoveLocation = "in Scrivane2021/08/31.Form2.picture1_MouseMove ";
+constexpr auto kPicture1MouseUpLocation = "in Scrivane2021/08/31.Form2.Picture1_MouseUp ";
+constexpr auto kPushButton6ClickLocation = "in Scrivane2021/08/31.Form2.PushButton6_Click ";
+constexpr auto kPushButton8ClickLocation = "in Scrivane2021/08/31.Form2.PushButton8_Click ";
+
 constexpr int kClientWidth = 9840;
 constexpr int kClientHeight = 8685;
 constexpr TwipRect kListView1 { 120, 120, 9600, 1575 };
@@ -86,6 +101,11 @@ constexpr std::int16_t kInitialScrollMaximum = 32767;
 constexpr int kWheelNotch = 120;
 
 constexpr QRgb kWhite = 0xFFFFFF;
+// The window's own lettering, its buttons' and the page boxes'.
+constexpr double kWindowFontPoints = 9;
+constexpr double kButtonFontPoints = 11.25;
+constexpr auto kBoxFontFamily = "MS Sans Serif";
+constexpr double kBoxFontPoints = 8.25;
 constexpr std::int16_t kFromControlMenu = 0;
 
 [[noreturn]] void overflow(double value, const char *kind)
@@ -155,7 +175,7 @@ QPushButton *pushButton(
     auto *button = new QPushButton(caption, parent);
     button->setObjectName(name);
     button->setGeometry(place.pixels());
-    button->setFont(boldArial(11.25));
+    button->setFont(boldArial(kButtonFontPoints));
     // A button ignores a plain move, which would otherwise reach its container's handler.
     button->setAttribute(Qt::WA_NoMousePropagation);
     return button;
@@ -195,7 +215,7 @@ Form2::Form2(UserInterface &ui, QWidget *mainWindow, SettingsStore *settings, Wo
 {
     setObjectName(QStringLiteral("Form2"));
     // Character set 204 of the layout has no meaning to Qt's fonts, which are Unicode.
-    setFont(boldArial(9));
+    setFont(boldArial(kWindowFontPoints));
     setFixedSize(twipsSize(kClientWidth, kClientHeight));
 
     ListView1->setObjectName(QStringLiteral("ListView1"));
@@ -206,8 +226,8 @@ Form2::Form2(UserInterface &ui, QWidget *mainWindow, SettingsStore *settings, Wo
     ListView1->viewport()->installEventFilter(this);
     ListView1->installEventFilter(this);
 
-    QFont boxFont(QStringLiteral("MS Sans Serif"));
-    boxFont.setPointSizeF(8.25);
+    QFont boxFont(QString::fromLatin1(kBoxFontFamily));
+    boxFont.setPointSizeF(kBoxFontPoints);
     Picture2->place(kPicture2.left, kPicture2.top, kPicture2.width, kPicture2.height);
     Picture2->setBackColor(QColor::fromRgb(kWhite));
     Picture2->setFont(boxFont);
@@ -408,7 +428,7 @@ bool Form2::pageKey(const QKeyEvent &event)
 // viewport) where it is, as far as the page's range allows.
 void Form2::zoomAbout(const QPointF &at, std::int32_t zoomOut)
 {
-    ErrorTrap trap(mUi, QStringLiteral("in Scrivane2021/08/31.Form2.Picture1_MouseWheel "));
+    ErrorTrap trap(mUi, QString::fromLatin1(kPicture1MouseWheelLocation));
     trap.step(100, [&] {
         const double x = at.x() * kTwipsPerPixel;
         const double y = at.y() * kTwipsPerPixel;
@@ -427,7 +447,7 @@ void Form2::zoomAbout(const QPointF &at, std::int32_t zoomOut)
 
 void Form2::Form_Load()
 {
-    ErrorTrap trap(mUi, QStringLiteral("in Scrivane2021/08/31.Form2.Form_Load "));
+    ErrorTrap trap(mUi, QString::fromLatin1(kFormLoadLocation));
     trap.step(102, [&] { SetFormColors(*this); });
     trap.step(104, [&] {
         setWindowTitle(QStringLiteral("Scrivane"));
@@ -441,7 +461,7 @@ void Form2::Form_Load()
 
 void Form2::Form_Activate()
 {
-    ErrorTrap trap(mUi, QStringLiteral("in Scrivane2021/08/31.Form2.Form_Activate "));
+    ErrorTrap trap(mUi, QString::fromLatin1(kFormActivateLocation));
     trap.step(102, [&] { Picture1->setAutoRedraw(true); });
     trap.step(104, [&] { Picture1->setAutoSize(true); });
     trap.step(106, [&] { Picture1->setBackColor(QColor::fromRgb(kWhite)); });
@@ -457,7 +477,7 @@ void Form2::Form_Activate()
 
 void Form2::Form_QueryUnload(std::int16_t &, std::int16_t)
 {
-    ErrorTrap trap(mUi, QStringLiteral("in Scrivane2021/08/31.Form2.Form_QueryUnload "));
+    ErrorTrap trap(mUi, QString::fromLatin1(kFormQueryUnloadLocation));
     trap.step(100, [&] { KillFile(mWordFile); });
     trap.step(102, [&] { QCoreApplication::processEvents(); });
     trap.step(104, [&] { QCoreApplication::processEvents(); });
@@ -524,7 +544,7 @@ void Form2::resetZoomToOne(ErrorTrap &trap)
 
 void Form2::PushButton1_Click()
 {
-    ErrorTrap trap(mUi, QStringLiteral("in Scrivane2021/08/31.Form2.PushButton1_Click "));
+    ErrorTrap trap(mUi, QString::fromLatin1(kPushButton1ClickLocation));
     trap.step(100, [&] {
         std::int32_t zoomOut = 0;
         StepZoom(zoomOut);
@@ -533,7 +553,7 @@ void Form2::PushButton1_Click()
 
 void Form2::PushButton2_Click()
 {
-    ErrorTrap trap(mUi, QStringLiteral("in Scrivane2021/08/31.Form2.PushButton2_Click "));
+    ErrorTrap trap(mUi, QString::fromLatin1(kPushButton2ClickLocation));
     trap.step(100, [&] {
         std::int32_t zoomOut = 1;
         StepZoom(zoomOut);
@@ -559,7 +579,7 @@ void Form2::SetZoom(float &newZoom)
 
 void Form2::RedrawImage()
 {
-    ErrorTrap trap(mUi, QStringLiteral("in Scrivane2021/08/31.Form2.RedrawImage "));
+    ErrorTrap trap(mUi, QString::fromLatin1(kRedrawImageLocation));
     trap.step(100, [&] { mZoomWidth = floorToInt32(double(mBaseWidth) * mZoom); });
     trap.step(102, [&] { mZoomHeight = floorToInt32(double(mBaseHeight) * mZoom); });
     if (trap.test(104,
@@ -624,14 +644,14 @@ void Form2::VScroll1_Change()
 
 void Form2::Picture1_MouseDown(std::int16_t, std::int16_t, float x, float y)
 {
-    ErrorTrap trap(mUi, QStringLiteral("in Scrivane2021/08/31.Form2.picture1_MouseDown "));
+    ErrorTrap trap(mUi, QString::fromLatin1(kPicture1MouseDownLocation));
     trap.step(100, [&] { mDragX = x; });
     trap.step(102, [&] { mDragY = y; });
 }
 
 void Form2::Picture1_MouseMove(std::int16_t button, std::int16_t, float x, float y)
 {
-    ErrorTrap trap(mUi, QStringLiteral("in Scrivane2021/08/31.Form2.picture1_MouseMove "));
+    ErrorTrap trap(mUi, QString::fromLatin1(kPicture1MouseMoveLocation));
     if (!trap.test(100, [&] { return button != 0; }))
         return;
     // The grabbed point stays under the pointer, and the page never leaves a gap
@@ -655,7 +675,7 @@ void Form2::Picture1_MouseMove(std::int16_t button, std::int16_t, float x, float
 
 void Form2::Picture1_MouseUp(std::int16_t, std::int16_t, float, float)
 {
-    ErrorTrap trap(mUi, QStringLiteral("in Scrivane2021/08/31.Form2.Picture1_MouseUp "));
+    ErrorTrap trap(mUi, QString::fromLatin1(kPicture1MouseUpLocation));
     double horizontal = 0;
     double vertical = 0;
     trap.step(100, [&] {
@@ -690,7 +710,7 @@ void Form2::SetVScrollbarByPercent(QScrollBar &VScrollbar, double &percent)
 
 void Form2::PushButton6_Click()
 {
-    ErrorTrap trap(mUi, QStringLiteral("in Scrivane2021/08/31.Form2.PushButton6_Click "));
+    ErrorTrap trap(mUi, QString::fromLatin1(kPushButton6ClickLocation));
     std::int16_t answer = 0;
     QString chosenName;
     trap.step(106, [&] { CommonDialog1.FileName.clear(); });
@@ -729,7 +749,7 @@ void Form2::PushButton6_Click()
 
 void Form2::PushButton8_Click()
 {
-    ErrorTrap trap(mUi, QStringLiteral("in Scrivane2021/08/31.Form2.PushButton8_Click "));
+    ErrorTrap trap(mUi, QString::fromLatin1(kPushButton8ClickLocation));
     trap.step(102, [&] { KillFile(mWordFile); });
     trap.step(104, [&] {
         if (mMainWindow)

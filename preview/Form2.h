@@ -50,6 +50,23 @@ public:
 
     WindowPointer &pointer() { return mPointer; }
 
+    // The zoom the page is shown at (1 for its own size) and the sizes it works from,
+    // in twips, with the twips each scrollbar unit moves the page (0 when disabled).
+    struct ZoomState
+    {
+        float zoom;
+        std::int32_t baseWidth;
+        std::int32_t baseHeight;
+        std::int32_t zoomWidth;
+        std::int32_t zoomHeight;
+        std::int16_t hStep;
+        std::int16_t vStep;
+    };
+    ZoomState zoomState() const
+    {
+        return { mZoom, mBaseWidth, mBaseHeight, mZoomWidth, mZoomHeight, mHStep, mVStep };
+    }
+
     // The generated document: the source of every save, deleted on going back or closing.
     QString mWordFile;
 
@@ -167,7 +184,4 @@ private:
     float mDragY = 0;
     // Wheel turns with Ctrl not yet a whole notch, as fine wheels and touchpads give.
     int mZoomWheel = 0;
-
-    friend class TestPreviewWindow;
-    friend class TestPreviewMemos;
 };

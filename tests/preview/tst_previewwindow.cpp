@@ -38,7 +38,7 @@ QRect partOf(const QScrollBar &bar, QStyle::SubControl part)
 }
 } // namespace
 
-class TestPreviewWindow : public QObject
+class PreviewWindowTest : public QObject
 {
     Q_OBJECT
 
@@ -104,7 +104,7 @@ private:
     QTreeWidget *list = nullptr;
 };
 
-void TestPreviewWindow::init()
+void PreviewWindowTest::init()
 {
     ui = std::make_unique<ScriptedUserInterface>();
     mainWindow = std::make_unique<QWidget>();
@@ -117,7 +117,7 @@ void TestPreviewWindow::init()
     QVERIFY(picture1 && picture2 && hScroll && vScroll && list);
 }
 
-void TestPreviewWindow::cleanup()
+void PreviewWindowTest::cleanup()
 {
     QVERIFY2(ui->errorReports().isEmpty(), qPrintable(ui->errorReports().join(u'\n')));
     form.reset();
@@ -125,20 +125,20 @@ void TestPreviewWindow::cleanup()
     ui.reset();
 }
 
-void TestPreviewWindow::load(const QImage &page)
+void PreviewWindowTest::load(const QImage &page)
 {
     fillAndShow(*form, page);
     QVERIFY(QTest::qWaitForWindowExposed(form.get()));
 }
 
-void TestPreviewWindow::zoomIn(int times)
+void PreviewWindowTest::zoomIn(int times)
 {
     auto *button = form->findChild<QPushButton *>(QStringLiteral("PushButton1"));
     for (int i = 0; i < times; ++i)
         QTest::mouseClick(button, Qt::LeftButton);
 }
 
-void TestPreviewWindow::zoomOut(int times)
+void PreviewWindowTest::zoomOut(int times)
 {
     auto *button = form->findChild<QPushButton *>(QStringLiteral("PushButton2"));
     for (int i = 0; i < times; ++i)
@@ -147,22 +147,22 @@ void TestPreviewWindow::zoomOut(int times)
 
 // The page keeps the mouse while a button is held, wherever the pointer goes; the
 // events are given to it directly, at the viewport point seen from where it lies now.
-void TestPreviewWindow::pressAt(QPoint viewportPoint)
+void PreviewWindowTest::pressAt(QPoint viewportPoint)
 {
     QTest::mousePress(picture1, Qt::LeftButton, {}, viewportPoint - picture1->pos());
 }
 
-void TestPreviewWindow::moveTo(QPoint viewportPoint)
+void PreviewWindowTest::moveTo(QPoint viewportPoint)
 {
     QTest::mouseMove(picture1, viewportPoint - picture1->pos());
 }
 
-void TestPreviewWindow::releaseAt(QPoint viewportPoint)
+void PreviewWindowTest::releaseAt(QPoint viewportPoint)
 {
     QTest::mouseRelease(picture1, Qt::LeftButton, {}, viewportPoint - picture1->pos());
 }
 
-void TestPreviewWindow::windowIsFixedCentredAndTitled()
+void PreviewWindowTest::windowIsFixedCentredAndTitled()
 {
     load(pageOfTwips(3000, 2000));
     QCOMPARE(form->windowTitle(), QStringLiteral("Scrivane"));
@@ -196,7 +196,7 @@ void TestPreviewWindow::windowIsFixedCentredAndTitled()
     QVERIFY(image1->x() >= form->width());
 }
 
-void TestPreviewWindow::focusMovesInTabOrder()
+void PreviewWindowTest::focusMovesInTabOrder()
 {
     // Wide and tall, so that both scrollbars are enabled and take the focus.
     load(pageOfTwips(12000, 7500));
@@ -213,17 +213,17 @@ void TestPreviewWindow::focusMovesInTabOrder()
     QCOMPARE(visited, expected);
 }
 
-void TestPreviewWindow::zoomStepsBetweenTheLimits()
+void PreviewWindowTest::zoomStepsBetweenTheLimits()
 {
     load(pageOfTwips(2002, 1502));
-    QCOMPARE(form->mZoom, 1.0f);
-    QCOMPARE(form->mBaseWidth, 2000);
-    QCOMPARE(form->mBaseHeight, 1500);
+    QCOMPARE(form->zoomState().zoom, 1.0f);
+    QCOMPARE(form->zoomState().baseWidth, 2000);
+    QCOMPARE(form->zoomState().baseHeight, 1500);
     QCOMPARE(pageSize(), QSizeF(2000, 1500));
 
     const auto expectZoom = [this](float zoom) {
-        QCOMPARE(form->mZoom, zoom);
-        QCOMPARE(form->mZoomWidth, static_cast<std::int32_t>(std::floor(2000.0 * zoom)));
+        QCOMPARE(form->zoomState().zoom, zoom);
+        QCOMPARE(form->zoomState().zoomWidth, static_cast<std::int32_t>(std::floor(2000.0 * zoom)));
         QCOMPARE(pageSize(), QSizeF(std::floor(2000.0 * zoom), std::floor(1500.0 * zoom)));
         QCOMPARE(picture1->surface().size(),
             QSize(qRound(std::floor(2000.0 * zoom) / 15), qRound(std::floor(1500.0 * zoom) / 15)));
@@ -240,26 +240,26 @@ void TestPreviewWindow::zoomStepsBetweenTheLimits()
     expectZoom(3.75f);
 }
 
-void TestPreviewWindow::zoomFallsBackWhenThePageWouldBeTooWide()
+void PreviewWindowTest::zoomFallsBackWhenThePageWouldBeTooWide()
 {
     // 67108862 twips wide: at 3.5 under the largest box Qt lays out, at 3.75 beyond.
     load(pageOfManyTwips(67108864));
-    QCOMPARE(form->mBaseWidth, 67108862);
+    QCOMPARE(form->zoomState().baseWidth, 67108862);
     zoomIn(10);
-    QCOMPARE(form->mZoom, 3.5f);
+    QCOMPARE(form->zoomState().zoom, 3.5f);
     QCOMPARE(float(pageSize().width()), float(234881017));
 
     zoomIn();
-    QCOMPARE(form->mZoom, 1.0f);
-    QCOMPARE(form->mZoomWidth, 67108862);
+    QCOMPARE(form->zoomState().zoom, 1.0f);
+    QCOMPARE(form->zoomState().zoomWidth, 67108862);
     QCOMPARE(float(pageSize().width()), float(234881017));
 
     zoomIn();
-    QCOMPARE(form->mZoom, 1.25f);
+    QCOMPARE(form->zoomState().zoom, 1.25f);
     QCOMPARE(float(pageSize().width()), float(83886077));
 }
 
-void TestPreviewWindow::pageAtTheCapZoomsOutOnly()
+void PreviewWindowTest::pageAtTheCapZoomsOutOnly()
 {
     const QImage page = pageOfManyTwips(268435456);
     load(page);
@@ -269,16 +269,16 @@ void TestPreviewWindow::pageAtTheCapZoomsOutOnly()
 
     for (int press = 0; press < 3; ++press) {
         zoomIn();
-        QCOMPARE(form->mZoom, 1.0f);
+        QCOMPARE(form->zoomState().zoom, 1.0f);
         QCOMPARE(picture1->picture(), page);
     }
     zoomOut();
-    QCOMPARE(form->mZoom, 0.75f);
+    QCOMPARE(form->zoomState().zoom, 0.75f);
     QVERIFY(picture1->picture().isNull());
     QCOMPARE(float(pageSize().width()), float(201326590));
 }
 
-void TestPreviewWindow::zoomingRecomputesTheRanges()
+void PreviewWindowTest::zoomingRecomputesTheRanges()
 {
     load(pageOfTwips(6002, 4002));
     QVERIFY(!hScroll->isEnabled());
@@ -288,33 +288,33 @@ void TestPreviewWindow::zoomingRecomputesTheRanges()
     QVERIFY(!hScroll->isEnabled());
     QVERIFY(vScroll->isEnabled());
     QCOMPARE(vScroll->maximum(), 94);
-    QCOMPARE(form->mVStep, 10);
+    QCOMPARE(form->zoomState().vStep, 10);
     vScroll->setValue(vScroll->maximum());
     QCOMPARE(pagePlace(), QPointF(0, -940));
 
     // Back at the size of the load, the ranges are the load's again.
     zoomOut(2);
     QVERIFY(!vScroll->isEnabled());
-    QCOMPARE(form->mVStep, 0);
+    QCOMPARE(form->zoomState().vStep, 0);
     QCOMPARE(pagePlace(), QPointF(0, 0));
 }
 
-void TestPreviewWindow::paintingIsSharpAtEveryDensity()
+void PreviewWindowTest::paintingIsSharpAtEveryDensity()
 {
     // At the zoom where one picture pixel meets one screen pixel, the page shows the
     // picture's own pixels.
     const QImage page = noisePage(150, 100, 2);
     load(page);
     const float sharpZoom = static_cast<float>(2 / form->devicePixelRatio());
-    while (form->mZoom < sharpZoom)
+    while (form->zoomState().zoom < sharpZoom)
         zoomIn();
-    QCOMPARE(form->mZoom, sharpZoom);
+    QCOMPARE(form->zoomState().zoom, sharpZoom);
     QCOMPARE(picture1->surface().devicePixelRatio(), form->devicePixelRatio());
     QCOMPARE(picture1->surface().convertToFormat(QImage::Format_RGB32).size(), page.size());
     QVERIFY(picture1->surface().convertToFormat(QImage::Format_RGB32) == page);
 }
 
-void TestPreviewWindow::loadSetsRangesAndSteps_data()
+void PreviewWindowTest::loadSetsRangesAndSteps_data()
 {
     QTest::addColumn<int>("pageWidth");
     QTest::addColumn<int>("pageHeight");
@@ -341,7 +341,7 @@ void TestPreviewWindow::loadSetsRangesAndSteps_data()
         << 10247 << 6002 << true << 92 << 10 << true << 94 << 10;
 }
 
-void TestPreviewWindow::loadSetsRangesAndSteps()
+void PreviewWindowTest::loadSetsRangesAndSteps()
 {
     QFETCH(int, pageWidth);
     QFETCH(int, pageHeight);
@@ -355,17 +355,17 @@ void TestPreviewWindow::loadSetsRangesAndSteps()
     load(pageOfTwips(pageWidth, pageHeight));
     QCOMPARE(hScroll->isEnabled(), hEnabled);
     QCOMPARE(hScroll->maximum(), hMaximum);
-    QCOMPARE(form->mHStep, hStep);
+    QCOMPARE(form->zoomState().hStep, hStep);
     QCOMPARE(vScroll->isEnabled(), vEnabled);
     QCOMPARE(vScroll->maximum(), vMaximum);
-    QCOMPARE(form->mVStep, vStep);
+    QCOMPARE(form->zoomState().vStep, vStep);
     QCOMPARE(hScroll->minimum(), 0);
     QCOMPARE(hScroll->value(), 0);
     QCOMPARE(vScroll->value(), 0);
     QCOMPARE(pagePlace(), QPointF(0, 0));
 }
 
-void TestPreviewWindow::scrollValuePlacesThePage_data()
+void PreviewWindowTest::scrollValuePlacesThePage_data()
 {
     QTest::addColumn<int>("pageWidth");
     QTest::addColumn<int>("pageHeight");
@@ -380,7 +380,7 @@ void TestPreviewWindow::scrollValuePlacesThePage_data()
     QTest::newRow("both ways") << 10247 << 6002 << 7 << 3 << QPointF(-70, -30);
 }
 
-void TestPreviewWindow::scrollValuePlacesThePage()
+void PreviewWindowTest::scrollValuePlacesThePage()
 {
     QFETCH(int, pageWidth);
     QFETCH(int, pageHeight);
@@ -395,7 +395,7 @@ void TestPreviewWindow::scrollValuePlacesThePage()
     QCOMPARE(picture1->pos(), QPoint(twipsToPixels(place.x()), twipsToPixels(place.y())));
 }
 
-void TestPreviewWindow::scrollArrowAndTroughMoveByPartsOfTheViewport()
+void PreviewWindowTest::scrollArrowAndTroughMoveByPartsOfTheViewport()
 {
     // 20683 twips beyond the 9330-twip viewport: 2068 units of 10 twips; an arrow
     // moves 93 units, a tenth of the viewport, the trough 933, a viewport.
@@ -414,7 +414,7 @@ void TestPreviewWindow::scrollArrowAndTroughMoveByPartsOfTheViewport()
     QCOMPARE(pagePlace(), QPointF(-9330, 0));
 }
 
-void TestPreviewWindow::draggedThumbMovesThePageOnRelease()
+void PreviewWindowTest::draggedThumbMovesThePageOnRelease()
 {
     load(pageOfTwips(10247, 3000));
     const QRect thumb = partOf(*hScroll, QStyle::SC_ScrollBarSlider);
@@ -429,7 +429,7 @@ void TestPreviewWindow::draggedThumbMovesThePageOnRelease()
     QCOMPARE(pagePlace(), QPointF(-10.0 * hScroll->value(), 0));
 }
 
-void TestPreviewWindow::longPageScrollsToItsEnd_data()
+void PreviewWindowTest::longPageScrollsToItsEnd_data()
 {
     QTest::addColumn<int>("pageHeight");
     QTest::addColumn<int>("maximum");
@@ -438,7 +438,7 @@ void TestPreviewWindow::longPageScrollsToItsEnd_data()
     QTest::newRow("beyond 16 bits of units") << 345000 << 33994;
 }
 
-void TestPreviewWindow::longPageScrollsToItsEnd()
+void PreviewWindowTest::longPageScrollsToItsEnd()
 {
     QFETCH(int, pageHeight);
     QFETCH(int, maximum);
@@ -449,7 +449,7 @@ void TestPreviewWindow::longPageScrollsToItsEnd()
     QVERIFY(ui->messages.isEmpty());
 }
 
-void TestPreviewWindow::dragKeepsThePageInsideTheViewport_data()
+void PreviewWindowTest::dragKeepsThePageInsideTheViewport_data()
 {
     QTest::addColumn<QPoint>("by");
     QTest::addColumn<QPointF>("place");
@@ -462,7 +462,7 @@ void TestPreviewWindow::dragKeepsThePageInsideTheViewport_data()
     QTest::newRow("beyond one edge only") << QPoint(-100, 5) << QPointF(-915, 0);
 }
 
-void TestPreviewWindow::dragKeepsThePageInsideTheViewport()
+void PreviewWindowTest::dragKeepsThePageInsideTheViewport()
 {
     QFETCH(QPoint, by);
     QFETCH(QPointF, place);
@@ -477,7 +477,7 @@ void TestPreviewWindow::dragKeepsThePageInsideTheViewport()
     releaseAt(start + by);
 }
 
-void TestPreviewWindow::dragNeedsAButton()
+void PreviewWindowTest::dragNeedsAButton()
 {
     load(pageOfTwips(10247, 6002));
     picture1->setMouseTracking(true);
@@ -486,7 +486,7 @@ void TestPreviewWindow::dragNeedsAButton()
     QCOMPARE(pagePlace(), QPointF(0, 0));
 }
 
-void TestPreviewWindow::narrowPageJumpsBetweenTheSides()
+void PreviewWindowTest::narrowPageJumpsBetweenTheSides()
 {
     // Inside the viewport there are 6330 x 3055 twips to spare.
     load(pageOfTwips(3002, 2002));
@@ -501,12 +501,12 @@ void TestPreviewWindow::narrowPageJumpsBetweenTheSides()
     QCOMPARE(pagePlace(), QPointF(0, 0));
 
     // Even a move of no distance from the top-left corner jumps to the far side.
-    form->Picture1_MouseMove(1, 0, form->mDragX, form->mDragY);
+    QTest::mouseMove(picture1, QPoint(10, 10));
     QCOMPARE(pagePlace(), QPointF(6330, 3055));
     releaseAt(QPoint(11, 11));
 }
 
-void TestPreviewWindow::releaseFeedsThePositionToTheScrollbars_data()
+void PreviewWindowTest::releaseFeedsThePositionToTheScrollbars_data()
 {
     QTest::addColumn<int>("pageWidth");
     QTest::addColumn<int>("pageHeight");
@@ -530,7 +530,7 @@ void TestPreviewWindow::releaseFeedsThePositionToTheScrollbars_data()
     QTest::newRow("no move") << 10247 << 6002 << QPoint(0, 0) << 0 << 0 << QPointF(0, 0);
 }
 
-void TestPreviewWindow::releaseFeedsThePositionToTheScrollbars()
+void PreviewWindowTest::releaseFeedsThePositionToTheScrollbars()
 {
     QFETCH(int, pageWidth);
     QFETCH(int, pageHeight);
@@ -550,7 +550,7 @@ void TestPreviewWindow::releaseFeedsThePositionToTheScrollbars()
     QCOMPARE(pagePlace(), place);
 }
 
-void TestPreviewWindow::releaseUsesTheRangesOfTheZoom()
+void PreviewWindowTest::releaseUsesTheRangesOfTheZoom()
 {
     // A page exactly as wide and as high as the viewport has no range: 0 % on release.
     load(pageOfTwips(9332, 5057));
@@ -577,7 +577,7 @@ void TestPreviewWindow::releaseUsesTheRangesOfTheZoom()
     QCOMPARE(pagePlace(), QPointF(1830, -580));
 }
 
-void TestPreviewWindow::activationReloadsAtZoomOneTopLeft()
+void PreviewWindowTest::activationReloadsAtZoomOneTopLeft()
 {
     load(pageOfTwips(6000, 4000));
     zoomIn(2);
@@ -589,7 +589,7 @@ void TestPreviewWindow::activationReloadsAtZoomOneTopLeft()
     // Back, then a new run fills the window and shows it again.
     form->hide();
     load(pageOfTwips(10247, 6002));
-    QCOMPARE(form->mZoom, 1.0f);
+    QCOMPARE(form->zoomState().zoom, 1.0f);
     QCOMPARE(pageSize(), QSizeF(10245, 6000));
     QCOMPARE(pagePlace(), QPointF(0, 0));
     QCOMPARE(hScroll->value(), 0);
@@ -597,11 +597,11 @@ void TestPreviewWindow::activationReloadsAtZoomOneTopLeft()
     QCOMPARE(hScroll->maximum(), 92);
 }
 
-void TestPreviewWindow::onlyTheProgramsShowActivates()
+void PreviewWindowTest::onlyTheProgramsShowActivates()
 {
     load(pageOfTwips(6000, 4000));
     zoomIn(2);
-    QCOMPARE(form->mZoom, 1.5f);
+    QCOMPARE(form->zoomState().zoom, 1.5f);
 
     // The window system showing the window again (a restore) or activating it leaves
     // the zoom; notify delivers the events as the window system does, spontaneous.
@@ -614,7 +614,7 @@ void TestPreviewWindow::onlyTheProgramsShowActivates()
     form->showMinimized();
     form->showNormal();
     form->activateWindow();
-    QCOMPARE(form->mZoom, 1.5f);
+    QCOMPARE(form->zoomState().zoom, 1.5f);
     QCOMPARE(pageSize(), QSizeF(8997, 5997));
 
     // While a message box is up and after it, the zoom stays too.
@@ -625,10 +625,10 @@ void TestPreviewWindow::onlyTheProgramsShowActivates()
     QVERIFY(QTest::qWaitForWindowExposed(box));
     box->close();
     form->activateWindow();
-    QCOMPARE(form->mZoom, 1.5f);
+    QCOMPARE(form->zoomState().zoom, 1.5f);
 }
 
-void TestPreviewWindow::choosingAPageLoadsItAtZoomOne()
+void PreviewWindowTest::choosingAPageLoadsItAtZoomOne()
 {
     load(pageOfTwips(4002, 2002, Qt::yellow));
     form->addPage(QStringLiteral("Page 2"));
@@ -637,9 +637,9 @@ void TestPreviewWindow::choosingAPageLoadsItAtZoomOne()
 
     const QRect second = list->visualItemRect(list->topLevelItem(1));
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, second.center());
-    QCOMPARE(form->mZoom, 1.0f);
-    QCOMPARE(form->mBaseWidth, 6000);
-    QCOMPARE(form->mBaseHeight, 3000);
+    QCOMPARE(form->zoomState().zoom, 1.0f);
+    QCOMPARE(form->zoomState().baseWidth, 6000);
+    QCOMPARE(form->zoomState().baseHeight, 3000);
     QCOMPARE(pageSize(), QSizeF(6000, 3000));
     QCOMPARE(picture1->surface().pixelColor(10, 10), QColor(Qt::cyan));
     QCOMPARE(form->pointer().setting(), MousePointer::Default);
@@ -650,16 +650,16 @@ void TestPreviewWindow::choosingAPageLoadsItAtZoomOne()
     QCOMPARE(picture1->surface().pixelColor(10, 10), QColor(Qt::yellow));
 }
 
-void TestPreviewWindow::keyReleaseReloadsTheSelectedPage()
+void PreviewWindowTest::keyReleaseReloadsTheSelectedPage()
 {
     load(pageOfTwips(10247, 3000));
     zoomOut();
     hScroll->setValue(0);
-    QCOMPARE(form->mZoom, 0.75f);
+    QCOMPARE(form->zoomState().zoom, 0.75f);
 
     list->setFocus();
     QTest::keyClick(list, Qt::Key_Down);
-    QCOMPARE(form->mZoom, 1.0f);
+    QCOMPARE(form->zoomState().zoom, 1.0f);
     QCOMPARE(pageSize(), QSizeF(10245, 2998));
     QCOMPARE(hScroll->maximum(), 92);
 
@@ -670,7 +670,7 @@ void TestPreviewWindow::keyReleaseReloadsTheSelectedPage()
     QCOMPARE(hScroll->value(), 0);
 }
 
-void TestPreviewWindow::emptyListIgnoresClicksAndKeys()
+void PreviewWindowTest::emptyListIgnoresClicksAndKeys()
 {
     load(pageOfTwips(4002, 2002));
     zoomIn();
@@ -682,22 +682,22 @@ void TestPreviewWindow::emptyListIgnoresClicksAndKeys()
     list->setFocus();
     QTest::keyClick(list, Qt::Key_Down);
     QTest::keyClick(list, Qt::Key_A);
-    QCOMPARE(form->mZoom, 1.25f);
+    QCOMPARE(form->zoomState().zoom, 1.25f);
     QCOMPARE(pageSize(), QSizeF(5000, 2500));
 }
 
-void TestPreviewWindow::listWithoutSelectionIgnoresClicks()
+void PreviewWindowTest::listWithoutSelectionIgnoresClicks()
 {
     load(pageOfTwips(4002, 2002));
     zoomIn();
     list->clearSelection();
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, QPoint(20, 90));
     QCOMPARE(list->selectedItems().size(), 0);
-    QCOMPARE(form->mZoom, 1.25f);
+    QCOMPARE(form->zoomState().zoom, 1.25f);
     QCOMPARE(pageSize(), QSizeF(5000, 2500));
 }
 
-void TestPreviewWindow::hoverSetsThePointer()
+void PreviewWindowTest::hoverSetsThePointer()
 {
     load(pageOfTwips(4002, 2002));
     const auto over = [this](const char *name, QPoint at = QPoint(5, 5)) {
@@ -723,7 +723,7 @@ void TestPreviewWindow::hoverSetsThePointer()
     QCOMPARE(over("HScroll1"), MousePointer::Custom);
 }
 
-void TestPreviewWindow::hoverLeavesTheHourglass()
+void PreviewWindowTest::hoverLeavesTheHourglass()
 {
     load(pageOfTwips(4002, 2002));
     form->pointer().set(MousePointer::Hourglass);
@@ -734,5 +734,5 @@ void TestPreviewWindow::hoverLeavesTheHourglass()
     form->pointer().set(MousePointer::Default);
 }
 
-QTEST_MAIN(TestPreviewWindow)
+QTEST_MAIN(PreviewWindowTest)
 #include "tst_previewwindow.moc"
