@@ -2,9 +2,12 @@
 
 // What every benchmark prints: medians of repeated timings and peak memory.
 
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QProcess>
 #include <QString>
+#include <QUrl>
 
 #include <algorithm>
 #include <cstdio>
@@ -47,4 +50,21 @@ inline double peakMemory(const QString &pid)
             return line.mid(6).trimmed().split(' ').value(0).toDouble() / 1024.0;
     }
     return 0;
+}
+
+// The yardstick: one "soffice --convert-to" of the file into the format given, in a
+// private profile of its own (warm from its second use), the converted file in outDir.
+inline double convertOnce(
+    const QString &source, const char *format, const QString &profile, const QString &outDir)
+{
+    QProcess soffice;
+    soffice.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    soffice.setStandardOutputFile(QProcess::nullDevice());
+    return milliseconds([&] {
+        soffice.start(QStringLiteral("/usr/lib/libreoffice/program/soffice"),
+            { QStringLiteral("-env:UserInstallation=") + QUrl::fromLocalFile(profile).toString(),
+                QStringLiteral("--headless"), QStringLiteral("--convert-to"),
+                QString::fromLatin1(format), QStringLiteral("--outdir"), outDir, source });
+        soffice.waitForFinished(120000);
+    });
 }

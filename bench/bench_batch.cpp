@@ -183,24 +183,13 @@ BatchFigures runBatch(WordProcessor &word, const QString &folder, int count, int
 }
 
 // One "soffice --convert-to doc" of a memo template, in a warm private profile.
-double convertOnce(const QString &work)
+double convertTemplate(const QString &work)
 {
     const QString source = QDir(work).filePath(QStringLiteral("template.dot"));
     if (!QFile::exists(source))
         WriteBytesToFile(loadResData(kMemoStyles[0].resourceId), source);
-    QProcess soffice;
-    soffice.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    soffice.setStandardOutputFile(QProcess::nullDevice());
-    return milliseconds([&] {
-        soffice.start(QStringLiteral("/usr/lib/libreoffice/program/soffice"),
-            { QStringLiteral("-env:UserInstallation=")
-                    + QUrl::fromLocalFile(QDir(work).filePath(QStringLiteral("yardstick")))
-                          .toString(),
-                QStringLiteral("--headless"), QStringLiteral("--convert-to"), QStringLiteral("doc"),
-                QStringLiteral("--outdir"), QDir(work).filePath(QStringLiteral("converted")),
-                source });
-        soffice.waitForFinished(120000);
-    });
+    return convertOnce(source, "doc", QDir(work).filePath(QStringLiteral("yardstick")),
+        QDir(work).filePath(QStringLiteral("converted")));
 }
 
 // The whole program writing one memo, as a script starts it.
@@ -225,11 +214,11 @@ double programOnce(const QString &work)
 
 void firstMemo(const QString &work)
 {
-    convertOnce(work); // the profiles are warm from here on
+    convertTemplate(work); // the profiles are warm from here on
     programOnce(work);
     std::vector<double> convert, program;
     for (int run = 0; run < 5; ++run) {
-        convert.push_back(convertOnce(work));
+        convert.push_back(convertTemplate(work));
         program.push_back(programOnce(work));
     }
     report("one soffice --convert-to doc", convert);

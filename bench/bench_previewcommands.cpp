@@ -48,17 +48,8 @@ int main(int argc, char *argv[])
     const QString profile = folder.filePath(QStringLiteral("convert-profile"));
     std::vector<double> conversions;
     for (int run = 0; run <= runs; ++run) {
-        const double time = milliseconds([&] {
-            QProcess soffice;
-            soffice.start(QStringLiteral("soffice"),
-                { QStringLiteral("--headless"),
-                    QStringLiteral("-env:UserInstallation=")
-                        + QUrl::fromLocalFile(profile).toString(),
-                    QStringLiteral("--convert-to"), QStringLiteral("pdf"),
-                    QStringLiteral("--outdir"), folder.filePath(QStringLiteral("converted")),
-                    document });
-            soffice.waitForFinished(120000);
-        });
+        const double time
+            = convertOnce(document, "pdf", profile, folder.filePath(QStringLiteral("converted")));
         if (run > 0) // the first one makes the profile
             conversions.push_back(time);
     }

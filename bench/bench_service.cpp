@@ -23,24 +23,13 @@ namespace {
 QString gWork;
 
 // One "soffice --convert-to doc" of a memo template, in a warm private profile.
-double convertOnce()
+double convertTemplate()
 {
     const QString source = QDir(gWork).filePath(QStringLiteral("template.dot"));
     if (!QFile::exists(source))
         WriteBytesToFile(loadResData(kMemoStyles[0].resourceId), source);
-    QProcess soffice;
-    soffice.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    soffice.setStandardOutputFile(QProcess::nullDevice());
-    return milliseconds([&] {
-        soffice.start(QStringLiteral("/usr/lib/libreoffice/program/soffice"),
-            { QStringLiteral("-env:UserInstallation=")
-                    + QUrl::fromLocalFile(QDir(gWork).filePath(QStringLiteral("yardstick")))
-                          .toString(),
-                QStringLiteral("--headless"), QStringLiteral("--convert-to"), QStringLiteral("doc"),
-                QStringLiteral("--outdir"), QDir(gWork).filePath(QStringLiteral("converted")),
-                source });
-        soffice.waitForFinished(120000);
-    });
+    return convertOnce(source, "doc", QDir(gWork).filePath(QStringLiteral("yardstick")),
+        QDir(gWork).filePath(QStringLiteral("converted")));
 }
 
 // The program as a script runs it; its standard output and error.
@@ -146,14 +135,14 @@ int main(int argc, char *argv[])
     gWork = folder.path();
 
     // Warm profiles for both, as on any start but the very first.
-    convertOnce();
+    convertTemplate();
     memo({ QStringLiteral("--no-service") });
     stop();
 
     std::vector<double> convert, first, own;
     for (int run = 0; run < std::max(runs, 5); ++run) {
         stop();
-        convert.push_back(convertOnce());
+        convert.push_back(convertTemplate());
         own.push_back(memo({ QStringLiteral("--no-service") }));
         first.push_back(memo());
     }
