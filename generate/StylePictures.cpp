@@ -25,7 +25,11 @@ namespace {
 // The page is drawn this wide, in pixels at a ratio of 1: a letter page of 8.5 inches.
 constexpr double kPageDotsPerInch = 26.0;
 constexpr int kCaptionGap = 4;
-constexpr auto kGiveWayTime = std::chrono::seconds(30);
+// An office call lasts well under a second; one that has not ended by then hangs, and
+// the run starts an office of its own.
+constexpr auto kGiveWayTime = std::chrono::seconds(3);
+// A picture not drawn by then is told in words; the office's own deadline ends the call.
+constexpr int kSlowMilliseconds = 5000;
 
 bool sameMemo(const MemoDetails &a, const MemoDetails &b)
 {
@@ -120,6 +124,16 @@ StylePictures::StylePictures(LibreOfficeProcessor *office, QObject *parent)
     , mOffice(office)
     , mCancel(std::make_shared<std::atomic_bool>(false))
 {
+    mSlow.setSingleShot(true);
+    mSlow.setInterval(kSlowMilliseconds);
+    connect(&mSlow, &QTimer::timeout, this, [this] {
+        for (size_t style = 0; style < mEntries.size(); ++style) {
+            if (mEntries[style].state == State::Drawing) {
+                mEntries[style].state = State::Failed;
+                emit settled(int(style));
+            }
+        }
+    });
     mWork.run([this] { mWorker = QThread::currentThread(); },
         WorkThread::Clock::now() + std::chrono::seconds(10));
     // Beside the offices' profiles, never in the temporary folder or the user's.
@@ -217,6 +231,7 @@ void StylePictures::drawNext()
     }
     mDrawing = true;
     *mCancel = false;
+    mSlow.start();
     QPointer<StylePictures> self(this);
     mWork.post([self, session, memo = *memo, ratio, folder = mFolder->path(), cancel = mCancel,
                    keep = mFolder]() mutable {
@@ -245,6 +260,7 @@ void StylePictures::drawNext()
 void StylePictures::finished(int style, const QImage &picture)
 {
     mDrawing = false;
+    mSlow.stop();
     Entry &entry = mEntries.at(size_t(style));
     if (entry.state == State::Drawing) {
         entry.picture = picture;

@@ -7,6 +7,7 @@
 #include <QObject>
 #include <QString>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include <array>
 #include <atomic>
@@ -68,6 +69,7 @@ private:
     std::array<std::optional<MemoDetails>, 5> mAhead;
     qreal mAheadRatio = 1;
     bool mDrawing = false;
+    QTimer mSlow;
     // A generation run goes first: nothing is drawn until the next request.
     bool mPaused = false;
     std::shared_ptr<std::atomic_bool> mCancel;
