@@ -2,6 +2,7 @@
 
 #include "Failure.h"
 #include "FileUtils.h"
+#include "Leftovers.h"
 #include "LibreOfficeProcessor.h"
 #include "MemoStyle.h"
 #include "PageComposition.h"
@@ -143,6 +144,8 @@ StylePictures::StylePictures(LibreOfficeProcessor *office, QObject *parent)
             mOffice->settings().profileRoot + QStringLiteral("/pictures-XXXXXX"));
         if (!mFolder->isValid())
             mFolder.reset();
+        else
+            noteMadeFile(mFolder->path());
     }
 }
 
