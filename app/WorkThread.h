@@ -22,6 +22,9 @@
 //   offices are watched from that thread.
 // - The memo service (service/MemoService.cpp) owns one WorkThread that holds its
 //   offices and makes the memos its commands ask for.
+// - The style pictures (generate/StylePictures.h) own one WorkThread that draws them;
+//   the spare office is handed to it for one drawing and handed back at the end, so
+//   the application's thread watches it again before a run takes it.
 // - Nothing else: page pictures (Poppler) are drawn on the thread that asked for them.
 //
 // The rule for offices: an office starts and ends on the thread that watches it (Qt

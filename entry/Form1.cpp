@@ -7,11 +7,14 @@
 #include "Failure.h"
 #include "FileUtils.h"
 #include "Form2.h"
+#include "LibreOfficeProcessor.h"
 #include "LongText.h"
 #include "MemoStyle.h"
 #include "SettingText.h"
 #include "SettingsStore.h"
 #include "Skin.h"
+#include "StylePictures.h"
+#include "StyleTips.h"
 #include "Twips.h"
 #include "UserInterface.h"
 #include "WindowLayout.h"
@@ -178,6 +181,14 @@ Form1::Form1(UserInterface &ui, SettingsStore &settings, WordProcessor &word)
     for (QLineEdit *line : { txtOrgName, txtCC })
         line->setMaxLength(std::numeric_limits<int>::max());
     connectHandlers();
+    mStylePictures = std::make_unique<StylePictures>(dynamic_cast<LibreOfficeProcessor *>(&mWord));
+    mStyleTips = std::make_unique<StyleTips>(Option1, *mStylePictures, [this] {
+        MemoDetails memo;
+        for (const MemoField &field : kMemoFields)
+            memo.*field.text = text(field);
+        memo.date = eventDate();
+        return memo;
+    });
     mSettings.onSoonWritten([this](const QString &failure) {
         QMetaObject::invokeMethod(this, [this, failure] {
             if (!failure.isEmpty())
@@ -552,6 +563,8 @@ void Form1::fillDetails(const QString &location, const MemoDetails &memo)
 
 void Form1::PushButton6_Click()
 {
+    // The run takes the spare office a style picture may be using.
+    mStylePictures->giveWay();
     mRun.PushButton6_Click();
 }
 

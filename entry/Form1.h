@@ -24,6 +24,8 @@ class QPlainTextEdit;
 class QPushButton;
 class QRadioButton;
 class SettingsStore;
+class StylePictures;
+class StyleTips;
 class UserInterface;
 class WordProcessor;
 
@@ -144,6 +146,9 @@ private:
     WindowPointer mPointer;
     MemoRun mRun;
     std::unique_ptr<Form2> mForm2;
+    // The style buttons' tooltips: the memo drawn in each style.
+    std::unique_ptr<StylePictures> mStylePictures;
+    std::unique_ptr<StyleTips> mStyleTips;
 
     int mProgramChanges = 0;
     std::exception_ptr mChangeFailure;

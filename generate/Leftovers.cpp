@@ -86,8 +86,8 @@ QByteArray identity(const QString &path)
     struct stat status
     {
     };
-    if (::lstat(QFile::encodeName(path).constData(), &status) != 0 || !S_ISREG(status.st_mode)
-        || status.st_uid != ::getuid())
+    if (::lstat(QFile::encodeName(path).constData(), &status) != 0
+        || !(S_ISREG(status.st_mode) || S_ISDIR(status.st_mode)) || status.st_uid != ::getuid())
         return {};
     return QByteArray::number(quint64(status.st_dev)) + ' '
         + QByteArray::number(quint64(status.st_ino));

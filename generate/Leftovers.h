@@ -9,7 +9,7 @@
 // so that a later start knows whose it was.
 QString workFolderPattern(const QString &kind);
 
-// Notes that this program made the file at path, so that the next start removes it
+// Notes that this program made the file or folder at path, so that the next start removes it
 // should this program be killed before it does.
 void noteMadeFile(const QString &path);
 

@@ -1,5 +1,7 @@
 #pragma once
 
+class QThread;
+
 #include "WordSession.h"
 
 #include <QString>
@@ -55,6 +57,11 @@ public:
     // Called on a WorkThread, it has the application's thread start the office (the
     // rule in WorkThread.h), so that thread must be taking events.
     std::unique_ptr<WordSession> create() override;
+
+    // Lends the spare office, watched from this thread, to work on the WorkThread
+    // `worker`: the session's quit hands it back to this thread as the spare. Null
+    // when there is no spare here now.
+    std::unique_ptr<WordSession> lendSpare(QThread *worker);
 
     // Ends the spare office now, for a program that ends without destructors; sessions
     // still out end their offices at quit.

@@ -4,6 +4,7 @@
 #include "Office.h"
 
 #include <QStandardPaths>
+#include <QThread>
 
 #include <mutex>
 #include <utility>
@@ -55,7 +56,8 @@ struct SparePool
 
     // An office that ended its session cleanly waits for the next one; any other
     // ends, and a new one starts in the background in its place.
-    void giveBack(std::unique_ptr<Office> office)
+    // `home`, when given, is the thread that is to watch the spare.
+    void giveBack(std::unique_ptr<Office> office, QThread *home = nullptr)
     {
         const bool reusable = !office->isBroken() && !office->hasDocument();
         std::unique_lock lock(mutex);
@@ -64,6 +66,8 @@ struct SparePool
             return;
         }
         if (reusable) {
+            if (home != nullptr)
+                office->watchFrom(home);
             spare = std::move(office);
             return;
         }
@@ -71,12 +75,24 @@ struct SparePool
         office.reset();
         try {
             auto started = std::make_unique<Office>(settings);
+            if (home != nullptr)
+                started->watchFrom(home);
             lock.lock();
             if (!closed && !spare)
                 spare = std::move(started);
         } catch (const Failure &) {
             // The next session starts its own, and says why if it cannot.
         }
+    }
+
+    // The spare, handed to `worker` to watch; null when there is none here.
+    std::unique_ptr<Office> lend(QThread *worker)
+    {
+        std::lock_guard lock(mutex);
+        if (!spare || !spare->isWatchedHere())
+            return {};
+        spare->watchFrom(worker);
+        return std::move(spare);
     }
 
     void close()
@@ -100,9 +116,11 @@ namespace {
 class LibreOfficeSession : public OfficeSession
 {
 public:
-    LibreOfficeSession(std::shared_ptr<SparePool> pool, std::unique_ptr<Office> office)
+    LibreOfficeSession(
+        std::shared_ptr<SparePool> pool, std::unique_ptr<Office> office, QThread *home = nullptr)
         : mPool(std::move(pool))
         , mOffice(std::move(office))
+        , mHome(home)
         , mProcessId(mOffice->processId())
         , mProfileFolder(mOffice->profileFolder())
     { }
@@ -142,7 +160,7 @@ public:
             return;
         std::unique_ptr<Office> office = std::move(mOffice);
         const QString broken = office->brokenReason();
-        mPool->giveBack(std::move(office));
+        mPool->giveBack(std::move(office), mHome);
         if (!broken.isEmpty())
             fail(QStringLiteral("Could not quit the word processor: %1.").arg(broken));
     }
@@ -160,11 +178,16 @@ private:
         if (!mOffice)
             fail(QStringLiteral("Could not %1: the word processor has already been quit.")
                      .arg(what.isEmpty() ? QStringLiteral("do that") : what));
+        // A lent spare may not have been waited for yet.
+        if (!mOffice->isConnected())
+            mOffice->connect();
         return *mOffice;
     }
 
     std::shared_ptr<SparePool> mPool;
     std::unique_ptr<Office> mOffice;
+    // The thread a lent office goes back to.
+    QThread *mHome;
     qint64 mProcessId;
     QString mProfileFolder;
 };
@@ -199,6 +222,14 @@ LibreOfficeProcessor::~LibreOfficeProcessor()
 void LibreOfficeProcessor::shutDown()
 {
     mPool->close();
+}
+
+std::unique_ptr<WordSession> LibreOfficeProcessor::lendSpare(QThread *worker)
+{
+    std::unique_ptr<Office> office = mPool->lend(worker);
+    if (!office)
+        return {};
+    return std::make_unique<LibreOfficeSession>(mPool, std::move(office), QThread::currentThread());
 }
 
 std::unique_ptr<WordSession> LibreOfficeProcessor::create()

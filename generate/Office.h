@@ -34,6 +34,7 @@ public:
     void connect();
     bool isConnected() const { return mConnected; }
     bool isWatchedHere() const { return mProcess->isWatchedHere(); }
+    void watchFrom(QThread *thread) { mProcess->watchFrom(thread); }
     // True when the office answers a trivial call within the time; one that does not
     // is ended at once.
     bool answers(std::chrono::milliseconds time);

@@ -296,6 +296,12 @@ bool OfficeProcess::isWatchedHere() const
     return !mProcess || mProcess->thread() == QThread::currentThread();
 }
 
+void OfficeProcess::watchFrom(QThread *thread)
+{
+    if (mProcess)
+        mProcess->moveToThread(thread);
+}
+
 bool OfficeProcess::waitForEnd(std::chrono::milliseconds time)
 {
     if (!mProcess || mProcess->state() == QProcess::NotRunning)

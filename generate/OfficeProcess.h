@@ -1,5 +1,7 @@
 #pragma once
 
+class QThread;
+
 #include <QString>
 
 #include <chrono>
@@ -48,6 +50,8 @@ public:
     // Whether the process is watched from the calling thread: Qt lets only that thread
     // wait for it and end it.
     bool isWatchedHere() const;
+    // Hands the watching to another thread; called on the thread that watches it now.
+    void watchFrom(QThread *thread);
 
     // True when the office has ended within the time given.
     bool waitForEnd(std::chrono::milliseconds time);
