@@ -348,7 +348,11 @@ void replaceFile(const QString &destination, const QByteArray &bytes, ReadOnlyFi
 {
     // The name's own bytes, never a lookalike: taken from the name as given, so a folder
     // whose name is no UTF-8 still holds it.
-    const QString folderName = QFileInfo(destination).path();
+    // Cut from the text, not through QFileInfo, which turns such bytes into U+FFFD.
+    const qsizetype slash = destination.lastIndexOf(QLatin1Char('/'));
+    const QString folderName = slash < 0 ? QStringLiteral(".")
+        : slash == 0                     ? QStringLiteral("/")
+                                         : destination.left(slash);
     const QByteArray targetName = encodeFileName(destination);
     const QByteArray folderBytes = encodeFileName(folderName);
     const auto failed = [&](const QString &reason) {

@@ -416,7 +416,11 @@ int runSingle(const QCommandLineParser &parser, WordProcessor &word, const MemoD
     const QString out = parser.value(QStringLiteral("out"));
     try {
         MemoWriter writer(word);
-        checkWritableFolder(QFileInfo(out).absolutePath());
+        // Cut from the text: QFileInfo turns bytes that are no UTF-8 into U+FFFD.
+        const QString folder = out.left(std::max<qsizetype>(out.lastIndexOf(QLatin1Char('/')), 0));
+        checkWritableFolder(out.startsWith(QLatin1Char('/'))
+                ? (folder.isEmpty() ? QStringLiteral("/") : folder)
+                : QDir::cleanPath(QDir::currentPath() + QLatin1Char('/') + folder));
         warnOfLeftOutFields(reporter.errors, out, memo);
         warnAboutControlCharacters(memo, out, reporter.errors);
         // Made by the service when it can; written here either way, by the same routine.
