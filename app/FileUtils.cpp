@@ -9,7 +9,6 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QMimeData>
-#include <QTemporaryFile>
 
 #include <algorithm>
 #include <cerrno>
@@ -299,10 +298,63 @@ void WriteBytesToFile(const QByteArray &bytes, const QString &path)
         fail(QStringLiteral("%1 could not be written: %2").arg(path, systemError()));
 }
 
+QByteArray encodeFileName(const QString &name)
+{
+    QByteArray bytes;
+    qsizetype run = 0;
+    for (qsizetype at = 0; at < name.size(); ++at) {
+        const char16_t unit = name.at(at).unicode();
+        const bool paired = at > 0 && name.at(at - 1).isHighSurrogate();
+        if (unit >= 0xdc80 && unit <= 0xdcff && !paired) {
+            bytes += QFile::encodeName(name.mid(run, at - run));
+            bytes += char(unit - 0xdc00);
+            run = at + 1;
+        }
+    }
+    return bytes + QFile::encodeName(name.mid(run));
+}
+
+QString shownFileName(const QString &name)
+{
+    QString shown;
+    for (qsizetype at = 0; at < name.size(); ++at) {
+        const char16_t unit = name.at(at).unicode();
+        const bool paired = at > 0 && name.at(at - 1).isHighSurrogate();
+        if (unit >= 0xdc80 && unit <= 0xdcff && !paired)
+            shown += QStringLiteral("\\x%1").arg(unit - 0xdc00, 2, 16, QLatin1Char('0'));
+        else
+            shown += name.at(at);
+    }
+    return shown;
+}
+
+namespace {
+// The part file beside a destination; gone again unless it was renamed into place.
+struct PartFile
+{
+    QByteArray name;
+    int fd = -1;
+    ~PartFile()
+    {
+        if (fd >= 0) {
+            ::close(fd);
+            ::unlink(name.constData());
+        }
+    }
+};
+} // namespace
+
 void replaceFile(const QString &destination, const QByteArray &bytes, ReadOnlyFile readOnly)
 {
-    const QFileInfo target(destination);
-    const QByteArray targetName = QFile::encodeName(target.absoluteFilePath());
+    // The name's own bytes, never a lookalike: taken from the name as given, so a folder
+    // whose name is no UTF-8 still holds it.
+    // Cut from the text, not through QFileInfo, which turns such bytes into U+FFFD.
+    const qsizetype slash = destination.lastIndexOf(QLatin1Char('/'));
+    const QString folderName = slash < 0 ? QStringLiteral(".")
+        : slash == 0                     ? QStringLiteral("/")
+                                         : destination.left(slash);
+    const QByteArray targetName = encodeFileName(destination);
+    const QByteArray folderBytes = encodeFileName(folderName);
     const auto failed = [&](const QString &reason) {
         fail(QStringLiteral("%1 while writing %2").arg(reason, destination));
     };
@@ -323,13 +375,20 @@ void replaceFile(const QString &destination, const QByteArray &bytes, ReadOnlyFi
         fail(QStringLiteral("%1 is read-only and was left as it is.").arg(destination));
 
     // The folder is taken as it is written: no pattern in the chosen name is expanded.
-    QTemporaryFile part(target.absolutePath() + QStringLiteral("/.scrivane-XXXXXX.part"));
-    if (!part.open()) {
-        const QFileInfo folder(target.absolutePath());
-        failed(folder.isDir() ? part.errorString() : QStringLiteral("No such folder"));
+    PartFile part;
+    part.name = folderBytes + "/.scrivane-XXXXXX.part";
+    part.fd = ::mkostemps(part.name.data(), 5, O_CLOEXEC);
+    if (part.fd < 0) {
+        const QString reason = systemError();
+        struct stat folder
+        {
+        };
+        const bool isFolder
+            = ::stat(folderBytes.constData(), &folder) == 0 && S_ISDIR(folder.st_mode);
+        failed(isFolder ? reason : QStringLiteral("No such folder"));
     }
     // Written with the system's calls, so a full disk is named as such.
-    const int fd = part.handle();
+    const int fd = part.fd;
     qsizetype written = 0;
     while (written < bytes.size()) {
         const ssize_t n
@@ -348,14 +407,13 @@ void replaceFile(const QString &destination, const QByteArray &bytes, ReadOnlyFi
     if (::fchmod(fd, regular ? existing.st_mode & 07777 : newFileMode()) != 0)
         failed(systemError());
 
-    const QByteArray from = QFile::encodeName(part.fileName());
-    if (std::rename(from.constData(), targetName.constData()) != 0)
+    if (std::rename(part.name.constData(), targetName.constData()) != 0)
         failed(systemError());
-    part.setAutoRemove(false);
+    ::close(part.fd);
+    part.fd = -1;
 
     // The new name is durable too, not only the bytes behind it.
-    const int folder = ::open(
-        QFile::encodeName(target.absolutePath()).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int folder = ::open(folderBytes.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (folder >= 0) {
         ::fsync(folder);
         ::close(folder);

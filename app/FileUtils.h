@@ -25,6 +25,16 @@ void ForceDeleteFile(const QString &path);
 // Throws Failure when the file cannot be written.
 void WriteBytesToFile(const QByteArray &bytes, const QString &path);
 
+// A file name's bytes. A name may hold bytes that are no UTF-8, each kept as a
+// surrogate without its partner from U+DC80 to U+DCFF (as CommandLine::argumentText
+// reads them); these become their bytes again and everything else UTF-8, so such a
+// name is written under exactly the bytes it was given and never under one that
+// another name shares. Used for every call on a path that may hold such bytes.
+QByteArray encodeFileName(const QString &name);
+
+// The name to print: each byte kept as such a surrogate as the text "\x80".
+QString shownFileName(const QString &name);
+
 // Whether an existing read-only file may be replaced: only when the user was asked.
 enum class ReadOnlyFile { Refuse, Replace };
 

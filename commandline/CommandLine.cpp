@@ -20,7 +20,6 @@
 #include <QJsonObject>
 #include <QRegularExpression>
 #include <QStringDecoder>
-#include <QTemporaryFile>
 #include <QTextStream>
 #include <QThread>
 
@@ -30,6 +29,7 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace CommandLine {
@@ -269,16 +269,44 @@ void checkFileName(const QString &name)
                  .arg(name));
 }
 
+bool isFolder(const QByteArray &name)
+{
+    struct stat status
+    {
+    };
+    return ::stat(name.constData(), &status) == 0 && S_ISDIR(status.st_mode);
+}
+
 void checkWritableFolder(const QString &folder)
 {
-    const QFileInfo info(folder);
-    if (!info.exists())
+    const QByteArray name = encodeFileName(folder);
+    if (::access(name.constData(), F_OK) != 0)
         fail(QStringLiteral("the output folder %1 does not exist").arg(folder));
-    if (!info.isDir())
+    if (!isFolder(name))
         fail(QStringLiteral("%1 is not a folder").arg(folder));
-    QTemporaryFile probe(QDir(folder).filePath(QStringLiteral(".scrivane-XXXXXX")));
-    if (!probe.open())
+    QByteArray probe = name + "/.scrivane-XXXXXX";
+    const int handle = ::mkostemp(probe.data(), O_CLOEXEC);
+    if (handle < 0)
         fail(QStringLiteral("the output folder %1 cannot be written").arg(folder));
+    ::close(handle);
+    ::unlink(probe.constData());
+}
+
+// The folder and those above it that are missing, as QDir::mkpath makes them but under
+// the name's own bytes.
+bool makeFolder(const QString &folder)
+{
+    const QByteArray name = encodeFileName(folder);
+    if (::access(name.constData(), F_OK) == 0)
+        return true;
+    for (qsizetype end = 1; end <= name.size(); ++end) {
+        if (end < name.size() && name.at(end) != '/')
+            continue;
+        const QByteArray above = name.left(end);
+        if (::mkdir(above.constData(), 0777) != 0 && errno != EEXIST)
+            return false;
+    }
+    return isFolder(name);
 }
 
 // A value given for a field that the memo's style does not print is not lost silently.
@@ -286,7 +314,7 @@ void warnOfLeftOutFields(QTextStream &errors, const QString &file, const MemoDet
 {
     const QString note = leftOutNote(memo);
     if (!note.isEmpty())
-        errors << "scrivane: " << file << ": " << note
+        errors << "scrivane: " << shownFileName(file) << ": " << note
                << " (the values given are not in the memo)\n";
 }
 
@@ -299,7 +327,7 @@ void warnAboutControlCharacters(const MemoDetails &memo, const QString &name, QT
             changed << QString::fromLatin1(field.option);
     }
     if (!changed.isEmpty())
-        errors << "scrivane: warning: " << name
+        errors << "scrivane: warning: " << shownFileName(name)
                << ": control characters a Word document cannot hold were left out of "
                << listed(changed, QStringLiteral(" and ")) << Qt::endl;
 }
@@ -314,7 +342,7 @@ class FolderLock
 public:
     explicit FolderLock(const QString &folder)
         : mHandle(::open(
-            QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_NONBLOCK | O_CLOEXEC))
+            encodeFileName(folder).constData(), O_RDONLY | O_DIRECTORY | O_NONBLOCK | O_CLOEXEC))
     {
         if (mHandle < 0)
             fail(QStringLiteral("the output folder %1 cannot be locked against a second batch "
@@ -357,10 +385,11 @@ struct Reporter
         if (!json)
             return;
         const QJsonObject object {
-            { QStringLiteral("file"), file },
+            { QStringLiteral("file"), shownFileName(file) },
             { QStringLiteral("status"),
                 failure.isEmpty() ? QStringLiteral("written") : QStringLiteral("failed") },
-            { QStringLiteral("error"), failure.isEmpty() ? QJsonValue() : QJsonValue(failure) },
+            { QStringLiteral("error"),
+                failure.isEmpty() ? QJsonValue() : QJsonValue(shownFileName(failure)) },
         };
         output << QJsonDocument(object).toJson(QJsonDocument::Compact) << Qt::endl;
     }
@@ -387,7 +416,11 @@ int runSingle(const QCommandLineParser &parser, WordProcessor &word, const MemoD
     const QString out = parser.value(QStringLiteral("out"));
     try {
         MemoWriter writer(word);
-        checkWritableFolder(QFileInfo(out).absolutePath());
+        // Cut from the text: QFileInfo turns bytes that are no UTF-8 into U+FFFD.
+        const QString folder = out.left(std::max<qsizetype>(out.lastIndexOf(QLatin1Char('/')), 0));
+        checkWritableFolder(out.startsWith(QLatin1Char('/'))
+                ? (folder.isEmpty() ? QStringLiteral("/") : folder)
+                : QDir::cleanPath(QDir::currentPath() + QLatin1Char('/') + folder));
         warnOfLeftOutFields(reporter.errors, out, memo);
         warnAboutControlCharacters(memo, out, reporter.errors);
         // Made by the service when it can; written here either way, by the same routine.
@@ -404,8 +437,8 @@ int runSingle(const QCommandLineParser &parser, WordProcessor &word, const MemoD
                 service->warmStarted();
         }
     } catch (const Failure &failure) {
-        reporter.errors << "scrivane: " << out << " was not written: " << failure.description()
-                        << '\n';
+        reporter.errors << "scrivane: " << shownFileName(out)
+                        << " was not written: " << shownFileName(failure.description()) << '\n';
         reporter.memo(out, failure.description());
         return Failed;
     }
@@ -453,12 +486,12 @@ int runBatch(const QCommandLineParser &parser, WordProcessor &word, const MemoDe
         if (!document.isArray())
             fail(QStringLiteral("%1 must hold a JSON array of memos").arg(batchFile));
         memos = document.array();
-        if (!QFileInfo::exists(folder) && !QDir().mkpath(folder))
+        if (!makeFolder(folder))
             fail(QStringLiteral("the output folder %1 could not be created").arg(folder));
         checkWritableFolder(folder);
         folderLock.emplace(folder);
     } catch (const Failure &failure) {
-        errors << "scrivane: " << failure.description() << '\n';
+        errors << "scrivane: " << shownFileName(failure.description()) << '\n';
         return Failed;
     }
 
@@ -499,10 +532,10 @@ int runBatch(const QCommandLineParser &parser, WordProcessor &word, const MemoDe
         if (failure.isEmpty()) {
             ++written;
             if (!reporter.quiet && !reporter.json)
-                errors << position << ' ' << names.at(index) << Qt::endl;
+                errors << position << ' ' << shownFileName(names.at(index)) << Qt::endl;
         } else {
-            errors << position << ' ' << names.at(index) << " failed (memo " << index + 1
-                   << "): " << failure << Qt::endl;
+            errors << position << ' ' << shownFileName(names.at(index)) << " failed (memo "
+                   << index + 1 << "): " << shownFileName(failure) << Qt::endl;
         }
         reporter.memo(jobs.at(index).path, failure);
     });
@@ -580,8 +613,10 @@ void checkUsage(const QCommandLineParser &parser)
         const QString value = parser.value(QString::fromLatin1(name));
         if (has(name) && value.isEmpty())
             throw UsageError { QStringLiteral("--%1 needs a name").arg(QString::fromLatin1(name)) };
-        // Written under another name, two such names would end in one file.
-        if (has(name) && !value.isValidUtf16())
+        // Names that are written keep bytes that are no UTF-8 (encodeFileName); the
+        // batch file is read through Qt, which would read another file under a
+        // lookalike name.
+        if (has(name) && QByteArrayView(name) == "batch" && !value.isValidUtf16())
             throw UsageError { QStringLiteral("the name given to --%1 is not UTF-8 text, which "
                                               "the file system's names are here; rename it")
                                    .arg(QString::fromLatin1(name)) };
@@ -698,11 +733,11 @@ int run(const QStringList &arguments, WordProcessor &word, const SettingsStore &
                 ? runBatch(parser, word, memo, reporter)
                 : runSingle(parser, word, memo, reporter, service);
         } catch (const Failure &failure) {
-            errors << "scrivane: " << failure.description() << '\n';
+            errors << "scrivane: " << shownFileName(failure.description()) << '\n';
             return Failed;
         }
     } catch (const UsageError &error) {
-        errors << "scrivane: " << error.message << "\nTry 'scrivane --help'.\n";
+        errors << "scrivane: " << shownFileName(error.message) << "\nTry 'scrivane --help'.\n";
         return BadUsage;
     }
 }

@@ -22,8 +22,9 @@ bool isRequested(const QStringList &arguments);
 void silenceQtMessages();
 
 // One argument as text. Bytes that are no text in the system's encoding (UTF-8)
-// become surrogates without partners rather than U+FFFD, so that a name holding them
-// is refused instead of written under another one that two such names share.
+// become surrogates without partners (U+DC80 to U+DCFF) rather than U+FFFD, so that
+// a name holding them is written under exactly its bytes (encodeFileName) instead of
+// under another one that two such names share.
 QString argumentText(const char *argument);
 
 // Runs it; returns the exit status. Progress and problems go to errors. A single

@@ -9,6 +9,8 @@
 #include <QDir>
 #include <QGuiApplication>
 #include <QImage>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
@@ -222,39 +224,77 @@ private slots:
         QCOMPARE(mWord.sessionsCreated, 0);
     }
 
-    // Bytes that are no UTF-8 in a name never turn into a name that another shares.
-    void aNameThatIsNoTextIsRefusedNotChanged_data()
+    // Bytes that are no UTF-8 in a name are kept as they are, so no two names share a file.
+    void aNameThatIsNoTextKeepsItsBytes_data()
     {
-        QTest::addColumn<QByteArray>("option");
-        QTest::addColumn<QByteArray>("name");
+        QTest::addColumn<QList<QByteArray>>("commands");
+        QTest::addColumn<QByteArray>("link");
         QTest::addColumn<int>("status");
-        QTest::newRow("--out, Latin-1") << QByteArray("--out") << QByteArray("caf\xe9.doc") << 2;
-        QTest::newRow("--out, cut UTF-8") << QByteArray("--out") << QByteArray("\xc3.doc") << 2;
-        QTest::newRow("--out-dir") << QByteArray("--out-dir") << QByteArray("\xff\x80") << 2;
-        QTest::newRow("--out, UTF-8") << QByteArray("--out") << QByteArray("caf\xc3\xa9.doc") << 0;
-        QTest::newRow("batch member") << QByteArray("file") << QByteArray("\\udc80.doc") << 1;
+        QTest::addColumn<QList<QByteArray>>("written");
+        QTest::addColumn<QString>("shown");
+        const QByteArray batch = "--batch memos.json --out-dir ";
+        QTest::newRow("two --out names one byte apart")
+            << QList<QByteArray> { "--out a\x80.doc", "--out a\x81.doc" } << QByteArray() << 0
+            << QList<QByteArray> { "a\x80.doc", "a\x81.doc" } << QString();
+        QTest::newRow("--out-dir, two memos")
+            << QList<QByteArray> { batch + "\xff\x80/new" } << QByteArray() << 0
+            << QList<QByteArray> { "\xff\x80/new/memo-001.doc", "\xff\x80/new/memo-002.doc" }
+            << QString();
+        QTest::newRow("--json") << QList<QByteArray> { "--json --out caf\xe9.doc" } << QByteArray()
+                                << 0 << QList<QByteArray> { "caf\xe9.doc" }
+                                << QStringLiteral("caf\\xe9.doc");
+        QTest::newRow("--picture, a link planted")
+            << QList<QByteArray> { "--out m.doc --picture \xc3.png" } << QByteArray("\xc3.png") << 0
+            << QList<QByteArray> { "m.doc", "\xc3.png" } << QString();
+        QTest::newRow("--out, UTF-8")
+            << QList<QByteArray> { "--out caf\xc3\xa9.doc" } << QByteArray() << 0
+            << QList<QByteArray> { "caf\xc3\xa9.doc" } << QString();
+        QTest::newRow("--out, missing folder")
+            << QList<QByteArray> { "--out \x80/m.doc" } << QByteArray() << 1 << QList<QByteArray> {}
+            << QStringLiteral("\\x80 does not exist");
+        // JSON text has no bytes, only a surrogate that no name can hold.
+        QTest::newRow("batch member") << QList<QByteArray> { batch + "." } << QByteArray() << 1
+                                      << QList<QByteArray> { "memo-001.doc" }
+                                      << QStringLiteral("surrogate without its partner");
     }
 
-    void aNameThatIsNoTextIsRefusedNotChanged()
+    void aNameThatIsNoTextKeepsItsBytes()
     {
-        QFETCH(QByteArray, option);
-        QFETCH(QByteArray, name);
+        QFETCH(QList<QByteArray>, commands);
+        QFETCH(QByteArray, link);
         QFETCH(int, status);
-        QStringList arguments { QString::fromLatin1(option), CommandLine::argumentText(name) };
-        if (option == "--out-dir")
-            arguments << "--batch"
-                      << "memos.json";
-        if (option == "file")
-            arguments = QStringList { "--batch", "memos.json", "--out-dir", "." };
-        QVERIFY(writeFile(mDir.filePath("memos.json"), "[{\"file\": \"" + name + "\"}]"));
-        QCOMPARE(run(arguments), status);
+        QFETCH(QList<QByteArray>, written);
+        QFETCH(QString, shown);
+        const QByteArray folder = QFile::encodeName(mDir.path()) + '/';
+        QVERIFY(writeFile(mDir.filePath("memos.json"), "[{}, {\"file\": \"\\udc80.doc\"}]"));
         if (status == 0)
-            QVERIFY(QFile::exists(mDir.filePath(QFile::decodeName(name))));
-        else if (status == 2)
-            QVERIFY2(mErrors.contains("is not UTF-8 text"), qPrintable(mErrors));
-        else
-            QVERIFY2(mErrors.contains("surrogate without its partner"), qPrintable(mErrors));
-        QCOMPARE(mDir.entryList({ "*.doc" }, QDir::Files).size(), status == 0 ? 1 : 0);
+            QVERIFY(writeFile(mDir.filePath("memos.json"), "[{}, {}]"));
+        if (!link.isEmpty())
+            QVERIFY(::symlink("precious", (folder + link).constData()) == 0);
+        for (const QByteArray &command : commands) {
+            QStringList arguments;
+            for (const QByteArray &argument : command.split(' '))
+                arguments << CommandLine::argumentText(argument.constData());
+            QCOMPARE(run(arguments), status);
+        }
+        for (const QByteArray &name : written) {
+            struct stat info
+            {
+            };
+            QVERIFY2(::lstat((folder + name).constData(), &info) == 0 && S_ISREG(info.st_mode),
+                name.constData());
+        }
+        // Named on standard error, or in the JSON, with each such byte as "\x80".
+        if (status == 0)
+            QVERIFY2(!mErrors.contains("failed"), qPrintable(mErrors));
+        if (!commands.first().startsWith("--json"))
+            QVERIFY2(mErrors.contains(shown), qPrintable(mErrors));
+        else {
+            QJsonParseError error {};
+            const QJsonDocument json = QJsonDocument::fromJson(mOutput.toUtf8(), &error);
+            QCOMPARE(error.error, QJsonParseError::NoError);
+            QCOMPARE(json.object().value("file").toString(), shown);
+        }
     }
 
     void aNameAsLongAsTheFileSystemAllows()
@@ -308,8 +348,8 @@ private:
 
     int run(const QStringList &arguments)
     {
-        QString output;
-        QTextStream out(&output), errors(&mErrors);
+        mOutput.clear();
+        QTextStream out(&mOutput), errors(&mErrors);
         const QString current = QDir::currentPath();
         QDir::setCurrent(mDir.path());
         // One job: the scripted word processor is not for several threads.
@@ -323,6 +363,7 @@ private:
     }
 
     QString mErrors;
+    QString mOutput;
 };
 
 QTEST_MAIN(CommandLineFaultsTest)
