@@ -19,6 +19,7 @@
 
 #include <cstdio>
 #include <memory>
+#include <mutex>
 
 namespace {
 constexpr auto kWordDocument = "WordDocument";
@@ -132,6 +133,11 @@ gsf_off_t wordDocumentSize(GsfInfile *root)
 
 void finishWordFile(const QString &path, const QString &company)
 {
+    // libgsf registers its types and fills its property tables lazily, without locks: two
+    // batch workers finishing files at once crashed the program. One file at a time; it
+    // takes a few milliseconds.
+    static std::mutex gsfInUse;
+    const std::lock_guard lock(gsfInUse);
     const QByteArray fileName = QFile::encodeName(path);
     const QByteArray padded = QFile::encodeName(path + QStringLiteral(".padded"));
     try {
