@@ -88,12 +88,17 @@ void setLongText(QPlainTextEdit *box, const QString &text)
         box->setPlainText(display);
         if (!softBreaks.isEmpty()) {
             auto *breaks = new SoftBreaks(document);
+            // Inside an edit block a cursor set at a position does not lay out its
+            // block to find its x; outside one, these cursors laid out the whole text.
+            QTextCursor quietLayout(document);
+            quietLayout.beginEditBlock();
             for (const int position : std::as_const(softBreaks)) {
                 QTextCursor cursor(document);
                 cursor.setPosition(position);
                 cursor.setPosition(position + 1, QTextCursor::KeepAnchor);
                 breaks->cursors.append(cursor);
             }
+            quietLayout.endEditBlock();
         }
     }
     emit box->textChanged();
