@@ -39,17 +39,28 @@ inline void report(const char *what, const std::vector<double> &times)
     std::fflush(stdout);
 }
 
-// A process's peak resident memory in MiB ("self" for this one), from the kernel's accounting.
-inline double peakMemory(const QString &pid)
+// A line of a process's status from the kernel ("self" for this one), without its name.
+inline QByteArray statusLine(const QString &pid, const char *field)
 {
     QFile status(QStringLiteral("/proc/%1/status").arg(pid));
     if (!status.open(QIODevice::ReadOnly))
-        return 0;
+        return {};
     for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith("VmHWM:"))
-            return line.mid(6).trimmed().split(' ').value(0).toDouble() / 1024.0;
+        if (line.startsWith(field))
+            return line.mid(qsizetype(qstrlen(field))).trimmed();
     }
-    return 0;
+    return {};
+}
+
+// A memory figure of a process's status ("VmRSS:" now, "VmHWM:" its peak) in MiB.
+inline double mebibytes(const QString &pid, const char *field)
+{
+    return statusLine(pid, field).split(' ').value(0).toDouble() / 1024.0;
+}
+
+inline double peakMemory(const QString &pid)
+{
+    return mebibytes(pid, "VmHWM:");
 }
 
 // The yardstick: one "soffice --convert-to" of the file into the format given, in a
@@ -67,4 +78,17 @@ inline double convertOnce(
                 QString::fromLatin1(format), QStringLiteral("--outdir"), outDir, source });
         soffice.waitForFinished(120000);
     });
+}
+
+// The yardstick's median over the runs, after one conversion that makes the profile;
+// the converted files go to outDir.
+inline double conversionYardstick(const QString &source, const char *format, const QString &profile,
+    const QString &outDir, int runs, const char *what)
+{
+    convertOnce(source, format, profile, outDir);
+    std::vector<double> conversions;
+    for (int run = 0; run < runs; ++run)
+        conversions.push_back(convertOnce(source, format, profile, outDir));
+    report(what, conversions);
+    return median(conversions);
 }

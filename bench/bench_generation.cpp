@@ -156,14 +156,9 @@ int main(int argc, char *argv[])
     // The yardstick: the same template converted by one soffice command, warm profile.
     const QString templatePath = folder.filePath(QStringLiteral("Professional.dot"));
     WriteBytesToFile(loadResData(kMemoStyles[0].resourceId), templatePath);
-    const QString profile = folder.filePath(QStringLiteral("convert-profile"));
-    convertOnce(templatePath, "pdf", profile, folder.path());
-    convertOnce(templatePath, "pdf", profile, folder.path());
-    std::vector<double> conversions;
-    for (int run = 0; run < runs; ++run)
-        conversions.push_back(convertOnce(templatePath, "pdf", profile, folder.path()));
-    report("soffice --convert-to pdf of the template", conversions);
-    const double yardstick = median(conversions);
+    const double yardstick = conversionYardstick(templatePath, "pdf",
+        folder.filePath(QStringLiteral("convert-profile")), folder.path(), runs,
+        "soffice --convert-to pdf of the template");
 
     LibreOfficeProcessor::Settings settings = LibreOfficeProcessor::defaultSettings();
     settings.profileRoot = folder.filePath(QStringLiteral("profiles"));

@@ -35,18 +35,6 @@ QImage textPage(int number)
                 .arg(line + 1));
     return page;
 }
-// The resident memory now, in MiB.
-double residentMemory()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').value(0).toDouble() / 1024.0;
-    }
-    return 0;
-}
 } // namespace
 
 int main(int argc, char *argv[])
@@ -78,7 +66,7 @@ int main(int argc, char *argv[])
     std::printf("ten-page memo: %d x %d pixels, unscaled copy %.0f MiB\n", memo.width(),
         memo.height(), memoMiB);
 
-    const double residentBefore = residentMemory();
+    const double residentBefore = mebibytes(QStringLiteral("self"), "VmRSS:");
     double residentMost = residentBefore;
     for (int press = 0; press < 3; ++press)
         zoomOut->click();
@@ -99,7 +87,7 @@ int main(int argc, char *argv[])
         for (int run = 0; run < runs; ++run) {
             bar->triggerAction(QAbstractSlider::SliderSingleStepAdd);
             times.push_back(milliseconds([&] { viewport->repaint(); }));
-            residentMost = std::max(residentMost, residentMemory());
+            residentMost = std::max(residentMost, mebibytes(QStringLiteral("self"), "VmRSS:"));
         }
         if (level % 3 == 0 || level == 1 || level == 4)
             report(qPrintable(QStringLiteral("repaint of the viewport at %1").arg(zoom)), times);

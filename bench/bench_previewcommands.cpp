@@ -45,15 +45,10 @@ int main(int argc, char *argv[])
     }
 
     // The yardstick: the same memo converted by one soffice command, warm profile.
-    const QString profile = folder.filePath(QStringLiteral("convert-profile"));
-    std::vector<double> conversions;
-    for (int run = 0; run <= runs; ++run) {
-        const double time
-            = convertOnce(document, "pdf", profile, folder.filePath(QStringLiteral("converted")));
-        if (run > 0) // the first one makes the profile
-            conversions.push_back(time);
-    }
-    report("one soffice --convert-to pdf (yardstick)", conversions);
+    const double yardstick
+        = conversionYardstick(document, "pdf", folder.filePath(QStringLiteral("convert-profile")),
+            folder.filePath(QStringLiteral("converted")), runs,
+            "one soffice --convert-to pdf (yardstick)");
 
     std::vector<double> prints;
     std::vector<double> copies;
@@ -72,7 +67,6 @@ int main(int argc, char *argv[])
     }
     report("print three pages to a PDF file", prints);
     report("save as PDF", copies);
-    const double yardstick = median(conversions);
     std::printf(
         "  print / yardstick %.2f (target 1.0); save as PDF / yardstick %.2f (target 0.5)\n",
         median(prints) / yardstick, median(copies) / yardstick);

@@ -91,23 +91,6 @@ void waitUntilWarm()
         QThread::msleep(100);
 }
 
-QByteArray statusLine(const QString &pid, const char *field)
-{
-    QFile file(QStringLiteral("/proc/%1/status").arg(pid));
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    for (const QByteArray &line : file.readAll().split('\n')) {
-        if (line.startsWith(field))
-            return line.mid(qsizetype(qstrlen(field))).trimmed();
-    }
-    return {};
-}
-
-double mebibytes(const QString &pid, const char *field)
-{
-    return statusLine(pid, field).split(' ').value(0).toDouble() / 1024.0;
-}
-
 void idleMemory()
 {
     const QString said = status();

@@ -61,18 +61,6 @@ double hoverToPicture(QWidget *button)
     });
 }
 
-double residentMebibytes()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').value(0).toDouble() / 1024.0;
-    }
-    return 0;
-}
-
 struct Window
 {
     Window(const LibreOfficeProcessor::Settings &settings, UserInterface &ui, SettingsStore &store)
@@ -103,13 +91,9 @@ int main(int argc, char *argv[])
 
     const QString templatePath = folder.filePath(QStringLiteral("Elegant.dot"));
     WriteBytesToFile(loadResData(kMemoStyles[2].resourceId), templatePath);
-    const QString profile = folder.filePath(QStringLiteral("convert-profile"));
-    convertOnce(templatePath, "pdf", profile, folder.path());
-    std::vector<double> conversions;
-    for (int run = 0; run < runs; ++run)
-        conversions.push_back(convertOnce(templatePath, "pdf", profile, folder.path()));
-    report("soffice --convert-to pdf of the template", conversions);
-    const double yardstick = median(conversions);
+    const double yardstick = conversionYardstick(templatePath, "pdf",
+        folder.filePath(QStringLiteral("convert-profile")), folder.path(), runs,
+        "soffice --convert-to pdf of the template");
 
     LibreOfficeProcessor::Settings settings = LibreOfficeProcessor::defaultSettings();
     settings.profileRoot = folder.filePath(QStringLiteral("profiles"));
@@ -185,7 +169,7 @@ int main(int argc, char *argv[])
     window.form->show();
     QTest::keyClick(window.controls.txtTo, Qt::Key_C);
     waitWithEvents(200);
-    const double before = residentMebibytes();
+    const double before = mebibytes(QStringLiteral("self"), "VmRSS:");
     qint64 pictureBytes = 0;
     for (QRadioButton *button : option) {
         hoverToPicture(button);
@@ -194,7 +178,7 @@ int main(int argc, char *argv[])
             QByteArray::fromBase64(data.match(QToolTip::text()).captured(1).toLatin1()), "PNG");
         pictureBytes += picture.sizeInBytes();
     }
-    const double kept = residentMebibytes() - before;
+    const double kept = mebibytes(QStringLiteral("self"), "VmRSS:") - before;
 
     std::printf("first hover to picture / one conversion: %.2f (target at most 0.5)\n",
         median(firstHovers) / yardstick);
