@@ -66,6 +66,24 @@ QStringList picturesFolders()
         qEnvironmentVariable("XDG_CACHE_HOME") + QStringLiteral("/Tarnwick/Scrivane/office"))
         .entryList({ QStringLiteral("pictures-*") }, QDir::Dirs);
 }
+
+// The window shown with the sample memo, its spare office starting.
+struct SampleWindow
+{
+    SampleWindow(UserInterface &ui, SettingsStore &store)
+        : form(ui, store, word)
+        , controls(form)
+    {
+        form.Form_Load();
+        form.show();
+        active = QTest::qWaitForWindowActive(&form);
+        controls.PushButton3->click();
+    }
+    LibreOfficeProcessor word;
+    Form1 form;
+    Form1Controls controls;
+    bool active = false;
+};
 } // namespace
 
 // The style buttons' tooltips, drawn by the real office.
@@ -91,13 +109,9 @@ private slots:
     void picturesFollowStyleAndTyping()
     {
         QFETCH(int, style);
-        LibreOfficeProcessor word;
-        Form1 form(mUi, *mStore, word);
-        form.Form_Load();
-        form.show();
-        QVERIFY(QTest::qWaitForWindowActive(&form));
-        Form1Controls controls(form);
-        controls.PushButton3->click();
+        SampleWindow window(mUi, *mStore);
+        QVERIFY(window.active);
+        const Form1Controls &controls = window.controls;
 
         hover(controls.Option1[size_t(style)]);
         QCOMPARE(QToolTip::text(),
@@ -118,13 +132,9 @@ private slots:
 
     void killedOfficeGivesWordsThenPicture()
     {
-        LibreOfficeProcessor word;
-        Form1 form(mUi, *mStore, word);
-        form.Form_Load();
-        form.show();
-        QVERIFY(QTest::qWaitForWindowActive(&form));
-        Form1Controls controls(form);
-        controls.PushButton3->click();
+        SampleWindow window(mUi, *mStore);
+        QVERIFY(window.active);
+        const Form1Controls &controls = window.controls;
         QTRY_VERIFY_WITH_TIMEOUT(!ownOfficeProcesses().isEmpty(), 30000);
         for (const QString &pid : ownOfficeProcesses())
             ::kill(pid.toInt(), SIGKILL);
@@ -147,14 +157,9 @@ private slots:
         const QStringList temporary
             = QDir(qEnvironmentVariable("TEMP")).entryList(QDir::NoDotAndDotDot | QDir::AllEntries);
         {
-            LibreOfficeProcessor word;
-            Form1 form(mUi, *mStore, word);
-            form.Form_Load();
-            form.show();
-            QVERIFY(QTest::qWaitForWindowActive(&form));
-            Form1Controls controls(form);
-            controls.PushButton3->click();
-            hover(controls.Option1[4]);
+            SampleWindow window(mUi, *mStore);
+            QVERIFY(window.active);
+            hover(window.controls.Option1[4]);
             QTest::qWait(50);
         }
         QCOMPARE(ownOfficeProcesses(), QStringList());
