@@ -116,6 +116,16 @@ int main(int argc, char *argv[])
     report("first hover to picture", firstHovers);
     report("second hover, nothing changed", secondHovers);
 
+    // A message of a megabyte, of which the picture shows a page.
+    std::vector<double> longHovers;
+    for (int run = 0; run < std::min(runs, 3); ++run) {
+        Window window(settings, ui, store);
+        window.controls.txtMsg->setPlainText(QStringLiteral("A long memo. ").repeated(80000));
+        waitWithEvents(3000);
+        longHovers.push_back(hoverToPicture(window.controls.Option1[size_t(run) % 5]));
+    }
+    report("first hover to picture, 1 MB message", longHovers);
+
     Window window(settings, ui, store);
     waitWithEvents(3000);
     auto &option = window.controls.Option1;

@@ -31,6 +31,9 @@ constexpr int kCaptionGap = 4;
 constexpr auto kGiveWayTime = std::chrono::seconds(3);
 // A picture not drawn by then is told in words; the office's own deadline ends the call.
 constexpr int kSlowMilliseconds = 5000;
+// More characters than a page can hold in any style; a field longer than that runs on
+// past the first page, the only one drawn.
+constexpr qsizetype kMoreThanAPage = 20000;
 
 bool sameMemo(const MemoDetails &a, const MemoDetails &b)
 {
@@ -94,9 +97,18 @@ QImage drawStylePicture(WordSession &word, const MemoDetails &memo, qreal pixelR
         WriteBytesToFile(loadResData(kMemoStyles.at(size_t(memo.style)).resourceId), source);
     const QString pdf = QDir(folder).filePath(QStringLiteral("page.pdf"));
     check();
+    // The office lays out all it is given: a megabyte message took longer than a
+    // tooltip waits, for a page that only its first characters fill.
+    MemoDetails firstPage = memo;
+    for (const MemoField &field : kMemoFields) {
+        QString &text = firstPage.*field.text;
+        if (text.size() > kMoreThanAPage)
+            text.truncate(text.at(kMoreThanAPage - 1).isHighSurrogate() ? kMoreThanAPage - 1
+                                                                        : kMoreThanAPage);
+    }
     word.open(source, true);
     try {
-        for (const auto &[bookmark, text] : bookmarkWrites(memo)) {
+        for (const auto &[bookmark, text] : bookmarkWrites(firstPage)) {
             check();
             word.setBookmarkText(bookmark, text);
         }

@@ -127,6 +127,10 @@ private slots:
         const QImage edited = hoverUntilPicture(controls.Option1[size_t(style)]);
         QVERIFY(!edited.isNull());
         QVERIFY(edited != first);
+
+        // A megabyte message, of which the picture shows the first page.
+        controls.txtMsg->setPlainText(QStringLiteral("Long memo. ").repeated(100000));
+        QVERIFY(!hoverUntilPicture(controls.Option1[size_t(style)]).isNull());
         QVERIFY(mUi.messages.isEmpty());
     }
 
