@@ -6,6 +6,8 @@
 #include <memory>
 #include <optional>
 
+class QThread;
+
 // The kinds of file a session can write: the Word 97-2003 document is the memo itself,
 // the others are the same document through the word processor's export filters.
 enum class DocumentFormat { Doc, Docx, Odt, Pdf };
@@ -56,4 +58,20 @@ public:
 
     // Throws Failure when the word processor cannot be started.
     virtual std::unique_ptr<WordSession> create() = 0;
+};
+
+// What a word processor may have beside WordProcessor: one started, hidden, between
+// sessions, lent for short work on another thread (the style buttons' pictures). One
+// without it gives words where the pictures would be.
+class SpareLending
+{
+public:
+    virtual ~SpareLending() = default;
+
+    // The spare, watched from this thread, lent to work on the WorkThread `worker`:
+    // the session's quit hands it back to this thread. Null when there is none now.
+    virtual std::unique_ptr<WordSession> lendSpare(QThread *worker) = 0;
+    // A folder of the word processor's own for work files, never the temporary folder
+    // or the user's; empty when it has none.
+    virtual QString workRoot() const = 0;
 };

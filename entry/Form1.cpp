@@ -7,7 +7,6 @@
 #include "Failure.h"
 #include "FileUtils.h"
 #include "Form2.h"
-#include "LibreOfficeProcessor.h"
 #include "LongText.h"
 #include "MemoStyle.h"
 #include "SettingText.h"
@@ -181,7 +180,7 @@ Form1::Form1(UserInterface &ui, SettingsStore &settings, WordProcessor &word)
     for (QLineEdit *line : { txtOrgName, txtCC })
         line->setMaxLength(std::numeric_limits<int>::max());
     connectHandlers();
-    mStylePictures = std::make_unique<StylePictures>(dynamic_cast<LibreOfficeProcessor *>(&mWord));
+    mStylePictures = std::make_unique<StylePictures>(dynamic_cast<SpareLending *>(&mWord));
     mStyleTips = std::make_unique<StyleTips>(Option1, *mStylePictures, [this] {
         MemoDetails memo;
         for (const MemoField &field : kMemoFields)

@@ -29,7 +29,7 @@ public:
 // Scrivane's own with private profiles, so a LibreOffice the user runs is never
 // reached, given work or ended. The office a session quits stays running, hidden, as
 // the spare that the next session takes; so does the start-up check's.
-class LibreOfficeProcessor : public WordProcessor
+class LibreOfficeProcessor : public WordProcessor, public SpareLending
 {
 public:
     struct Settings
@@ -58,10 +58,9 @@ public:
     // rule in WorkThread.h), so that thread must be taking events.
     std::unique_ptr<WordSession> create() override;
 
-    // Lends the spare office, watched from this thread, to work on the WorkThread
-    // `worker`: the session's quit hands it back to this thread as the spare. Null
-    // when there is no spare here now.
-    std::unique_ptr<WordSession> lendSpare(QThread *worker);
+    std::unique_ptr<WordSession> lendSpare(QThread *worker) override;
+    // The offices' profiles' folder.
+    QString workRoot() const override { return mSettings.profileRoot; }
 
     // Ends the spare office now, for a program that ends without destructors; sessions
     // still out end their offices at quit.

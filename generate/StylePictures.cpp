@@ -3,7 +3,6 @@
 #include "Failure.h"
 #include "FileUtils.h"
 #include "Leftovers.h"
-#include "LibreOfficeProcessor.h"
 #include "MemoStyle.h"
 #include "PageComposition.h"
 #include "PageRenderer.h"
@@ -132,7 +131,7 @@ QImage drawStylePicture(WordSession &word, const MemoDetails &memo, qreal pixelR
     return framed(composedPages(pages, pixelRatio * kPageDotsPerInch / 96.0), memo, pixelRatio);
 }
 
-StylePictures::StylePictures(LibreOfficeProcessor *office, QObject *parent)
+StylePictures::StylePictures(SpareLending *office, QObject *parent)
     : QObject(parent)
     , mOffice(office)
     , mCancel(std::make_shared<std::atomic_bool>(false))
@@ -150,10 +149,10 @@ StylePictures::StylePictures(LibreOfficeProcessor *office, QObject *parent)
     mWork.run([this] { mWorker = QThread::currentThread(); },
         WorkThread::Clock::now() + std::chrono::seconds(10));
     // Beside the offices' profiles, never in the temporary folder or the user's.
-    if (mOffice != nullptr && !mOffice->settings().profileRoot.isEmpty()
-        && QDir().mkpath(mOffice->settings().profileRoot)) {
+    if (mOffice != nullptr && !mOffice->workRoot().isEmpty()
+        && QDir().mkpath(mOffice->workRoot())) {
         mFolder = std::make_shared<QTemporaryDir>(
-            mOffice->settings().profileRoot + QStringLiteral("/pictures-XXXXXX"));
+            mOffice->workRoot() + QStringLiteral("/pictures-XXXXXX"));
         if (!mFolder->isValid())
             mFolder.reset();
         else

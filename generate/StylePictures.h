@@ -14,7 +14,7 @@
 #include <memory>
 #include <optional>
 
-class LibreOfficeProcessor;
+class SpareLending;
 class QThread;
 
 // Pictures of the memo as typed in each style, drawn one at a time on a WorkThread by
@@ -24,7 +24,7 @@ class StylePictures : public QObject
     Q_OBJECT
 
 public:
-    explicit StylePictures(LibreOfficeProcessor *office, QObject *parent = nullptr);
+    explicit StylePictures(SpareLending *office, QObject *parent = nullptr);
     // Abandons a drawing and waits a bounded time for its office to go back.
     ~StylePictures() override;
 
@@ -61,7 +61,7 @@ private:
     void drawNext();
     void finished(int style, const QImage &picture);
 
-    LibreOfficeProcessor *mOffice;
+    SpareLending *mOffice;
     std::array<Entry, 5> mEntries;
     // Asked for, latest first; drawn ahead, in order.
     std::optional<MemoDetails> mWanted;
