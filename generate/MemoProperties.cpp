@@ -1,6 +1,7 @@
 #include "MemoProperties.h"
 
 #include "MemoStyle.h"
+#include "WordText.h"
 
 #include <QRegularExpression>
 #include <QStringList>
@@ -8,10 +9,12 @@
 #include <algorithm>
 
 namespace {
+// The text as one line of a document property; what the text itself could not hold
+// is left out here too (a surrogate without its partner ended the office at the save).
 QString oneLine(const QString &text, const QString &separator)
 {
     static const QRegularExpression lineBreak(QStringLiteral("[\r\n]+"));
-    QStringList lines = text.split(lineBreak);
+    QStringList lines = wordText(text).split(lineBreak);
     for (QString &line : lines)
         line = line.simplified();
     lines.removeAll(QString());

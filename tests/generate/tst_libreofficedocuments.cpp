@@ -91,6 +91,7 @@ private slots:
     void fillsBookmarksAndSavesWordDocument();
     void lineBreaksStartParagraphs_data();
     void lineBreaksStartParagraphs();
+    void propertiesHoldOnlyWhatTheTextCan();
     void missingBookmarkFailsNamingIt();
     void closingLeavesOpenedFileUnchanged_data();
     void closingLeavesOpenedFileUnchanged();
@@ -259,6 +260,22 @@ void LibreOfficeDocumentsTest::lineBreaksStartParagraphs()
     QCOMPARE(lines.mid(first, 4),
         QStringList({ QStringLiteral("Line one"), QStringLiteral("Line two"),
             QStringLiteral("Line three"), QStringLiteral("End of memo") }));
+}
+
+// Re and From are the document's title and author too: what the text could not hold is
+// left out of them as well, and the memo is saved.
+void LibreOfficeDocumentsTest::propertiesHoldOnlyWhatTheTextCan()
+{
+    const QString saved = mFolder.filePath(QStringLiteral("properties.doc"));
+    const QString value
+        = QStringLiteral("Budget\x01 for ") + QChar(0xd800) + QStringLiteral("Q1") + QChar(0xdc80);
+    mSession->open(mTemplate, true);
+    mSession->setBookmarkText(QStringLiteral("bkRe"), value);
+    mSession->setBookmarkText(QStringLiteral("bkFrom"), value);
+    mSession->saveAs(saved);
+    mSession->close();
+    const QString text = catdoc(saved);
+    QVERIFY2(text.contains(QStringLiteral("Budget for Q1")), qPrintable(text));
 }
 
 void LibreOfficeDocumentsTest::missingBookmarkFailsNamingIt()
