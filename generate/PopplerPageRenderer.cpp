@@ -8,10 +8,15 @@
 #include <poppler-qt6.h>
 
 #include <algorithm>
-
 #include <memory>
+#include <mutex>
 
 namespace {
+// Poppler sets up some of its process-wide state (colour management among it) on first
+// use without a lock; the style pictures' thread and the window's may both draw pages.
+// One document at a time: pages are drawn one after the other anyway.
+std::mutex gPopplerInUse;
+
 std::unique_ptr<Poppler::Document> loadPdf(const QString &pdfPath)
 {
     std::unique_ptr<Poppler::Document> document = Poppler::Document::load(pdfPath);
@@ -38,6 +43,7 @@ QImage renderPage(Poppler::Document &document, const QString &pdfPath, int index
 
 QList<QImage> RenderPdfPages(const QString &pdfPath, double dotsPerInch)
 {
+    const std::lock_guard lock(gPopplerInUse);
     const std::unique_ptr<Poppler::Document> document = loadPdf(pdfPath);
     QList<QImage> pictures;
     for (int index = 0; index < document->numPages(); ++index)
@@ -47,11 +53,13 @@ QList<QImage> RenderPdfPages(const QString &pdfPath, double dotsPerInch)
 
 int PdfPageCount(const QString &pdfPath)
 {
+    const std::lock_guard lock(gPopplerInUse);
     return loadPdf(pdfPath)->numPages();
 }
 
 QSizeF PdfPageSize(const QString &pdfPath, int page)
 {
+    const std::lock_guard lock(gPopplerInUse);
     const std::unique_ptr<Poppler::Document> document = loadPdf(pdfPath);
     const std::unique_ptr<Poppler::Page> found
         = page >= 0 && page < document->numPages() ? document->page(page) : nullptr;
@@ -62,6 +70,7 @@ QSizeF PdfPageSize(const QString &pdfPath, int page)
 
 void DrawPdfPage(const QString &pdfPath, int page, QPainter &painter, double dotsPerInch)
 {
+    const std::lock_guard lock(gPopplerInUse);
     const std::unique_ptr<Poppler::Document> document = loadPdf(pdfPath);
     // Drawn, not pictured: sharp at any resolution.
     document->setRenderBackend(Poppler::Document::QPainterBackend);
