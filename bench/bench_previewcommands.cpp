@@ -87,6 +87,7 @@ int main(int argc, char *argv[])
     for (int step = 0; step < 4; ++step)
         zoomOut->click();
     double most = 0;
+    double slowestWithout = 0;
     for (int level = 0; level < 15; ++level) {
         std::vector<double> without;
         std::vector<double> with;
@@ -97,11 +98,12 @@ int main(int argc, char *argv[])
             with.push_back(milliseconds([&] { viewport->repaint(); }));
         }
         most = std::max(most, median(with) - median(without));
+        slowestWithout = std::max(slowestWithout, median(without));
         zoomIn->click();
     }
     std::printf("the indicator adds at most %.2f ms to a repaint over the 15 zoom steps "
-                "(target under 2 ms)\n",
-        most);
+                "(target under 2 ms): %.3f of the slowest repaint without it (%.2f ms)\n",
+        most, most / slowestWithout, slowestWithout);
     word.shutDown();
     return 0;
 }
