@@ -10,7 +10,7 @@ class QThread;
 #include <memory>
 #include <mutex>
 
-struct SparePool;
+class SparePool;
 
 // A session of LibreOffice, with what tests and diagnostics may ask of it beyond
 // the word processor's own operations.

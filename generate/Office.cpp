@@ -1,0 +1,533 @@
+// The office over UNO: the only file that includes the office's API, and where its
+// exceptions become "Could not ...: ..." messages.
+#include "Office.h"
+
+#include "Failure.h"
+#include "Leftovers.h"
+#include "MemoProperties.h"
+#include "OfficeProcess.h"
+#include "PageComposition.h"
+#include "PageRenderer.h"
+#include "WordContainer.h"
+#include "WordText.h"
+#include "WorkThread.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFileInfo>
+#include <QScopeGuard>
+#include <QTemporaryDir>
+
+#include <com/sun/star/beans/PropertyAttribute.hpp>
+#include <com/sun/star/beans/PropertyValue.hpp>
+#include <com/sun/star/beans/XPropertyContainer.hpp>
+#include <com/sun/star/beans/XPropertySet.hpp>
+#include <com/sun/star/bridge/UnoUrlResolver.hpp>
+#include <com/sun/star/container/NoSuchElementException.hpp>
+#include <com/sun/star/container/XNameAccess.hpp>
+#include <com/sun/star/document/MacroExecMode.hpp>
+#include <com/sun/star/document/UpdateDocMode.hpp>
+#include <com/sun/star/document/XDocumentProperties.hpp>
+#include <com/sun/star/document/XDocumentPropertiesSupplier.hpp>
+#include <com/sun/star/frame/Desktop.hpp>
+#include <com/sun/star/frame/XDesktop2.hpp>
+#include <com/sun/star/frame/XFrames.hpp>
+#include <com/sun/star/frame/XModel.hpp>
+#include <com/sun/star/frame/XStorable.hpp>
+#include <com/sun/star/lang/DisposedException.hpp>
+#include <com/sun/star/lang/XComponent.hpp>
+#include <com/sun/star/text/XBookmarksSupplier.hpp>
+#include <com/sun/star/text/XTextContent.hpp>
+#include <com/sun/star/text/XTextRange.hpp>
+#include <com/sun/star/uno/XComponentContext.hpp>
+#include <com/sun/star/util/DateTime.hpp>
+#include <com/sun/star/util/XCloseable.hpp>
+#include <com/sun/star/util/XModifiable.hpp>
+#include <cppuhelper/bootstrap.hxx>
+#include <osl/file.hxx>
+#include <rtl/bootstrap.hxx>
+
+#include <initializer_list>
+#include <mutex>
+#include <utility>
+
+namespace {
+using css::uno::Any;
+using css::uno::Reference;
+using css::uno::Sequence;
+using css::uno::UNO_QUERY;
+using css::uno::UNO_QUERY_THROW;
+using rtl::OUString;
+
+// After terminate() the office normally is gone within a few hundredths of a second.
+constexpr auto kTerminateWait = std::chrono::seconds(5);
+// From this length on, a memo the office cannot finish in time is called too long.
+constexpr qsizetype kLongMemoCharacters = 1'000'000;
+// 192 dots per inch, shown at 96: sharp when the preview zooms in.
+constexpr double kPictureResolution = 192.0;
+constexpr qreal kPicturePixelRatio = 2.0;
+
+OUString toOUString(const QString &text)
+{
+    return OUString(reinterpret_cast<const sal_Unicode *>(text.utf16()), sal_Int32(text.size()));
+}
+
+QString toQString(const OUString &text)
+{
+    return QString(reinterpret_cast<const QChar *>(text.getStr()), qsizetype(text.getLength()));
+}
+
+OUString fileUrl(const QString &path)
+{
+    OUString url;
+    const OUString systemPath = toOUString(QDir::cleanPath(QFileInfo(path).absoluteFilePath()));
+    if (osl::FileBase::getFileURLFromSystemPath(systemPath, url) != osl::FileBase::E_None)
+        fail(QStringLiteral("The path \"%1\" cannot be given to the word processor.").arg(path));
+    return url;
+}
+
+css::beans::PropertyValue property(const char *name, const Any &value)
+{
+    css::beans::PropertyValue property;
+    property.Name = OUString::createFromAscii(name);
+    property.Value = value;
+    return property;
+}
+
+Sequence<css::beans::PropertyValue> properties(
+    std::initializer_list<css::beans::PropertyValue> list)
+{
+    return Sequence<css::beans::PropertyValue>(list.begin(), sal_Int32(list.size()));
+}
+
+// The office's own words about a failed call; `gone` when the office itself is lost.
+struct OfficeError
+{
+    QString message;
+    bool gone = false;
+};
+
+template<typename Action> void translated(Action &&action)
+{
+    try {
+        action();
+    } catch (const css::lang::DisposedException &error) {
+        throw OfficeError { toQString(error.Message), true };
+    } catch (const css::uno::Exception &error) {
+        throw OfficeError { toQString(error.Message), false };
+    }
+}
+
+} // namespace
+
+// The UNO objects of one session. Tasks hold them too, so a task that outlives its
+// session's wait never touches freed memory.
+struct UnoObjects
+{
+    Reference<css::uno::XComponentContext> local;
+    Reference<css::uno::XComponentContext> remote;
+    Reference<css::frame::XDesktop2> desktop;
+    Reference<css::lang::XComponent> document;
+    // The open document's bookmarks, asked for once per document.
+    Reference<css::container::XNameAccess> bookmarks;
+
+    Reference<css::lang::XComponent> requireDocument() const
+    {
+        if (!document.is())
+            throw OfficeError { QStringLiteral("no document is open") };
+        return document;
+    }
+
+    void release()
+    {
+        document.clear();
+        bookmarks.clear();
+        desktop.clear();
+        remote.clear();
+        if (const Reference<css::lang::XComponent> component { local, UNO_QUERY }; component.is())
+            component->dispose();
+        local.clear();
+    }
+};
+
+namespace {
+// Our own end of UNO reads the installed office's type libraries.
+Reference<css::uno::XComponentContext> localContext()
+{
+    static std::mutex bootstrapping;
+    std::lock_guard lock(bootstrapping);
+    rtl::Bootstrap::set(OUString("URE_BOOTSTRAP"),
+        OUString("vnd.sun.star.pathname:" SCRIVANE_UNO_PROGRAM_DIR "/fundamentalrc"));
+    return cppu::defaultBootstrap_InitialComponentContext();
+}
+
+css::util::DateTime officeDateTime(const QDateTime &local)
+{
+    const QDate date = local.date();
+    const QTime time = local.time();
+    return css::util::DateTime(sal_uInt32(time.msec()) * 1000000u, sal_uInt16(time.second()),
+        sal_uInt16(time.minute()), sal_uInt16(time.hour()), sal_uInt16(date.day()),
+        sal_uInt16(date.month()), sal_Int16(date.year()), false);
+}
+
+// The document properties of a memo saved now: title and subject from Re, author from
+// From, no keywords; created and modified at this moment. The office's Word 97 filter
+// has no place for the company but a user-defined property: it is added after the save.
+// The DOCX and ODT filters write a user-defined "Company" where their formats keep the
+// company (a DOCX's docProps/app.xml), so those formats get it here; the others none.
+void setMemoProperties(const Reference<css::lang::XComponent> &document, const MemoProperties &memo,
+    const QDateTime &now, bool withCompany)
+{
+    const Reference<css::document::XDocumentPropertiesSupplier> supplier(document, UNO_QUERY_THROW);
+    const Reference<css::document::XDocumentProperties> properties
+        = supplier->getDocumentProperties();
+    properties->setTitle(toOUString(memo.title));
+    properties->setSubject(toOUString(memo.title));
+    properties->setAuthor(toOUString(memo.author));
+    properties->setModifiedBy(toOUString(memo.author));
+    properties->setKeywords({});
+    properties->setDescription(OUString());
+    properties->setCreationDate(officeDateTime(now));
+    properties->setModificationDate(officeDateTime(now));
+
+    const OUString company("Company");
+    const Reference<css::beans::XPropertyContainer> custom = properties->getUserDefinedProperties();
+    const Reference<css::beans::XPropertySet> customValues(custom, UNO_QUERY_THROW);
+    if (customValues->getPropertySetInfo()->hasPropertyByName(company))
+        custom->removeProperty(company);
+    if (withCompany && !memo.company.isEmpty())
+        custom->addProperty(
+            company, css::beans::PropertyAttribute::REMOVABLE, Any(toOUString(memo.company)));
+}
+
+// Writer's export filter for each format.
+const char *exportFilter(DocumentFormat format)
+{
+    switch (format) {
+    case DocumentFormat::Docx:
+        return "MS Word 2007 XML";
+    case DocumentFormat::Odt:
+        return "writer8";
+    case DocumentFormat::Pdf:
+        return "writer_pdf_Export";
+    case DocumentFormat::Doc:
+        break;
+    }
+    return "MS Word 97";
+}
+
+OfficeProcess::Options processOptions(const LibreOfficeProcessor::Settings &settings)
+{
+    return { settings.programFolder, settings.profileRoot, settings.connectTimeout };
+}
+} // namespace
+
+Office::Office(const LibreOfficeProcessor::Settings &settings)
+    : mSettings(settings)
+    , mUno(std::make_shared<UnoObjects>())
+    , mProcess(std::make_unique<OfficeProcess>(processOptions(settings)))
+{ }
+
+bool Office::hasDocument() const
+{
+    return mUno->document.is();
+}
+
+void Office::connect()
+{
+    try {
+        mProcess->connect([this](const QString &pipeName, std::chrono::milliseconds timeLeft) {
+            return tryConnect(pipeName, timeLeft);
+        });
+        mConnected = true;
+    } catch (const Failure &failure) {
+        mBroken = failure.description();
+        throw;
+    }
+}
+
+bool Office::answers(std::chrono::milliseconds time)
+{
+    if (!mBroken.isEmpty() || mProcess->waitForEnd(std::chrono::milliseconds::zero()))
+        return false;
+    std::shared_ptr<UnoObjects> uno = mUno;
+    bool answered = false;
+    try {
+        answered = mCalls.run([uno] { translated([&] { uno->desktop->getFrames()->getCount(); }); },
+            WorkThread::Clock::now() + time);
+    } catch (const OfficeError &) { }
+    if (!answered) {
+        killOffice();
+        mBroken = QStringLiteral("the word processor did not answer and was ended");
+    }
+    return answered;
+}
+
+Office::~Office()
+{
+    if (mConnected && mBroken.isEmpty() && !mCalling) {
+        std::shared_ptr<UnoObjects> uno = mUno;
+        try {
+            mCalls.run(
+                [uno] {
+                    // The office may go before it answers.
+                    try {
+                        uno->document.clear();
+                        uno->desktop->terminate();
+                    } catch (const css::uno::Exception &) { }
+                },
+                WorkThread::Clock::now()
+                    + std::min<std::chrono::milliseconds>(mSettings.callTimeout, kTerminateWait));
+        } catch (...) { }
+    }
+    const bool asked = mConnected && mBroken.isEmpty() && !mCalling;
+    if (!mProcess->waitForEnd(asked ? kTerminateWait : std::chrono::milliseconds::zero()))
+        killOffice();
+    else
+        removeLockFiles();
+    mCalls.post([uno = std::move(mUno)] { uno->release(); });
+}
+
+bool Office::tryConnect(const QString &pipeName, std::chrono::milliseconds timeLeft)
+{
+    const OUString url = toOUString(
+        QStringLiteral("uno:pipe,name=%1;urp;StarOffice.ComponentContext").arg(pipeName));
+    std::shared_ptr<UnoObjects> uno = mUno;
+    const auto deadline = WorkThread::Clock::now() + timeLeft;
+    const bool answered = mCalls.run(
+        [uno, url] {
+            try {
+                if (!uno->local.is())
+                    uno->local = localContext();
+                const Reference<css::bridge::XUnoUrlResolver> resolver
+                    = css::bridge::UnoUrlResolver::create(uno->local);
+                const Reference<css::uno::XComponentContext> remote(
+                    resolver->resolve(url), UNO_QUERY_THROW);
+                uno->desktop = css::frame::Desktop::create(remote);
+                uno->remote = remote;
+            } catch (const css::uno::Exception &) {
+                // Not listening yet, or not ready for a bridge: the next try tells.
+            }
+        },
+        deadline);
+    return answered && uno->desktop.is();
+}
+
+void Office::call(const QString &what, std::function<void(UnoObjects &)> operation)
+{
+    auto failed
+        = [&](const QString &why) { fail(QStringLiteral("Could not %1: %2.").arg(what, why)); };
+    if (!mBroken.isEmpty())
+        mTooLong ? fail(mBroken) : failed(mBroken);
+
+    std::shared_ptr<UnoObjects> uno = mUno;
+    bool answered = false;
+    try {
+        mCalling = true;
+        const auto done = qScopeGuard([this] { mCalling = false; });
+        answered = mCalls.run(
+            [uno, operation = std::move(operation)] { translated([&] { operation(*uno); }); },
+            WorkThread::Clock::now() + mSettings.callTimeout);
+    } catch (const OfficeError &error) {
+        if (error.gone || mProcess->waitForEnd(std::chrono::milliseconds::zero())) {
+            killOffice();
+            mBroken = QStringLiteral("the word processor ended unexpectedly");
+            failed(mBroken);
+        }
+        failed(error.message.isEmpty() ? QStringLiteral("the word processor gave no reason")
+                                       : error.message);
+    }
+    if (!answered) {
+        killOffice();
+        // A memo of millions of characters is what keeps a healthy office that long.
+        qsizetype characters = mFillingCharacters;
+        for (const QString &text : std::as_const(mBookmarkTexts))
+            characters += text.size();
+        if (characters >= kLongMemoCharacters) {
+            mBroken = QStringLiteral("The memo is too long for the word processor: its %L1 "
+                                     "characters could not be written within %2, and the word "
+                                     "processor was ended. Shorten the message or split the memo.")
+                          .arg(characters)
+                          .arg(secondsText(mSettings.callTimeout));
+            mTooLong = true;
+            fail(mBroken);
+        }
+        mBroken = QStringLiteral("the word processor did not answer within %1 and was ended")
+                      .arg(secondsText(mSettings.callTimeout));
+        failed(mBroken);
+    }
+}
+
+void Office::killOffice()
+{
+    mProcess->kill();
+    removeLockFiles();
+}
+
+// An office asked to end with a document still open ends without removing the
+// document's lock file, as a killed one does.
+void Office::removeLockFiles()
+{
+    for (const QString &document : std::as_const(mDocuments))
+        removeLockFileOf(document, mProcess->profileFolder());
+}
+
+void Office::open(const QString &path, bool readOnly)
+{
+    const QString what = QStringLiteral("open \"%1\"").arg(path);
+    if (!QFileInfo(path).isFile())
+        fail(QStringLiteral("Could not %1: there is no such file.").arg(what));
+    const OUString url = fileUrl(path);
+    if (!readOnly)
+        mDocuments.append(path);
+    mBookmarkTexts.clear();
+    call(what, [url, readOnly](UnoObjects &uno) {
+        // The file itself, also when it is a template; its macros never run.
+        const Sequence<css::beans::PropertyValue> arguments = properties({
+            property("Hidden", Any(true)),
+            property("ReadOnly", Any(readOnly)),
+            property("AsTemplate", Any(false)),
+            property("MacroExecutionMode", Any(css::document::MacroExecMode::NEVER_EXECUTE)),
+            property("UpdateDocMode", Any(css::document::UpdateDocMode::NO_UPDATE)),
+        });
+        const Reference<css::lang::XComponent> document
+            = uno.desktop->loadComponentFromURL(url, OUString("_blank"), 0, arguments);
+        if (!document.is())
+            throw OfficeError { QStringLiteral("the word processor cannot read it as a document") };
+        uno.document = document;
+        uno.bookmarks.clear();
+    });
+}
+
+void Office::setBookmarkText(const QString &bookmark, const QString &text)
+{
+    // Writer takes "\r" as a paragraph break and "\n" as a line break within one, so
+    // "\r\n" would leave an empty line: every kind of line break becomes one "\r".
+    // A control character that a Word document cannot hold would empty the whole
+    // bookmark in the saved file: it alone goes.
+    QString lines = wordText(text);
+    lines.replace(QStringLiteral("\r\n"), QStringLiteral("\r"));
+    lines.replace(QLatin1Char('\n'), QLatin1Char('\r'));
+    const OUString name = toOUString(bookmark);
+    const OUString value = toOUString(lines);
+    mFillingCharacters = text.size();
+    const auto filled = qScopeGuard([this] { mFillingCharacters = 0; });
+    call(QStringLiteral("fill the bookmark \"%1\"").arg(bookmark), [name, value](UnoObjects &uno) {
+        const OfficeError noSuchBookmark { QStringLiteral(
+            "the document has no bookmark of that name") };
+        if (!uno.bookmarks.is()) {
+            const Reference<css::text::XBookmarksSupplier> supplier(
+                uno.requireDocument(), UNO_QUERY);
+            if (!supplier.is())
+                throw noSuchBookmark;
+            uno.bookmarks = supplier->getBookmarks();
+        }
+        // Each call crosses to the office and back; a batch makes thousands of them.
+        Reference<css::text::XTextContent> content;
+        try {
+            content.set(uno.bookmarks->getByName(name), UNO_QUERY_THROW);
+        } catch (const css::container::NoSuchElementException &) {
+            throw noSuchBookmark;
+        }
+        content->getAnchor()->setString(value);
+    });
+    mBookmarkTexts.insert(bookmark, text);
+}
+
+void Office::exportAs(const QString &path, DocumentFormat format)
+{
+    const OUString url = fileUrl(path);
+    const MemoProperties memo = memoProperties(mBookmarkTexts);
+    // A document exported as it was opened keeps the properties it was saved with.
+    const bool filled = !mBookmarkTexts.isEmpty();
+    const QDateTime now = QDateTime::currentDateTime();
+    const OUString filter = OUString::createFromAscii(exportFilter(format));
+    const QFileInfo target(path);
+    const QString lock
+        = target.absolutePath() + QStringLiteral("/.~lock.") + target.fileName() + QLatin1Char('#');
+    const bool lockedBefore = QFileInfo(lock).exists();
+    try {
+        call(QStringLiteral("save the document as \"%1\"").arg(path),
+            [url, filter, memo, now, format, filled](UnoObjects &uno) {
+                if (filled)
+                    setMemoProperties(uno.requireDocument(), memo, now,
+                        format == DocumentFormat::Docx || format == DocumentFormat::Odt);
+                // A copy: the document stays where it was loaded from, so the office
+                // keeps no lock file beside the saved one.
+                const Reference<css::frame::XStorable> storable(
+                    uno.requireDocument(), UNO_QUERY_THROW);
+                storable->storeToURL(url,
+                    properties({
+                        property("FilterName", Any(filter)),
+                        property("Overwrite", Any(true)),
+                    }));
+            });
+    } catch (const Failure &) {
+        // A save that fails half-way leaves the office's lock file beside the document;
+        // on a full disk an empty one, which says nothing of whose it is.
+        removeLockFileOf(path, mProcess->profileFolder());
+        if (!lockedBefore && QFileInfo(lock).size() == 0)
+            QFile::remove(lock);
+        const QString why = mBroken.isEmpty() ? storeFailure(path) : QString();
+        if (why.isEmpty())
+            throw;
+        fail(why);
+    }
+    if (format == DocumentFormat::Doc)
+        finishWordFile(path, memo.company);
+}
+
+void Office::close()
+{
+    call(QStringLiteral("close the document"), [](UnoObjects &uno) {
+        const Reference<css::util::XCloseable> closeable(uno.requireDocument(), UNO_QUERY_THROW);
+        uno.document.clear();
+        uno.bookmarks.clear();
+        closeable->close(true);
+    });
+}
+
+void Office::closeActiveDocumentWithoutSaving()
+{
+    call(QStringLiteral("close the document without saving"), [](UnoObjects &uno) {
+        const Reference<css::lang::XComponent> document = uno.requireDocument();
+        uno.bookmarks.clear();
+        if (const Reference<css::util::XModifiable> modifiable { document, UNO_QUERY };
+            modifiable.is())
+            modifiable->setModified(false);
+        const Reference<css::util::XCloseable> closeable(document, UNO_QUERY_THROW);
+        uno.document.clear();
+        closeable->close(true);
+    });
+}
+
+QImage Office::copyAsPicture()
+{
+    const QString what = QStringLiteral("copy the document as a picture");
+    QTemporaryDir folder(workFolderPattern(QStringLiteral("pages")));
+    if (!folder.isValid())
+        fail(QStringLiteral("Could not %1: no temporary folder could be made (%2).")
+                 .arg(what, folder.errorString()));
+    const QString pdfPath = folder.filePath(QStringLiteral("pages.pdf"));
+    const OUString pdfUrl = fileUrl(pdfPath);
+    call(what, [pdfUrl](UnoObjects &uno) {
+        const Reference<css::lang::XComponent> document = uno.requireDocument();
+        const Reference<css::frame::XStorable> storable(document, UNO_QUERY_THROW);
+        storable->storeToURL(
+            pdfUrl, properties({ property("FilterName", Any(OUString("writer_pdf_Export"))) }));
+    });
+
+    const QList<QImage> pages = RenderPdfPages(pdfPath, kPictureResolution);
+    if (pages.isEmpty())
+        fail(QStringLiteral("Could not %1: the document has no pages.").arg(what));
+    return composedPages(pages, kPicturePixelRatio);
+}
+
+#if defined(__SANITIZE_ADDRESS__)
+// The UNO runtime keeps type information it builds on first use until the process
+// ends (a fixed 7.5 KB here, however many documents); that is not ours to free.
+extern "C" const char *__lsan_default_suppressions()
+{
+    return "leak:libuno_cppu.so\nleak:libuno_sal.so\n";
+}
+#endif
