@@ -125,7 +125,7 @@ void MemoRun::removeRunFolder()
 // One fault, one message: a failed step that everything after it needs (the word
 // processor, the template, the saved memo, the picture) is reported once; the run
 // then cleans up and stops, and the entry window stays with the user's details.
-void MemoRun::PushButton6_Click()
+void MemoRun::makeMemo()
 {
     ErrorTrap trap(mUi, QString::fromLatin1(kRunLocation));
     if (trap.test(100, [&] { return mBusy; }))

@@ -49,7 +49,9 @@ public:
     MemoRun(MemoRunHost &host, WordProcessor &word, UserInterface &ui);
     ~MemoRun();
 
-    void PushButton6_Click();
+    // The run behind the entry window's PushButton6_Click; its error reports carry
+    // that handler's location, as they always have.
+    void makeMemo();
     // Renders the saved document to the picture file "temp.bmp" in the temporary
     // folder; false, after reporting why, when there is no picture.
     bool SaveDocAsJPG(const QString &inFile);

@@ -127,7 +127,7 @@ private slots:
             }
         };
         MemoRun run(host, mWord, mUi);
-        run.PushButton6_Click();
+        run.makeMemo();
 
         QVERIFY2(mUi.messages.isEmpty(), qPrintable(mUi.errorReports().join("\n---\n")));
         QCOMPARE(opened, loadResData(kMemoStyles[style].resourceId));
@@ -171,7 +171,7 @@ private slots:
     {
         RecordingHost host;
         host.style = 2;
-        MemoRun(host, mWord, mUi).PushButton6_Click();
+        MemoRun(host, mWord, mUi).makeMemo();
         QVERIFY(host.events.contains("add page ElegantMemo.dot"));
     }
 
@@ -179,7 +179,7 @@ private slots:
     {
         RecordingHost host;
         host.style = -1;
-        MemoRun(host, mWord, mUi).PushButton6_Click();
+        MemoRun(host, mWord, mUi).makeMemo();
         QVERIFY(mWord.calls.contains("setBookmarkText bkOrgName= Tarnwick"));
         QVERIFY(host.events.contains("add page ProfessionalMemo.dot"));
     }
@@ -189,7 +189,7 @@ private slots:
         RecordingHost host;
         host.style = 0;
         host.texts["txtOrgName"] = "   ";
-        MemoRun(host, mWord, mUi).PushButton6_Click();
+        MemoRun(host, mWord, mUi).makeMemo();
         QVERIFY(mWord.calls.contains("setBookmarkText bkOrgName= Your Organisation's Name"));
     }
 
@@ -197,7 +197,7 @@ private slots:
     {
         RecordingHost host;
         host.texts["txtMsg"] = "First line.\n\nThird line.";
-        MemoRun(host, mWord, mUi).PushButton6_Click();
+        MemoRun(host, mWord, mUi).makeMemo();
         QVERIFY(mWord.calls.contains("setBookmarkText bkMsg=First line.\n\nThird line."));
     }
 
@@ -206,7 +206,7 @@ private slots:
         RecordingHost first;
         MemoRun firstRun(first, mWord, mUi);
         firstRun.timeOfDay = [] { return 43200.5f; };
-        firstRun.PushButton6_Click();
+        firstRun.makeMemo();
         const QString taken = first.wordFile;
         QVERIFY(QFile::exists(taken));
 
@@ -214,7 +214,7 @@ private slots:
         RecordingHost second;
         MemoRun secondRun(second, mWord, mUi);
         secondRun.timeOfDay = [] { return 43200.5f; };
-        secondRun.PushButton6_Click();
+        secondRun.makeMemo();
         QVERIFY(second.wordFile != taken);
         QVERIFY(QRegularExpression("kelmar[1-9]{8}\\.doc$").match(second.wordFile).hasMatch());
         QCOMPARE(mWord.calls.filter("saveAs " + taken).size(), 1);
@@ -225,7 +225,7 @@ private slots:
         RecordingHost first;
         MemoRun firstRun(first, mWord, mUi);
         firstRun.timeOfDay = [] { return 100.0f; };
-        firstRun.PushButton6_Click();
+        firstRun.makeMemo();
         const QString name = first.wordFile;
         QVERIFY(QFile::remove(name));
         QVERIFY(QFile::link(temp("elsewhere/victim.doc"), name));
@@ -233,7 +233,7 @@ private slots:
         RecordingHost second;
         MemoRun secondRun(second, mWord, mUi);
         secondRun.timeOfDay = [] { return 100.0f; };
-        secondRun.PushButton6_Click();
+        secondRun.makeMemo();
         QVERIFY(second.wordFile != name);
     }
 
@@ -244,9 +244,9 @@ private slots:
         int reentered = 0;
         mWord.onCreate = [&] {
             if (reentered++ == 0)
-                run.PushButton6_Click();
+                run.makeMemo();
         };
-        run.PushButton6_Click();
+        run.makeMemo();
         QCOMPARE(mWord.calls.count("create"), 2);
         QCOMPARE(mWord.calls.filter("saveAs").size(), 1);
         QVERIFY(!run.busy());
@@ -298,7 +298,7 @@ private slots:
         }
         RecordingHost host;
         MemoRun run(host, mWord, mUi);
-        run.PushButton6_Click();
+        run.makeMemo();
 
         const QStringList reports = mUi.errorReports();
         QCOMPARE(reports.size(), 1);
@@ -320,7 +320,7 @@ private slots:
     {
         mWord.failing = { "bkCC" };
         RecordingHost host;
-        MemoRun(host, mWord, mUi).PushButton6_Click();
+        MemoRun(host, mWord, mUi).makeMemo();
         QCOMPARE(mUi.errorReports().size(), 1);
         QVERIFY(mUi.errorReports()[0].contains("PushButton6_Click at line 160"));
         QVERIFY(QFile::exists(host.wordFile));
@@ -344,7 +344,7 @@ private slots:
             if (path.endsWith("template.dot") && file.open(QIODevice::ReadOnly))
                 opened = file.readAll();
         };
-        MemoRun(host, mWord, mUi).PushButton6_Click();
+        MemoRun(host, mWord, mUi).makeMemo();
         QCOMPARE(opened, loadResData(kMemoStyles[3].resourceId));
         QVERIFY(victim.open(QIODevice::ReadOnly));
         QCOMPARE(victim.readAll(), QByteArray("not a template"));
