@@ -6,9 +6,7 @@
 #include "ErrorTrap.h"
 #include "Failure.h"
 #include "FileUtils.h"
-#include "MemoPdf.h"
-#include "PageComposition.h"
-#include "PageRenderer.h"
+#include "PageCommands.h"
 #include "PictureBox.h"
 #include "SaveCopy.h"
 #include "SaveFolder.h"
@@ -50,7 +48,6 @@
 namespace {
 // Where error reports say a failure happened: the routine, as the reports have
 // always named it (the two drag handlers with a small "p").
-constexpr auto kPicture1MouseWheelLocation = "in Scrivane2021/08/31.Form2.Picture1_MouseWheel ";
 constexpr auto kFormLoadLocation = "in Scrivane2021/08/31.Form2.Form_Load ";
 constexpr auto kFormActivateLocation = "in Scrivane2021/08/31.Form2.Form_Activate ";
 constexpr auto kFormQueryUnloadLocation = "in Scrivane2021/08/31.Form2.Form_QueryUnload ";
@@ -88,17 +85,12 @@ constexpr float kViewportBorder = 0;
 // Never shown; the unscaled page fills it.
 constexpr float kHolderBorder = 0;
 
-constexpr float kZoomStep = 0.25f;
-constexpr float kLowestZoom = 0.25f;
-constexpr float kHighestZoom = 3.75f;
 // The largest box Qt lays out. The box keeps no pixels of its own and each repaint
 // scales only what shows, so memory sets no lower limit: any zoom of a page up to
 // this size costs the same.
 constexpr std::int32_t kMaximumZoomWidth = QWIDGETSIZE_MAX * kTwipsPerPixel;
 constexpr std::int32_t kMaximumZoomHeight = QWIDGETSIZE_MAX * kTwipsPerPixel;
 constexpr std::int16_t kInitialScrollMaximum = 32767;
-
-constexpr int kWheelNotch = 120;
 
 constexpr QRgb kWhite = 0xFFFFFF;
 // The window's own lettering, its buttons' and the page boxes'.
@@ -140,17 +132,6 @@ double percentAlong(float position, float pageSize, float viewportSize)
     if (range == 0)
         return 0;
     return std::fabs(position) / range * 100.0;
-}
-
-// Scrolls a bar by a wheel turn: 120 to a notch, as many arrow clicks a notch as the
-// desktop scrolls lines.
-void scrollByWheel(QScrollBar &bar, int angle)
-{
-    if (!bar.isEnabled() || angle == 0)
-        return;
-    const double clicks = -double(angle) / kWheelNotch * QApplication::wheelScrollLines();
-    const int by = static_cast<int>(std::lround(clicks * bar.singleStep()));
-    bar.setValue(bar.value() + (by != 0 ? by : (clicks < 0 ? -1 : 1)));
 }
 
 QScrollBar *scrollBar(
@@ -206,12 +187,7 @@ Form2::Form2(UserInterface &ui, QWidget *mainWindow, SettingsStore *settings, Wo
     , Zoom_Ori(new PictureBox(QStringLiteral("Zoom_Ori"), kHolderBorder, this))
     , mSettings(settings)
     , mPointer(*this)
-    , mWord(word)
-    , mMemoSubject(std::move(memoSubject))
-    , mWhereYouAre(new QLabel(Picture2))
-    , mWhereYouAreOpacity(new QGraphicsOpacityEffect(mWhereYouAre))
-    , mWhereYouAreFade(new QPropertyAnimation(mWhereYouAreOpacity, "opacity", this))
-    , mWhereYouAreShown(new QTimer(this))
+
 {
     setObjectName(QStringLiteral("Form2"));
     // Character set 204 of the layout has no meaning to Qt's fonts, which are Unicode.
@@ -279,7 +255,11 @@ Form2::Form2(UserInterface &ui, QWidget *mainWindow, SettingsStore *settings, Wo
 
     centreOnScreen(*this);
     Form_Load();
-    addPageCommands();
+    // After the buttons' own handlers, which its zoom indicator follows.
+    mCommands = new PageCommands(*this,
+        { this, PushButton1, PushButton2, PushButton6, Picture2, Picture1, Zoom_Ori, HScroll1,
+            VScroll1 },
+        ui, mPointer, settings, word, std::move(memoSubject));
 }
 
 void Form2::clearPages()
@@ -322,7 +302,7 @@ void Form2::showEvent(QShowEvent *event)
     // Only the program's own show reloads the page: a restore must keep the user's zoom.
     if (!event->spontaneous()) {
         Form_Activate();
-        updateZoomTips();
+        mCommands->updateZoomTips();
     }
     QWidget::showEvent(event);
 }
@@ -350,13 +330,15 @@ bool Form2::eventFilter(QObject *watched, QEvent *event)
         ListView1_KeyUp();
     } else if (watched == Picture1 || watched == Picture2) {
         if (event->type() == QEvent::Wheel) {
-            pageWheel(*static_cast<QWheelEvent *>(event), *static_cast<QWidget *>(watched));
+            mCommands->pageWheel(
+                *static_cast<QWheelEvent *>(event), *static_cast<QWidget *>(watched));
             return true;
         }
-        if (event->type() == QEvent::KeyPress && pageKey(*static_cast<QKeyEvent *>(event)))
+        if (event->type() == QEvent::KeyPress
+            && mCommands->pageKey(*static_cast<QKeyEvent *>(event)))
             return true;
         if (event->type() == QEvent::ContextMenu) {
-            showPageMenu(static_cast<QContextMenuEvent *>(event)->globalPos());
+            mCommands->showPageMenu(static_cast<QContextMenuEvent *>(event)->globalPos());
             return true;
         }
     }
@@ -369,80 +351,6 @@ void Form2::keyPressEvent(QKeyEvent *event)
         PushButton8_Click();
     else
         QWidget::keyPressEvent(event);
-}
-
-// Over the page the wheel scrolls it down and up, with Shift across, and with Ctrl
-// zooms one step a notch about the pointer.
-void Form2::pageWheel(const QWheelEvent &event, QWidget &over)
-{
-    const QPoint angle = event.angleDelta();
-    if (event.modifiers() & Qt::ControlModifier) {
-        mZoomWheel += angle.y() != 0 ? angle.y() : angle.x();
-        const QPointF at = over.mapTo(Picture2, event.position());
-        while (std::abs(mZoomWheel) >= kWheelNotch) {
-            const std::int32_t zoomOut = mZoomWheel < 0 ? 1 : 0;
-            mZoomWheel += zoomOut != 0 ? kWheelNotch : -kWheelNotch;
-            zoomAbout(at, zoomOut);
-        }
-        showWhereYouAre();
-    } else if (event.modifiers() & Qt::ShiftModifier) {
-        scrollByWheel(*HScroll1, angle.y() != 0 ? angle.y() : angle.x());
-    } else {
-        scrollByWheel(*VScroll1, angle.y());
-        scrollByWheel(*HScroll1, angle.x());
-    }
-}
-
-// With the page focused the arrow keys move the view a little, Page Up and Page Down
-// a viewport, Home and End to the top and the end.
-bool Form2::pageKey(const QKeyEvent &event)
-{
-    const auto act = [](QScrollBar &bar, QAbstractSlider::SliderAction action) {
-        if (bar.isEnabled())
-            bar.triggerAction(action);
-        return true;
-    };
-    switch (event.key()) {
-    case Qt::Key_Left:
-        return act(*HScroll1, QAbstractSlider::SliderSingleStepSub);
-    case Qt::Key_Right:
-        return act(*HScroll1, QAbstractSlider::SliderSingleStepAdd);
-    case Qt::Key_Up:
-        return act(*VScroll1, QAbstractSlider::SliderSingleStepSub);
-    case Qt::Key_Down:
-        return act(*VScroll1, QAbstractSlider::SliderSingleStepAdd);
-    case Qt::Key_PageUp:
-        return act(*VScroll1, QAbstractSlider::SliderPageStepSub);
-    case Qt::Key_PageDown:
-        return act(*VScroll1, QAbstractSlider::SliderPageStepAdd);
-    case Qt::Key_Home:
-        return act(*VScroll1, QAbstractSlider::SliderToMinimum);
-    case Qt::Key_End:
-        return act(*VScroll1, QAbstractSlider::SliderToMaximum);
-    default:
-        return false;
-    }
-}
-
-// One zoom step that keeps the point of the page under the pointer (in pixels of the
-// viewport) where it is, as far as the page's range allows.
-void Form2::zoomAbout(const QPointF &at, std::int32_t zoomOut)
-{
-    ErrorTrap trap(mUi, QString::fromLatin1(kPicture1MouseWheelLocation));
-    trap.step(100, [&] {
-        const double x = at.x() * kTwipsPerPixel;
-        const double y = at.y() * kTwipsPerPixel;
-        const double across = (x - Picture1->left()) / Picture1->boxWidth();
-        const double down = (y - Picture1->top()) / Picture1->boxHeight();
-        const float before = mZoom;
-        StepZoom(zoomOut);
-        if (mZoom == before)
-            return;
-        if (mHStep != 0)
-            HScroll1->setValue(roundToInt32((across * Picture1->boxWidth() - x) / mHStep));
-        if (mVStep != 0)
-            VScroll1->setValue(roundToInt32((down * Picture1->boxHeight() - y) / mVStep));
-    });
 }
 
 void Form2::Form_Load()
@@ -758,352 +666,13 @@ void Form2::PushButton8_Click()
     trap.step(106, [&] { hide(); });
 }
 
-void Form2::Form_MouseMove()
+void Form2::stepZoom(bool out)
 {
-    applyHover(mPointer, MousePointer::Default);
+    std::int32_t zoomOut = out ? 1 : 0;
+    StepZoom(zoomOut);
 }
 
-void Form2::ListView1_MouseMove()
-{
-    applyHover(mPointer, MousePointer::Default);
-}
-
-void Form2::Frame1_MouseMove()
-{
-    applyHover(mPointer, MousePointer::Default);
-}
-
-void Form2::PushButton1_MouseMove()
-{
-    applyHover(mPointer, MousePointer::Custom);
-}
-
-void Form2::PushButton2_MouseMove()
-{
-    applyHover(mPointer, MousePointer::Custom);
-}
-
-void Form2::PushButton6_MouseMove()
-{
-    applyHover(mPointer, MousePointer::Custom);
-}
-
-void Form2::PushButton8_MouseMove()
-{
-    applyHover(mPointer, MousePointer::Custom);
-}
-
-namespace {
-// The indicator stays this long after the last move, then fades out.
-constexpr int kWhereYouAreShownMs = 1200;
-constexpr int kWhereYouAreFadeMs = 300;
-constexpr int kWhereYouAreMargin = 8;
-constexpr auto kWhereYouAreStyle
-    = "QLabel { background: rgba(40, 40, 40, 200); color: white; border-radius: 4px;"
-      " padding: 3px 8px; }";
-
-// What a file name cannot hold, in the names of this desktop and of the others the
-// file may travel to.
-QString fileNameFrom(const QString &text)
-{
-    QString name = text.simplified();
-    for (QChar &c : name) {
-        if (c.category() == QChar::Other_Control || QStringLiteral("/\\:*?\"<>|").contains(c))
-            c = QLatin1Char('_');
-    }
-    while (name.startsWith(QLatin1Char('.')))
-        name.remove(0, 1);
-    name.truncate(120);
-    return name.trimmed().isEmpty() ? QStringLiteral("memo") : name.trimmed();
-}
-
-int percentOf(float zoom)
-{
-    return int(std::lround(zoom * 100));
-}
-} // namespace
-
-void Form2::addPageCommands()
-{
-    const auto key = [this](const QKeySequence &sequence, auto &&action) {
-        auto *shortcut = new QShortcut(sequence, this);
-        connect(shortcut, &QShortcut::activated, this, std::forward<decltype(action)>(action));
-    };
-    key(QKeySequence(Qt::CTRL | Qt::Key_Plus), [this] { PushButton1->click(); });
-    key(QKeySequence(Qt::CTRL | Qt::Key_Equal), [this] { PushButton1->click(); });
-    key(QKeySequence(Qt::CTRL | Qt::Key_Minus), [this] { PushButton2->click(); });
-    key(QKeySequence(Qt::CTRL | Qt::Key_0), [this] { zoomToOne(); });
-    key(QKeySequence(Qt::CTRL | Qt::Key_P), [this] { printMemo(); });
-    key(QKeySequence(Qt::CTRL | Qt::Key_S), [this] { PushButton6->click(); });
-    key(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S), [this] { saveAsPdf(); });
-    key(QKeySequence(Qt::Key_Menu),
-        [this] { showPageMenu(Picture2->mapToGlobal(Picture2->rect().center())); });
-
-    mWhereYouAre->setObjectName(QStringLiteral("whereYouAre"));
-    mWhereYouAre->setStyleSheet(QLatin1String(kWhereYouAreStyle));
-    mWhereYouAre->setAttribute(Qt::WA_TransparentForMouseEvents);
-    mWhereYouAre->setGraphicsEffect(mWhereYouAreOpacity);
-    mWhereYouAre->hide();
-    mWhereYouAreFade->setDuration(kWhereYouAreFadeMs);
-    mWhereYouAreFade->setStartValue(1.0);
-    mWhereYouAreFade->setEndValue(0.0);
-    connect(mWhereYouAreFade, &QPropertyAnimation::finished, mWhereYouAre, &QWidget::hide);
-    mWhereYouAreShown->setSingleShot(true);
-    mWhereYouAreShown->setInterval(kWhereYouAreShownMs);
-    connect(mWhereYouAreShown, &QTimer::timeout, mWhereYouAreFade,
-        [this] { mWhereYouAreFade->start(); });
-
-    // After the buttons' own handlers, which these connections follow.
-    for (QPushButton *zoom : { PushButton1, PushButton2 }) {
-        connect(zoom, &QPushButton::clicked, this, [this] {
-            updateZoomTips();
-            showWhereYouAre();
-        });
-    }
-    connect(HScroll1, &QScrollBar::valueChanged, this, &Form2::showWhereYouAre);
-    connect(VScroll1, &QScrollBar::valueChanged, this, &Form2::showWhereYouAre);
-    connect(Picture1, &PictureBox::mouseMove, this, [this](std::int16_t button) {
-        if (button != 0)
-            showWhereYouAre();
-    });
-    updateZoomTips();
-}
-
-void Form2::setZoomStep(float zoom)
+void Form2::showAtZoom(float zoom)
 {
     SetZoom(zoom);
-    updateZoomTips();
-    showWhereYouAre();
-}
-
-void Form2::zoomToOne()
-{
-    setZoomStep(1.0f);
-}
-
-// The largest of the zoom's own steps at which the page's width fits the viewport.
-void Form2::fitWidth()
-{
-    float zoom = kLowestZoom;
-    for (float step = kLowestZoom; step <= kHighestZoom; step += kZoomStep) {
-        if (std::floor(double(mBaseWidth) * step) <= Picture2->innerWidth())
-            zoom = step;
-    }
-    setZoomStep(zoom);
-}
-
-// The largest step at which a whole page, its width and its height, fits the
-// viewport; the view then starts at the page that was shown.
-void Form2::wholePage()
-{
-    const int page = currentPage();
-    const QList<std::pair<int, int>> &rows = pageRows();
-    const int pictureHeight = std::max(1, Zoom_Ori->picture().height());
-    int tallest = pictureHeight;
-    if (!rows.isEmpty()) {
-        tallest = 0;
-        for (const auto &[top, bottom] : rows)
-            tallest = std::max(tallest, bottom - top);
-    }
-    const double pageHeight = double(mBaseHeight) * tallest / pictureHeight;
-    float zoom = kLowestZoom;
-    for (float step = kLowestZoom; step <= kHighestZoom; step += kZoomStep) {
-        if (std::floor(double(mBaseWidth) * step) <= Picture2->innerWidth()
-            && pageHeight * step <= Picture2->innerHeight())
-            zoom = step;
-    }
-    setZoomStep(zoom);
-    if (page > 1 && page <= rows.size() && mVStep != 0) {
-        const double top = double(rows[page - 1].first) / pictureHeight * mZoomHeight;
-        VScroll1->setValue(roundToInt32(top / mVStep));
-    }
-}
-
-void Form2::updateZoomTips()
-{
-    const QString now = QStringLiteral(" (now %1 %)").arg(percentOf(mZoom));
-    PushButton1->setToolTip(QStringLiteral("Zoom in (Ctrl++)") + now);
-    PushButton2->setToolTip(QStringLiteral("Zoom out (Ctrl+-)") + now);
-}
-
-const QList<std::pair<int, int>> &Form2::pageRows()
-{
-    const QImage &picture = Zoom_Ori->picture();
-    if (picture.cacheKey() == mPageRowsOf)
-        return mPageRows;
-    mPageRowsOf = picture.cacheKey();
-    mPageRows.clear();
-    // Pages stand on the grey ground one under the other: a row that is ground all
-    // across lies between two pages.
-    const QRgb ground = kPageBackground.rgb();
-    const QImage rgb = picture.convertToFormat(QImage::Format_RGB32);
-    int top = -1;
-    for (int y = 0; y < rgb.height(); ++y) {
-        const auto *line = reinterpret_cast<const QRgb *>(rgb.constScanLine(y));
-        const bool between = std::all_of(line, line + rgb.width(), [ground](QRgb pixel) {
-            return qRgb(qRed(pixel), qGreen(pixel), qBlue(pixel)) == ground;
-        });
-        if (!between && top < 0)
-            top = y;
-        if (between && top >= 0) {
-            mPageRows.append({ top, y });
-            top = -1;
-        }
-    }
-    if (top >= 0)
-        mPageRows.append({ top, rgb.height() });
-    return mPageRows;
-}
-
-// The page under the middle of the viewport, from 1; the next one in a gap.
-int Form2::currentPage()
-{
-    const QList<std::pair<int, int>> &rows = pageRows();
-    if (rows.isEmpty() || mZoomHeight <= 0)
-        return 1;
-    const double middle = (Picture2->innerHeight() / 2.0 - Picture1->top()) / mZoomHeight
-        * Zoom_Ori->picture().height();
-    for (int page = 0; page < rows.size(); ++page) {
-        if (middle < rows[page].second)
-            return page + 1;
-    }
-    return int(rows.size());
-}
-
-QString Form2::whereYouAreText()
-{
-    return QStringLiteral("Page %1 of %2 \u00b7 %3 %")
-        .arg(currentPage())
-        .arg(std::max<qsizetype>(1, pageRows().size()))
-        .arg(percentOf(mZoom));
-}
-
-void Form2::showWhereYouAre()
-{
-    if (Zoom_Ori->picture().isNull())
-        return;
-    mWhereYouAre->setText(whereYouAreText());
-    mWhereYouAre->adjustSize();
-    mWhereYouAre->move(Picture2->width() - mWhereYouAre->width() - kWhereYouAreMargin,
-        Picture2->height() - mWhereYouAre->height() - kWhereYouAreMargin);
-    mWhereYouAreFade->stop();
-    mWhereYouAreOpacity->setOpacity(1.0);
-    mWhereYouAre->show();
-    mWhereYouAre->raise();
-    mWhereYouAreShown->start();
-}
-
-void Form2::showPageMenu(const QPoint &globalPosition)
-{
-    QMenu menu(this);
-    menu.setObjectName(QStringLiteral("pageMenu"));
-    const auto add
-        = [&menu](const QString &text, const QKeySequence &keys, bool enabled, auto &&action) {
-              QAction *entry = menu.addAction(text);
-              entry->setShortcut(keys);
-              entry->setEnabled(enabled);
-              QObject::connect(entry, &QAction::triggered, std::forward<decltype(action)>(action));
-              return entry;
-          };
-    const bool hasPage = !Zoom_Ori->picture().isNull();
-    add(QStringLiteral("Zoom In"), QKeySequence(Qt::CTRL | Qt::Key_Plus),
-        hasPage && mZoom + kZoomStep <= kHighestZoom, [this] { PushButton1->click(); });
-    add(QStringLiteral("Zoom Out"), QKeySequence(Qt::CTRL | Qt::Key_Minus),
-        hasPage && mZoom - kZoomStep >= kLowestZoom, [this] { PushButton2->click(); });
-    add(QStringLiteral("Actual Size"), QKeySequence(Qt::CTRL | Qt::Key_0), hasPage && mZoom != 1,
-        [this] { zoomToOne(); });
-    add(QStringLiteral("Fit Width"), {}, hasPage, [this] { fitWidth(); });
-    add(QStringLiteral("Whole Page"), {}, hasPage, [this] { wholePage(); });
-    menu.addSeparator();
-    const bool hasDocument = mWord != nullptr && FileExists(mWordFile);
-    add(QStringLiteral("Print..."), QKeySequence(Qt::CTRL | Qt::Key_P), hasDocument,
-        [this] { printMemo(); });
-    add(QStringLiteral("Save as PDF..."), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S),
-        hasDocument, [this] { saveAsPdf(); });
-    add(QStringLiteral("Copy Page"), {}, hasPage, [this] { copyPage(); });
-    mUi.showMenu(menu, globalPosition);
-}
-
-void Form2::copyPage()
-{
-    const QImage &picture = Zoom_Ori->picture();
-    const QList<std::pair<int, int>> &rows = pageRows();
-    const int page = currentPage();
-    QImage copied = picture;
-    if (page >= 1 && page <= rows.size()) {
-        // The page alone, without the ground on either side of it.
-        const auto [top, bottom] = rows[page - 1];
-        const QImage row = picture.copy(0, (top + bottom) / 2, picture.width(), 1)
-                               .convertToFormat(QImage::Format_RGB32);
-        const auto *pixels = reinterpret_cast<const QRgb *>(row.constScanLine(0));
-        const QRgb ground = kPageBackground.rgb();
-        int left = 0;
-        int right = row.width();
-        while (left < right && (pixels[left] | 0xFF000000u) == ground)
-            ++left;
-        while (right > left && (pixels[right - 1] | 0xFF000000u) == ground)
-            --right;
-        copied = picture.copy(left, top, right - left, bottom - top);
-    }
-    QGuiApplication::clipboard()->setImage(copied);
-}
-
-void Form2::printMemo()
-{
-    if (mWord == nullptr || !FileExists(mWordFile))
-        return;
-    try {
-        mPointer.set(MousePointer::Hourglass);
-        QTemporaryDir work(
-            QDir(temporaryFolder()).filePath(QStringLiteral("scrivane-print-XXXXXX")));
-        work.setAutoRemove(false);
-        const auto removeWork = qScopeGuard([&] { removeOwn(work.path()); });
-        if (!work.isValid())
-            fail(QStringLiteral("No temporary folder could be made for printing: %1")
-                     .arg(work.errorString()));
-        const QString pdf = QDir(work.path()).filePath(QStringLiteral("memo.pdf"));
-        replaceFile(pdf, memoAsPdf(*mWord, mWordFile));
-        mPointer.set(MousePointer::Default);
-        QPrinter printer(QPrinter::PrinterResolution);
-        printer.setDocName(mMemoSubject ? fileNameFrom(mMemoSubject()) : QStringLiteral("memo"));
-        if (!mUi.printDialog(printer, PdfPageCount(pdf)))
-            return;
-        mPointer.set(MousePointer::Hourglass);
-        printPdf(pdf, printer);
-        mPointer.set(MousePointer::Default);
-    } catch (const std::exception &error) {
-        mPointer.set(MousePointer::Default);
-        mUi.messageBox(QStringLiteral("The memo could not be printed. ") + describe(error),
-            UserInterface::Buttons::Ok, UserInterface::Icon::Warning);
-    }
-}
-
-void Form2::saveAsPdf()
-{
-    if (mWord == nullptr || !FileExists(mWordFile))
-        return;
-    try {
-        const QString suggested
-            = fileNameFrom(mMemoSubject ? mMemoSubject() : QString()) + QStringLiteral(".pdf");
-        QString chosen = mUi.saveFileName(QStringLiteral("Save as PDF"),
-            QStringLiteral("PDF Files (*.pdf)|*.pdf"), suggested, saveDialogFolder(mSettings));
-        if (chosen.isEmpty())
-            return;
-        if (QFileInfo(chosen).suffix().isEmpty())
-            chosen += QStringLiteral(".pdf");
-        if (FileExists(chosen)
-            && mUi.messageBox(QStringLiteral("Are you sure you wish to overwrite ") + chosen
-                       + QStringLiteral(" ?"),
-                   UserInterface::Buttons::YesNo, UserInterface::Icon::None)
-                != UserInterface::Yes)
-            return;
-        mPointer.set(MousePointer::Hourglass);
-        replaceFile(chosen, memoAsPdf(*mWord, mWordFile));
-        rememberSaveFolder(mSettings, chosen);
-        mPointer.set(MousePointer::Default);
-    } catch (const std::exception &error) {
-        mPointer.set(MousePointer::Default);
-        mUi.messageBox(QStringLiteral("The memo could not be saved as PDF. ") + describe(error),
-            UserInterface::Buttons::Ok, UserInterface::Icon::Warning);
-    }
 }

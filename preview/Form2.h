@@ -1,6 +1,7 @@
 #pragma once
 
 #include "MousePointer.h"
+#include "PageView.h"
 
 #include <QImage>
 #include <QList>
@@ -12,24 +13,20 @@
 #include <utility>
 
 class ErrorTrap;
+class PageCommands;
 class PictureBox;
 class QGroupBox;
-class QGraphicsOpacityEffect;
 class QKeyEvent;
-class QLabel;
-class QPropertyAnimation;
 class QPushButton;
 class QScrollBar;
-class QTimer;
 class QTreeWidget;
-class QWheelEvent;
 class SettingsStore;
 class UserInterface;
 class WordProcessor;
 
 // The preview window: the page list, the page in its viewport with zoom, panning
 // and scrollbars, saving a copy of the generated document and going back.
-class Form2 : public QWidget
+class Form2 : public QWidget, private PageView
 {
     Q_OBJECT
 
@@ -50,19 +47,8 @@ public:
 
     WindowPointer &pointer() { return mPointer; }
 
-    // The zoom the page is shown at (1 for its own size) and the sizes it works from,
-    // in twips, with the twips each scrollbar unit moves the page (0 when disabled).
-    struct ZoomState
-    {
-        float zoom;
-        std::int32_t baseWidth;
-        std::int32_t baseHeight;
-        std::int32_t zoomWidth;
-        std::int32_t zoomHeight;
-        std::int16_t hStep;
-        std::int16_t vStep;
-    };
-    ZoomState zoomState() const
+    // The zoom the page is shown at and the sizes it works from.
+    ZoomState zoomState() const override
     {
         return { mZoom, mBaseWidth, mBaseHeight, mZoomWidth, mZoomHeight, mHStep, mVStep };
     }
@@ -103,38 +89,22 @@ private:
     void Picture1_MouseUp(std::int16_t button, std::int16_t shift, float x, float y);
     void SetHScrollbarByPercent(QScrollBar &HScrollbar, double &percent);
     void SetVScrollbarByPercent(QScrollBar &VScrollbar, double &percent);
-    void pageWheel(const QWheelEvent &event, QWidget &over);
-    bool pageKey(const QKeyEvent &event);
-    void zoomAbout(const QPointF &at, std::int32_t zoomOut);
 
     void PushButton6_Click();
     void PushButton8_Click();
 
-    // What a page viewer offers beside the buttons (Form2Commands.cpp): keys, the
-    // page's menu, printing, a PDF copy and where the view is.
-    void addPageCommands();
-    void zoomToOne();
-    void fitWidth();
-    void wholePage();
-    void setZoomStep(float zoom);
-    void printMemo();
-    void saveAsPdf();
-    void copyPage();
-    void showPageMenu(const QPoint &globalPosition);
-    void showWhereYouAre();
-    void updateZoomTips();
-    // The rows of the unscaled picture that each page takes, top to bottom.
-    const QList<std::pair<int, int>> &pageRows();
-    int currentPage();
-    QString whereYouAreText();
+    // What the page commands (PageCommands.cpp) ask of the window.
+    void stepZoom(bool out) override;
+    void showAtZoom(float zoom) override;
+    QString wordFile() const override { return mWordFile; }
 
-    void Form_MouseMove();
-    void ListView1_MouseMove();
-    void Frame1_MouseMove();
-    void PushButton1_MouseMove();
-    void PushButton2_MouseMove();
-    void PushButton6_MouseMove();
-    void PushButton8_MouseMove();
+    void Form_MouseMove() { applyHover(mPointer, MousePointer::Default); }
+    void ListView1_MouseMove() { applyHover(mPointer, MousePointer::Default); }
+    void Frame1_MouseMove() { applyHover(mPointer, MousePointer::Default); }
+    void PushButton1_MouseMove() { applyHover(mPointer, MousePointer::Custom); }
+    void PushButton2_MouseMove() { applyHover(mPointer, MousePointer::Custom); }
+    void PushButton6_MouseMove() { applyHover(mPointer, MousePointer::Custom); }
+    void PushButton8_MouseMove() { applyHover(mPointer, MousePointer::Custom); }
 
     UserInterface &mUi;
     QWidget *const mMainWindow;
@@ -164,14 +134,7 @@ private:
 
     WindowPointer mPointer;
 
-    WordProcessor *const mWord;
-    const std::function<QString()> mMemoSubject;
-    QLabel *const mWhereYouAre;
-    QGraphicsOpacityEffect *const mWhereYouAreOpacity;
-    QPropertyAnimation *const mWhereYouAreFade;
-    QTimer *const mWhereYouAreShown;
-    QList<std::pair<int, int>> mPageRows;
-    qint64 mPageRowsOf = 0;
+    PageCommands *mCommands = nullptr;
 
     float mZoom = 0;
     std::int32_t mBaseWidth = 0;
@@ -182,6 +145,4 @@ private:
     std::int16_t mVStep = 0;
     float mDragX = 0;
     float mDragY = 0;
-    // Wheel turns with Ctrl not yet a whole notch, as fine wheels and touchpads give.
-    int mZoomWheel = 0;
 };
