@@ -9,6 +9,7 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QMimeData>
+#include <QScopeGuard>
 
 #include <algorithm>
 #include <cerrno>
@@ -126,44 +127,60 @@ bool removeOwn(const QString &path)
     return removed;
 }
 
-std::optional<QByteArray> readPlainFile(const QString &path, qint64 limit, Links links)
+std::optional<QByteArray> readPlainFile(
+    const QString &path, qint64 limit, Links links, QString *error)
 {
+    const auto refused = [error](const QString &why) {
+        if (error != nullptr)
+            *error = why;
+        return std::nullopt;
+    };
     const int flags
         = O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC | (links == Links::Refuse ? O_NOFOLLOW : 0);
-    const int handle = ::open(QFile::encodeName(path).constData(), flags);
+    const int handle = ::open(encodeFileName(path).constData(), flags);
     if (handle < 0)
-        return std::nullopt;
+        return refused(errno == ELOOP ? QStringLiteral("it is a link") : systemError());
+    const auto closeHandle = qScopeGuard([handle] { ::close(handle); });
     struct stat status
     {
     };
-    std::optional<QByteArray> bytes;
-    if (::fstat(handle, &status) == 0 && S_ISREG(status.st_mode)) {
-        QByteArray read(qsizetype(std::min<qint64>(status.st_size, limit)), Qt::Uninitialized);
-        qsizetype done = 0;
-        while (done < read.size()) {
-            const ssize_t n = ::read(handle, read.data() + done, size_t(read.size() - done));
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n <= 0)
-                break;
-            done += n;
-        }
-        read.truncate(done);
-        bytes = std::move(read);
+    if (::fstat(handle, &status) != 0)
+        return refused(systemError());
+    if (!S_ISREG(status.st_mode))
+        return refused(QStringLiteral("it is not a plain file"));
+    // Read to the end rather than to the size it had: a file may grow meanwhile, and the
+    // kernel's own files give no size at all.
+    QByteArray bytes(qsizetype(std::min<qint64>(status.st_size, limit)), Qt::Uninitialized);
+    qsizetype done = 0;
+    while (done < limit) {
+        // Past the size it had in small steps: most files end there.
+        if (done == bytes.size())
+            bytes.resize(done + qsizetype(std::min<qint64>(4096, limit - done)));
+        const ssize_t n = ::read(handle, bytes.data() + done, size_t(bytes.size() - done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return refused(systemError());
+        if (n == 0)
+            break;
+        done += n;
     }
-    ::close(handle);
+    bytes.truncate(done);
     return bytes;
 }
 
-FileLock::FileLock(const QString &path, std::chrono::milliseconds wait)
+FileLock::FileLock(const QString &path, std::chrono::milliseconds wait, Kind kind)
 {
     const auto refused = [&](const QString &why) {
         if (mHandle >= 0)
             ::close(mHandle);
         fail(QStringLiteral("the lock file %1 could not be taken: %2").arg(path, why));
     };
-    mHandle = ::open(QFile::encodeName(path).constData(),
-        O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0600);
+    const bool folder = kind == Kind::Folder;
+    mHandle = ::open(encodeFileName(path).constData(),
+        (folder ? O_RDONLY | O_DIRECTORY : O_RDWR | O_CREAT | O_NOFOLLOW) | O_NONBLOCK | O_NOCTTY
+            | O_CLOEXEC,
+        0600);
     if (mHandle < 0) {
         if (errno == ELOOP)
             refused(QStringLiteral("it is a link"));
@@ -176,9 +193,9 @@ FileLock::FileLock(const QString &path, std::chrono::milliseconds wait)
     };
     if (::fstat(mHandle, &status) != 0)
         refused(systemError());
-    if (!S_ISREG(status.st_mode))
+    if (!folder && !S_ISREG(status.st_mode))
         refused(QStringLiteral("it is not a plain file"));
-    if (status.st_uid != ::getuid())
+    if (!folder && status.st_uid != ::getuid())
         refused(QStringLiteral("it belongs to another user"));
     const auto deadline = std::chrono::steady_clock::now() + wait;
     while (::flock(mHandle, LOCK_EX | LOCK_NB) != 0) {
@@ -186,9 +203,15 @@ FileLock::FileLock(const QString &path, std::chrono::milliseconds wait)
             continue;
         if (errno != EWOULDBLOCK)
             refused(systemError());
-        if (std::chrono::steady_clock::now() >= deadline)
-            refused(QStringLiteral("another program still holds it after %1 seconds")
-                        .arg(double(wait.count()) / 1000.0));
+        if (std::chrono::steady_clock::now() >= deadline) {
+            ::close(mHandle);
+            const QString why = wait.count() == 0
+                ? QStringLiteral("another program holds it")
+                : QStringLiteral("another program still holds it after %1 seconds")
+                      .arg(double(wait.count()) / 1000.0);
+            throw LockHeld(
+                QStringLiteral("the lock file %1 could not be taken: %2").arg(path, why));
+        }
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
 }

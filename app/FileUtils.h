@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Failure.h"
+
 #include <QByteArray>
 #include <QImage>
 #include <QString>
@@ -57,20 +59,23 @@ bool removeOwn(const QString &path);
 
 // The bytes of the plain file at path, at most limit of them, opened without waiting
 // on a pipe and, unless links are allowed, without following a link at the path.
-// Nothing when it is no plain file or cannot be read.
+// Nothing when it is no plain file or cannot be read; error then says why.
 enum class Links { Refuse, Follow };
 std::optional<QByteArray> readPlainFile(
-    const QString &path, qint64 limit, Links links = Links::Refuse);
+    const QString &path, qint64 limit, Links links = Links::Refuse, QString *error = nullptr);
 
-// An exclusive lock on a file (made when missing) held for the object's life and
-// gone with the process however it ends. Only a plain file of this user's, reached
-// without a link, is taken; a lock held by another waits at most `wait`. Throws
-// Failure naming the lock file and why it could not be taken, as a phrase that the
-// caller puts into its own sentence.
+// An exclusive lock on a file (made when missing) or a folder, held for the object's
+// life and gone with the process however it ends. Only a plain file of this user's,
+// reached without a link, is taken; a lock held by another waits at most `wait`. Throws
+// LockHeld when another still holds it then, and Failure for anything else; both name
+// the lock and why it could not be taken, as a phrase for the caller's own sentence.
 class FileLock
 {
 public:
-    FileLock(const QString &path, std::chrono::milliseconds wait);
+    // A folder is locked as itself: nothing is left in it.
+    enum class Kind { File, Folder };
+
+    FileLock(const QString &path, std::chrono::milliseconds wait, Kind kind = Kind::File);
     ~FileLock();
     FileLock(const FileLock &) = delete;
     FileLock &operator=(const FileLock &) = delete;
@@ -79,6 +84,13 @@ public:
     // lock, or anything but a plain file that can be locked, which proves neither.
     enum class State { Free, Held, Broken };
     static State stateOf(const QString &path);
+
+    // Another process holds the lock.
+    class LockHeld : public Failure
+    {
+    public:
+        using Failure::Failure;
+    };
 
 private:
     int mHandle = -1;

@@ -1,8 +1,10 @@
 #include "MemoService.h"
 
 #include "Failure.h"
+#include "FileUtils.h"
 #include "LibreOfficeProcessor.h"
 #include "MemoWriter.h"
+#include "Processes.h"
 #include "ServicePlace.h"
 #include "ServiceProtocol.h"
 #include "WorkThread.h"
@@ -25,7 +27,6 @@
 #include <optional>
 
 #include <fcntl.h>
-#include <sys/file.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -173,29 +174,13 @@ private:
     WorkThread mWork;
 };
 
-// Office processes this one started that still run.
-int officesRunning()
-{
-    int count = 0;
-    const QString parent = QString::number(::getpid());
-    for (const QString &pid : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
-        QFile status(QStringLiteral("/proc/%1/status").arg(pid));
-        if (!pid.front().isDigit() || !status.open(QIODevice::ReadOnly))
-            continue;
-        const QByteArray text = status.readAll();
-        if (text.startsWith("Name:\tsoffice.bin\n")
-            && text.contains("\nPPid:\t" + parent.toLatin1() + '\n'))
-            ++count;
-    }
-    return count;
-}
-
 class Service : public QObject
 {
 public:
-    Service(const ServicePlace &place, int lock, int listening, bool ownSocket)
+    Service(
+        const ServicePlace &place, std::unique_ptr<FileLock> lock, int listening, bool ownSocket)
         : mPlace(place)
-        , mLock(lock)
+        , mLock(std::move(lock))
         , mListening(listening)
         , mOwnSocket(ownSocket)
         , mEnvironment(ServiceProtocol::environmentKey())
@@ -283,7 +268,8 @@ private:
             say({ { QStringLiteral("status"), QStringLiteral("running") },
                 { QStringLiteral("pid"), qint64(::getpid()) }, { QStringLiteral("memos"), mMemos },
                 { QStringLiteral("offices"), mWriter.officesStarted() },
-                { QStringLiteral("running"), officesRunning() },
+                { QStringLiteral("running"),
+                    int(childProcesses(QStringLiteral("soffice.bin")).size()) },
                 { QStringLiteral("idleLimit"), mIdleLimit },
                 { QStringLiteral("idle"), mSinceActivity.elapsed() / 1000 } });
         } else if (request == QLatin1String("stop")) {
@@ -365,12 +351,12 @@ private:
         }
         ::close(mListening);
         // A service started from now on may take over while this one ends its offices.
-        ::close(mLock);
+        mLock.reset();
         mWriter.stop();
     }
 
     ServicePlace mPlace;
-    int mLock;
+    std::unique_ptr<FileLock> mLock;
     int mListening;
     bool mOwnSocket;
     QString mEnvironment;
@@ -444,14 +430,16 @@ int run()
         return 1;
     // Held while the service takes requests: a second service started at the same
     // instant finds it taken and leaves.
-    const int lock = ::open(QFile::encodeName(place->lock).constData(),
-        O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
-    if (lock < 0 || ::flock(lock, LOCK_EX | LOCK_NB) != 0)
+    std::unique_ptr<FileLock> lock;
+    try {
+        lock = std::make_unique<FileLock>(place->lock, std::chrono::milliseconds::zero());
+    } catch (const Failure &) {
         return 0;
+    }
     const int listening = handed >= 0 ? handed : ownSocket(*place);
     if (listening < 0)
         return 1;
-    Service service(*place, lock, listening, handed < 0);
+    Service service(*place, std::move(lock), listening, handed < 0);
     return QCoreApplication::exec();
 }
 

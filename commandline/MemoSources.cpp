@@ -1,0 +1,172 @@
+#include "MemoSources.h"
+
+#include "Failure.h"
+#include "FileUtils.h"
+#include "MemoStyle.h"
+#include "SettingText.h"
+#include "SettingsStore.h"
+#include "Usage.h"
+
+#include <QCommandLineParser>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QRegularExpression>
+#include <QTextStream>
+
+#include <optional>
+
+namespace CommandLine {
+namespace {
+// A batch file larger than this is refused before it is read: well above any real
+// batch (100 MB of memos are read in seconds) and far from what memory holds.
+constexpr qint64 kMostBatchMebibytes = 512;
+
+int styleFromName(const QString &name)
+{
+    const auto style = memoStyleByName(name);
+    if (!style)
+        fail(QStringLiteral("unknown style \"%1\" (use %2)").arg(name, styleNames()));
+    return *style;
+}
+
+// The window's date picker takes the same range.
+bool isMemoDate(const QDate &date)
+{
+    return date >= QDate(1601, 1, 1) && date <= QDate(9999, 12, 31);
+}
+
+QDate dateFromIso(const QString &text)
+{
+    static const QRegularExpression form(QStringLiteral("^\\d{4}-\\d{2}-\\d{2}$"));
+    const QDate date = QDate::fromString(text, Qt::ISODate);
+    if (!form.match(text).hasMatch() || !date.isValid())
+        fail(QStringLiteral("\"%1\" is not a date of the form YYYY-MM-DD").arg(text));
+    if (!isMemoDate(date))
+        fail(QStringLiteral("the date %1 lies outside 1601 to 9999").arg(text));
+    return date;
+}
+
+QString textMember(const QJsonObject &object, const QString &name)
+{
+    const QJsonValue value = object.value(name);
+    if (!value.isString())
+        fail(QStringLiteral("\"%1\" must be text").arg(name));
+    return value.toString();
+}
+} // namespace
+
+// The memo the window would make now: its fields and stored style.
+MemoDetails storedMemo(const SettingsStore &settings, QTextStream &errors)
+{
+    MemoDetails memo;
+    for (const MemoField &field : kMemoFields)
+        memo.*field.text = settings.GetSetting(QString::fromLatin1(field.control));
+    const QString storedDate = settings.GetSetting(QString::fromLatin1(kMemoDate.control));
+    const auto date = storedDate.isEmpty() ? std::optional<QDate>(QDate::currentDate())
+                                           : dateFromSettingText(storedDate);
+    if (!date)
+        errors << "scrivane: the stored date \"" << storedDate << "\" is no date; using today\n";
+    else if (!isMemoDate(*date))
+        errors << "scrivane: the stored date \"" << storedDate
+               << "\" lies outside 1601 to 9999; using today\n";
+    memo.date = date && isMemoDate(*date) ? *date : QDate::currentDate();
+
+    const QString storedStyle = settings.GetSetting(
+        QString::fromLatin1(kMemoStyleControl), QString::number(kFirstStartStyle));
+    memo.style = 0;
+    try {
+        const int style = wholeNumberFromSettingText(storedStyle);
+        if (style >= 0 && style < static_cast<int>(kMemoStyles.size()))
+            memo.style = style;
+        else
+            errors << "scrivane: the stored style " << storedStyle
+                   << " names no style; using professional\n";
+    } catch (const Failure &) {
+        errors << "scrivane: the stored style \"" << storedStyle
+               << "\" is no number; using professional\n";
+    }
+    return memo;
+}
+
+void applyOptions(const QCommandLineParser &parser, MemoDetails &memo)
+{
+    if (parser.isSet(QStringLiteral("sample")))
+        memo = withSampleData(memo);
+    for (const MemoField &field : kMemoFields) {
+        if (parser.isSet(QString::fromLatin1(field.option)))
+            memo.*field.text = parser.value(QString::fromLatin1(field.option));
+    }
+    try {
+        if (parser.isSet(QStringLiteral("style")))
+            memo.style = styleFromName(parser.value(QStringLiteral("style")));
+        if (parser.isSet(QString::fromLatin1(kMemoDate.option)))
+            memo.date = dateFromIso(parser.value(QString::fromLatin1(kMemoDate.option)));
+    } catch (const Failure &failure) {
+        throw UsageError { failure.description() };
+    }
+}
+
+QJsonArray readBatchFile(const QString &batchFile)
+{
+    // Only a plain file of a bounded size is read: a device or pipe may never end.
+    const QFileInfo batchInfo(batchFile);
+    if (batchInfo.exists() && !batchInfo.isFile()) {
+        throw UsageError {
+            QStringLiteral("%1 is not a plain file; give a JSON file").arg(batchFile)
+        };
+    }
+    if (batchInfo.size() > kMostBatchMebibytes * 1024 * 1024) {
+        throw UsageError { QStringLiteral("%1 is larger than %2 MiB; split it into smaller batches")
+                               .arg(batchFile)
+                               .arg(kMostBatchMebibytes) };
+    }
+    const auto bytes
+        = readPlainFile(batchFile, kMostBatchMebibytes * 1024 * 1024 + 1, Links::Follow);
+    if (!bytes) {
+        QFile file(batchFile);
+        file.open(QIODevice::ReadOnly);
+        fail(QStringLiteral("%1 cannot be read: %2").arg(batchFile, file.errorString()));
+    }
+    if (bytes->size() > kMostBatchMebibytes * 1024 * 1024)
+        fail(QStringLiteral("%1 grew past %2 MiB while it was read")
+                 .arg(batchFile)
+                 .arg(kMostBatchMebibytes));
+    QJsonParseError error {};
+    const QJsonDocument document = QJsonDocument::fromJson(*bytes, &error);
+    if (error.error != QJsonParseError::NoError)
+        fail(QStringLiteral("%1 is not valid JSON: %2 at character %3")
+                 .arg(batchFile, error.errorString())
+                 .arg(error.offset));
+    if (!document.isArray())
+        fail(QStringLiteral("%1 must hold a JSON array of memos").arg(batchFile));
+    return document.array();
+}
+
+// One batch memo: the base memo with the members it sets, and its file name.
+std::pair<MemoDetails, QString> batchMemo(const QJsonValue &value, MemoDetails memo)
+{
+    if (!value.isObject())
+        fail(QStringLiteral("a memo must be a JSON object"));
+    const QJsonObject object = value.toObject();
+    QString file;
+    for (auto member = object.begin(); member != object.end(); ++member) {
+        const QString name = member.key();
+        const auto field = std::find_if(kMemoFields.cbegin(), kMemoFields.cend(),
+            [&](const MemoField &f) { return name == QLatin1String(f.option); });
+        if (field != kMemoFields.cend())
+            memo.*field->text = textMember(object, name);
+        else if (name == QLatin1String("style"))
+            memo.style = styleFromName(textMember(object, name));
+        else if (name == QLatin1String(kMemoDate.option))
+            memo.date = dateFromIso(textMember(object, name));
+        else if (name == QLatin1String("file"))
+            file = textMember(object, name);
+        else
+            fail(QStringLiteral("unknown member \"%1\"").arg(name));
+    }
+    return { memo, file };
+}
+
+} // namespace CommandLine

@@ -1,0 +1,34 @@
+#pragma once
+
+#include "MemoDetails.h"
+
+#include <QJsonArray>
+#include <QString>
+
+#include <utility>
+
+class QCommandLineParser;
+class QJsonValue;
+class QTextStream;
+class SettingsStore;
+
+// Where a command's memos come from: what the window stored, the options, and the
+// members of a batch file's memos.
+namespace CommandLine {
+
+// The memo the window would make now: its fields and stored style. A stored date or
+// style that cannot be used is said on errors and replaced.
+MemoDetails storedMemo(const SettingsStore &settings, QTextStream &errors);
+
+// The options' values over the memo; throws UsageError for a bad style or date.
+void applyOptions(const QCommandLineParser &parser, MemoDetails &memo);
+
+// The batch file's memos. Throws UsageError for anything but a plain file of a
+// bounded size, and Failure for one that cannot be read or holds no array.
+QJsonArray readBatchFile(const QString &batchFile);
+
+// One batch memo: the base memo with the members it sets, and its file name (empty
+// when it gives none). Throws Failure for a member that cannot be used.
+std::pair<MemoDetails, QString> batchMemo(const QJsonValue &value, MemoDetails memo);
+
+} // namespace CommandLine
