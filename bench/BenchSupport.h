@@ -1,5 +1,9 @@
 #pragma once
 
+#include "Processes.h"
+
+#include <QCoreApplication>
+
 // What every benchmark prints: medians of repeated timings and peak memory.
 
 #include <QDir>
@@ -39,28 +43,16 @@ inline void report(const char *what, const std::vector<double> &times)
     std::fflush(stdout);
 }
 
-// A line of a process's status from the kernel ("self" for this one), without its name.
-inline QByteArray statusLine(const QString &pid, const char *field)
+// A process's peak resident memory in MiB.
+inline double peakMemory(qint64 pid)
 {
-    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
-    if (!status.open(QIODevice::ReadOnly))
-        return {};
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith(field))
-            return line.mid(qsizetype(qstrlen(field))).trimmed();
-    }
-    return {};
+    return processMebibytes(pid, "VmHWM");
 }
 
-// A memory figure of a process's status ("VmRSS:" now, "VmHWM:" its peak) in MiB.
-inline double mebibytes(const QString &pid, const char *field)
+// This program's resident memory now, in MiB.
+inline double residentNow()
 {
-    return statusLine(pid, field).split(' ').value(0).toDouble() / 1024.0;
-}
-
-inline double peakMemory(const QString &pid)
-{
-    return mebibytes(pid, "VmHWM:");
+    return processMebibytes(QCoreApplication::applicationPid(), "VmRSS");
 }
 
 // The yardstick: one "soffice --convert-to" of the file into the format given, in a

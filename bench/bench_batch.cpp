@@ -37,19 +37,6 @@ struct Tally
     int sessions = 0;
 };
 
-// The processor time a process has used so far, in ms.
-double processorTime(qint64 pid)
-{
-    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-    if (!stat.open(QIODevice::ReadOnly))
-        return 0;
-    // After the command's closing parenthesis: state is field 3, utime 14, stime 15.
-    const QByteArray line = stat.readAll();
-    const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
-    const double ticks = fields.value(11).toDouble() + fields.value(12).toDouble();
-    return ticks * 1000.0 / double(::sysconf(_SC_CLK_TCK));
-}
-
 // An office session still, so that the writer sees how much memory its office holds.
 class WatchedSession : public OfficeSession
 {
@@ -106,8 +93,8 @@ private:
     const OfficeSession &office() const { return dynamic_cast<const OfficeSession &>(*mInner); }
     void tallyOffice()
     {
-        const double peak = peakMemory(QString::number(processId()));
-        const double cpu = processorTime(processId());
+        const double peak = peakMemory(processId());
+        const double cpu = processorMilliseconds(processId());
         std::lock_guard lock(mTally.lock);
         mTally.officePeaks.push_back(peak);
         mTally.officeCpu += cpu;

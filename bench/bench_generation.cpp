@@ -78,8 +78,7 @@ public:
     {
         // The office's own accounting goes with its process.
         if (auto *office = dynamic_cast<OfficeSession *>(mInner.get()))
-            mClock.officePeak
-                = std::max(mClock.officePeak, peakMemory(QString::number(office->processId())));
+            mClock.officePeak = std::max(mClock.officePeak, peakMemory(office->processId()));
         mClock.spent[QStringLiteral("office quit")] += milliseconds([&] { mInner->quit(); });
     }
 
@@ -122,16 +121,8 @@ private:
 double officesPeak()
 {
     double total = 0;
-    const QString self = QString::number(QCoreApplication::applicationPid());
-    for (const QString &pid : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
-        QFile status(QStringLiteral("/proc/%1/status").arg(pid));
-        QFile cmdline(QStringLiteral("/proc/%1/cmdline").arg(pid));
-        if (!status.open(QIODevice::ReadOnly) || !cmdline.open(QIODevice::ReadOnly))
-            continue;
-        if (cmdline.readAll().contains("soffice.bin")
-            && status.readAll().contains(QStringLiteral("PPid:\t%1\n").arg(self).toUtf8()))
-            total += peakMemory(pid);
-    }
+    for (const qint64 office : childProcesses(QStringLiteral("soffice.bin")))
+        total += peakMemory(office);
     return total;
 }
 
@@ -226,7 +217,7 @@ int main(int argc, char *argv[])
     for (const auto &[part, times] : parts)
         report(qPrintable(QStringLiteral("  of which ") + part), times);
 
-    const double self = peakMemory(QStringLiteral("self"));
+    const double self = peakMemory(QCoreApplication::applicationPid());
     const double offices = officesPeak();
     std::printf("peak memory: Scrivane %.0f MiB + its running offices %.0f MiB = %.0f MiB\n", self,
         offices, self + offices);

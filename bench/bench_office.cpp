@@ -105,7 +105,7 @@ int main(int argc, char *argv[])
                                         .toUtf8();
             report(what.constData(), times);
         }
-        std::printf("office peak memory: %.0f MiB\n", peakMemory(QString::number(pid)));
+        std::printf("office peak memory: %.0f MiB\n", peakMemory(pid));
         session->quit();
 
         std::vector<double> wholeRun;

@@ -66,7 +66,7 @@ int main(int argc, char *argv[])
     std::printf("ten-page memo: %d x %d pixels, unscaled copy %.0f MiB\n", memo.width(),
         memo.height(), memoMiB);
 
-    const double residentBefore = mebibytes(QStringLiteral("self"), "VmRSS:");
+    const double residentBefore = residentNow();
     double residentMost = residentBefore;
     for (int press = 0; press < 3; ++press)
         zoomOut->click();
@@ -87,7 +87,7 @@ int main(int argc, char *argv[])
         for (int run = 0; run < runs; ++run) {
             bar->triggerAction(QAbstractSlider::SliderSingleStepAdd);
             times.push_back(milliseconds([&] { viewport->repaint(); }));
-            residentMost = std::max(residentMost, mebibytes(QStringLiteral("self"), "VmRSS:"));
+            residentMost = std::max(residentMost, residentNow());
         }
         if (level % 3 == 0 || level == 1 || level == 4)
             report(qPrintable(QStringLiteral("repaint of the viewport at %1").arg(zoom)), times);

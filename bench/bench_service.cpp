@@ -96,17 +96,16 @@ void idleMemory()
     const QString said = status();
     const qsizetype at = said.indexOf(QStringLiteral("process "));
     const QString service = said.mid(at + 8).section(QLatin1Char(','), 0, 0);
-    std::vector<QString> offices;
-    for (const QString &pid : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
-        if (statusLine(pid, "Name:") == "soffice.bin"
-            && statusLine(pid, "PPid:") == service.toLatin1())
-            offices.push_back(pid);
+    std::vector<qint64> offices;
+    for (const ProcessInfo &process : runningProcesses()) {
+        if (process.name == QLatin1String("soffice.bin") && process.parent == service.toLongLong())
+            offices.push_back(process.pid);
     }
     std::printf("idle service: %zu office(s) kept; the service itself %.0f MiB\n", offices.size(),
-        mebibytes(service, "VmRSS:"));
-    for (const QString &office : offices)
+        processMebibytes(service.toLongLong()));
+    for (const qint64 office : offices)
         std::printf("  office %s: %.0f MiB now, %.0f MiB at its peak (target at most 230)\n",
-            qPrintable(office), mebibytes(office, "VmRSS:"), mebibytes(office, "VmHWM:"));
+            qPrintable(QString::number(office)), processMebibytes(office), peakMemory(office));
 }
 } // namespace
 

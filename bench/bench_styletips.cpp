@@ -179,7 +179,7 @@ int main(int argc, char *argv[])
     window.form->show();
     QTest::keyClick(window.controls.txtTo, Qt::Key_C);
     waitWithEvents(200);
-    const double before = mebibytes(QStringLiteral("self"), "VmRSS:");
+    const double before = residentNow();
     qint64 pictureBytes = 0;
     for (QRadioButton *button : option) {
         hoverToPicture(button);
@@ -188,7 +188,7 @@ int main(int argc, char *argv[])
             QByteArray::fromBase64(data.match(QToolTip::text()).captured(1).toLatin1()), "PNG");
         pictureBytes += picture.sizeInBytes();
     }
-    const double kept = mebibytes(QStringLiteral("self"), "VmRSS:") - before;
+    const double kept = residentNow() - before;
 
     std::printf("first hover to picture / one conversion: %.2f (target at most 0.5)\n",
         median(firstHovers) / yardstick);

@@ -5,6 +5,7 @@
 #include "Leftovers.h"
 #include "LibreOfficeProcessor.h"
 #include "MemoStyle.h"
+#include "Processes.h"
 #include "TemplateCatalogue.h"
 #include "WordSession.h"
 
@@ -25,19 +26,6 @@ QByteArray pngBytes(const QImage &picture)
     if (!QImageWriter(&buffer, "png").write(picture))
         fail(QStringLiteral("The memo's picture could not be made into a PNG file."));
     return bytes;
-}
-
-// The resident memory of a running process in MiB, from the kernel; 0 when unknown.
-double residentMebibytes(qint64 pid)
-{
-    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
-    if (!status.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').value(0).toDouble() / 1024.0;
-    }
-    return 0;
 }
 
 int environmentNumber(const char *name, int fallback)
@@ -127,7 +115,7 @@ void MemoWriter::renewIfDue()
     auto *office = dynamic_cast<OfficeSession *>(mSession.get());
     bool due = mRenewal.memos > 0 && mSessionMemos >= mRenewal.memos;
     if (!due && mRenewal.mebibytes > 0 && office != nullptr)
-        due = residentMebibytes(office->processId()) > mRenewal.mebibytes;
+        due = processMebibytes(office->processId()) > mRenewal.mebibytes;
     // Between two memos, so no memo is lost: the next one starts the new office.
     if (due) {
         if (office != nullptr) {

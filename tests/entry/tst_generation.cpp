@@ -8,6 +8,8 @@
 #include "ScriptedUserInterface.h"
 #include "SettingsStore.h"
 
+#include "TestOffice.h"
+
 #include <QDateEdit>
 #include <QDir>
 #include <QDirIterator>
@@ -27,20 +29,10 @@
 #include <optional>
 
 namespace {
-// Office processes of this test's own profiles, found by their command lines.
-QStringList ownOfficeProcesses()
+// Office processes of this test's own profiles.
+QList<qint64> ownOfficeProcesses()
 {
-    const QString profiles = qEnvironmentVariable("XDG_CACHE_HOME");
-    QStringList found;
-    for (const QString &pid : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
-        QFile cmdline(QStringLiteral("/proc/%1/cmdline").arg(pid));
-        if (!cmdline.open(QIODevice::ReadOnly))
-            continue;
-        const QByteArray line = cmdline.readAll();
-        if (line.contains("soffice.bin") && line.contains(profiles.toUtf8()))
-            found << pid;
-    }
-    return found;
+    return TestOffice::officesWithProfilesIn(qgetenv("XDG_CACHE_HOME"));
 }
 
 // The share of pixels that are clearly not paper.
@@ -79,7 +71,7 @@ private slots:
         mUi = ScriptedUserInterface();
     }
 
-    void cleanup() { QCOMPARE(ownOfficeProcesses(), QStringList()); }
+    void cleanup() { QCOMPARE(ownOfficeProcesses(), QList<qint64>()); }
 
     void everyStyleMakesItsMemo_data()
     {
@@ -291,7 +283,7 @@ private slots:
             = QDir(temporary).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
         QVERIFY2(left.isEmpty(), qPrintable(left.join(u' ')));
         // The offices die with their windows; the system may take a moment to reap them.
-        QTRY_COMPARE_WITH_TIMEOUT(ownOfficeProcesses(), QStringList(), 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(ownOfficeProcesses(), QList<qint64>(), 10000);
     }
 
 private:

@@ -6,6 +6,8 @@
 #include "SettingsStore.h"
 #include "StylePictures.h"
 
+#include "TestOffice.h"
+
 #include <QApplication>
 #include <QDir>
 #include <QHelpEvent>
@@ -19,19 +21,10 @@
 #include <optional>
 
 namespace {
-QStringList ownOfficeProcesses()
+// Office processes of this test's own profiles.
+QList<qint64> ownOfficeProcesses()
 {
-    const QByteArray profiles = qgetenv("XDG_CACHE_HOME");
-    QStringList found;
-    for (const QString &pid : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
-        QFile cmdline(QStringLiteral("/proc/%1/cmdline").arg(pid));
-        if (cmdline.open(QIODevice::ReadOnly)) {
-            const QByteArray line = cmdline.readAll();
-            if (line.contains("soffice.bin") && line.contains(profiles))
-                found << pid;
-        }
-    }
-    return found;
+    return TestOffice::officesWithProfilesIn(qgetenv("XDG_CACHE_HOME"));
 }
 
 // Rests the pointer on the button, as far as the tooltip is concerned.
@@ -140,8 +133,8 @@ private slots:
         QVERIFY(window.active);
         const Form1Controls &controls = window.controls;
         QTRY_VERIFY_WITH_TIMEOUT(!ownOfficeProcesses().isEmpty(), 30000);
-        for (const QString &pid : ownOfficeProcesses())
-            ::kill(pid.toInt(), SIGKILL);
+        for (const qint64 pid : ownOfficeProcesses())
+            ::kill(pid_t(pid), SIGKILL);
 
         hover(controls.Option1[2]);
         QTRY_COMPARE_WITH_TIMEOUT(QToolTip::text(), StylePictures::description(2), 30000);
@@ -166,7 +159,7 @@ private slots:
             hover(window.controls.Option1[4]);
             QTest::qWait(50);
         }
-        QCOMPARE(ownOfficeProcesses(), QStringList());
+        QCOMPARE(ownOfficeProcesses(), QList<qint64>());
         QCOMPARE(picturesFolders(), QStringList());
         QCOMPARE(
             QDir(qEnvironmentVariable("TEMP")).entryList(QDir::NoDotAndDotDot | QDir::AllEntries),

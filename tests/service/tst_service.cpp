@@ -4,6 +4,8 @@
 #include "Catdoc.h"
 #include "TestFiles.h"
 
+#include "TestOffice.h"
+
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
@@ -43,11 +45,6 @@ bool waitUntil(const std::function<bool()> &condition, int milliseconds = 60000)
         QThread::msleep(50);
     }
     return true;
-}
-
-QByteArray procFile(const QString &pid, const char *name)
-{
-    return readFile(QStringLiteral("/proc/%1/%2").arg(pid, QString::fromLatin1(name)));
 }
 
 // A listening socket at path, 0600, as a service would make it; -1 when it cannot.
@@ -179,10 +176,10 @@ QList<qint64> ServiceTest::services() const
     QList<qint64> found;
     const QByteArray command = QByteArray(SCRIVANE_PROGRAM) + QByteArray("\0--service\0run\0", 15);
     const QByteArray runtime = "XDG_RUNTIME_DIR=" + QFile::encodeName(mRuntime) + '\0';
-    for (const QString &pid : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
-        if (pid.front().isDigit() && procFile(pid, "cmdline") == command
-            && procFile(pid, "environ").contains(runtime))
-            found.append(pid.toLongLong());
+    for (const ProcessInfo &process : runningProcesses()) {
+        if (!process.hasEnded() && processCommandLine(process.pid) == command
+            && processEnvironment(process.pid).contains(runtime))
+            found.append(process.pid);
     }
     return found;
 }
@@ -190,14 +187,8 @@ QList<qint64> ServiceTest::services() const
 // This test's offices: those with a profile in its cache folder.
 QList<qint64> ServiceTest::offices() const
 {
-    QList<qint64> found;
-    const QByteArray profiles = QFile::encodeName(mHome->filePath(QStringLiteral("cache")));
-    for (const QString &pid : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
-        const QByteArray command = procFile(pid, "cmdline");
-        if (pid.front().isDigit() && command.contains("soffice") && command.contains(profiles))
-            found.append(pid.toLongLong());
-    }
-    return found;
+    return TestOffice::officesWithProfilesIn(
+        QFile::encodeName(mHome->filePath(QStringLiteral("cache"))));
 }
 
 void ServiceTest::commandsInARowShareOneServiceAndOneOffice()

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Processes.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -121,50 +123,28 @@ inline QString convert(
     return target;
 }
 
-namespace detail {
-// The fields of /proc/<pid>/stat: pid, name, state, parent, ...; empty when it is gone.
-inline QStringList statFields(qint64 pid)
-{
-    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-    if (!stat.open(QIODevice::ReadOnly))
-        return {};
-    const QString line = QString::fromLatin1(stat.readAll());
-    // The name is in parentheses and may hold spaces; the fields after it are plain.
-    const qsizetype open = line.indexOf(QLatin1Char('('));
-    const qsizetype close = line.lastIndexOf(QLatin1Char(')'));
-    if (open < 0 || close < open)
-        return {};
-    QStringList fields { line.left(open).trimmed(), line.mid(open + 1, close - open - 1) };
-    fields += line.mid(close + 1).split(QLatin1Char(' '), Qt::SkipEmptyParts);
-    return fields;
-}
-} // namespace detail
-
 // The soffice.bin processes that are children of this test and have not ended.
 inline QList<qint64> childOffices()
 {
-    QList<qint64> offices;
-    const QString self = QString::number(QCoreApplication::applicationPid());
-    const QStringList entries = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs);
-    for (const QString &entry : entries) {
-        bool isPid = false;
-        const qint64 pid = entry.toLongLong(&isPid);
-        if (!isPid)
-            continue;
-        const QStringList fields = detail::statFields(pid);
-        if (fields.size() > 3 && fields.at(3) == self
-            && fields.at(1) == QLatin1String("soffice.bin") && fields.at(2) != QLatin1String("Z"))
-            offices << pid;
-    }
-    return offices;
+    return childProcesses(QStringLiteral("soffice.bin"));
 }
 
 // True while the process exists and has not ended (a zombie has ended).
 inline bool isRunning(qint64 pid)
 {
-    const QStringList fields = detail::statFields(pid);
-    return fields.size() > 2 && fields.at(2) != QLatin1String("Z")
-        && fields.at(2) != QLatin1String("X");
+    return !processInfo(pid).hasEnded();
+}
+
+// Offices whose profiles lie in the folder: a test's own, seen from outside.
+inline QList<qint64> officesWithProfilesIn(const QByteArray &folder)
+{
+    QList<qint64> found;
+    for (const ProcessInfo &process : runningProcesses()) {
+        const QByteArray command = processCommandLine(process.pid);
+        if (command.contains("soffice") && command.contains(folder) && !process.hasEnded())
+            found.append(process.pid);
+    }
+    return found;
 }
 
 } // namespace TestOffice
