@@ -2,6 +2,7 @@
 
 #include "ApplicationFolder.h"
 #include "Failure.h"
+#include "FileUtils.h"
 
 #include <QBuffer>
 #include <QDataStream>
@@ -12,6 +13,8 @@
 
 namespace {
 constexpr quint16 cursorFileType = 2;
+// A 256 by 256 cursor of 32 bits a pixel is a quarter of this.
+constexpr qint64 kMostCursorBytes = 1024 * 1024;
 
 [[noreturn]] void failNotACursor(const QString &path, const QString &why)
 {
@@ -27,14 +30,14 @@ QString handCursorPath()
 
 QCursor loadCursorFile(const QString &path)
 {
-    QFile file(path);
-    QByteArray bytes;
-    if (file.open(QIODevice::ReadOnly))
-        bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError) {
+    QString why;
+    auto read = readPlainFile(path, kMostCursorBytes + 1, Links::Follow, &why);
+    if (!read)
         fail(QStringLiteral("The cursor file %1 cannot be read: %2.")
-                 .arg(QDir::toNativeSeparators(path), file.errorString()));
-    }
+                 .arg(QDir::toNativeSeparators(path), why));
+    if (read->size() > kMostCursorBytes)
+        failNotACursor(path, QStringLiteral("it is larger than any cursor"));
+    QByteArray &bytes = *read;
 
     // The hot spot lives only in the first directory entry, where an icon keeps its
     // colour planes and bit count.

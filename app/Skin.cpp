@@ -3,6 +3,7 @@
 #include "ApplicationFolder.h"
 #include "ButtonFace.h"
 #include "Failure.h"
+#include "FileUtils.h"
 
 #include <QDir>
 #include <QFile>
@@ -15,6 +16,8 @@ const QLatin1String skinFolderName("x");
 const QLatin1String skinFileName("o.cjs");
 const QLatin1String hiddenListName(".hidden");
 constexpr char skinnedProperty[] = "skinned";
+// Far above any style sheet of a window; a larger file is no skin.
+constexpr qint64 kMostSkinBytes = 4 * 1024 * 1024;
 
 // The desktop's file managers hide the names listed in a folder's ".hidden" file
 // (GIO and KIO both honour it); dot-names cannot be used, the skin's name is fixed.
@@ -40,13 +43,16 @@ bool isOrdinaryFile(const QString &path)
 
 QString readSkin(const QString &path)
 {
-    QFile file(path);
-    QByteArray bytes;
-    if (file.open(QIODevice::ReadOnly))
-        bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError)
+    QString why;
+    const auto read = readPlainFile(path, kMostSkinBytes + 1, Links::Follow, &why);
+    if (!read)
         fail(QStringLiteral("The skin %1 cannot be read: %2.")
-                 .arg(QDir::toNativeSeparators(path), file.errorString()));
+                 .arg(QDir::toNativeSeparators(path), why));
+    if (read->size() > kMostSkinBytes)
+        fail(QStringLiteral("The skin %1 cannot be read: it is larger than %2 MiB.")
+                 .arg(QDir::toNativeSeparators(path))
+                 .arg(kMostSkinBytes / (1024 * 1024)));
+    const QByteArray &bytes = *read;
 
     QStringDecoder decoder(QStringDecoder::Utf8);
     const QString sheet = decoder(bytes);

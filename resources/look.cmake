@@ -41,6 +41,9 @@ add_custom_command(OUTPUT ${SCRIVANE_CURSOR_FILE}
     COMMENT "Drawing the hand cursor"
     VERBATIM)
 
+# The skin is a Qt style sheet. Its odd name, "o.cjs" in a folder "x" beside the
+# program, is the name the program looks for (app/Skin.cpp), kept from the program's
+# first design so that skins made for it still apply.
 set(SCRIVANE_SKIN_FILE ${SCRIVANE_PROGRAM_BUILD_DIR}/x/o.cjs)
 add_custom_command(OUTPUT ${SCRIVANE_SKIN_FILE}
     COMMAND ${CMAKE_COMMAND} -E make_directory ${SCRIVANE_PROGRAM_BUILD_DIR}/x
