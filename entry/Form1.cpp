@@ -168,6 +168,20 @@ Form1::Form1(UserInterface &ui, SettingsStore &settings, WordProcessor &word)
     , txtFrom(multiLineBox(Frame1, "txtFrom"))
     , txtRe(multiLineBox(Frame1, "txtRe"))
     , txtMsg(multiLineBox(Frame1, "txtMsg"))
+    , mTextFields { {
+          { kMemoFields[0], txtOrgName, &Form1::txtOrgName_Change, &Form1::txtOrgName_GotFocus,
+              &Form1::txtOrgName_MouseMove },
+          { kMemoFields[1], txtTo, &Form1::txtTo_Change, &Form1::txtTo_GotFocus,
+              &Form1::txtTo_MouseMove },
+          { kMemoFields[2], txtCC, &Form1::txtCC_Change, &Form1::txtCC_GotFocus,
+              &Form1::txtCC_MouseMove },
+          { kMemoFields[3], txtFrom, &Form1::txtFrom_Change, &Form1::txtFrom_GotFocus,
+              &Form1::txtFrom_MouseMove },
+          { kMemoFields[4], txtRe, &Form1::txtRe_Change, &Form1::txtRe_GotFocus,
+              &Form1::txtRe_MouseMove },
+          { kMemoFields[5], txtMsg, &Form1::txtMsg_Change, &Form1::txtMsg_GotFocus,
+              &Form1::txtMsg_MouseMove },
+      } }
     , mUi(ui)
     , mSettings(settings)
     , mWord(word)
@@ -175,6 +189,8 @@ Form1::Form1(UserInterface &ui, SettingsStore &settings, WordProcessor &word)
     , mRun(*this, word, ui)
 {
     setObjectName(QStringLiteral("Form1"));
+    for (const TextField &each : mTextFields)
+        Q_ASSERT(each.control->objectName() == QLatin1String(each.field.control));
     buildLayout();
     // Qt's one-line boxes stop at 32,767 characters; a memo's fields have no limit.
     for (QLineEdit *line : { txtOrgName, txtCC })
@@ -197,6 +213,8 @@ Form1::Form1(UserInterface &ui, SettingsStore &settings, WordProcessor &word)
     });
 }
 
+// The program itself ends through endProgram, where no destructor runs and main's
+// beforeEnd stores the typing instead; this is for windows that tests make and destroy.
 Form1::~Form1()
 {
     saveTyping();
@@ -250,8 +268,10 @@ void Form1::buildLayout()
         Option1[index]->setAutoExclusive(true);
     }
 
-    std::array<QWidget *, 7> entries { dtpEventDate, txtOrgName, txtTo, txtCC, txtFrom, txtRe,
-        txtMsg };
+    // The date's row, then the text fields' rows.
+    std::array<QWidget *, 7> entries { dtpEventDate };
+    for (size_t field = 0; field < mTextFields.size(); ++field)
+        entries[field + 1] = mTextFields[field].control;
     for (size_t row = 0; row < kRows.size(); ++row) {
         QLabel *label = Label4[row];
         label->setText(QString::fromLatin1(kRows[row].caption));
@@ -271,18 +291,17 @@ void Form1::buildLayout()
     dtpEventDate->setDateRange(kFirstDate, kLastDate);
     dtpEventDate->setDate(kDesignDate);
 
-    for (QWidget *box :
-        std::initializer_list<QWidget *> { txtOrgName, txtTo, txtCC, txtFrom, txtRe, txtMsg }) {
-        QPalette palette = box->palette();
+    for (const TextField &each : mTextFields) {
+        QPalette palette = each.control->palette();
         palette.setColor(QPalette::Base, kFieldGround);
-        box->setPalette(palette);
+        each.control->setPalette(palette);
     }
 
     // Keyboard order: the memo's details, the style group, then the three buttons.
-    QWidget *const order[]
-        = { dtpEventDate, txtOrgName, txtTo, txtCC, txtFrom, txtRe, txtMsg, Option1[4], Option1[3],
-              Option1[2], Option1[1], Option1[0], PushButton6, PushButton2, PushButton3 };
-    for (size_t i = 0; i + 1 < std::size(order); ++i)
+    QList<QWidget *> order = { entries.cbegin(), entries.cend() };
+    order << Option1[4] << Option1[3] << Option1[2] << Option1[1] << Option1[0] << PushButton6
+          << PushButton2 << PushButton3;
+    for (qsizetype i = 0; i + 1 < order.size(); ++i)
         setTabOrder(order[i], order[i + 1]);
     dtpEventDate->setFocus();
 
@@ -291,22 +310,18 @@ void Form1::buildLayout()
 
 void Form1::connectHandlers()
 {
-    const auto onChange = [this](auto *field, void (Form1::*handler)()) {
-        connect(field, &std::remove_pointer_t<decltype(field)>::textChanged, this,
-            [this, handler] { runChangeHandler(handler); });
-    };
-    onChange(txtOrgName, &Form1::txtOrgName_Change);
-    onChange(txtTo, &Form1::txtTo_Change);
-    onChange(txtCC, &Form1::txtCC_Change);
-    onChange(txtFrom, &Form1::txtFrom_Change);
-    onChange(txtRe, &Form1::txtRe_Change);
-    onChange(txtMsg, &Form1::txtMsg_Change);
+    for (const TextField &each : mTextFields) {
+        const auto change = [this, handler = each.change] { runChangeHandler(handler); };
+        if (auto *line = qobject_cast<QLineEdit *>(each.control))
+            connect(line, &QLineEdit::textChanged, this, change);
+        else
+            connect(qobject_cast<QPlainTextEdit *>(each.control), &QPlainTextEdit::textChanged,
+                this, change);
+        each.control->installEventFilter(this);
+        onMouseMove(each.control, [this, handler = each.mouseMove] { (this->*handler)(); });
+    }
     connect(dtpEventDate, &QDateEdit::dateChanged, this,
         [this] { runChangeHandler(&Form1::dtpEventDate_Change); });
-
-    for (QWidget *field :
-        std::initializer_list<QWidget *> { txtOrgName, txtTo, txtCC, txtFrom, txtRe, txtMsg })
-        field->installEventFilter(this);
 
     for (int index = 0; index < static_cast<int>(Option1.size()); ++index) {
         connect(Option1[index], &QRadioButton::toggled, this, [this] {
@@ -326,12 +341,6 @@ void Form1::connectHandlers()
     onMouseMove(this, [this] { Form_MouseMove(); });
     onMouseMove(Frame1, [this] { Frame1_MouseMove(2); });
     onMouseMove(Frame3, [this] { Frame3_MouseMove(); });
-    onMouseMove(txtOrgName, [this] { txtOrgName_MouseMove(); });
-    onMouseMove(txtTo, [this] { txtTo_MouseMove(); });
-    onMouseMove(txtCC, [this] { txtCC_MouseMove(); });
-    onMouseMove(txtFrom, [this] { txtFrom_MouseMove(); });
-    onMouseMove(txtRe, [this] { txtRe_MouseMove(); });
-    onMouseMove(txtMsg, [this] { txtMsg_MouseMove(); });
     onMouseMove(dtpEventDate, [this] { dtpEventDate_MouseMove(); });
     onMouseMove(PushButton2, [this] { PushButton2_MouseMove(); });
     onMouseMove(PushButton3, [this] { PushButton3_MouseMove(); });
@@ -420,31 +429,6 @@ void Form1::closeEvent(QCloseEvent *event)
     Form_Unload(cancel);
 }
 
-void Form1::txtOrgName_Change()
-{
-    saveField(txtOrgName);
-}
-void Form1::txtTo_Change()
-{
-    saveField(txtTo);
-}
-void Form1::txtCC_Change()
-{
-    saveField(txtCC);
-}
-void Form1::txtFrom_Change()
-{
-    saveField(txtFrom);
-}
-void Form1::txtRe_Change()
-{
-    saveField(txtRe);
-}
-void Form1::txtMsg_Change()
-{
-    saveField(txtMsg);
-}
-
 void Form1::dtpEventDate_Change()
 {
     saveValue(dtpEventDate->objectName(), dateToSettingText(dtpEventDate->date()));
@@ -494,46 +478,11 @@ void Form1::saveValue(const QString &key, const QString &value)
         mSettings.SaveSetting(key, value);
 }
 
-void Form1::txtOrgName_GotFocus()
-{
-    txtOrgName->selectAll();
-}
-void Form1::txtTo_GotFocus()
-{
-    txtTo->selectAll();
-}
-void Form1::txtCC_GotFocus()
-{
-    txtCC->selectAll();
-}
-void Form1::txtFrom_GotFocus()
-{
-    txtFrom->selectAll();
-}
-void Form1::txtRe_GotFocus()
-{
-    txtRe->selectAll();
-}
-void Form1::txtMsg_GotFocus()
-{
-    txtMsg->selectAll();
-}
-
 bool Form1::eventFilter(QObject *watched, QEvent *event)
 {
     if (event->type() == QEvent::FocusIn) {
-        if (watched == txtOrgName)
-            txtOrgName_GotFocus();
-        else if (watched == txtTo)
-            txtTo_GotFocus();
-        else if (watched == txtCC)
-            txtCC_GotFocus();
-        else if (watched == txtFrom)
-            txtFrom_GotFocus();
-        else if (watched == txtRe)
-            txtRe_GotFocus();
-        else if (watched == txtMsg)
-            txtMsg_GotFocus();
+        if (const TextField *field = textField(watched))
+            (this->*field->gotFocus)();
     }
     return QWidget::eventFilter(watched, event);
 }
@@ -564,12 +513,7 @@ void Form1::PushButton6_Click()
 {
     // The run takes the spare office a style picture may be using.
     mStylePictures->giveWay();
-    mRun.PushButton6_Click();
-}
-
-void Form1::SaveDocAsJPG(const QString &inFile)
-{
-    mRun.SaveDocAsJPG(inFile);
+    mRun.makeMemo();
 }
 
 Form2 &Form1::form2()
@@ -578,19 +522,6 @@ Form2 &Form1::form2()
         mForm2 = std::make_unique<Form2>(
             mUi, this, &mSettings, &mWord, [this] { return txtRe->toPlainText(); });
     return *mForm2;
-}
-
-int Form1::styleButtonCount() const
-{
-    return static_cast<int>(Option1.size());
-}
-bool Form1::isStyleButtonSet(int index) const
-{
-    return Option1.at(index)->isChecked();
-}
-QDate Form1::eventDate() const
-{
-    return dtpEventDate->date();
 }
 
 QString Form1::text(const MemoField &field) const
@@ -603,9 +534,24 @@ QString Form1::text(const MemoField &field) const
 
 QWidget *Form1::fieldControl(const MemoField &field) const
 {
-    auto *control = Frame1->findChild<QWidget *>(QString::fromLatin1(field.control));
-    Q_ASSERT(control);
-    return control;
+    const auto each
+        = std::find_if(mTextFields.cbegin(), mTextFields.cend(), [&](const TextField &candidate) {
+              return qstrcmp(candidate.field.control, field.control) == 0;
+          });
+    Q_ASSERT(each != mTextFields.cend());
+    return each->control;
+}
+
+const Form1::TextField *Form1::textField(const QObject *control) const
+{
+    const auto each = std::find_if(mTextFields.cbegin(), mTextFields.cend(),
+        [&](const TextField &candidate) { return candidate.control == control; });
+    return each == mTextFields.cend() ? nullptr : &*each;
+}
+
+QDate Form1::eventDate() const
+{
+    return dtpEventDate->date();
 }
 
 void Form1::setBusyPointer(bool busy)
@@ -617,6 +563,12 @@ void Form1::clearPages()
 {
     form2().clearPages();
 }
+
+void Form1::setWordFile(const QString &path)
+{
+    form2().mWordFile = path;
+}
+
 void Form1::addPage(const QString &caption)
 {
     form2().addPage(caption);
@@ -629,74 +581,12 @@ void Form1::setDisplayPicture(const QImage &picture)
 {
     form2().setDisplayPicture(picture);
 }
-void Form1::setWordFile(const QString &path)
-{
-    form2().mWordFile = path;
-}
 
 void Form1::showPreview()
 {
     Form2 &preview = form2();
     preview.show();
     preview.activateWindow();
-}
-
-void Form1::hideEntry()
-{
-    hide();
-}
-
-void Form1::Form_MouseMove()
-{
-    applyHover(mPointer, MousePointer::Default);
-}
-void Form1::Frame1_MouseMove(int /*index*/)
-{
-    applyHover(mPointer, MousePointer::Default);
-}
-void Form1::Frame3_MouseMove()
-{
-    applyHover(mPointer, MousePointer::Default);
-}
-void Form1::txtOrgName_MouseMove()
-{
-    applyHover(mPointer, MousePointer::Default);
-}
-void Form1::txtTo_MouseMove()
-{
-    applyHover(mPointer, MousePointer::Default);
-}
-void Form1::txtCC_MouseMove()
-{
-    applyHover(mPointer, MousePointer::Default);
-}
-void Form1::txtFrom_MouseMove()
-{
-    applyHover(mPointer, MousePointer::Default);
-}
-void Form1::txtRe_MouseMove()
-{
-    applyHover(mPointer, MousePointer::Default);
-}
-void Form1::txtMsg_MouseMove()
-{
-    applyHover(mPointer, MousePointer::Default);
-}
-void Form1::dtpEventDate_MouseMove()
-{
-    applyHover(mPointer, MousePointer::Default);
-}
-void Form1::PushButton2_MouseMove()
-{
-    applyHover(mPointer, MousePointer::Custom);
-}
-void Form1::PushButton3_MouseMove()
-{
-    applyHover(mPointer, MousePointer::Custom);
-}
-void Form1::PushButton6_MouseMove()
-{
-    applyHover(mPointer, MousePointer::Custom);
 }
 
 void Form1::showStyleNote()

@@ -4,6 +4,9 @@
 #include "MousePointer.h"
 
 #include <QDate>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QRadioButton>
 #include <QSet>
 #include <QString>
 #include <QWidget>
@@ -19,10 +22,7 @@ struct MemoField;
 class QDateEdit;
 class QGroupBox;
 class QLabel;
-class QLineEdit;
-class QPlainTextEdit;
 class QPushButton;
-class QRadioButton;
 class SettingsStore;
 class StylePictures;
 class StyleTips;
@@ -42,40 +42,39 @@ public:
     void Form_QueryUnload(bool &cancel, int unloadMode);
     void Form_Unload(bool &cancel);
 
-    void txtOrgName_Change();
-    void txtTo_Change();
-    void txtCC_Change();
-    void txtFrom_Change();
-    void txtRe_Change();
-    void txtMsg_Change();
+    void txtOrgName_Change() { saveField(txtOrgName); }
+    void txtTo_Change() { saveField(txtTo); }
+    void txtCC_Change() { saveField(txtCC); }
+    void txtFrom_Change() { saveField(txtFrom); }
+    void txtRe_Change() { saveField(txtRe); }
+    void txtMsg_Change() { saveField(txtMsg); }
     void dtpEventDate_Change();
     void Option1_Click(int index);
 
-    void txtOrgName_GotFocus();
-    void txtTo_GotFocus();
-    void txtCC_GotFocus();
-    void txtFrom_GotFocus();
-    void txtRe_GotFocus();
-    void txtMsg_GotFocus();
+    void txtOrgName_GotFocus() { txtOrgName->selectAll(); }
+    void txtTo_GotFocus() { txtTo->selectAll(); }
+    void txtCC_GotFocus() { txtCC->selectAll(); }
+    void txtFrom_GotFocus() { txtFrom->selectAll(); }
+    void txtRe_GotFocus() { txtRe->selectAll(); }
+    void txtMsg_GotFocus() { txtMsg->selectAll(); }
 
     void PushButton2_Click();
     void PushButton3_Click();
     void PushButton6_Click();
-    void SaveDocAsJPG(const QString &inFile);
 
-    void Form_MouseMove();
-    void Frame1_MouseMove(int index);
-    void Frame3_MouseMove();
-    void txtOrgName_MouseMove();
-    void txtTo_MouseMove();
-    void txtCC_MouseMove();
-    void txtFrom_MouseMove();
-    void txtRe_MouseMove();
-    void txtMsg_MouseMove();
-    void dtpEventDate_MouseMove();
-    void PushButton2_MouseMove();
-    void PushButton3_MouseMove();
-    void PushButton6_MouseMove();
+    void Form_MouseMove() { applyHover(mPointer, MousePointer::Default); }
+    void Frame1_MouseMove(int /*index*/) { applyHover(mPointer, MousePointer::Default); }
+    void Frame3_MouseMove() { applyHover(mPointer, MousePointer::Default); }
+    void txtOrgName_MouseMove() { applyHover(mPointer, MousePointer::Default); }
+    void txtTo_MouseMove() { applyHover(mPointer, MousePointer::Default); }
+    void txtCC_MouseMove() { applyHover(mPointer, MousePointer::Default); }
+    void txtFrom_MouseMove() { applyHover(mPointer, MousePointer::Default); }
+    void txtRe_MouseMove() { applyHover(mPointer, MousePointer::Default); }
+    void txtMsg_MouseMove() { applyHover(mPointer, MousePointer::Default); }
+    void dtpEventDate_MouseMove() { applyHover(mPointer, MousePointer::Default); }
+    void PushButton2_MouseMove() { applyHover(mPointer, MousePointer::Custom); }
+    void PushButton3_MouseMove() { applyHover(mPointer, MousePointer::Custom); }
+    void PushButton6_MouseMove() { applyHover(mPointer, MousePointer::Custom); }
 
     // The index of the selected style button, or -1 when none is selected.
     int selectedStyle() const;
@@ -108,6 +107,19 @@ private:
     QPlainTextEdit *const txtRe;
     QPlainTextEdit *const txtMsg;
 
+    // Each text field's control and handlers, in the order of kMemoFields: what is done
+    // to every field is done through this one list.
+    struct TextField
+    {
+        const MemoField &field;
+        QWidget *control;
+        void (Form1::*change)();
+        void (Form1::*gotFocus)();
+        void (Form1::*mouseMove)();
+    };
+    const std::array<TextField, 6> mTextFields;
+    const TextField *textField(const QObject *control) const;
+
     void buildLayout();
     void connectHandlers();
     void fillDetails(const QString &location, const MemoDetails &memo);
@@ -127,8 +139,8 @@ private:
     void runChangeHandler(void (Form1::*handler)());
     void runChangeHandler(const std::function<void()> &handler);
 
-    int styleButtonCount() const override;
-    bool isStyleButtonSet(int index) const override;
+    int styleButtonCount() const override { return static_cast<int>(Option1.size()); }
+    bool isStyleButtonSet(int index) const override { return Option1.at(index)->isChecked(); }
     QDate eventDate() const override;
     QString text(const MemoField &field) const override;
     void setBusyPointer(bool busy) override;
@@ -138,7 +150,7 @@ private:
     void setDisplayPicture(const QImage &picture) override;
     void setWordFile(const QString &path) override;
     void showPreview() override;
-    void hideEntry() override;
+    void hideEntry() override { hide(); }
 
     UserInterface &mUi;
     SettingsStore &mSettings;

@@ -455,20 +455,6 @@ private slots:
         QCOMPARE(form->minimumSize(), form->maximumSize());
     }
 
-    void pointerFollowsTheHoverRule()
-    {
-        auto form = start();
-        form->PushButton6_MouseMove();
-        QCOMPARE(form->pointer().setting(), MousePointer::Custom);
-        form->txtTo_MouseMove();
-        QCOMPARE(form->pointer().setting(), MousePointer::Default);
-        form->pointer().set(MousePointer::Hourglass);
-        form->PushButton2_MouseMove();
-        form->Frame1_MouseMove(2);
-        QCOMPARE(form->pointer().setting(), MousePointer::Hourglass);
-        form->pointer().set(MousePointer::Default);
-    }
-
 private:
     std::unique_ptr<Form1> start()
     {
