@@ -87,7 +87,9 @@ void DesktopUserInterface::endProgram()
 {
     if (beforeEnd)
         beforeEnd();
-    // Nothing of the program may run after this, not even the windows' closing steps.
+    // Nothing of the program may run after this, not even the windows' closing steps:
+    // no destructor runs (Form1's, or anything after exec() in main), so whatever must
+    // be written or ended at the end is done by beforeEnd.
     std::fflush(nullptr);
     std::_Exit(0);
 }

@@ -63,6 +63,7 @@ public:
     void showMenu(QMenu &menu, const QPoint &at) override;
     [[noreturn]] void endProgram() override;
 
-    // Runs first when the program ends.
+    // Runs first when the program ends, and is the last of it that runs: what must be
+    // flushed or ended (typing not yet stored, offices, work folders) is done here.
     std::function<void()> beforeEnd;
 };

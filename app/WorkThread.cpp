@@ -108,7 +108,8 @@ bool WorkThread::run(std::function<void()> task, Clock::time_point deadline)
         call->wake = nullptr;
     }
     if (!mQueue->changed.wait_until(lock, deadline, [&] { return call->done; })) {
-        // Not started yet: it never will be.
+        // Past the deadline: a call not started yet is dropped, one under way goes on
+        // and its outcome is lost.
         call->abandoned = true;
         return false;
     }

@@ -42,7 +42,9 @@ public:
 
     WorkThread();
     // Waits a bounded time for the tasks still queued; a thread that is still stuck
-    // then is left to finish on its own (its tasks own whatever they touch).
+    // then is left to finish on its own. So a task that may outlive its owner (one that
+    // calls into an office, which may hang past that time) must hold what it touches
+    // itself, by shared_ptr, and never its owner's `this`.
     ~WorkThread();
 
     WorkThread(const WorkThread &) = delete;

@@ -117,7 +117,8 @@ int main(int argc, char *argv[])
     ProgramUserInterface ui(word);
     SettingsStore settings;
     Form1 window(ui, settings, word);
-    // Typing still on its way to the store is written before the program ends.
+    // The program ends through ui.endProgram(), which runs no destructor: typing still on
+    // its way to the store is written here before it ends.
     ui.beforeEnd = [&settings, &window] {
         window.saveTyping();
         try {
