@@ -2,9 +2,11 @@
 
 #include "Failure.h"
 #include "FileUtils.h"
+#include "Processes.h"
 #include "TempFolder.h"
 
 #include <QCoreApplication>
+#include <QCryptographicHash>
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
@@ -14,10 +16,15 @@
 #include <QStandardPaths>
 #include <QUrl>
 
-#include <fcntl.h>
+#include <cerrno>
+#include <cstring>
 #include <memory>
 #include <mutex>
+
+#include <fcntl.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 namespace {
@@ -121,6 +128,36 @@ QString lockedBy(const QString &lockFile)
         profile.chop(1);
     return QDir::cleanPath(QUrl(profile).toLocalFile());
 }
+
+// Nothing listens on the socket at path: a connection to it is refused.
+bool nobodyListens(const QByteArray &path)
+{
+    sockaddr_un address {};
+    address.sun_family = AF_UNIX;
+    if (size_t(path.size()) >= sizeof address.sun_path)
+        return false;
+    std::memcpy(address.sun_path, path.constData(), size_t(path.size()));
+    const int probe = ::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    if (probe < 0)
+        return false;
+    const bool refused
+        = ::connect(probe, reinterpret_cast<const sockaddr *>(&address), sizeof address) != 0
+        && errno == ECONNREFUSED;
+    ::close(probe);
+    return refused;
+}
+
+// Only a socket of this user's, not a link to one, and only when nothing listens on it.
+void removeDeadSocket(const QString &path)
+{
+    const QByteArray name = QFile::encodeName(path);
+    struct stat status
+    {
+    };
+    if (::lstat(name.constData(), &status) == 0 && S_ISSOCK(status.st_mode)
+        && status.st_uid == ::getuid() && nobodyListens(name))
+        ::unlink(name.constData());
+}
 } // namespace
 
 QString workFolderPattern(const QString &kind)
@@ -189,5 +226,53 @@ void clearOfficeLeftovers(const QString &profileFolder)
         const QString path = temporary.filePath(name);
         if (lockedBy(path) == profile)
             removeOwn(path);
+    }
+}
+
+QString officePipeFolder()
+{
+    return QStringLiteral("/tmp");
+}
+
+QString officePipePath(const QString &name, const QString &folder)
+{
+    return QStringLiteral("%1/OSL_PIPE_%2_%3").arg(folder).arg(::getuid()).arg(name);
+}
+
+// Named after the MD5 of the profile's URL in UTF-16, each byte in hex without its
+// leading zero.
+QString profilePipeName(const QString &profileFolder)
+{
+    QByteArray utf16;
+    for (const QChar c : QUrl::fromLocalFile(profileFolder).toString(QUrl::FullyEncoded))
+        utf16.append(char(c.unicode() & 0xFF)).append(char(c.unicode() >> 8));
+    QString name = QStringLiteral("SingleOfficeIPC_");
+    for (const char byte : QCryptographicHash::hash(utf16, QCryptographicHash::Md5))
+        name += QString::number(quint8(byte), 16);
+    return name;
+}
+
+void clearLeftoverPipes(const QString &profileRoot, const QString &folder)
+{
+    const QDir pipes(folder);
+    const QString prefix = QFileInfo(officePipePath(QString(), folder)).fileName();
+    static const QRegularExpression ours(QStringLiteral("^scrivane-([0-9]{1,9})-[0-9a-f]{16}$"));
+    for (const QString &name : pipes.entryList({ prefix + QStringLiteral("scrivane-*") },
+             QDir::AllEntries | QDir::System | QDir::Hidden)) {
+        const QRegularExpressionMatch match = ours.match(name.mid(prefix.size()));
+        if (match.hasMatch() && processInfo(match.captured(1).toLongLong()).hasEnded())
+            removeDeadSocket(pipes.filePath(name));
+    }
+
+    if (profileRoot.isEmpty())
+        return;
+    static const QRegularExpression profiles(QStringLiteral("^profile-[0-9]+$"));
+    const QDir root(QDir::cleanPath(profileRoot));
+    for (const QString &profile :
+        root.entryList(QDir::Dirs | QDir::NoSymLinks | QDir::NoDotAndDotDot)) {
+        const QString profileFolder = root.filePath(profile);
+        if (profiles.match(profile).hasMatch()
+            && FileLock::stateOf(profileFolder + QStringLiteral(".lock")) == FileLock::State::Free)
+            removeDeadSocket(officePipePath(profilePipeName(profileFolder), folder));
     }
 }

@@ -24,3 +24,17 @@ void clearOfficeLeftovers(const QString &profileFolder);
 
 // Where the office of the profile keeps its temporary files.
 QString officeTemporaryFolder(const QString &profileFolder);
+
+// Where offices make the sockets of their pipes, whatever TMPDIR says: "/tmp".
+QString officePipeFolder();
+// The socket of an office's pipe of that name: "<folder>/OSL_PIPE_<uid>_<name>".
+QString officePipePath(const QString &name, const QString &folder = officePipeFolder());
+// The pipe that the office in the profile keeps for it besides the one it accepts on.
+QString profilePipeName(const QString &profileFolder);
+
+// Removes the pipe sockets that offices of this user's Scrivanes left in the folder
+// when they were killed with their Scrivane: "scrivane-<pid>-<random>" ones whose
+// Scrivane is gone, and the profile pipes of the profiles in profileRoot that no
+// office uses (their lock is free). Only this user's sockets, never through a link,
+// and only when nothing listens on them.
+void clearLeftoverPipes(const QString &profileRoot, const QString &folder = officePipeFolder());

@@ -5,7 +5,6 @@
 #include "Leftovers.h"
 
 #include <QCoreApplication>
-#include <QCryptographicHash>
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
@@ -230,11 +229,13 @@ void OfficeProcess::launch()
         mProcess->setStandardOutputFile(QProcess::nullDevice());
         mProcess->setStandardErrorFile(mProfileFolder + QStringLiteral(".log"));
         const pid_t parent = ::getpid();
-        // The office dies with Scrivane, however Scrivane ends.
+        // The office dies with Scrivane, however Scrivane ends; a terminal's Ctrl-C or
+        // hang-up reaches Scrivane alone, which then ends its offices itself.
         mProcess->setChildProcessModifier([parent] {
             ::prctl(PR_SET_PDEATHSIG, SIGKILL);
             if (::getppid() != parent)
                 ::_exit(127);
+            ::setpgid(0, 0);
         });
         mProcess->start();
     };
@@ -316,6 +317,9 @@ void OfficeProcess::kill()
         return;
     mProcess->kill();
     mProcess->waitForFinished(toMilliseconds(kKillWait));
+    // Its pipes go at once, not only when this is destroyed.
+    if (mProcess->state() == QProcess::NotRunning)
+        removePipesLeftBehind();
 }
 
 void OfficeProcess::stopProcess()
@@ -340,18 +344,10 @@ QString OfficeProcess::profileUrl() const
 
 void OfficeProcess::removePipesLeftBehind() const
 {
-    // Nothing else uses them: the profile is ours alone. Where the office's pipes live:
-    // "/tmp/OSL_PIPE_<uid>_<name>". Besides the one it accepts us on, it has one for its profile,
-    // named after the MD5 of the profile's URL in UTF-16, each byte in hex without leading zeros.
-    QByteArray utf16;
-    for (const QChar c : profileUrl())
-        utf16.append(char(c.unicode() & 0xFF)).append(char(c.unicode() >> 8));
-    QString digest;
-    for (const char byte : QCryptographicHash::hash(utf16, QCryptographicHash::Md5))
-        digest += QString::number(quint8(byte), 16);
-    const QString prefix = QStringLiteral("/tmp/OSL_PIPE_%1_").arg(::getuid());
-    for (const QString &name : { mPipeName, QStringLiteral("SingleOfficeIPC_") + digest }) {
-        const QByteArray path = QFile::encodeName(prefix + name);
+    // Nothing else uses them: the profile is ours alone. Besides the pipe it accepts us
+    // on, the office keeps one for its profile.
+    for (const QString &name : { mPipeName, profilePipeName(mProfileFolder) }) {
+        const QByteArray path = QFile::encodeName(officePipePath(name));
         struct stat status
         {
         };

@@ -55,7 +55,7 @@ public:
 
     // True when the office has ended within the time given.
     bool waitForEnd(std::chrono::milliseconds time);
-    // Ends the office at once and waits until it is gone.
+    // Ends the office at once and waits until it is gone, its pipes with it.
     void kill();
 
 private:

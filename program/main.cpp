@@ -103,6 +103,7 @@ bool hasDisplay()
 int main(int argc, char *argv[])
 {
     clearLeftoverWorkFolders();
+    clearLeftoverPipes(LibreOfficeProcessor::defaultSettings().profileRoot);
     if (isServiceRun(argc, argv))
         return runService(argc, argv);
     if (CommandLine::isRequested(argumentsOf(argc, argv)) || (argc > 1 && !hasDisplay()))

@@ -4,14 +4,50 @@
 
 #include <QDateTime>
 #include <QDir>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QUrl>
 
 #include <cstdio>
+#include <cstring>
 #include <optional>
 
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+namespace {
+// A socket at path; listening when asked, else left as a killed office leaves it.
+// The descriptor of a listening one, 0 for one left, -1 when none could be made.
+int plantSocket(const QString &path, bool listening)
+{
+    sockaddr_un address {};
+    address.sun_family = AF_UNIX;
+    const QByteArray name = QFile::encodeName(path);
+    if (size_t(name.size()) >= sizeof address.sun_path)
+        return -1;
+    std::memcpy(address.sun_path, name.constData(), size_t(name.size()));
+    const int socket = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (socket < 0
+        || ::bind(socket, reinterpret_cast<const sockaddr *>(&address), sizeof address) != 0) {
+        return -1;
+    }
+    if (listening && ::listen(socket, 4) == 0)
+        return socket;
+    ::close(socket);
+    return listening ? -1 : 0;
+}
+
+bool isThere(const QString &path)
+{
+    struct stat status
+    {
+    };
+    return ::lstat(QFile::encodeName(path).constData(), &status) == 0;
+}
+} // namespace
 
 // What a killed Scrivane left in its own folders goes at the next start; nothing else.
 class LeftoversTest : public QObject
@@ -133,6 +169,84 @@ private slots:
         QCOMPARE(temp().entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name),
             QStringList(
                 { ".~lock.kelmar22222222.doc#", ".~lock.pipe.doc#", ".~lock.report.odt#" }));
+    }
+
+    // Of what lies in the offices' pipe folder under names like theirs, only the sockets
+    // that this user's offices left when they were killed with their Scrivane go.
+    void onlyPipesOfGoneOfficesGo_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<bool>("removed");
+        QTest::newRow("dead Scrivane's socket") << "dead" << true;
+        QTest::newRow("link to a dead socket") << "link" << false;
+        QTest::newRow("regular file") << "file" << false;
+        QTest::newRow("another user's name") << "other uid" << false;
+        QTest::newRow("another user's socket") << "other owner" << false;
+        QTest::newRow("live listener") << "listening" << false;
+        QTest::newRow("running Scrivane's socket") << "running" << false;
+        QTest::newRow("another program's pipe") << "foreign" << false;
+        QTest::newRow("idle profile's pipe") << "idle profile" << true;
+        QTest::newRow("busy profile's pipe") << "busy profile" << false;
+    }
+
+    void onlyPipesOfGoneOfficesGo()
+    {
+        QFETCH(QString, kind);
+        QFETCH(bool, removed);
+        const QString pipes = mDir.filePath("pipes");
+        const QString profileRoot = mDir.filePath("profiles");
+        QVERIFY(QDir().mkpath(pipes) && QDir().mkpath(profileRoot + "/profile-0"));
+        QProcess ended;
+        ended.start("true");
+        QVERIFY(ended.waitForFinished());
+        const QString dead = QStringLiteral("scrivane-%1-0123456789abcdef").arg(ended.processId());
+        const QString running = QStringLiteral("scrivane-%1-0123456789abcdef")
+                                    .arg(QCoreApplication::applicationPid());
+        const QString profilePipe = profilePipeName(profileRoot + "/profile-0");
+
+        QString planted = officePipePath(dead, pipes);
+        int listener = 0;
+        std::optional<FileLock> profileLock;
+        if (kind == "dead") {
+            listener = plantSocket(planted, false);
+        } else if (kind == "link") {
+            listener = plantSocket(pipes + "/elsewhere", false);
+            QVERIFY(QFile::link(pipes + "/elsewhere", planted));
+        } else if (kind == "file") {
+            QVERIFY(writeFile(planted, "office"));
+        } else if (kind == "other uid") {
+            planted = QStringLiteral("%1/OSL_PIPE_%2_%3").arg(pipes).arg(::getuid() + 1).arg(dead);
+            listener = plantSocket(planted, false);
+        } else if (kind == "other owner") {
+            if (::getuid() != 0)
+                QSKIP("only root can give a socket to another user");
+            listener = plantSocket(planted, false);
+            QCOMPARE(::lchown(QFile::encodeName(planted).constData(), 65534, 65534), 0);
+        } else if (kind == "listening") {
+            listener = plantSocket(planted, true);
+        } else if (kind == "running") {
+            planted = officePipePath(running, pipes);
+            listener = plantSocket(planted, false);
+        } else if (kind == "foreign") {
+            planted = officePipePath(
+                QStringLiteral("users-own-office-%1").arg(ended.processId()), pipes);
+            listener = plantSocket(planted, false);
+        } else {
+            planted = officePipePath(profilePipe, pipes);
+            listener = plantSocket(planted, false);
+            QVERIFY(writeFile(profileRoot + "/profile-0.lock", {}));
+            if (kind == "busy profile")
+                profileLock.emplace(
+                    profileRoot + "/profile-0.lock", std::chrono::milliseconds::zero());
+        }
+        QVERIFY(listener >= 0);
+
+        clearLeftoverPipes(profileRoot, pipes);
+        QCOMPARE(!isThere(planted), removed);
+        if (kind == "link")
+            QVERIFY(isThere(pipes + "/elsewhere"));
+        if (listener > 0)
+            ::close(listener);
     }
 
 private:
