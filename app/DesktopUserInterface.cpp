@@ -1,4 +1,5 @@
 #include "AppTitle.h"
+#include "ProgramEnd.h"
 #include "UserInterface.h"
 
 #include <QApplication>
@@ -85,6 +86,8 @@ QString DesktopUserInterface::saveFileName(
 
 void DesktopUserInterface::endProgram()
 {
+    // A signal from here on ends the program at once.
+    ProgramEnd::beginEnding();
     if (beforeEnd)
         beforeEnd();
     // Nothing of the program may run after this, not even the windows' closing steps:

@@ -7,6 +7,7 @@
 #include "MemoSources.h"
 #include "MemoWriter.h"
 #include "OutputFolder.h"
+#include "ProgramEnd.h"
 #include "Reporter.h"
 #include "ServiceClient.h"
 #include "SettingsStore.h"
@@ -135,7 +136,9 @@ int runBatch(const QCommandLineParser &parser, WordProcessor &word, const MemoDe
     }
 
     int written = 0;
+    qsizetype done = 0;
     MemoBatch::write(word, jobs, jobsOf(parser), [&](qsizetype index, const QString &failure) {
+        ++done;
         const QString position = QStringLiteral("%1/%2").arg(index + 1).arg(count);
         if (failure.isEmpty()) {
             ++written;
@@ -147,14 +150,18 @@ int runBatch(const QCommandLineParser &parser, WordProcessor &word, const MemoDe
         }
         reporter.memo(jobs.at(index).path, failure);
     });
-    const qsizetype failed = count - written;
-    if (!reporter.quiet) {
+    const qsizetype failed = done - written;
+    // A stopped batch says so even when told to be quiet: the memos left are missing.
+    const bool stopped = done < count && ProgramEnd::stopRequested();
+    if (!reporter.quiet || stopped) {
+        if (stopped)
+            errors << "Stopped by " << ProgramEnd::signalName(ProgramEnd::receivedSignal()) << ": ";
         errors << written << " of " << count << (count == 1 ? " memo" : " memos") << " written";
         if (failed > 0)
             errors << ", " << failed << " failed";
         errors << Qt::endl;
     }
-    return failed == 0 ? Written : Failed;
+    return written == count ? Written : Failed;
 }
 
 // "--service status|stop", alone.

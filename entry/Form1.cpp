@@ -429,6 +429,13 @@ void Form1::closeEvent(QCloseEvent *event)
     Form_Unload(cancel);
 }
 
+void Form1::endAsClosed()
+{
+    if (mForm2 && mForm2->isVisible())
+        KillFile(mForm2->mWordFile);
+    close();
+}
+
 void Form1::dtpEventDate_Change()
 {
     saveValue(dtpEventDate->objectName(), dateToSettingText(dtpEventDate->date()));

@@ -41,6 +41,10 @@ public:
     void Form_Load();
     void Form_QueryUnload(bool &cancel, int unloadMode);
     void Form_Unload(bool &cancel);
+    // Told to end from outside (SIGTERM, SIGHUP, SIGINT): ends the program as closing
+    // this window does, also while the preview stands in for it; the preview's memo
+    // goes too.
+    void endAsClosed();
 
     void txtOrgName_Change() { saveField(txtOrgName); }
     void txtTo_Change() { saveField(txtTo); }

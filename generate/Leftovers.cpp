@@ -207,6 +207,17 @@ void clearLeftoverWorkFolders()
     }
 }
 
+void removeOwnWorkFolders()
+{
+    const QString folder = temporaryFolderOrNothing();
+    if (folder.isEmpty())
+        return;
+    const QDir temporary(folder);
+    const QString pattern = QStringLiteral("scrivane-*-%1-*").arg(owner().name);
+    for (const QString &name : temporary.entryList({ pattern }, QDir::Dirs | QDir::Hidden))
+        removeOwn(temporary.filePath(name));
+}
+
 QString officeTemporaryFolder(const QString &profileFolder)
 {
     return profileFolder + QStringLiteral(".tmp");

@@ -17,6 +17,10 @@ void noteMadeFile(const QString &path);
 // Scrivanes that provably no longer run: their owner's lock is free.
 void clearLeftoverWorkFolders();
 
+// Removes this program's own work folders from the temporary folder: for an end that
+// runs no destructor, once nothing works in them any more.
+void removeOwnWorkFolders();
+
 // For an office profile that no office uses now (its lock is held by the caller): the
 // office's own temporary files, and the lock files it left beside documents in the
 // temporary folder that name this profile.

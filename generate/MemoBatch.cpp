@@ -1,6 +1,7 @@
 #include "MemoBatch.h"
 
 #include "Failure.h"
+#include "ProgramEnd.h"
 #include "WorkThread.h"
 
 #include <QCoreApplication>
@@ -58,7 +59,8 @@ void serveSession(WordProcessor &word, MemoWriter::Renewal renewal, bool first,
         else
             cannotStart = failure.description();
     }
-    while (first || writer) {
+    // A signal stops the batch between two memos; those under way are finished.
+    while ((first || writer) && !ProgramEnd::stopRequested()) {
         const qsizetype index = next++;
         if (index >= jobs.size())
             break;
@@ -78,7 +80,7 @@ void write(WordProcessor &word, const QList<Job> &jobs, int sessions, const Done
     sessions = std::clamp<int>(sessions, 1, std::max<int>(1, int(jobs.size())));
     if (sessions == 1 || !onApplicationThread) {
         MemoWriter writer(word, renewal);
-        for (qsizetype index = 0; index < jobs.size(); ++index)
+        for (qsizetype index = 0; index < jobs.size() && !ProgramEnd::stopRequested(); ++index)
             done(index, writeOne(writer, jobs.at(index)));
         finish(writer);
         return;

@@ -31,7 +31,8 @@ using Done = std::function<void(qsizetype index, const QString &failure)>;
 
 // Writes every job through at most `sessions` sessions. With more than one, the
 // calling thread must be the application's, which takes events meanwhile (the
-// offices are started there).
+// offices are started there). A signal that asks the program to stop
+// (ProgramEnd::stopRequested()) leaves the memos not yet begun.
 void write(WordProcessor &word, const QList<Job> &jobs, int sessions, const Done &done,
     MemoWriter::Renewal renewal = MemoWriter::Renewal::fromEnvironment());
 

@@ -3,6 +3,7 @@
 #include "Failure.h"
 #include "FileUtils.h"
 #include "Leftovers.h"
+#include "ProgramEnd.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -22,6 +23,7 @@
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
+#include <utility>
 
 namespace {
 constexpr int kProfileSlots = 16;
@@ -180,6 +182,8 @@ void OfficeProcess::setProfileAside()
 
 void OfficeProcess::launch()
 {
+    // An office started now would only be ended again.
+    ProgramEnd::failIfStopRequested();
     stopProcess();
     mPipeName = QStringLiteral("scrivane-%1-%2")
                     .arg(QCoreApplication::applicationPid())
@@ -257,6 +261,11 @@ void OfficeProcess::launch()
         fail(cannotStart(QStringLiteral("%1 could not be run (%2)")
                              .arg(mProcess->program(), mProcess->errorString())));
     mProcessId = mProcess->processId();
+    // Should Scrivane end without ending it, its pipes and files go all the same.
+    mNote = ProgramEnd::noteChild(pid_t(mProcessId),
+        { QFile::encodeName(officePipePath(mPipeName)),
+            QFile::encodeName(officePipePath(profilePipeName(mProfileFolder))) },
+        QFile::encodeName(temporary));
 }
 
 OfficeProcess::Start OfficeProcess::waitUntilConnected(const Connect &connect)
@@ -267,6 +276,7 @@ OfficeProcess::Start OfficeProcess::waitUntilConnected(const Connect &connect)
             deadline - std::chrono::steady_clock::now());
         if (timeLeft <= std::chrono::milliseconds::zero())
             break;
+        ProgramEnd::failIfStopRequested();
         if (connect(mPipeName, timeLeft))
             return Start::Connected;
         if (mProcess->state() == QProcess::NotRunning
@@ -330,6 +340,7 @@ void OfficeProcess::stopProcess()
         removeOwn(temporaryFolder());
     }
     mProcess.reset();
+    ProgramEnd::forgetChild(std::exchange(mNote, -1));
 }
 
 QString OfficeProcess::temporaryFolder() const

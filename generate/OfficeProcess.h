@@ -78,6 +78,8 @@ private:
     std::unique_ptr<FileLock> mProfileLock;
     std::unique_ptr<QProcess> mProcess;
     qint64 mProcessId = 0;
+    // Its note for an end of the program that runs no destructor.
+    int mNote = -1;
     // Only a profile from an earlier start can be what stops the office; one made now
     // cannot, and setting it aside would only pile up copies when the office is broken.
     bool mProfileSetAside = false;

@@ -5,6 +5,7 @@
 #include "Leftovers.h"
 #include "LibreOfficeProcessor.h"
 #include "MemoService.h"
+#include "ProgramEnd.h"
 #include "ServiceClient.h"
 #include "SettingsStore.h"
 #include "UserInterface.h"
@@ -32,30 +33,14 @@ void nameTheApplication()
     QCoreApplication::setApplicationVersion(QStringLiteral(SCRIVANE_VERSION));
 }
 
-// Ending the program ends the spare office first: nothing of it is left behind.
-class ProgramUserInterface : public DesktopUserInterface
-{
-public:
-    explicit ProgramUserInterface(LibreOfficeProcessor &word)
-        : mWord(word)
-    { }
-
-    [[noreturn]] void endProgram() override
-    {
-        mWord.shutDown();
-        DesktopUserInterface::endProgram();
-    }
-
-private:
-    LibreOfficeProcessor &mWord;
-};
-
 // Scripts need no display and see no window.
 int runCommandLine(int argc, char *argv[])
 {
     // Taken before Qt reads them: Qt would take "--style" as its own.
     const QStringList arguments = argumentsOf(argc, argv);
     CommandLine::silenceQtMessages();
+    // A signal stops the work between two memos; everything then ends as usual.
+    ProgramEnd::stopOnSignal();
     // Only the page picture needs the graphical side of Qt; without it the first memo
     // comes sooner.
     const bool picture = std::any_of(arguments.cbegin(), arguments.cend(),
@@ -106,8 +91,13 @@ int main(int argc, char *argv[])
     clearLeftoverPipes(LibreOfficeProcessor::defaultSettings().profileRoot);
     if (isServiceRun(argc, argv))
         return runService(argc, argv);
-    if (CommandLine::isRequested(argumentsOf(argc, argv)) || (argc > 1 && !hasDisplay()))
-        return runCommandLine(argc, argv);
+    if (CommandLine::isRequested(argumentsOf(argc, argv)) || (argc > 1 && !hasDisplay())) {
+        const int status = runCommandLine(argc, argv);
+        // Its offices and files are gone now; its parent learns that the signal ended it.
+        if (ProgramEnd::receivedSignal() != 0)
+            ProgramEnd::dieOfReceivedSignal();
+        return status;
+    }
 
     QApplication application(argc, argv);
     nameTheApplication();
@@ -115,19 +105,27 @@ int main(int argc, char *argv[])
     QApplication::setWindowIcon(applicationIcon());
 
     LibreOfficeProcessor word;
-    ProgramUserInterface ui(word);
+    DesktopUserInterface ui;
     SettingsStore settings;
     Form1 window(ui, settings, word);
-    // The program ends through ui.endProgram(), which runs no destructor: typing still on
-    // its way to the store is written here before it ends.
-    ui.beforeEnd = [&settings, &window] {
+    // The program ends through ui.endProgram(), which runs no destructor: the spare office
+    // and typing still on its way to the store are ended and written here before it ends.
+    ui.beforeEnd = [&settings, &window, &word] {
+        word.shutDown();
         window.saveTyping();
         try {
             settings.flush();
         } catch (const Failure &) {
             // The window told the user when the write failed.
         }
+        // Offices of sessions cut short (a run, a drawing), with their pipes, then the
+        // folders they worked in.
+        ProgramEnd::endNotedChildren();
+        ProgramEnd::removeNotedFolders();
+        removeOwnWorkFolders();
     };
+    // The session's logout or a closed terminal ends it as a close of the window does.
+    ProgramEnd::endOnSignal(&window, [&window] { window.endAsClosed(); });
     window.Form_Load();
     window.show();
     return application.exec();

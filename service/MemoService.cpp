@@ -5,6 +5,7 @@
 #include "LibreOfficeProcessor.h"
 #include "MemoWriter.h"
 #include "Processes.h"
+#include "ProgramEnd.h"
 #include "ServicePlace.h"
 #include "ServiceProtocol.h"
 #include "WorkThread.h"
@@ -40,16 +41,6 @@ using namespace std::chrono_literals;
 constexpr auto kHeartbeat = 250ms;
 // systemd hands its listening socket over as the first descriptor after the standard ones.
 constexpr int kFirstHandedSocket = 3;
-
-// A signal to end (systemd's stop, the session's end) reaches the event loop through
-// this pipe, so the offices are ended as at the idle limit rather than left to die.
-int gEndSignals[2] = { -1, -1 };
-
-void endSignalled(int)
-{
-    const char byte = 1;
-    (void)!::write(gEndSignals[1], &byte, 1);
-}
 
 struct Job
 {
@@ -194,14 +185,9 @@ public:
               [] { QCoreApplication::exit(0); })
     {
         connect(&mAccepting, &QSocketNotifier::activated, this, [this] { accept(); });
-        if (::pipe2(gEndSignals, O_CLOEXEC | O_NONBLOCK) == 0) {
-            mEndSignals.emplace(gEndSignals[0], QSocketNotifier::Read);
-            connect(&*mEndSignals, &QSocketNotifier::activated, this, [this] { end(); });
-            struct sigaction action = {};
-            action.sa_handler = endSignalled;
-            for (int signal : { SIGTERM, SIGINT, SIGHUP })
-                ::sigaction(signal, &action, nullptr);
-        }
+        // A signal to end (systemd's stop, the session's end) ends the offices as the
+        // idle limit does, rather than leaving them to die.
+        ProgramEnd::endOnSignal(this, [this] { end(); });
         mIdle.setSingleShot(true);
         connect(&mIdle, &QTimer::timeout, this, [this] {
             if (mWaiting.empty())
@@ -362,7 +348,6 @@ private:
     QString mEnvironment;
     int mIdleLimit;
     QSocketNotifier mAccepting;
-    std::optional<QSocketNotifier> mEndSignals;
     QTimer mIdle;
     QTimer mHeartbeat;
     QElapsedTimer mSinceActivity;

@@ -1,6 +1,7 @@
 #include "ServiceClient.h"
 
 #include "Failure.h"
+#include "ProgramEnd.h"
 #include "ServicePlace.h"
 #include "ServiceProtocol.h"
 
@@ -192,6 +193,9 @@ std::optional<MemoWriter::Memo> ServiceClient::make(
     QElapsedTimer timer;
     timer.start();
     while (std::chrono::milliseconds(timer.elapsed()) < kLongestMemo) {
+        // Stopped by a signal: the memo is not waited for.
+        if (ProgramEnd::stopRequested())
+            return std::nullopt;
         const auto answer = service.receive(kWatchdog);
         if (!answer)
             return std::nullopt;
