@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
+#include <QLocale>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStandardPaths>
@@ -109,6 +110,7 @@ private slots:
     void runPathHoldsOnlyTheOffice();
     void linksTheCommandToTheProgram();
     void offersTheDesktopEntryAndIcons();
+    void describesItselfToSoftwareCentres();
     void offersTheServiceToSystemd();
     void carriesCopyrightAndChangelog();
     void manualPageRendersEveryOptionOfTheHelp();
@@ -247,6 +249,46 @@ void PackageTest::offersTheDesktopEntryAndIcons()
         QVERIFY(icon.hasAlphaChannel());
     }
     QVERIFY(readFile(hicolor + QStringLiteral("/scalable/apps/scrivane.svg")).contains("<svg"));
+}
+
+// AppStream metainfo that appstreamcli finds valid, for the desktop entry, with a
+// screenshot and the package's release.
+void PackageTest::describesItselfToSoftwareCentres()
+{
+    const QString metainfo = QString::fromUtf8(readFile(
+        mUnpacked + QStringLiteral("/usr/share/metainfo/example.tarnwick.scrivane.metainfo.xml")));
+    QVERIFY2(metainfo.contains(
+                 QStringLiteral("<launchable type=\"desktop-id\">scrivane.desktop</launchable>")),
+        qPrintable(metainfo));
+    QVERIFY(
+        QFileInfo::exists(mUnpacked + QStringLiteral("/usr/share/applications/scrivane.desktop")));
+    static const QRegularExpression screenshot(
+        QStringLiteral("<screenshot type=\"default\">\\s*<caption>[^<]+</caption>\\s*"
+                       "<image>https://[^<]+\\.png</image>"));
+    QVERIFY2(screenshot.match(metainfo).hasMatch(), qPrintable(metainfo));
+    static const QRegularExpression release(
+        QStringLiteral("<release version=\"([^\"]+)\" date=\"(\\d{4}-\\d\\d-\\d\\d)\">"));
+    const QRegularExpressionMatch released = release.match(metainfo);
+    QVERIFY2(released.hasMatch(), qPrintable(metainfo));
+    QCOMPARE(released.captured(1), field(QStringLiteral("Version")));
+    const Run changelog = run(QStringLiteral("gzip"),
+        { QStringLiteral("-dc"),
+            mUnpacked + QStringLiteral("/usr/share/doc/scrivane/changelog.gz") },
+        QProcess::SeparateChannels);
+    static const QRegularExpression trailer(
+        QStringLiteral("\\n -- [^\\n]*, (\\d\\d \\w{3} \\d{4}) "));
+    const QDate dated = QLocale::c().toDate(
+        trailer.match(changelog.output).captured(1), QStringLiteral("dd MMM yyyy"));
+    QVERIFY2(dated.isValid(), qPrintable(changelog.output));
+    QCOMPARE(released.captured(2), dated.toString(Qt::ISODate));
+
+    if (QStandardPaths::findExecutable(QStringLiteral("appstreamcli")).isEmpty())
+        QSKIP("appstreamcli is not installed (./dev installs it)");
+    const Run validated = run(QStringLiteral("appstreamcli"),
+        { QStringLiteral("validate"), QStringLiteral("--no-net"), QStringLiteral("--pedantic"),
+            mUnpacked
+                + QStringLiteral("/usr/share/metainfo/example.tarnwick.scrivane.metainfo.xml") });
+    QVERIFY2(validated.exitCode == 0, qPrintable(validated.output));
 }
 
 // The user units start the memo service by the socket the command line looks for.
