@@ -14,6 +14,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
@@ -182,16 +183,19 @@ private slots:
 
         const pid_t pid = start(arguments, environment, errors);
         QVERIFY(pid > 0);
+        int status = -1;
+        // A failed check leaves no program running either.
+        const auto reaped = qScopeGuard([&] {
+            if (status == -1)
+                waitForEnd(pid, 0ms);
+        });
         QElapsedTimer timer;
         timer.start();
-        int status = 0;
         while (acceptingPipes(pid).size() < offices) {
             if (::waitpid(pid, &status, WNOHANG) == pid)
                 QFAIL(qPrintable("it ended before its offices ran: " + readFile(errors)));
-            if (timer.elapsed() > std::chrono::milliseconds(kOfficesUp).count()) {
-                waitForEnd(pid, 0ms);
-                QFAIL("its offices did not start in time");
-            }
+            QVERIFY2(timer.elapsed() < std::chrono::milliseconds(kOfficesUp).count(),
+                "its offices did not start in time");
             QThread::msleep(20);
         }
         const QString profileRoot = dir.filePath("cache/Tarnwick/Scrivane/office");
