@@ -1,9 +1,11 @@
 #pragma once
 
+#include "EntryAccess.h"
 #include "MemoRun.h"
 #include "MousePointer.h"
 
 #include <QDate>
+#include <QDateEdit>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QRadioButton>
@@ -19,7 +21,6 @@
 class Form2;
 struct MemoDetails;
 struct MemoField;
-class QDateEdit;
 class QGroupBox;
 class QLabel;
 class QPushButton;
@@ -123,6 +124,9 @@ private:
     };
     const std::array<TextField, 6> mTextFields;
     const TextField *textField(const QObject *control) const;
+    // What assistive technology is told and the keyboard shows, made with the controls.
+    EntryAccess *const mAccess = new EntryAccess(
+        *this, Label4, { dtpEventDate, txtOrgName, txtTo, txtCC, txtFrom, txtRe, txtMsg }, Option1);
 
     void buildLayout();
     void connectHandlers();

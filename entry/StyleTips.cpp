@@ -1,5 +1,7 @@
 #include "StyleTips.h"
 
+#include "MemoStyle.h"
+#include "StylePicturePopup.h"
 #include "StylePictures.h"
 
 #include <QApplication>
@@ -32,6 +34,7 @@ StyleTips::StyleTips(const std::array<QRadioButton *, 5> &buttons, StylePictures
     , mButtons(buttons)
     , mPictures(pictures)
     , mMemo(std::move(memo))
+    , mPopup(new StylePicturePopup(buttons[0]->window()))
 {
     for (QRadioButton *button : mButtons)
         button->installEventFilter(this);
@@ -41,6 +44,7 @@ StyleTips::StyleTips(const std::array<QRadioButton *, 5> &buttons, StylePictures
     mIdle.setInterval(kIdleMilliseconds);
     connect(&mIdle, &QTimer::timeout, this, &StyleTips::drawOthersAhead);
     connect(&mPictures, &StylePictures::settled, this, &StyleTips::refresh);
+    connect(mPopup, &StylePicturePopup::dismissed, this, [this] { mPinned = -1; });
 }
 
 int StyleTips::styleOf(QObject *watched) const
@@ -66,8 +70,7 @@ bool StyleTips::eventFilter(QObject *watched, QEvent *event)
         const int style = styleOf(watched);
         if (style >= 0 && key->key() == Qt::Key_F1
             && (key->modifiers() & ~Qt::ShiftModifier) == Qt::NoModifier) {
-            QWidget *button = mButtons[size_t(style)];
-            show(style, button->mapToGlobal(QPoint(0, button->height())));
+            pin(style);
             return true;
         }
         return false;
@@ -94,6 +97,19 @@ void StyleTips::show(int style, const QPoint &at)
 {
     mShown = style;
     mAt = at;
+    request(style);
+    display(style);
+}
+
+void StyleTips::pin(int style)
+{
+    mPinned = style;
+    request(style);
+    display(style);
+}
+
+void StyleTips::request(int style)
+{
     MemoDetails memo = mMemo();
     memo.style = style;
     mPictures.request(memo, pixelRatio());
@@ -101,11 +117,12 @@ void StyleTips::show(int style, const QPoint &at)
         mHovered = true;
         mIdle.start();
     }
-    display(style);
 }
 
 void StyleTips::refresh(int style)
 {
+    if (style == mPinned)
+        display(style);
     if (style != mShown)
         return;
     if (!QToolTip::isVisible()) {
@@ -118,28 +135,34 @@ void StyleTips::refresh(int style)
 void StyleTips::display(int style)
 {
     QRadioButton *button = mButtons[size_t(style)];
+    MemoDetails memo = mMemo();
+    memo.style = style;
+    const qreal ratio = pixelRatio();
+    QImage picture;
+    QString words;
+    switch (mPictures.state(memo, ratio)) {
+    case StylePictures::State::Ready:
+        picture = mPictures.picture(memo, ratio);
+        break;
+    case StylePictures::State::Failed:
+        words = StylePictures::description(style);
+        break;
+    default:
+        words = QStringLiteral("Drawing the memo in %1...").arg(button->text().remove(u'&'));
+        break;
+    }
+    if (style == mPinned) {
+        mPopup->showUnder(button, picture, words,
+            StylePictures::description(style) + u' ' + styleLeavesOut(style));
+        return;
+    }
     // Only while the tooltip is up and the pointer or focus is still on the button.
     const bool pointed = button->rect().contains(button->mapFromGlobal(QCursor::pos()));
     if (!pointed && !button->hasFocus()) {
         mShown = -1;
         return;
     }
-    MemoDetails memo = mMemo();
-    memo.style = style;
-    const qreal ratio = pixelRatio();
-    QString text;
-    switch (mPictures.state(memo, ratio)) {
-    case StylePictures::State::Ready:
-        text = imageHtml(mPictures.picture(memo, ratio));
-        break;
-    case StylePictures::State::Failed:
-        text = StylePictures::description(style);
-        break;
-    default:
-        text = QStringLiteral("Drawing the memo in %1...").arg(button->text().remove(u'&'));
-        break;
-    }
-    QToolTip::showText(mAt, text, button);
+    QToolTip::showText(mAt, picture.isNull() ? words : imageHtml(picture), button);
 }
 
 void StyleTips::drawOthersAhead()

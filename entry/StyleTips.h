@@ -11,12 +11,13 @@
 #include <functional>
 
 class QRadioButton;
+class StylePicturePopup;
 class StylePictures;
 
 // The style buttons' tooltips: the memo as typed, in the button's style. Shown when the
 // pointer rests on a button, and for the focused button at F1 or Shift+F1 (What's
-// This). While the picture is drawn the tooltip says so, and the picture replaces the
-// words in place.
+// This), where it stays until Escape, a click or a change of focus. While the picture
+// is drawn the tooltip says so, and the picture replaces the words in place.
 class StyleTips : public QObject
 {
     Q_OBJECT
@@ -30,6 +31,9 @@ public:
 
 private:
     void show(int style, const QPoint &at);
+    // Shows the picture under the focused button until it is dismissed.
+    void pin(int style);
+    void request(int style);
     // Shows the tooltip again when it is up: the picture replaces the words.
     void refresh(int style);
     void display(int style);
@@ -40,8 +44,10 @@ private:
     std::array<QRadioButton *, 5> mButtons;
     StylePictures &mPictures;
     std::function<MemoDetails()> mMemo;
-    // The button whose tooltip is up, and where.
+    // The button whose tooltip is up, and where; the button whose picture F1 pinned.
     int mShown = -1;
+    int mPinned = -1;
+    StylePicturePopup *const mPopup;
     QPoint mAt;
     bool mHovered = false;
     // A second without keys before the other styles are drawn ahead.

@@ -25,6 +25,29 @@ std::optional<int> memoStyleByName(const QString &name)
     return std::nullopt;
 }
 
+std::optional<int> memoStyleByPageCaption(const QString &caption)
+{
+    for (size_t index = 0; index < kMemoStyles.size(); ++index) {
+        if (caption == QLatin1String(kMemoStyles[index].pageCaption))
+            return static_cast<int>(index);
+    }
+    return std::nullopt;
+}
+
+QString styleLeavesOut(int style)
+{
+    if (style < 0 || style >= static_cast<int>(kMemoStyles.size()))
+        return {};
+    QStringList lost;
+    for (const MemoField &field : kMemoFields) {
+        if (!kMemoStyles[static_cast<size_t>(style)].prints(field))
+            lost << QString::fromLatin1(field.name);
+    }
+    if (lost.isEmpty())
+        return QStringLiteral("Prints every field.");
+    return QStringLiteral("Leaves out: %1.").arg(lost.join(QStringLiteral(", ")));
+}
+
 QString leftOutNote(const MemoDetails &memo)
 {
     if (memo.style < 0 || memo.style >= static_cast<int>(kMemoStyles.size()))

@@ -49,6 +49,13 @@ inline constexpr auto kSampleMsg
 // The style a script names (case does not matter), if any.
 std::optional<int> memoStyleByName(const QString &name);
 
+// The style whose page list entry this is, if any.
+std::optional<int> memoStyleByPageCaption(const QString &caption);
+
+// What the style never prints, in a sentence: "Leaves out: company name, CC." or
+// "Prints every field."; empty for no style.
+QString styleLeavesOut(int style);
+
 // What the memo's style leaves out of what was typed, such as "Blue Sky leaves out:
 // company name, CC"; empty when nothing is lost.
 QString leftOutNote(const MemoDetails &memo);

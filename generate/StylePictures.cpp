@@ -169,8 +169,15 @@ QString StylePictures::description(int style)
 {
     if (style < 0 || style >= int(kMemoStyles.size()))
         return {};
-    return QStringLiteral("%1: %2").arg(QString::fromLatin1(kMemoStyles.at(size_t(style)).caption),
-        QString::fromLatin1(kLooks[style]));
+    return QStringLiteral("%1: %2").arg(
+        QString::fromLatin1(kMemoStyles.at(size_t(style)).caption), look(style));
+}
+
+QString StylePictures::look(int style)
+{
+    if (style < 0 || style >= int(kMemoStyles.size()))
+        return {};
+    return QString::fromLatin1(kLooks[style]);
 }
 
 StylePictures::State StylePictures::state(const MemoDetails &memo, qreal pixelRatio) const

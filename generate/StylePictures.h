@@ -45,6 +45,8 @@ public:
 
     // The style's name and its look in a line, for when no picture can be had.
     static QString description(int style);
+    // The style's look in a sentence.
+    static QString look(int style);
 
 signals:
     // A picture of the style was drawn, or could not be.

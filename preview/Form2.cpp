@@ -8,6 +8,7 @@
 #include "FileUtils.h"
 #include "PageCommands.h"
 #include "PictureBox.h"
+#include "PreviewAccess.h"
 #include "SaveCopy.h"
 #include "SaveFolder.h"
 #include "TempFolder.h"
@@ -260,6 +261,9 @@ Form2::Form2(UserInterface &ui, QWidget *mainWindow, SettingsStore *settings, Wo
         { this, PushButton1, PushButton2, PushButton6, Picture2, Picture1, Zoom_Ori, HScroll1,
             VScroll1 },
         ui, mPointer, settings, word, std::move(memoSubject));
+    new PreviewAccess({ this, ListView1, Picture2, Picture1, HScroll1, VScroll1, PushButton1,
+                          PushButton2, PushButton8 },
+        *mCommands);
 }
 
 void Form2::clearPages()
@@ -338,7 +342,7 @@ bool Form2::eventFilter(QObject *watched, QEvent *event)
             && mCommands->pageKey(*static_cast<QKeyEvent *>(event)))
             return true;
         if (event->type() == QEvent::ContextMenu) {
-            mCommands->showPageMenu(static_cast<QContextMenuEvent *>(event)->globalPos());
+            mCommands->contextMenu(*static_cast<QContextMenuEvent *>(event));
             return true;
         }
     }

@@ -15,6 +15,7 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QContextMenuEvent>
 #include <QDir>
 #include <QFileInfo>
 #include <QGraphicsOpacityEffect>
@@ -274,6 +275,7 @@ void PageCommands::updateZoomTips()
     const QString now = QStringLiteral(" (now %1 %)").arg(percentOf(mView.zoomState().zoom));
     mControls.zoomIn->setToolTip(QStringLiteral("Zoom in (Ctrl++)") + now);
     mControls.zoomOut->setToolTip(QStringLiteral("Zoom out (Ctrl+-)") + now);
+    emit viewChanged();
 }
 
 int PageCommands::currentPage() const
@@ -307,6 +309,7 @@ QString PageCommands::whereYouAreText() const
 
 void PageCommands::showWhereYouAre()
 {
+    emit viewChanged();
     if (mControls.unscaled->picture().isNull())
         return;
     QWidget &viewport = *mControls.viewport;
@@ -334,6 +337,14 @@ const QList<QRect> &PageCommands::pages() const
 bool PageCommands::hasDocument() const
 {
     return mWord != nullptr && FileExists(mView.wordFile());
+}
+
+// The desktop turns the Menu key into a request for the menu at the focused control's
+// middle, which for a zoomed page lies far outside the window, besides the key itself.
+void PageCommands::contextMenu(const QContextMenuEvent &event)
+{
+    if (event.reason() != QContextMenuEvent::Keyboard)
+        showPageMenu(event.globalPos());
 }
 
 void PageCommands::showPageMenu(const QPoint &globalPosition)

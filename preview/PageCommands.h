@@ -11,6 +11,7 @@
 #include <functional>
 
 class PictureBox;
+class QContextMenuEvent;
 class QGraphicsOpacityEffect;
 class QKeyEvent;
 class QLabel;
@@ -29,6 +30,8 @@ class WordProcessor;
 // menu, printing, a PDF copy, copying the page, and where the view is in a corner.
 class PageCommands : public QObject
 {
+    Q_OBJECT
+
 public:
     // The preview's controls the commands work with.
     struct Controls
@@ -56,6 +59,9 @@ public:
     // With the page focused the arrow keys move the view a little, Page Up and Page
     // Down a viewport, Home and End to the top and the end. False for other keys.
     bool pageKey(const QKeyEvent &event);
+    // The page's menu where the mouse asked for it; the Menu key opens it in the middle
+    // of the viewport, wherever the page lies.
+    void contextMenu(const QContextMenuEvent &event);
     void showPageMenu(const QPoint &globalPosition);
 
     void zoomToOne();
@@ -69,12 +75,18 @@ public:
     void updateZoomTips();
     void showWhereYouAre();
 
-private:
-    void setZoomStep(float zoom);
-    void zoomAbout(const QPointF &at, bool out);
     // The page under the middle of the viewport, from 1; the next one in a gap.
     int currentPage() const;
     int pageCount() const;
+    float zoom() const { return mView.zoomState().zoom; }
+
+signals:
+    // The page was loaded, zoomed or moved.
+    void viewChanged();
+
+private:
+    void setZoomStep(float zoom);
+    void zoomAbout(const QPointF &at, bool out);
     // Where each page lies in the unscaled picture, found once for each picture.
     const QList<QRect> &pages() const;
     QString whereYouAreText() const;

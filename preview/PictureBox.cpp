@@ -1,6 +1,7 @@
 #include "PictureBox.h"
 
 #include "ButtonFace.h"
+#include "FocusRing.h"
 #include "Twips.h"
 
 #include <QMouseEvent>
@@ -12,6 +13,9 @@
 #include <cmath>
 
 namespace {
+constexpr int kFocusRingInset = 3;
+constexpr int kFocusRingWidth = 3;
+
 std::int16_t buttonMask(Qt::MouseButtons buttons)
 {
     std::int16_t mask = 0;
@@ -210,6 +214,13 @@ void PictureBox::setAutoSize(bool autoSize)
     }
 }
 
+void PictureBox::setFocusRingInside(bool inside)
+{
+    mFocusRingInside = inside;
+    setProperty(kDrawsOwnFocusRing, inside);
+    update();
+}
+
 void PictureBox::setAutoRedraw(bool autoRedraw)
 {
     if (!autoRedraw)
@@ -286,11 +297,11 @@ void PictureBox::paintEvent(QPaintEvent *event)
         qDrawShadePanel(&painter, rect(), palette(), true, border);
     // Only what the container lets show is drawn.
     QRect visible = event->rect().intersected(rect().adjusted(border, border, -border, -border));
-    if (parentWidget())
-        visible = visible.intersected(parentWidget()->rect().translated(-pos()));
+    visible = visible.intersected(shownPart());
     if (visible.isEmpty())
         return;
     const qreal ratio = devicePixelRatio();
+    painter.save();
     painter.setClipRect(visible);
     painter.translate(border, border);
     painter.scale(1 / ratio, 1 / ratio);
@@ -298,6 +309,36 @@ void PictureBox::paintEvent(QPaintEvent *event)
     drawInside(painter,
         QRectF(QPointF(visible.topLeft()) * ratio, QSizeF(visible.size()) * ratio).toAlignedRect(),
         ratio);
+    painter.restore();
+    if (mFocusRingInside && hasFocus()) {
+        // A band of ink between two white lines, a little inside the edge that shows:
+        // apart from the ring around the viewport, and clear on the page and its ground.
+        QRect ring = shownPart().adjusted(
+            kFocusRingInset, kFocusRingInset, -kFocusRingInset, -kFocusRingInset);
+        for (const auto &[width, colour] : { std::pair { 1, QColor(Qt::white) },
+                 std::pair { kFocusRingWidth, QColor(kFocusRingInk) },
+                 std::pair { 1, QColor(Qt::white) } }) {
+            const QRect inside = ring.adjusted(width, width, -width, -width);
+            painter.setClipRegion(QRegion(ring).subtracted(QRegion(inside)));
+            painter.fillRect(ring, colour);
+            ring = inside;
+        }
+    }
+}
+
+// A moved box may be scrolled on screen as it was, ring and all.
+void PictureBox::moveEvent(QMoveEvent *event)
+{
+    if (mFocusRingInside && hasFocus())
+        update();
+    QWidget::moveEvent(event);
+}
+
+QRect PictureBox::shownPart() const
+{
+    if (!parentWidget() || isWindow())
+        return rect();
+    return rect().intersected(parentWidget()->rect().translated(-pos()));
 }
 
 void PictureBox::mousePressEvent(QMouseEvent *event)

@@ -42,6 +42,10 @@ public:
     const QImage &picture() const { return mPicture; }
     void setPicture(const QImage &picture);
 
+    // The box shows it has the focus by a ring inside the part of it its container
+    // shows, for a page that may be far larger than its viewport.
+    void setFocusRingInside(bool inside);
+
     void setAutoSize(bool autoSize);
     void setAutoRedraw(bool autoRedraw);
     void setBackColor(const QColor &color);
@@ -69,6 +73,7 @@ signals:
 
 protected:
     void paintEvent(QPaintEvent *event) override;
+    void moveEvent(QMoveEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
@@ -86,6 +91,8 @@ private:
     void applyGeometry();
     void drawInside(QPainter &painter, const QRect &visible, qreal pixelRatio) const;
     QPointF twipsAt(const QPointF &position) const;
+    // The part of the box its container shows, in the box's pixels.
+    QRect shownPart() const;
 
     float mLeft = 0;
     float mTop = 0;
@@ -95,6 +102,7 @@ private:
     QImage mPicture;
     bool mAutoSize = false;
     bool mAutoRedraw = false;
+    bool mFocusRingInside = false;
     QColor mBackColor;
     // Empty until something is drawn: until then the box shows its background and picture.
     QList<Drawing> mDrawings;

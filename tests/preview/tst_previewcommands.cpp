@@ -6,6 +6,7 @@
 #include "ScriptedUserInterface.h"
 #include "SettingsStore.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QClipboard>
 #include <QContextMenuEvent>
@@ -185,12 +186,20 @@ void PreviewCommandsTest::fitWidthAndWholePage()
 void PreviewCommandsTest::whereYouAreSaysPageAndZoom()
 {
     Form2 &form = preview(4);
+    // A screen reader hears it too, from the page, which has the focus.
+    auto *page = form.findChild<PictureBox *>(QStringLiteral("Picture1"));
+    QTRY_COMPARE(QApplication::focusWidget(), page);
+    QAccessibleInterface *spoken = QAccessible::queryAccessibleInterface(page);
+    QCOMPARE(spoken->text(QAccessible::Name), QStringLiteral("Memo, page 1 of 4"));
     QTest::keyClick(&form, Qt::Key_Plus, Qt::ControlModifier);
     QTest::keyClick(&form, Qt::Key_Plus, Qt::ControlModifier);
     // The second page's middle, a quarter and an eighth of the way down.
     auto *bar = form.findChild<QScrollBar *>(QStringLiteral("VScroll1"));
     bar->setValue(bar->maximum() * 3 / 8);
     QCOMPARE(whereYouAre(), QStringLiteral("Page 2 of 4 · 150 %"));
+    QCOMPARE(spoken->text(QAccessible::Name), QStringLiteral("Memo, page 2 of 4"));
+    QCOMPARE(spoken->text(QAccessible::Description),
+        QStringLiteral("Simple style, zoom 150 %. Prints every field."));
     QTRY_COMPARE_WITH_TIMEOUT(whereYouAre(), QString(), 5000);
 }
 

@@ -56,8 +56,9 @@ public:
 
     // Records the menu's entries ("Zoom In" or "-Zoom In" when disabled) and chooses
     // the next of menuChoices when it is there and enabled.
-    void showMenu(QMenu &menu, const QPoint & /*at*/) override
+    void showMenu(QMenu &menu, const QPoint &at) override
     {
+        menuPlaces.append(at);
         QStringList entries;
         for (const QAction *action : menu.actions()) {
             if (!action->isSeparator())
@@ -104,5 +105,6 @@ public:
     QList<int> printDialogPages;
     QStringList menuChoices; // for pop-up menus, in order
     QList<QStringList> menus;
+    QList<QPoint> menuPlaces; // where each opened, on the screen
     int endings = 0;
 };
