@@ -19,11 +19,11 @@
 #include <QHash>
 #include <QtEndian>
 
-#include <cstdio>
 #include <algorithm>
+#include <cstdio>
 #include <memory>
-#include <optional>
 #include <mutex>
+#include <optional>
 
 namespace {
 constexpr auto kWordDocument = "WordDocument";

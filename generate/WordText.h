@@ -14,7 +14,8 @@ bool hasControlCharacters(const QString &text);
 
 // The paragraphs a typed text makes in a memo: each line that holds text starts one,
 // and an empty line is a line break ("\n") at the end of the paragraph before it
-// (empty lines before any text start the first). Every style spaces its paragraphs,
-// so an empty line made a paragraph of its own would add that space twice; as a line
-// break it adds one line, as it did when typed. Any line break (CR LF, CR, LF) counts.
+// (empty lines before any text make a first paragraph of their own). Every style spaces
+// its paragraphs, so an empty line made a paragraph of its own would add that space
+// twice; as a line break it adds one line, as it did when typed. Any line break (CR LF,
+// CR, LF) counts.
 QStringList memoParagraphs(const QString &text);
