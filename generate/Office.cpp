@@ -401,13 +401,10 @@ void Office::open(const QString &path, bool readOnly)
 
 void Office::setBookmarkText(const QString &bookmark, const QString &text)
 {
-    // Writer takes "\r" as a paragraph break and "\n" as a line break within one, so
-    // "\r\n" would leave an empty line: every kind of line break becomes one "\r".
+    // Writer takes "\r" as a paragraph break and "\n" as a line break within one.
     // A control character that a Word document cannot hold would empty the whole
     // bookmark in the saved file: it alone goes.
-    QString lines = wordText(text);
-    lines.replace(QStringLiteral("\r\n"), QStringLiteral("\r"));
-    lines.replace(QLatin1Char('\n'), QLatin1Char('\r'));
+    const QString lines = memoParagraphs(wordText(text)).join(QLatin1Char('\r'));
     const OUString name = toOUString(bookmark);
     const OUString value = toOUString(lines);
     mFillingCharacters = text.size();

@@ -16,13 +16,19 @@
 
 #include <QByteArray>
 #include <QFile>
+#include <QHash>
+#include <QtEndian>
 
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 #include <mutex>
+#include <optional>
 
 namespace {
 constexpr auto kWordDocument = "WordDocument";
+constexpr auto kTable0 = "0Table";
+constexpr auto kTable1 = "1Table";
 constexpr auto kDocumentSummary = "\005DocumentSummaryInformation";
 constexpr size_t kClassIdSize = 16;
 
@@ -83,7 +89,78 @@ void writeDocumentSummary(GsfInput *from, GsfOutput *to, const QString &company)
         fail(QStringLiteral("its document summary cannot be written"));
 }
 
-void copyStorage(GsfInfile *from, GsfOutfile *to, bool isRoot, const QString &company)
+// A little-endian number of the bytes, or nothing when it lies outside them.
+template<typename T> std::optional<T> numberAt(const QByteArray &bytes, qsizetype at)
+{
+    if (at < 0 || at + qsizetype(sizeof(T)) > bytes.size())
+        return std::nullopt;
+    return qFromLittleEndian<T>(bytes.constData() + at);
+}
+
+// The name of the table stream the file header of a WordDocument stream points to.
+const char *tableStreamOf(const QByteArray &wordDocument)
+{
+    constexpr quint16 whichTableStream = 0x0200;
+    return numberAt<quint16>(wordDocument, 0x0A).value_or(0) & whichTableStream ? kTable1 : kTable0;
+}
+
+// The font table with every entry's alternative name cleared. The office gives a font it
+// knows a Microsoft substitute for (its own default among them) that substitute as a
+// second name; readers that join the two into one name ("Liberation Serif;Times New
+// Roman") carry it into every file they save from the memo, and other readers refuse
+// such a file. The entries keep their sizes: the cleared name becomes zeros after the
+// first name's end, and nothing else in the file moves.
+QByteArray withoutAlternativeFontNames(const QByteArray &wordDocument, QByteArray table)
+{
+    // The file header: its fixed part, then counted arrays of 16-bit and 32-bit values,
+    // then the (offset, size) pairs of the tables, the font table being pair 15.
+    constexpr qsizetype shortsCountAt = 32;
+    constexpr int fontTablePair = 15;
+    const auto shorts = numberAt<quint16>(wordDocument, shortsCountAt);
+    if (!shorts)
+        return table;
+    const qsizetype longsCountAt = shortsCountAt + 2 + 2 * qsizetype(*shorts);
+    const auto longs = numberAt<quint16>(wordDocument, longsCountAt);
+    if (!longs)
+        return table;
+    const qsizetype pairsCountAt = longsCountAt + 2 + 4 * qsizetype(*longs);
+    const auto pairs = numberAt<quint16>(wordDocument, pairsCountAt);
+    if (!pairs || *pairs <= fontTablePair)
+        return table;
+    const qsizetype pairAt = pairsCountAt + 2 + 8 * fontTablePair;
+    const auto offset = numberAt<quint32>(wordDocument, pairAt);
+    const auto size = numberAt<quint32>(wordDocument, pairAt + 4);
+    if (!offset || !size || qint64(*offset) + qint64(*size) > table.size())
+        return table;
+
+    // A count, the size of extra data (none), then the entries, each led by its size
+    // less one. An entry's name starts 40 bytes in; a non-zero byte 5 says at which
+    // character of it its alternative name starts.
+    constexpr qsizetype alternativeAt = 5;
+    constexpr qsizetype nameAt = 40;
+    const qsizetype end = qsizetype(*offset) + qsizetype(*size);
+    const quint16 count = numberAt<quint16>(table, *offset).value_or(0);
+    qsizetype entry = qsizetype(*offset) + 4;
+    for (quint16 index = 0; index < count && entry < end; ++index) {
+        const qsizetype entrySize = qsizetype(quint8(table.at(entry))) + 1;
+        if (entry + entrySize > end)
+            break;
+        const qsizetype alternative = quint8(table.at(entry + alternativeAt));
+        const qsizetype from = entry + nameAt + 2 * alternative;
+        if (alternative != 0 && from < entry + entrySize) {
+            table[entry + alternativeAt] = '\0';
+            std::fill(table.begin() + from, table.begin() + entry + entrySize, '\0');
+        }
+        entry += entrySize;
+    }
+    return table;
+}
+
+// The streams of the root storage that are written with other bytes than they hold.
+using Replacements = QHash<QByteArray, QByteArray>;
+
+void copyStorage(GsfInfile *from, GsfOutfile *to, bool isRoot, const QString &company,
+    const Replacements &replacements)
 {
     copyClassId(from, to);
     bool summaryWritten = false;
@@ -98,10 +175,13 @@ void copyStorage(GsfInfile *from, GsfOutfile *to, bool isRoot, const QString &co
         if (!copy)
             fail(QStringLiteral("the entry \"%1\" cannot be written").arg(QString::fromUtf8(name)));
         if (isStorage) {
-            copyStorage(GSF_INFILE(child.get()), GSF_OUTFILE(copy.get()), false, company);
+            copyStorage(
+                GSF_INFILE(child.get()), GSF_OUTFILE(copy.get()), false, company, replacements);
         } else if (isRoot && !company.isEmpty() && qstrcmp(name, kDocumentSummary) == 0) {
             writeDocumentSummary(child.get(), copy.get(), company);
             summaryWritten = true;
+        } else if (isRoot && replacements.contains(name)) {
+            write(copy.get(), replacements.value(name));
         } else {
             QByteArray bytes = contents(child.get());
             if (isRoot && qstrcmp(name, kWordDocument) == 0 && bytes.size() < kSmallStreamLimit)
@@ -122,12 +202,12 @@ void copyStorage(GsfInfile *from, GsfOutfile *to, bool isRoot, const QString &co
     }
 }
 
-gsf_off_t wordDocumentSize(GsfInfile *root)
+QByteArray rootStream(GsfInfile *root, const char *name)
 {
-    const Owned<GsfInput> stream(gsf_infile_child_by_name(root, kWordDocument));
+    const Owned<GsfInput> stream(gsf_infile_child_by_name(root, name));
     if (!stream)
-        fail(QStringLiteral("it holds no Word document"));
-    return gsf_input_size(stream.get());
+        fail(QStringLiteral("it holds no stream \"%1\"").arg(QString::fromLatin1(name)));
+    return contents(stream.get());
 }
 } // namespace
 
@@ -148,14 +228,20 @@ void finishWordFile(const QString &path, const QString &company)
         const Owned<GsfInfile> source(gsf_infile_msole_new(input.get(), &error));
         if (!source)
             fail(why(error));
-        if (wordDocumentSize(source.get()) >= kSmallStreamLimit && company.isEmpty())
+        const QByteArray wordDocument = rootStream(source.get(), kWordDocument);
+        const char *tableName = tableStreamOf(wordDocument);
+        const QByteArray table = rootStream(source.get(), tableName);
+        Replacements replacements;
+        if (QByteArray fonts = withoutAlternativeFontNames(wordDocument, table); fonts != table)
+            replacements.insert(tableName, fonts);
+        if (wordDocument.size() >= kSmallStreamLimit && company.isEmpty() && replacements.isEmpty())
             return;
 
         const Owned<GsfOutput> output(gsf_output_stdio_new(padded.constData(), &error));
         if (!output)
             fail(why(error));
         const Owned<GsfOutfile> target(gsf_outfile_msole_new(output.get()));
-        copyStorage(source.get(), target.get(), true, company);
+        copyStorage(source.get(), target.get(), true, company, replacements);
         if (!gsf_output_close(GSF_OUTPUT(target.get()))
             || (!gsf_output_is_closed(output.get()) && !gsf_output_close(output.get())))
             fail(QStringLiteral("the new file could not be finished"));

@@ -10,7 +10,9 @@ inline constexpr qint64 kSmallStreamLimit = 4096;
 // Finishes a Word 97-2003 file the office saved: rewrites its container, stream for
 // stream and with its class ids, when the WordDocument stream is shorter than that
 // size (zero bytes follow its end; Word ignores everything in that stream after the
-// count of bytes its file header gives) or when a company is given (it goes into the
-// document summary's own Company property, where Word and file managers look for it).
+// count of bytes its file header gives), when a company is given (it goes into the
+// document summary's own Company property, where Word and file managers look for it),
+// or when an entry of its font table carries an alternative name (cleared: one name
+// per font, as every format Scrivane writes has it).
 // Throws Failure, and leaves the file as it was, when it cannot be read or rewritten.
 void finishWordFile(const QString &path, const QString &company);

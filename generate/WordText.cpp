@@ -41,3 +41,20 @@ QString wordText(const QString &text)
     }
     return kept;
 }
+
+QStringList memoParagraphs(const QString &text)
+{
+    QString lines = text;
+    lines.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    lines.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    QStringList paragraphs;
+    for (const QString &line : lines.split(QLatin1Char('\n'))) {
+        if (paragraphs.isEmpty())
+            paragraphs.append(line);
+        else if (line.isEmpty())
+            paragraphs.last().append(QLatin1Char('\n'));
+        else
+            paragraphs.append(line);
+    }
+    return paragraphs;
+}

@@ -228,25 +228,37 @@ void LibreOfficeDocumentsTest::fillsBookmarksAndSavesWordDocument()
 void LibreOfficeDocumentsTest::lineBreaksStartParagraphs_data()
 {
     QTest::addColumn<QString>("value");
+    QTest::addColumn<QString>("firstParagraph"); // "Line one" but for empty lines after it
 
-    QTest::newRow("LF") << QStringLiteral("Line one\nLine two\nLine three");
-    QTest::newRow("CR LF") << QStringLiteral("Line one\r\nLine two\r\nLine three");
-    QTest::newRow("CR") << QStringLiteral("Line one\rLine two\rLine three");
-    QTest::newRow("mixed") << QStringLiteral("Line one\r\nLine two\rLine three");
+    const QString lineOne = QStringLiteral("Line one");
+    QTest::newRow("LF") << QStringLiteral("Line one\nLine two\nLine three") << lineOne;
+    QTest::newRow("CR LF") << QStringLiteral("Line one\r\nLine two\r\nLine three") << lineOne;
+    QTest::newRow("CR") << QStringLiteral("Line one\rLine two\rLine three") << lineOne;
+    QTest::newRow("mixed") << QStringLiteral("Line one\r\nLine two\rLine three") << lineOne;
+    // An empty line ends the paragraph before it as a line break (Word's character 11):
+    // every style spaces its paragraphs, and an empty one would add that space twice.
+    QTest::newRow("empty line") << QStringLiteral("Line one\n\nLine two\nLine three")
+                                << QStringLiteral("Line one\x0b");
+    QTest::newRow("empty lines, CR LF")
+        << QStringLiteral("Line one\r\n\r\n\r\nLine two\r\nLine three")
+        << QStringLiteral("Line one\x0b\x0b");
     // Each control character a Word document cannot hold goes alone, never the field.
     QTest::newRow("control characters")
         << QStringLiteral("Line\x01 one\x1f\nLine two\x0b\x0c\nLine\x7f three")
-               .replace(QChar(0x7f), QChar(0));
+               .replace(QChar(0x7f), QChar(0))
+        << lineOne;
     // So does a surrogate without its partner, which the office's bridge cannot carry.
     QTest::newRow("lone surrogates") << QStringLiteral("Line one\nLine two\nLine three")
                                             .insert(4, QChar(0xd800))
                                             .insert(10, QChar(0xdc00))
-                                            .append(QChar(0xd83d));
+                                            .append(QChar(0xd83d))
+                                     << lineOne;
 }
 
 void LibreOfficeDocumentsTest::lineBreaksStartParagraphs()
 {
     QFETCH(QString, value);
+    QFETCH(QString, firstParagraph);
     const QString saved = mFolder.filePath(QStringLiteral("lines.doc"));
 
     mSession->open(mTemplate, true);
@@ -255,11 +267,11 @@ void LibreOfficeDocumentsTest::lineBreaksStartParagraphs()
     mSession->close();
 
     const QStringList lines = paragraphs(saved);
-    const qsizetype first = lines.indexOf(QStringLiteral("Line one"));
+    const qsizetype first = lines.indexOf(firstParagraph);
     QVERIFY2(first >= 0, qPrintable(lines.join(QLatin1Char('|'))));
     QCOMPARE(lines.mid(first, 4),
-        QStringList({ QStringLiteral("Line one"), QStringLiteral("Line two"),
-            QStringLiteral("Line three"), QStringLiteral("End of memo") }));
+        QStringList({ firstParagraph, QStringLiteral("Line two"), QStringLiteral("Line three"),
+            QStringLiteral("End of memo") }));
 }
 
 // Re and From are the document's title and author too: what the text could not hold is

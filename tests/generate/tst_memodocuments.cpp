@@ -1,4 +1,5 @@
 #include "Catdoc.h"
+#include "CompoundFile.h"
 #include "DateWording.h"
 #include "LibreOfficeProcessor.h"
 #include "MemoDetails.h"
@@ -8,6 +9,8 @@
 #include "TestOffice.h"
 
 #include <QDir>
+#include <QFileInfo>
+#include <QImage>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStandardPaths>
@@ -74,8 +77,9 @@ QString styleName(int index)
 
 // Every line of a two-line value starts with a word found nowhere else; the subject's
 // first line is long enough to wrap in every style, and the message fills three pages.
-// An empty line parts its first two paragraphs. It is dated years before any run, so
-// a page showing the day of the run instead of the memo's date shows a wrong one.
+// Its first paragraphs are typed as "A\nB\n\nC": a line break, then an empty line. It is
+// dated years before any run, so a page showing the day of the run instead of the memo's
+// date shows a wrong one.
 const QDate kFullMemoDate(2019, 3, 4);
 
 MemoDetails fullMemo(int style)
@@ -97,8 +101,8 @@ MemoDetails fullMemo(int style)
                       "whole plan is at https://intranet.example.com/logistics/plans/2026/"
                       "warehouse-move.html for anyone who wants the details."_s.arg(number);
     }
-    const QString first = paragraphs.takeFirst();
-    memo.msg = first + u"\n\n"_s + paragraphs.join(u'\n');
+    memo.msg
+        = paragraphs.at(0) + u'\n' + paragraphs.at(1) + u"\n\n"_s + paragraphs.mid(2).join(u'\n');
     return memo;
 }
 
@@ -133,21 +137,41 @@ QStringList printedLines(const MemoDetails &memo, const Style &style)
     return lines;
 }
 
+// AbiWord's conversion of the file to text or PDF at out; its exit code, -1 when it
+// crashed or hung, and what it said in *said.
+int abiword(const QString &path, const QString &to, const QString &out, QString *said = nullptr)
+{
+    QFile::remove(out);
+    QProcess process;
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    process.start(u"abiword"_s, { u"--to="_s + to, u"--to-name="_s + out, path });
+    const bool ended = process.waitForFinished(120'000);
+    if (!ended)
+        process.kill();
+    if (said)
+        *said = QString::fromLocal8Bit(process.readAll());
+    return ended && process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+}
+
 // A reader's text of the file; a failure's text says why.
 QString readerText(const QString &reader, const QString &path, const QString &folder)
 {
     if (reader == u"catdoc")
         return catdoc(path);
     const QString out = folder + u"/read.txt"_s;
+    if (reader == u"abiword") {
+        QString said;
+        if (abiword(path, u"txt"_s, out, &said) != 0)
+            return u"<abiword failed: %1>"_s.arg(said);
+        return QString::fromUtf8(readFile(out));
+    }
     QFile::remove(out);
     QProcess process;
     process.setProcessChannelMode(QProcess::MergedChannels);
     if (reader == u"antiword")
         process.start(reader, { u"-w"_s, u"0"_s, u"-m"_s, u"UTF-8.txt"_s, path });
-    else if (reader == u"wvText")
-        process.start(reader, { path, out });
     else
-        process.start(reader, { u"--to=txt"_s, u"--to-name="_s + out, path });
+        process.start(reader, { path, out });
     if (!process.waitForFinished(120'000) || process.exitCode() != 0)
         return u"<%1 failed: %2>"_s.arg(reader, QString::fromLocal8Bit(process.readAll()));
     // antiword draws tables with bars and wraps a cell's text within its column.
@@ -162,6 +186,8 @@ struct Word
     QString text;
     QRectF box;
 };
+
+constexpr double kTolerance = 1.5; // points
 
 QList<QList<Word>> pageWords(const QString &pdf)
 {
@@ -228,7 +254,53 @@ QByteArray zippedFile(const QString &path, const char *folder, const char *name)
     return content;
 }
 
-constexpr double kTolerance = 1.5; // points
+// The first word on the line below the given one's.
+std::optional<Word> nextLine(const QList<Word> &words, const Word &on)
+{
+    std::optional<Word> next;
+    for (const Word &word : words) {
+        if (word.box.top() > on.box.bottom() - kTolerance / 2
+            && (!next || word.box.top() < next->box.top()))
+            next = word;
+    }
+    return next;
+}
+
+// How a memo is laid out into pages: by LibreOffice from each format Scrivane writes,
+// as Scrivane's own PDF, and by AbiWord from the Word 97 file.
+struct Layout
+{
+    const char *name;
+    const char *format; // of the file laid out
+};
+const QList<Layout> layouts { { "doc", "doc" }, { "docx", "docx" }, { "odt", "odt" },
+    { "pdf", "pdf" }, { "AbiWord doc", "doc" } };
+
+struct LaidOut
+{
+    QString pdf;
+    QList<QList<Word>> pages;
+};
+
+// The distance in points from y down to the first row of ink of the page, at most to limit.
+double inkFreeBelow(const QString &pdf, int page, double y, double limit)
+{
+    constexpr double dpi = 144.0;
+    const std::unique_ptr<Poppler::Document> document = Poppler::Document::load(pdf);
+    const std::unique_ptr<Poppler::Page> drawn = document ? document->page(page) : nullptr;
+    if (!drawn)
+        return 0;
+    const QImage image = drawn->renderToImage(dpi, dpi).convertToFormat(QImage::Format_Grayscale8);
+    const double scale = dpi / 72.0;
+    for (int row = int(y * scale) + 1; row < qMin(int(limit * scale), image.height()); ++row) {
+        const uchar *pixels = image.constScanLine(row);
+        for (int column = 0; column < image.width(); ++column) {
+            if (pixels[column] < 200)
+                return row / scale - y;
+        }
+    }
+    return limit - y;
+}
 
 } // namespace
 
@@ -245,8 +317,14 @@ private slots:
     void continuationLinesKeepToTheValueColumn();
     void pagesCarryTheirNumbersAndTheMemosDate_data();
     void pagesCarryTheirNumbersAndTheMemosDate();
-    void anEmptyLineAddsOneLine_data();
-    void anEmptyLineAddsOneLine();
+    void paragraphsArePartedAndAnEmptyLineAddsOneLine_data();
+    void paragraphsArePartedAndAnEmptyLineAddsOneLine();
+    void footersStandClearOfTheBody_data();
+    void footersStandClearOfTheBody();
+    void abiwordLaysOutEveryFormat_data();
+    void abiwordLaysOutEveryFormat();
+    void everyFontEntryHasOneName_data();
+    void everyFontEntryHasOneName();
     void propertiesDescribeTheMemo_data();
     void propertiesDescribeTheMemo();
     void exportsNameTheCompany_data();
@@ -258,8 +336,16 @@ private:
         return mFolder.filePath(u"%1-%2.%3"_s.arg(int(kind)).arg(style).arg(format));
     }
 
+    // The full memo of a style as laid out.
+    const LaidOut &laidOut(int style, const QString &layout) const
+    {
+        static const LaidOut none;
+        const auto found = mLayouts.constFind(styleName(style) + u'/' + layout);
+        return found == mLayouts.constEnd() ? none : *found;
+    }
+
     QTemporaryDir mFolder;
-    QHash<int, QList<QList<Word>>> mPages; // of each style's full memo
+    QHash<QString, LaidOut> mLayouts; // by "style/layout"
 };
 
 void MemoDocumentsTest::initTestCase()
@@ -283,36 +369,53 @@ void MemoDocumentsTest::initTestCase()
             }
         }
     }
-    // Professional prints the company, Elegant none.
-    for (const int style : { 0, 2 }) {
-        try {
-            writer.write(memoOf(Kind::Full, style), document(Kind::Full, style, u"docx"_s),
-                DocumentFormat::Docx);
-            writer.write(memoOf(Kind::Full, style), document(Kind::Full, style, u"odt"_s),
-                DocumentFormat::Odt);
-        } catch (const std::exception &error) {
-            QFAIL(error.what());
+    const QList<std::pair<const char *, DocumentFormat>> formats { { "docx", DocumentFormat::Docx },
+        { "odt", DocumentFormat::Odt }, { "pdf", DocumentFormat::Pdf } };
+    for (const Style &style : styles) {
+        for (const auto &[extension, format] : formats) {
+            try {
+                writer.write(memoOf(Kind::Full, style.index),
+                    document(Kind::Full, style.index, QString::fromLatin1(extension)), format);
+            } catch (const std::exception &error) {
+                QFAIL(error.what());
+            }
         }
     }
     writer.finish();
 
     const QString profile = mFolder.filePath(u"office-profile"_s);
     for (const Style &style : styles) {
-        try {
-            const QString pdf = TestOffice::convert(
-                document(Kind::Full, style.index), u"pdf"_s, mFolder.path(), profile);
-            mPages.insert(style.index, pageWords(pdf));
-        } catch (const std::exception &error) {
-            QFAIL(error.what());
+        for (const Layout &layout : layouts) {
+            const QString name = QString::fromLatin1(layout.name);
+            const QString source
+                = document(Kind::Full, style.index, QString::fromLatin1(layout.format));
+            const QString folder = mFolder.filePath(name).replace(u' ', u'-');
+            QString pdf = source;
+            try {
+                if (name.startsWith(u"AbiWord")) {
+                    QDir().mkpath(folder);
+                    pdf = folder + u'/' + QFileInfo(source).completeBaseName() + u".pdf"_s;
+                    QString said;
+                    QVERIFY2(abiword(source, u"pdf"_s, pdf, &said) == 0, qPrintable(said));
+                } else if (name != u"pdf") {
+                    pdf = TestOffice::convert(source, u"pdf"_s, folder, profile);
+                }
+            } catch (const std::exception &error) {
+                QFAIL(error.what());
+            }
+            const LaidOut read { pdf, pageWords(pdf) };
+            QVERIFY2(read.pages.size() >= 3,
+                qPrintable(u"%1 in %2: the full memo should fill three pages"_s.arg(
+                    styleName(style.index), name)));
+            mLayouts.insert(styleName(style.index) + u'/' + name, read);
         }
-        QVERIFY2(mPages.value(style.index).size() >= 3,
-            qPrintable(styleName(style.index) + u": the full memo should fill three pages"_s));
     }
 }
 
 void MemoDocumentsTest::everyReaderFindsEveryValueInOrder_data()
 {
     QTest::addColumn<QString>("reader");
+    QTest::addColumn<QString>("format");
     QTest::addColumn<int>("kind");
     QTest::addColumn<int>("style");
     const QList<std::pair<Kind, const char *>> kinds { { Kind::Empty, "empty" },
@@ -321,8 +424,14 @@ void MemoDocumentsTest::everyReaderFindsEveryValueInOrder_data()
         for (const auto &[kind, kindName] : kinds) {
             for (const Style &style : styles) {
                 QTest::addRow("%s %s %s", reader, kindName, qPrintable(styleName(style.index)))
-                    << QString::fromLatin1(reader) << int(kind) << style.index;
+                    << QString::fromLatin1(reader) << u"doc"_s << int(kind) << style.index;
             }
+        }
+    }
+    for (const char *format : { "docx", "odt" }) {
+        for (const Style &style : styles) {
+            QTest::addRow("abiword full %s %s", qPrintable(styleName(style.index)), format)
+                << u"abiword"_s << QString::fromLatin1(format) << int(Kind::Full) << style.index;
         }
     }
 }
@@ -330,10 +439,11 @@ void MemoDocumentsTest::everyReaderFindsEveryValueInOrder_data()
 void MemoDocumentsTest::everyReaderFindsEveryValueInOrder()
 {
     QFETCH(QString, reader);
+    QFETCH(QString, format);
     QFETCH(int, kind);
     QFETCH(int, style);
     const QString text
-        = readerText(reader, document(Kind(kind), style), mFolder.path()).simplified();
+        = readerText(reader, document(Kind(kind), style, format), mFolder.path()).simplified();
     QStringList lines = printedLines(memoOf(Kind(kind), style), styles.at(style));
     // catdoc drops a line's text before a drawing's anchor: Blue Sky's "To:".
     if (reader == u"catdoc" && style == 4)
@@ -387,7 +497,7 @@ void MemoDocumentsTest::continuationLinesKeepToTheValueColumn()
     QFETCH(QString, label);
     QFETCH(QString, first);
     QFETCH(QStringList, later);
-    const QList<Word> words = mPages.value(style).value(0);
+    const QList<Word> words = laidOut(style, u"doc"_s).pages.value(0);
     const std::optional<Word> labelWord = find(words, label);
     const std::optional<Word> value = find(words, first);
     QVERIFY2(labelWord && value, qPrintable(label + u" or "_s + first + u" is not on page 1"_s));
@@ -427,7 +537,7 @@ void MemoDocumentsTest::pagesCarryTheirNumbersAndTheMemosDate()
 {
     QFETCH(int, style);
     QFETCH(int, page);
-    const QList<Word> words = mPages.value(style).value(page - 1);
+    const QList<Word> words = laidOut(style, u"doc"_s).pages.value(page - 1);
     double lowest = 0;
     for (const Word &word : words)
         lowest = qMax(lowest, word.box.bottom());
@@ -447,34 +557,183 @@ void MemoDocumentsTest::pagesCarryTheirNumbersAndTheMemosDate()
     }
 }
 
-// The full memo's first paragraphs, parted by an empty line and by none: the empty line
-// is one line of the message, with no paragraph spacing added around it.
-void MemoDocumentsTest::anEmptyLineAddsOneLine_data()
+// The full memo's first paragraphs, "A\nB\n\nC": B stands below A with about half a line
+// of space more than a line, and C one line further below B, the empty line's.
+void MemoDocumentsTest::paragraphsArePartedAndAnEmptyLineAddsOneLine_data()
 {
     QTest::addColumn<int>("style");
-    for (const Style &style : styles)
-        QTest::newRow(qPrintable(styleName(style.index))) << style.index;
+    QTest::addColumn<QString>("layout");
+    for (const Style &style : styles) {
+        for (const Layout &layout : layouts) {
+            QTest::addRow("%s %s", qPrintable(styleName(style.index)), layout.name)
+                << style.index << QString::fromLatin1(layout.name);
+        }
+    }
 }
 
-void MemoDocumentsTest::anEmptyLineAddsOneLine()
+void MemoDocumentsTest::paragraphsArePartedAndAnEmptyLineAddsOneLine()
 {
     QFETCH(int, style);
-    const QList<Word> words = mPages.value(style).value(0);
-    const std::optional<Word> first = find(words, u"1."_s);
-    const std::optional<Word> second = find(words, u"2."_s);
-    const std::optional<Word> third = find(words, u"3."_s);
-    QVERIFY2(first && second && third, "the first three paragraphs should be on page 1");
-    double nextLine = second->box.top();
+    QFETCH(QString, layout);
+    const QList<Word> words = laidOut(style, layout).pages.value(0);
+    const std::optional<Word> a = find(words, u"1."_s);
+    const std::optional<Word> b = find(words, u"2."_s);
+    const std::optional<Word> c = find(words, u"3."_s);
+    QVERIFY2(a && b && c, "the first three paragraphs should be on page 1");
+    const std::optional<Word> second = nextLine(words, *a);
+    QVERIFY(second);
+    const double line = second->box.top() - a->box.top();
+    // A's last line is the one above B; B's paragraph has as many lines as A's.
+    double lastOfA = a->box.top();
     for (const Word &word : words) {
-        if (word.box.top() > first->box.bottom() - kTolerance)
-            nextLine = qMin(nextLine, word.box.top());
+        if (word.box.top() < b->box.top() - line / 2)
+            lastOfA = qMax(lastOfA, word.box.top());
     }
-    const double line = nextLine - first->box.top();
-    // The two paragraphs have as many lines: the first is one line further from the next.
-    const double emptyLine
-        = (second->box.top() - first->box.top()) - (third->box.top() - second->box.top());
+    const double space = b->box.top() - lastOfA - line;
+    QVERIFY2(space > 0.3 * line && space < 0.8 * line,
+        qPrintable(u"paragraphs are %1 pt apart beyond a line of %2 pt"_s.arg(space).arg(line)));
+    const double emptyLine = (c->box.top() - b->box.top()) - (b->box.top() - a->box.top());
     QVERIFY2(qAbs(emptyLine - line) < kTolerance,
         qPrintable(u"the empty line takes %1 pt, a line %2 pt"_s.arg(emptyLine).arg(line)));
+}
+
+// On every page the full memo fills, its footer (the page number's line, or a rule above
+// it) stands at least 8 mm below the last line of the body.
+void MemoDocumentsTest::footersStandClearOfTheBody_data()
+{
+    QTest::addColumn<int>("style");
+    QTest::addColumn<QString>("layout");
+    for (const Style &style : styles) {
+        for (const Layout &layout : layouts) {
+            QTest::addRow("%s %s", qPrintable(styleName(style.index)), layout.name)
+                << style.index << QString::fromLatin1(layout.name);
+        }
+    }
+}
+
+void MemoDocumentsTest::footersStandClearOfTheBody()
+{
+    QFETCH(int, style);
+    QFETCH(QString, layout);
+    constexpr double eightMillimetres = 8 / 25.4 * 72;
+    const LaidOut &read = laidOut(style, layout);
+    for (int page = 1; page < read.pages.size(); ++page) {
+        if (page == 1 && !styles.at(style).firstPageNumbered)
+            continue;
+        const QList<Word> &words = read.pages.at(page - 1);
+        double lowest = 0;
+        for (const Word &word : words)
+            lowest = qMax(lowest, word.box.bottom());
+        const auto number = std::find_if(words.begin(), words.end(), [&](const Word &word) {
+            return word.text == QString::number(page) && word.box.bottom() > lowest - kTolerance;
+        });
+        QVERIFY2(
+            number != words.end(), qPrintable(u"page %1 has no number at its foot"_s.arg(page)));
+        double footer = number->box.top();
+        for (const Word &word : words) {
+            if (qAbs(word.box.center().y() - number->box.center().y()) < kTolerance)
+                footer = qMin(footer, word.box.top());
+        }
+        double body = 0;
+        for (const Word &word : words) {
+            if (word.box.bottom() < footer - kTolerance)
+                body = qMax(body, word.box.bottom());
+        }
+        const double clear = inkFreeBelow(read.pdf, page - 1, body, footer);
+        QVERIFY2(clear >= eightMillimetres,
+            qPrintable(u"page %1: %2 mm between the body and the footer"_s.arg(page).arg(
+                clear * 25.4 / 72, 0, 'f', 1)));
+    }
+}
+
+// AbiWord lays out the DOCX and ODT of every style (it once refused or aborted on them),
+// with every value of the memo on the pages.
+void MemoDocumentsTest::abiwordLaysOutEveryFormat_data()
+{
+    QTest::addColumn<int>("style");
+    QTest::addColumn<QString>("format");
+    for (const Style &style : styles) {
+        for (const char *format : { "docx", "odt" }) {
+            QTest::addRow("%s %s", qPrintable(styleName(style.index)), format)
+                << style.index << QString::fromLatin1(format);
+        }
+    }
+}
+
+void MemoDocumentsTest::abiwordLaysOutEveryFormat()
+{
+    QFETCH(int, style);
+    QFETCH(QString, format);
+    const QString pdf = mFolder.filePath(u"abiword-%1-%2.pdf"_s.arg(style).arg(format));
+    QString said;
+    QCOMPARE(abiword(document(Kind::Full, style, format), u"pdf"_s, pdf, &said), 0);
+    QString text;
+    for (const QList<Word> &page : pageWords(pdf)) {
+        for (const Word &word : page)
+            text += word.text + u' ';
+    }
+    text = text.normalized(QString::NormalizationForm_KC); // ligatures such as "ﬁ"
+    const MemoDetails memo = memoOf(Kind::Full, style);
+    QStringList values;
+    for (const auto &[bookmark, value] : bookmarkWrites(memo)) {
+        if (bookmark != u"bkMsg")
+            values += value.split(u'\n', Qt::SkipEmptyParts);
+    }
+    values << u"Paragraph 24."_s;
+    for (const QString &value : std::as_const(values))
+        QVERIFY2(text.contains(value.simplified()), qPrintable(value + u" is not laid out"_s));
+}
+
+// Every font entry of every format names one font: readers that take an entry's text for
+// a font's name refuse a file whose entry reads "Liberation Sans;Arial".
+void MemoDocumentsTest::everyFontEntryHasOneName_data()
+{
+    QTest::addColumn<int>("style");
+    QTest::addColumn<QString>("format");
+    for (const Style &style : styles) {
+        for (const char *format : { "doc", "docx", "odt" }) {
+            QTest::addRow("%s %s", qPrintable(styleName(style.index)), format)
+                << style.index << QString::fromLatin1(format);
+        }
+    }
+}
+
+void MemoDocumentsTest::everyFontEntryHasOneName()
+{
+    QFETCH(int, style);
+    QFETCH(QString, format);
+    const QString path = document(Kind::Full, style, format);
+    QStringList names;
+    if (format == u"doc") {
+        names = wordFontNames(CompoundFile(readFile(path)));
+    } else {
+        // In a DOCX a font's name and each text's fonts; in an ODT each font family.
+        static const QRegularExpression docxFont(
+            u"(?:<w:font w:name|w:ascii|w:hAnsi|w:eastAsia|w:cs)=\"([^\"]*)\""_s);
+        static const QRegularExpression odtFont(
+            u"\\bfont-family(?:-asian|-complex)?=\"([^\"]*)\""_s);
+        const bool docx = format == u"docx";
+        const QList<std::pair<const char *, const char *>> parts = docx
+            ? QList<std::pair<const char *, const char *>> { { "word", "fontTable.xml" },
+                  { "word", "styles.xml" }, { "word", "document.xml" } }
+            : QList<std::pair<const char *, const char *>> { { nullptr, "styles.xml" },
+                  { nullptr, "content.xml" } };
+        for (const auto &[folder, name] : parts) {
+            const QString xml = QString::fromUtf8(zippedFile(path, folder, name));
+            QVERIFY2(!xml.isEmpty(), name);
+            for (const QRegularExpressionMatch &match :
+                (docx ? docxFont : odtFont).globalMatch(xml)) {
+                QString font = match.captured(1);
+                font.replace(u"&apos;"_s, u"'"_s);
+                names << font;
+            }
+        }
+    }
+    QVERIFY2(!names.isEmpty(), "no font names were found");
+    for (const QString &name : std::as_const(names)) {
+        QVERIFY2(!name.contains(u';') && !name.contains(u','),
+            qPrintable(u"the font entry \"%1\" names more than one font"_s.arg(name)));
+    }
 }
 
 // The document properties as AbiWord reads them from the file's summary information.

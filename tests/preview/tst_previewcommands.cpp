@@ -107,7 +107,8 @@ Form2 &PreviewCommandsTest::preview(int pages)
     c.txtFrom->setPlainText(QStringLiteral("Zoë Ångström"));
     c.txtRe->setPlainText(QStringLiteral("Budget: Q1/Q2?"));
     QStringList message { QStringLiteral("The first line of the memo.") };
-    for (int line = 2; line < (pages - 1) * 45 + 2; ++line)
+    // About 30 of these lines, each a paragraph, fill a page of the Simple style.
+    for (int line = 2; line < (pages - 1) * 30 + 2; ++line)
         message << QStringLiteral("Line %1 of a long memo.").arg(line);
     message << QStringLiteral("The last line of the memo.");
     c.txtMsg->setPlainText(message.join(u'\n'));

@@ -75,9 +75,9 @@ void PreviewMemosTest::initTestCase()
         controls(entry).txtTo->setPlainText(QStringLiteral("Vozizidi"));
         controls(entry).txtFrom->setPlainText(QStringLiteral("Zoë Ångström"));
         controls(entry).txtRe->setPlainText(QStringLiteral("Preview"));
-        // About 45 of these lines fill a page of the Simple style.
+        // About 30 of these lines, each a paragraph, fill a page of the Simple style.
         QStringList message { QStringLiteral("The first line of the memo.") };
-        for (int line = 2; line < (pages - 1) * 45 + 2; ++line)
+        for (int line = 2; line < (pages - 1) * 30 + 2; ++line)
             message << QStringLiteral("Line %1 of a long memo.").arg(line);
         message << QStringLiteral("The last line of the memo.");
         controls(entry).txtMsg->setPlainText(message.join(u'\n'));

@@ -5,6 +5,7 @@
 #include <QList>
 #include <QSet>
 #include <QString>
+#include <QStringList>
 #include <QtEndian>
 
 #include <algorithm>
@@ -246,4 +247,48 @@ inline QString wordDocumentText(const CompoundFile &file)
         }
     }
     return text;
+}
+
+// The font names of a Word 97-2003 file's font table, one per entry; an entry's
+// alternative name follows its name after a ';', as readers that join the two see it.
+inline QStringList wordFontNames(const CompoundFile &file)
+{
+    const auto number = [](const QByteArray &bytes, qsizetype at, int size) {
+        quint32 value = 0;
+        if (at < 0 || at + size > bytes.size())
+            return value;
+        for (int i = size - 1; i >= 0; --i)
+            value = (value << 8) | quint8(bytes.at(at + i));
+        return value;
+    };
+    if (!file.hasStream(QStringLiteral("WordDocument")))
+        return {};
+    const QByteArray word = file.stream(QStringLiteral("WordDocument"));
+    const QString tableName
+        = (number(word, 0x0A, 2) & 0x0200) ? QStringLiteral("1Table") : QStringLiteral("0Table");
+    if (!file.hasStream(tableName))
+        return {};
+    const QByteArray table = file.stream(tableName);
+    const qsizetype offset = number(word, 0x112, 4); // fcSttbfFfn
+    const qsizetype end = qMin(offset + qsizetype(number(word, 0x116, 4)), table.size());
+    // A count, extra data's size, then entries led by their size less one; an entry's name
+    // starts 40 bytes in, and byte 5 gives the character its alternative name starts at.
+    const quint32 count = number(table, offset, 2);
+    QStringList names;
+    qsizetype entry = offset + 4;
+    for (quint32 index = 0; index < count && entry < end; ++index) {
+        const qsizetype next = entry + qsizetype(quint8(table.at(entry))) + 1;
+        const auto nameAt = [&](qsizetype at) {
+            QString name;
+            for (; at + 1 < next && number(table, at, 2) != 0; at += 2)
+                name += QChar(char16_t(number(table, at, 2)));
+            return name;
+        };
+        QString name = nameAt(entry + 40);
+        if (const quint32 alternative = number(table, entry + 5, 1); alternative != 0)
+            name += u';' + nameAt(entry + 40 + 2 * qsizetype(alternative));
+        names << name;
+        entry = next;
+    }
+    return names;
 }
