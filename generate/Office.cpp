@@ -8,6 +8,7 @@
 #include "OfficeProcess.h"
 #include "PageComposition.h"
 #include "PageRenderer.h"
+#include "Processes.h"
 #include "WordContainer.h"
 #include "WordText.h"
 #include "WorkThread.h"
@@ -63,6 +64,8 @@ using rtl::OUString;
 constexpr auto kTerminateWait = std::chrono::seconds(5);
 // From this length on, a memo the office cannot finish in time is called too long.
 constexpr qsizetype kLongMemoCharacters = 1'000'000;
+// How often an office working on a call is looked at for having frozen.
+constexpr auto kFrozenCheckInterval = std::chrono::milliseconds(250);
 // 192 dots per inch, shown at 96: sharp when the preview zooms in.
 constexpr double kPictureResolution = 192.0;
 constexpr qreal kPicturePixelRatio = 2.0;
@@ -322,12 +325,17 @@ void Office::call(const QString &what, std::function<void(UnoObjects &)> operati
 
     std::shared_ptr<UnoObjects> uno = mUno;
     bool answered = false;
+    StallWatch office(mProcess->processId(), mSettings.frozenAfter);
+    bool frozen = false;
+    std::function<bool()> hasFrozen;
+    if (mSettings.frozenAfter.count() > 0)
+        hasFrozen = [&] { return frozen = office.stalled(); };
     try {
         mCalling = true;
         const auto done = qScopeGuard([this] { mCalling = false; });
         answered = mCalls.run(
             [uno, operation = std::move(operation)] { translated([&] { operation(*uno); }); },
-            WorkThread::Clock::now() + mSettings.callTimeout);
+            WorkThread::Clock::now() + mSettings.callTimeout, hasFrozen, kFrozenCheckInterval);
     } catch (const OfficeError &error) {
         if (error.gone || mProcess->waitForEnd(std::chrono::milliseconds::zero())) {
             killOffice();
@@ -339,6 +347,12 @@ void Office::call(const QString &what, std::function<void(UnoObjects &)> operati
     }
     if (!answered) {
         killOffice();
+        if (frozen) {
+            mBroken = QStringLiteral("the word processor stopped working (it used no processor "
+                                     "time for %1) and was ended")
+                          .arg(secondsText(mSettings.frozenAfter));
+            failed(mBroken);
+        }
         // A memo of millions of characters is what keeps a healthy office that long.
         qsizetype characters = mFillingCharacters;
         for (const QString &text : std::as_const(mBookmarkTexts))
