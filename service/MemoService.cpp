@@ -43,6 +43,9 @@ constexpr auto kHeartbeat = 250ms;
 // An office that uses no processor time for this long during a call has frozen: well
 // within the 3 s of silence after which a command stops waiting for the service.
 constexpr auto kFrozenOffice = 1500ms;
+// After a memo failed with its office, the command that asked writes through an office
+// of its own: the service starts its new one once that has had the processor.
+constexpr auto kRestartAfterFailure = 5s;
 // systemd hands its listening socket over as the first descriptor after the standard ones.
 constexpr int kFirstHandedSocket = 3;
 // One command is read this much at a time, so that one that sends much keeps no other
@@ -176,9 +179,10 @@ private:
             tell([done = state.done, id = job.id, made = std::move(made), error] {
                 done(id, made, error);
             });
-        // An office lost or replaced after this memo is started again now, while
-        // nobody waits for it.
-        if (state.queued == 0 && !state.stopping) {
+        // An office replaced after this memo is started again now, while nobody waits
+        // for it. One lost with a failed memo is started later (the Service asks): its
+        // command is starting an office of its own now.
+        if (state.queued == 0 && !state.stopping && (job.warm || error.isEmpty())) {
             try {
                 checkOwnFolders(state.own);
                 state.writer->start();
@@ -482,12 +486,8 @@ private:
             client.say(said("stopping"));
             end();
         } else if (request == QLatin1String("warm")) {
-            if (!mEnding) {
-                stayAwake();
-                Job job;
-                job.warm = true;
-                mWriter.add(job);
-            }
+            stayAwake();
+            warm();
         } else if (request == QLatin1String("memo")) {
             askForMemo(client, *message);
         } else {
@@ -542,15 +542,28 @@ private:
             ++mMemos;
             stayAwake();
         }
-        if (!client)
-            return;
         if (!error.isEmpty()) {
-            client->fulfil(said("failed", error));
+            // Two offices starting side by side on a small machine each take longer.
+            QTimer::singleShot(kRestartAfterFailure, this, [this] { warm(); });
+            if (client)
+                client->fulfil(said("failed", error));
             return;
         }
+        if (!client)
+            return;
         client->fulfil({ { QStringLiteral("status"), QStringLiteral("written") },
             { QStringLiteral("document"), ServiceProtocol::bytesText(made.document) },
             { QStringLiteral("picture"), ServiceProtocol::bytesText(made.picture) } });
+    }
+
+    // Has the office started for the memos to come.
+    void warm()
+    {
+        if (mEnding)
+            return;
+        Job job;
+        job.warm = true;
+        mWriter.add(job);
     }
 
     void stayAwake()

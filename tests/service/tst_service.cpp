@@ -274,6 +274,14 @@ void ServiceTest::commandsInARowShareOneServiceAndOneOffice()
     const QString said = status();
     QVERIFY2(said.contains(QStringLiteral("4 memos made, 1 office started")), qPrintable(said));
     QCOMPARE(services().size(), 1);
+    // It holds nothing of the first command's: not its working folder, nor a file in its
+    // temporary, cache or settings folder.
+    const QString service = QStringLiteral("/proc/%1/").arg(services().first());
+    QCOMPARE(QFileInfo(service + QStringLiteral("cwd")).symLinkTarget(), QStringLiteral("/"));
+    for (const QFileInfo &open : QDir(service + QStringLiteral("fd")).entryInfoList(QDir::System))
+        QVERIFY2(!open.symLinkTarget().startsWith(mHome->path())
+                || open.symLinkTarget().startsWith(mRuntime),
+            qPrintable(open.symLinkTarget()));
     struct stat socket
     {
     };
