@@ -146,12 +146,15 @@ void MemoWriter::renewIfDue()
 
 QString MemoWriter::workFolder()
 {
-    if (mWorkFolder && isPrivateFolder(mWorkFolder->path()))
+    if (mWorkFolder && isOwnFolder(mWorkFolder->path()))
         return mWorkFolder->path();
-    // Removed (or never made): a new one, under a new name.
+    // Removed, or never made: a new one, under a new name. Whatever took the old name's
+    // place goes only when it is this user's own.
     mTemplates.clear();
-    if (mWorkFolder)
+    if (mWorkFolder) {
         mWorkFolder->setAutoRemove(false);
+        removeOwn(mWorkFolder->path());
+    }
     auto folder = std::make_unique<QTemporaryDir>(workFolderPattern(QStringLiteral("work")));
     if (!folder->isValid())
         fail(QStringLiteral("No temporary folder could be made: %1").arg(folder->errorString()));

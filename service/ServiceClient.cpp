@@ -8,6 +8,7 @@
 
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonObject>
 #include <QTextStream>
 
@@ -293,6 +294,12 @@ int ServiceClient::status(QTextStream &output)
     }
     if (!answer || statusOf(*answer) != QLatin1String("running")) {
         output << "scrivane: the service is not running (socket " << place->socket << ")\n";
+        // A service refuses to start in anything but a folder of this user's alone.
+        const QFileInfo own(place->own);
+        if ((own.exists() || own.isSymLink()) && !isPrivateFolder(place->own))
+            output << "scrivane: " << place->own
+                   << " is not a folder of this user's alone, so no service can start there; "
+                      "remove it\n";
         return 1;
     }
     const auto number
