@@ -293,6 +293,23 @@ Office::~Office()
 
 bool Office::tryConnect(const QString &pipeName, std::chrono::milliseconds timeLeft)
 {
+    // A starting office works without a pause until it answers: one that stops (or is
+    // stopped) is not waited for until the connect timeout.
+    bool frozen = false;
+    std::function<bool()> hasFrozen;
+    if (mSettings.frozenAfter.count() > 0) {
+        if (!mStartWatch || mStartWatch->first != mProcess->processId())
+            mStartWatch.emplace(
+                mProcess->processId(), StallWatch(mProcess->processId(), mSettings.frozenAfter));
+        hasFrozen = [&] { return frozen = mStartWatch->second.stalled(); };
+    }
+    const auto stoppedWorking = [&] {
+        fail(QStringLiteral("The word processor could not be started: it stopped working (it "
+                            "used no processor time for %1) and was ended.")
+                 .arg(secondsText(mSettings.frozenAfter)));
+    };
+    if (hasFrozen && hasFrozen())
+        stoppedWorking();
     const OUString url = toOUString(
         QStringLiteral("uno:pipe,name=%1;urp;StarOffice.ComponentContext").arg(pipeName));
     std::shared_ptr<UnoObjects> uno = mUno;
@@ -312,7 +329,9 @@ bool Office::tryConnect(const QString &pipeName, std::chrono::milliseconds timeL
                 // Not listening yet, or not ready for a bridge: the next try tells.
             }
         },
-        deadline);
+        deadline, hasFrozen, kFrozenCheckInterval);
+    if (frozen)
+        stoppedWorking();
     return answered && uno->desktop.is();
 }
 
