@@ -127,6 +127,33 @@ bool removeOwn(const QString &path)
     return removed;
 }
 
+namespace {
+bool isFolderOfThisUser(const QString &path, mode_t refusedModes)
+{
+    struct stat status
+    {
+    };
+    return ::lstat(encodeFileName(path).constData(), &status) == 0 && S_ISDIR(status.st_mode)
+        && status.st_uid == ::geteuid() && (status.st_mode & refusedModes) == 0;
+}
+} // namespace
+
+bool isOwnFolder(const QString &path)
+{
+    return isFolderOfThisUser(path, 0);
+}
+
+bool isPrivateFolder(const QString &path)
+{
+    return isFolderOfThisUser(path, 077);
+}
+
+bool makePrivateFolder(const QString &path)
+{
+    ::mkdir(encodeFileName(path).constData(), 0700);
+    return isPrivateFolder(path);
+}
+
 std::optional<QByteArray> readPlainFile(
     const QString &path, qint64 limit, Links links, QString *error)
 {

@@ -57,6 +57,15 @@ void replaceFile(const QString &destination, const QByteArray &bytes,
 // or file of another user stays, and so does what could not be removed.
 bool removeOwn(const QString &path);
 
+// True when path is a folder of this user's, reached without a link.
+bool isOwnFolder(const QString &path);
+// True when it is one that nobody else may enter, too.
+bool isPrivateFolder(const QString &path);
+
+// Makes the folder, 0700, when nothing is at path (its parent is never made); true when
+// a private folder is then there.
+bool makePrivateFolder(const QString &path);
+
 // The bytes of the plain file at path, at most limit of them, opened without waiting
 // on a pipe and, unless links are allowed, without following a link at the path.
 // Nothing when it is no plain file or cannot be read; error then says why.
@@ -84,6 +93,10 @@ public:
     // lock, or anything but a plain file that can be locked, which proves neither.
     enum class State { Free, Held, Broken };
     static State stateOf(const QString &path);
+
+    // The open lock file: a process that inherits it holds the lock as well, until
+    // every copy is closed.
+    int handle() const { return mHandle; }
 
     // Another process holds the lock.
     class LockHeld : public Failure

@@ -93,3 +93,22 @@ double processorMilliseconds(qint64 pid)
     const double ticks = fields.value(11).toDouble() + fields.value(12).toDouble();
     return ticks * 1000.0 / double(::sysconf(_SC_CLK_TCK));
 }
+
+StallWatch::StallWatch(qint64 pid, std::chrono::milliseconds limit)
+    : mPid(pid)
+    , mLimit(limit)
+    , mSince(std::chrono::steady_clock::now())
+{ }
+
+bool StallWatch::stalled()
+{
+    const auto now = std::chrono::steady_clock::now();
+    const ProcessInfo info = processInfo(mPid);
+    const double time = processorMilliseconds(mPid);
+    if (info.state == 'R' || info.state == 'D' || time != mProcessorTime) {
+        mProcessorTime = time;
+        mSince = now;
+        return false;
+    }
+    return mLimit.count() > 0 && now - mSince >= mLimit;
+}

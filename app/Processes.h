@@ -4,6 +4,8 @@
 #include <QList>
 #include <QString>
 
+#include <chrono>
+
 // What the kernel tells of running processes, read from /proc in one place for the
 // program, its tests and its benchmarks.
 struct ProcessInfo
@@ -39,3 +41,20 @@ double processMebibytes(qint64 pid, const char *field = "VmRSS");
 
 // The processor time it has used so far, in milliseconds; 0 when unknown.
 double processorMilliseconds(qint64 pid);
+
+// Tells when a process has stopped working: it has used no processor time, and was
+// never seen running or waiting for a disk, for the time given (a stopped or
+// deadlocked process; one that only waits for its turn on a busy machine runs).
+class StallWatch
+{
+public:
+    StallWatch(qint64 pid, std::chrono::milliseconds limit);
+    // Asked while the process should be working; true once it has stalled that long.
+    bool stalled();
+
+private:
+    qint64 mPid;
+    std::chrono::milliseconds mLimit;
+    double mProcessorTime = -1;
+    std::chrono::steady_clock::time_point mSince;
+};

@@ -83,45 +83,64 @@ void WorkThread::serve(const std::shared_ptr<Queue> &queue)
 
 bool WorkThread::run(std::function<void()> task, Clock::time_point deadline)
 {
+    return run(std::move(task), deadline, {}, {});
+}
+
+bool WorkThread::run(std::function<void()> task, Clock::time_point deadline,
+    const std::function<bool()> &hopeless, std::chrono::milliseconds interval)
+{
     auto call = std::make_shared<Call>();
     call->task = std::move(task);
     std::unique_lock lock(mQueue->mutex);
     mQueue->calls.push_back(call);
     mQueue->changed.notify_all();
     const QCoreApplication *application = QCoreApplication::instance();
-    if (application && QThread::currentThread() == application->thread()) {
-        // The application's thread keeps taking events while it waits, so its windows
-        // repaint and answer.
-        QEventLoop loop;
-        call->wake = &loop;
-        lock.unlock();
-        QTimer timer;
-        timer.setSingleShot(true);
-        timer.setTimerType(Qt::PreciseTimer);
-        QObject::connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
-        while (!isDone(*call, deadline)) {
-            // A timer may fire a little early: it is set again for what is left.
-            timer.start(std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()));
-            loop.exec();
+    const bool onApplicationThread
+        = application && QThread::currentThread() == application->thread();
+    for (;;) {
+        const Clock::time_point until
+            = hopeless ? std::min(deadline, Clock::now() + interval) : deadline;
+        if (onApplicationThread) {
+            // The application's thread keeps taking events while it waits, so its windows
+            // repaint and answer.
+            QEventLoop loop;
+            call->wake = &loop;
+            lock.unlock();
+            QTimer timer;
+            timer.setSingleShot(true);
+            timer.setTimerType(Qt::PreciseTimer);
+            QObject::connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
+            while (!isDone(*call, until)) {
+                // A timer may fire a little early: it is set again for what is left.
+                timer.start(std::chrono::ceil<std::chrono::milliseconds>(until - Clock::now()));
+                loop.exec();
+            }
+            lock.lock();
+            call->wake = nullptr;
         }
+        if (mQueue->changed.wait_until(lock, until, [&] { return call->done; }))
+            break;
+        lock.unlock();
+        const bool givenUp = Clock::now() >= deadline || (hopeless && hopeless());
         lock.lock();
-        call->wake = nullptr;
-    }
-    if (!mQueue->changed.wait_until(lock, deadline, [&] { return call->done; })) {
-        // Past the deadline: a call not started yet is dropped, one under way goes on
-        // and its outcome is lost.
-        call->abandoned = true;
-        return false;
+        if (call->done)
+            break;
+        if (givenUp) {
+            // A call not started yet is dropped, one under way goes on and its outcome
+            // is lost.
+            call->abandoned = true;
+            return false;
+        }
     }
     if (call->error)
         std::rethrow_exception(call->error);
     return true;
 }
 
-bool WorkThread::isDone(const Call &call, Clock::time_point deadline) const
+bool WorkThread::isDone(const Call &call, Clock::time_point until) const
 {
     std::lock_guard lock(mQueue->mutex);
-    return call.done || Clock::now() >= deadline;
+    return call.done || Clock::now() >= until;
 }
 
 void WorkThread::post(std::function<void()> task)

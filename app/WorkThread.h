@@ -55,6 +55,10 @@ public:
     // What the task throws is rethrown. On the application's thread, events are
     // handled while it waits.
     bool run(std::function<void()> task, Clock::time_point deadline);
+    // As run(), and also gives up as at the deadline once `hopeless`, asked every
+    // `interval` while it waits, says the task will not end (its office has frozen).
+    bool run(std::function<void()> task, Clock::time_point deadline,
+        const std::function<bool()> &hopeless, std::chrono::milliseconds interval);
 
     // Runs a task whose outcome nobody waits for.
     void post(std::function<void()> task);
@@ -63,7 +67,7 @@ private:
     struct Call;
     struct Queue;
     static void serve(const std::shared_ptr<Queue> &queue);
-    bool isDone(const Call &call, Clock::time_point deadline) const;
+    bool isDone(const Call &call, Clock::time_point until) const;
 
     std::shared_ptr<Queue> mQueue;
     std::thread mThread;

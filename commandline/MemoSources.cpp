@@ -12,7 +12,6 @@
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QRegularExpression>
 #include <QTextStream>
 
 #include <optional>
@@ -29,23 +28,6 @@ int styleFromName(const QString &name)
     if (!style)
         fail(QStringLiteral("unknown style \"%1\" (use %2)").arg(name, styleNames()));
     return *style;
-}
-
-// The window's date picker takes the same range.
-bool isMemoDate(const QDate &date)
-{
-    return date >= QDate(1601, 1, 1) && date <= QDate(9999, 12, 31);
-}
-
-QDate dateFromIso(const QString &text)
-{
-    static const QRegularExpression form(QStringLiteral("^\\d{4}-\\d{2}-\\d{2}$"));
-    const QDate date = QDate::fromString(text, Qt::ISODate);
-    if (!form.match(text).hasMatch() || !date.isValid())
-        fail(QStringLiteral("\"%1\" is not a date of the form YYYY-MM-DD").arg(text));
-    if (!isMemoDate(date))
-        fail(QStringLiteral("the date %1 lies outside 1601 to 9999").arg(text));
-    return date;
 }
 
 QString textMember(const QJsonObject &object, const QString &name)
@@ -102,7 +84,7 @@ void applyOptions(const QCommandLineParser &parser, MemoDetails &memo)
         if (parser.isSet(QStringLiteral("style")))
             memo.style = styleFromName(parser.value(QStringLiteral("style")));
         if (parser.isSet(QString::fromLatin1(kMemoDate.option)))
-            memo.date = dateFromIso(parser.value(QString::fromLatin1(kMemoDate.option)));
+            memo.date = memoDateFrom(parser.value(QString::fromLatin1(kMemoDate.option)));
     } catch (const Failure &failure) {
         throw UsageError { failure.description() };
     }
@@ -160,7 +142,7 @@ std::pair<MemoDetails, QString> batchMemo(const QJsonValue &value, MemoDetails m
         else if (name == QLatin1String("style"))
             memo.style = styleFromName(textMember(object, name));
         else if (name == QLatin1String(kMemoDate.option))
-            memo.date = dateFromIso(textMember(object, name));
+            memo.date = memoDateFrom(textMember(object, name));
         else if (name == QLatin1String("file"))
             file = textMember(object, name);
         else

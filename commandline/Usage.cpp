@@ -106,7 +106,7 @@ QString usage()
             "of its own, the next ones take a fraction of the time. The service listens "
             "on $XDG_RUNTIME_DIR/scrivane.socket (in a private folder of the temporary "
             "folder when that is not set) and ends, with its offices, after "
-            "$SCRIVANE_SERVICE_IDLE_S seconds without a request (600 when not set). "
+            "$SCRIVANE_SERVICE_IDLE_S seconds without a memo to make (600 when not set). "
             "SCRIVANE_SERVICE=0 does without it, as --no-service does; --service status "
             "exits with 1 when none runs. Batches start offices of their own."));
     return text + QLatin1Char('\n') + QString::fromLatin1(kUsageExit);

@@ -16,6 +16,7 @@
 #include <QStandardPaths>
 #include <QUrl>
 
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <memory>
@@ -52,6 +53,9 @@ struct Owner
     std::unique_ptr<FileLock> lock;
 };
 
+// Set once owner() has made this process's mark: before that, it has made no work folder.
+std::atomic<bool> gOwnerMade { false };
+
 // What marks this process's work folders: a name of its own and a lock on a file of
 // that name, held for the process's whole life and gone with it however it ends. A
 // process id alone proves nothing: another process, in another process-id namespace
@@ -74,6 +78,7 @@ Owner &owner()
             // Without the lock the folders look like anyone's and are never cleared.
             self.lockFile.clear();
         }
+        gOwnerMade = true;
     });
     return self;
 }
@@ -114,6 +119,23 @@ void removeMadeFiles(const QString &lockFile)
         const QString path = QFile::decodeName(note.mid(fields[0].size() + fields[1].size() + 2));
         if (identity(path) == fields[0] + ' ' + fields[1])
             removeOwn(path);
+    }
+}
+
+// The owner's work folders in the temporary folder, the files it noted as made and its
+// mark.
+void removeOwnersFiles(const QString &name, const QString &lockFile)
+{
+    const QString folder = temporaryFolderOrNothing();
+    if (!folder.isEmpty()) {
+        const QDir temporary(folder);
+        const QString pattern = QStringLiteral("scrivane-*-%1-*").arg(name);
+        for (const QString &found : temporary.entryList({ pattern }, QDir::Dirs | QDir::Hidden))
+            removeOwn(temporary.filePath(found));
+    }
+    if (!lockFile.isEmpty()) {
+        removeMadeFiles(lockFile);
+        removeOwn(lockFile);
     }
 }
 
@@ -185,37 +207,25 @@ void noteMadeFile(const QString &path)
 
 void clearLeftoverWorkFolders()
 {
-    const QString folder = temporaryFolderOrNothing();
     const QString owners = ownersFolder();
     if (owners.isEmpty())
         return;
     static const QRegularExpression names(QStringLiteral("^([0-9a-f]{16})\\.lock$"));
     const QDir ownerLocks(owners);
-    const QDir temporary(folder);
     for (const QString &lockName : ownerLocks.entryList(QDir::Files | QDir::System)) {
         const QRegularExpressionMatch match = names.match(lockName);
         const QString lockFile = ownerLocks.filePath(lockName);
         if (!match.hasMatch() || match.captured(1) == owner().name || !ownerIsGone(lockFile))
             continue;
-        const QString pattern = QStringLiteral("scrivane-*-%1-*").arg(match.captured(1));
-        for (const QString &name : folder.isEmpty()
-                ? QStringList()
-                : temporary.entryList({ pattern }, QDir::Dirs | QDir::Hidden))
-            removeOwn(temporary.filePath(name));
-        removeMadeFiles(lockFile);
-        removeOwn(lockFile);
+        removeOwnersFiles(match.captured(1), lockFile);
     }
 }
 
 void removeOwnWorkFolders()
 {
-    const QString folder = temporaryFolderOrNothing();
-    if (folder.isEmpty())
+    if (!gOwnerMade)
         return;
-    const QDir temporary(folder);
-    const QString pattern = QStringLiteral("scrivane-*-%1-*").arg(owner().name);
-    for (const QString &name : temporary.entryList({ pattern }, QDir::Dirs | QDir::Hidden))
-        removeOwn(temporary.filePath(name));
+    removeOwnersFiles(owner().name, owner().lockFile);
 }
 
 QString officeTemporaryFolder(const QString &profileFolder)

@@ -17,8 +17,9 @@ void noteMadeFile(const QString &path);
 // Scrivanes that provably no longer run: their owner's lock is free.
 void clearLeftoverWorkFolders();
 
-// Removes this program's own work folders from the temporary folder: for an end that
-// runs no destructor, once nothing works in them any more.
+// Removes now this program's own work folders, the files and folders it noted as made
+// (the style pictures' folder) and its mark: for an end that runs no destructor, once
+// nothing works in them any more.
 void removeOwnWorkFolders();
 
 // For an office profile that no office uses now (its lock is held by the caller): the

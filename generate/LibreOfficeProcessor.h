@@ -42,6 +42,9 @@ public:
         std::chrono::milliseconds callTimeout;
         // Longest wait for a starting office to answer.
         std::chrono::milliseconds connectTimeout;
+        // An office that uses no processor time for this long while it works on a call
+        // is taken as frozen and ended at once; 0 leaves it to the call timeout.
+        std::chrono::milliseconds frozenAfter {};
     };
 
     // $SCRIVANE_OFFICE_PROGRAM or Debian's LibreOffice; profiles in the user's cache.

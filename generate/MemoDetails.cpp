@@ -1,7 +1,10 @@
 #include "MemoDetails.h"
 
 #include "DateWording.h"
+#include "Failure.h"
 #include "MemoStyle.h"
+
+#include <QRegularExpression>
 
 #include <algorithm>
 
@@ -55,4 +58,20 @@ QList<std::pair<QString, QString>> bookmarkWrites(const MemoDetails &memo)
         writes.append({ QString::fromLatin1(field->bookmark), text });
     }
     return writes;
+}
+
+bool isMemoDate(const QDate &date)
+{
+    return date >= QDate(1601, 1, 1) && date <= QDate(9999, 12, 31);
+}
+
+QDate memoDateFrom(const QString &text)
+{
+    static const QRegularExpression form(QStringLiteral("^\\d{4}-\\d{2}-\\d{2}$"));
+    const QDate date = QDate::fromString(text, Qt::ISODate);
+    if (!form.match(text).hasMatch() || !date.isValid())
+        fail(QStringLiteral("\"%1\" is not a date of the form YYYY-MM-DD").arg(text));
+    if (!isMemoDate(date))
+        fail(QStringLiteral("the date %1 lies outside 1601 to 9999").arg(text));
+    return date;
 }

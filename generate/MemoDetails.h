@@ -62,3 +62,9 @@ MemoDetails withSampleData(MemoDetails memo);
 
 // The bookmark writes that make the memo, in the order the generation run makes them.
 QList<std::pair<QString, QString>> bookmarkWrites(const MemoDetails &memo);
+
+// A date the window's date picker takes: 1601-01-01 to 9999-12-31.
+bool isMemoDate(const QDate &date);
+
+// The date written YYYY-MM-DD; throws Failure saying why it is none a memo takes.
+QDate memoDateFrom(const QString &text);

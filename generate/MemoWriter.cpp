@@ -10,10 +10,13 @@
 #include "WordSession.h"
 
 #include <QBuffer>
+#include <QDir>
 #include <QFile>
 #include <QImageWriter>
 
 #include <utility>
+
+#include <sys/stat.h>
 
 namespace {
 QByteArray pngBytes(const QImage &picture)
@@ -33,6 +36,18 @@ int environmentNumber(const char *name, int fallback)
     bool ok = false;
     const int value = qEnvironmentVariableIntValue(name, &ok);
     return ok && value >= 0 ? value : fallback;
+}
+
+// "device inode" of the plain file at path, not following a link; empty when none is.
+QByteArray identityOf(const QString &path)
+{
+    struct stat status
+    {
+    };
+    if (::lstat(QFile::encodeName(path).constData(), &status) != 0 || !S_ISREG(status.st_mode))
+        return {};
+    return QByteArray::number(quint64(status.st_dev)) + ' '
+        + QByteArray::number(quint64(status.st_ino));
 }
 
 QByteArray contentsOf(const QString &path)
@@ -57,16 +72,16 @@ MemoWriter::Renewal MemoWriter::Renewal::fromEnvironment()
 MemoWriter::MemoWriter(WordProcessor &word, Renewal renewal)
     : mWord(word)
     , mRenewal(renewal)
-    , mWorkFolder(workFolderPattern(QStringLiteral("work")))
-{
-    if (!mWorkFolder.isValid())
-        fail(
-            QStringLiteral("No temporary folder could be made: %1").arg(mWorkFolder.errorString()));
-}
+{ }
 
 MemoWriter::~MemoWriter()
 {
     discardSession();
+    if (mWorkFolder) {
+        // Removed without following anything planted in it.
+        mWorkFolder->setAutoRemove(false);
+        removeOwn(mWorkFolder->path());
+    }
 }
 
 void MemoWriter::finish()
@@ -129,15 +144,48 @@ void MemoWriter::renewIfDue()
     }
 }
 
+QString MemoWriter::workFolder()
+{
+    if (mWorkFolder && isOwnFolder(mWorkFolder->path()))
+        return mWorkFolder->path();
+    // Removed, or never made: a new one, under a new name. Whatever took the old name's
+    // place goes only when it is this user's own.
+    mTemplates.clear();
+    if (mWorkFolder) {
+        mWorkFolder->setAutoRemove(false);
+        removeOwn(mWorkFolder->path());
+    }
+    auto folder = std::make_unique<QTemporaryDir>(workFolderPattern(QStringLiteral("work")));
+    if (!folder->isValid())
+        fail(QStringLiteral("No temporary folder could be made: %1").arg(folder->errorString()));
+    mWorkFolder = std::move(folder);
+    return mWorkFolder->path();
+}
+
 QString MemoWriter::templateFile(int style)
 {
-    auto known = mTemplates.find(style);
-    if (known != mTemplates.end())
-        return known->second;
-    const QString path = mWorkFolder.filePath(QStringLiteral("template-%1.dot").arg(style));
-    WriteBytesToFile(loadResData(kMemoStyles.at(static_cast<size_t>(style)).resourceId), path);
-    mTemplates.emplace(style, path);
+    const QString path = QDir(workFolder()).filePath(QStringLiteral("template-%1.dot").arg(style));
+    // Only the very file written here is taken again.
+    if (mTemplates.count(style) != 0 && identityOf(path) == mTemplates.at(style))
+        return path;
+    mTemplates.erase(style);
+    replaceFile(path, loadResData(kMemoStyles.at(static_cast<size_t>(style)).resourceId));
+    mTemplates.emplace(style, identityOf(path));
     return path;
+}
+
+// An office whose profile or temporary folder was removed under it cannot save: the
+// next memo gets a new one.
+void MemoWriter::dropSessionWithoutFolders()
+{
+    auto *office = dynamic_cast<OfficeSession *>(mSession.get());
+    if (office != nullptr
+        && (!isOwnFolder(office->profileFolder())
+            || !isOwnFolder(officeTemporaryFolder(office->profileFolder())))) {
+        // Ended, not kept as the spare the new session would take back.
+        office->retire();
+        mSession.reset();
+    }
 }
 
 namespace {
@@ -170,10 +218,11 @@ MemoWriter::Memo MemoWriter::make(const MemoDetails &memo, DocumentFormat format
     // The word processor saves into the work folder; only the finished memo reaches
     // the destination, so a failure leaves nothing there and nothing is written
     // through a name someone else placed beside it.
-    const QString saved = mWorkFolder.filePath(QStringLiteral("memo.doc"));
-    const QString exported
-        = mWorkFolder.filePath(QStringLiteral("memo.") + documentFormatName(format));
+    dropSessionWithoutFolders();
     const QString source = templateFile(memo.style);
+    const QDir folder(workFolder());
+    const QString saved = folder.filePath(QStringLiteral("memo.doc"));
+    const QString exported = folder.filePath(QStringLiteral("memo.") + documentFormatName(format));
     QImage picture;
     try {
         WordSession &word = session();

@@ -13,7 +13,9 @@ class WordProcessor;
 
 // Writes memos without the windows, all through one word processor session: the
 // same template, bookmark writes and texts as "Start Creating Template". A memo
-// either is written whole or fails with a Failure and leaves no file behind.
+// either is written whole or fails with a Failure and leaves no file behind. Its work
+// folder in the temporary folder, and its office's folders, are looked at before each
+// memo and made again when something (a cleaner of the temporary folder) removed them.
 class MemoWriter
 {
 public:
@@ -63,7 +65,9 @@ public:
 
 private:
     WordSession &session();
+    QString workFolder();
     QString templateFile(int style);
+    void dropSessionWithoutFolders();
     void discardSession();
     void renewIfDue();
 
@@ -74,6 +78,7 @@ private:
     // The session was ended to be replaced, not for a failure.
     bool mRenewing = false;
     int mSessionsStarted = 0;
-    QTemporaryDir mWorkFolder;
-    std::map<int, QString> mTemplates;
+    std::unique_ptr<QTemporaryDir> mWorkFolder;
+    // The templates written into the work folder: each one's file, as "device inode".
+    std::map<int, QByteArray> mTemplates;
 };

@@ -8,6 +8,7 @@
 #include "OfficeProcess.h"
 #include "PageComposition.h"
 #include "PageRenderer.h"
+#include "Processes.h"
 #include "WordContainer.h"
 #include "WordText.h"
 #include "WorkThread.h"
@@ -63,6 +64,8 @@ using rtl::OUString;
 constexpr auto kTerminateWait = std::chrono::seconds(5);
 // From this length on, a memo the office cannot finish in time is called too long.
 constexpr qsizetype kLongMemoCharacters = 1'000'000;
+// How often an office working on a call is looked at for having frozen.
+constexpr auto kFrozenCheckInterval = std::chrono::milliseconds(250);
 // 192 dots per inch, shown at 96: sharp when the preview zooms in.
 constexpr double kPictureResolution = 192.0;
 constexpr qreal kPicturePixelRatio = 2.0;
@@ -290,6 +293,23 @@ Office::~Office()
 
 bool Office::tryConnect(const QString &pipeName, std::chrono::milliseconds timeLeft)
 {
+    // A starting office works without a pause until it answers: one that stops (or is
+    // stopped) is not waited for until the connect timeout.
+    bool frozen = false;
+    std::function<bool()> hasFrozen;
+    if (mSettings.frozenAfter.count() > 0) {
+        if (!mStartWatch || mStartWatch->first != mProcess->processId())
+            mStartWatch.emplace(
+                mProcess->processId(), StallWatch(mProcess->processId(), mSettings.frozenAfter));
+        hasFrozen = [&] { return frozen = mStartWatch->second.stalled(); };
+    }
+    const auto stoppedWorking = [&] {
+        fail(QStringLiteral("The word processor could not be started: it stopped working (it "
+                            "used no processor time for %1) and was ended.")
+                 .arg(secondsText(mSettings.frozenAfter)));
+    };
+    if (hasFrozen && hasFrozen())
+        stoppedWorking();
     const OUString url = toOUString(
         QStringLiteral("uno:pipe,name=%1;urp;StarOffice.ComponentContext").arg(pipeName));
     std::shared_ptr<UnoObjects> uno = mUno;
@@ -309,7 +329,9 @@ bool Office::tryConnect(const QString &pipeName, std::chrono::milliseconds timeL
                 // Not listening yet, or not ready for a bridge: the next try tells.
             }
         },
-        deadline);
+        deadline, hasFrozen, kFrozenCheckInterval);
+    if (frozen)
+        stoppedWorking();
     return answered && uno->desktop.is();
 }
 
@@ -322,12 +344,17 @@ void Office::call(const QString &what, std::function<void(UnoObjects &)> operati
 
     std::shared_ptr<UnoObjects> uno = mUno;
     bool answered = false;
+    StallWatch office(mProcess->processId(), mSettings.frozenAfter);
+    bool frozen = false;
+    std::function<bool()> hasFrozen;
+    if (mSettings.frozenAfter.count() > 0)
+        hasFrozen = [&] { return frozen = office.stalled(); };
     try {
         mCalling = true;
         const auto done = qScopeGuard([this] { mCalling = false; });
         answered = mCalls.run(
             [uno, operation = std::move(operation)] { translated([&] { operation(*uno); }); },
-            WorkThread::Clock::now() + mSettings.callTimeout);
+            WorkThread::Clock::now() + mSettings.callTimeout, hasFrozen, kFrozenCheckInterval);
     } catch (const OfficeError &error) {
         if (error.gone || mProcess->waitForEnd(std::chrono::milliseconds::zero())) {
             killOffice();
@@ -339,6 +366,12 @@ void Office::call(const QString &what, std::function<void(UnoObjects &)> operati
     }
     if (!answered) {
         killOffice();
+        if (frozen) {
+            mBroken = QStringLiteral("the word processor stopped working (it used no processor "
+                                     "time for %1) and was ended")
+                          .arg(secondsText(mSettings.frozenAfter));
+            failed(mBroken);
+        }
         // A memo of millions of characters is what keeps a healthy office that long.
         qsizetype characters = mFillingCharacters;
         for (const QString &text : std::as_const(mBookmarkTexts))

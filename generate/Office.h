@@ -2,6 +2,7 @@
 
 #include "LibreOfficeProcessor.h"
 #include "OfficeProcess.h"
+#include "Processes.h"
 #include "WorkThread.h"
 
 #include <QHash>
@@ -12,6 +13,8 @@
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <optional>
+#include <utility>
 
 struct UnoObjects;
 
@@ -77,6 +80,8 @@ private:
     // Why the office can do nothing more; empty while it works.
     QString mBroken;
     bool mConnected = false;
+    // Whether the starting office (by its process id) still works, when frozenAfter asks.
+    std::optional<std::pair<qint64, StallWatch>> mStartWatch;
     // A call waiting for the office: asking it to end would only queue behind it.
     bool mCalling = false;
 };

@@ -12,5 +12,6 @@ class WordProcessor;
 QByteArray memoAsPdf(WordProcessor &word, const QString &document);
 
 // Prints the pages of the PDF file that the printer's range asks for, as many copies
-// as it asks, each page drawn afresh at the printer's resolution. Throws Failure.
+// as it asks, each page drawn afresh at the printer's resolution. Printed to a file, the
+// file is written as replaceFile writes it. Throws Failure.
 void printPdf(const QString &pdfPath, QPrinter &printer);

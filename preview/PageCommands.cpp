@@ -3,13 +3,13 @@
 #include "ErrorTrap.h"
 #include "Failure.h"
 #include "FileUtils.h"
+#include "Leftovers.h"
 #include "MemoPdf.h"
 #include "MousePointer.h"
 #include "PageComposition.h"
 #include "PageRenderer.h"
 #include "PictureBox.h"
 #include "SaveFolder.h"
-#include "TempFolder.h"
 #include "Twips.h"
 #include "UserInterface.h"
 
@@ -394,8 +394,7 @@ void PageCommands::printMemo()
         return;
     try {
         mPointer.set(MousePointer::Hourglass);
-        QTemporaryDir work(
-            QDir(temporaryFolder()).filePath(QStringLiteral("scrivane-print-XXXXXX")));
+        QTemporaryDir work(workFolderPattern(QStringLiteral("print")));
         work.setAutoRemove(false);
         const auto removeWork = qScopeGuard([&] { removeOwn(work.path()); });
         if (!work.isValid())

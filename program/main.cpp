@@ -72,9 +72,10 @@ int runService(int argc, char *argv[])
 {
     CommandLine::silenceQtMessages();
     qputenv("QT_QPA_PLATFORM", "offscreen");
-    QGuiApplication application(argc, argv);
     nameTheApplication();
-    return MemoService::run();
+    return MemoService::run([&argc, argv]() -> std::unique_ptr<QCoreApplication> {
+        return std::make_unique<QGuiApplication>(argc, argv);
+    });
 }
 
 // Without one the window cannot open, and arguments then are meant for the command line.
@@ -87,10 +88,11 @@ bool hasDisplay()
 
 int main(int argc, char *argv[])
 {
-    clearLeftoverWorkFolders();
-    clearLeftoverPipes(LibreOfficeProcessor::defaultSettings().profileRoot);
+    // The service clears its own folders and pipes, never the starting command's.
     if (isServiceRun(argc, argv))
         return runService(argc, argv);
+    clearLeftoverWorkFolders();
+    clearLeftoverPipes(LibreOfficeProcessor::defaultSettings().profileRoot);
     if (CommandLine::isRequested(argumentsOf(argc, argv)) || (argc > 1 && !hasDisplay())) {
         const int status = runCommandLine(argc, argv);
         // Its offices and files are gone now; its parent learns that the signal ended it.

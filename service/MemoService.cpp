@@ -2,6 +2,7 @@
 
 #include "Failure.h"
 #include "FileUtils.h"
+#include "Leftovers.h"
 #include "LibreOfficeProcessor.h"
 #include "MemoWriter.h"
 #include "Processes.h"
@@ -11,11 +12,10 @@
 #include "WorkThread.h"
 
 #include <QCoreApplication>
-#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileSystemWatcher>
 #include <QJsonObject>
-#include <QLocalSocket>
 #include <QPointer>
 #include <QSocketNotifier>
 #include <QTimer>
@@ -26,6 +26,7 @@
 #include <functional>
 #include <map>
 #include <optional>
+#include <utility>
 
 #include <fcntl.h>
 #include <sys/socket.h>
@@ -39,8 +40,40 @@ using namespace std::chrono_literals;
 
 // Often enough that a command's watchdog never mistakes a busy service for a frozen one.
 constexpr auto kHeartbeat = 250ms;
+// An office that uses no processor time for this long during a call has frozen: well
+// within the 3 s of silence after which a command stops waiting for the service.
+constexpr auto kFrozenOffice = 1500ms;
+// After a memo failed with its office, the command that asked writes through an office
+// of its own: the service starts its new one once that has had the processor.
+constexpr auto kRestartAfterFailure = 5s;
 // systemd hands its listening socket over as the first descriptor after the standard ones.
 constexpr int kFirstHandedSocket = 3;
+// One command is read this much at a time, so that one that sends much keeps no other
+// waiting.
+constexpr qsizetype kReadChunk = 64 * 1024;
+constexpr qsizetype kReadTurn = 1024 * 1024;
+
+QJsonObject said(const char *status, const QString &error = {})
+{
+    QJsonObject message { { QStringLiteral("status"), QString::fromLatin1(status) } };
+    if (!error.isEmpty())
+        message.insert(QStringLiteral("error"), error);
+    return message;
+}
+
+// The service's own folder, with its temporary folder and its offices' cache, made
+// again when something removed it: checked before each memo. Whatever is there that
+// is not a folder of this user's alone is refused, never followed.
+void checkOwnFolders(const QString &own)
+{
+    for (const QString &folder :
+        { own, own + QStringLiteral("/tmp"), own + QStringLiteral("/cache") }) {
+        if (!makePrivateFolder(folder))
+            fail(QStringLiteral("The service's folder %1 could not be made, or is not a "
+                                "folder of this user's alone.")
+                     .arg(folder));
+    }
+}
 
 struct Job
 {
@@ -54,133 +87,312 @@ struct Job
 
 // The offices' own WorkThread: it starts them (forked by the application's thread,
 // which they die with), watches them, writes through them and ends them. Memos are made
-// one at a time, in the order they came.
+// one at a time, in the order they came. A task may outlive the Writer (an office call
+// can outlast the thread's bounded drain), so every task holds the state it works on;
+// what it tells reaches the application's thread as a posted call.
 class Writer
 {
 public:
     using Done
         = std::function<void(quint64 id, const MemoWriter::Memo &made, const QString &error)>;
 
-    Writer(QObject *receiver, Done done, std::function<void()> finished)
-        : mReceiver(receiver)
-        , mDone(std::move(done))
-        , mFinished(std::move(finished))
+    // done and finished are called on the application's thread.
+    Writer(QString own, Done done, std::function<void()> finished)
+        : mState(std::make_shared<State>())
     {
-        mWork.post([this] { begin(); });
+        mState->own = std::move(own);
+        mState->done = std::move(done);
+        mState->finished = std::move(finished);
+        mWork.post([state = mState] { begin(*state); });
     }
     // The offices end on the thread that watches them, also without stop().
     ~Writer()
     {
-        mWork.post([this] {
-            mMemoWriter.reset();
-            mWord.reset();
+        mWork.post([state = std::move(mState)] {
+            state->writer.reset();
+            state->word.reset();
         });
     }
 
     void add(Job job)
     {
-        ++mQueued;
-        mWork.post([this, job = std::move(job)] { make(job); });
+        ++mState->queued;
+        mWork.post([state = mState, job = std::move(job)] { make(*state, job); });
     }
 
-    // Ends the offices; `finished` is called on the receiver's thread once they are gone.
-    // Memos still queued are dropped: nobody waits for them any more.
+    // Ends the offices; `finished` is called once they are gone. Memos still queued are
+    // dropped: nobody waits for them any more.
     void stop()
     {
-        mStopping = true;
-        mWork.post([this] { end(); });
+        mState->stopping = true;
+        mWork.post([state = mState] { end(*state); });
     }
 
-    int officesStarted() const { return mOfficesStarted; }
+    int officesStarted() const { return mState->officesStarted; }
 
 private:
-    // Everything below runs on mWork only.
-    void begin()
+    struct State
     {
-        mWord.emplace();
-        try {
-            mMemoWriter.emplace(*mWord);
-        } catch (const Failure &failure) {
-            mCannotWrite = failure.description();
-        }
+        QString own;
+        Done done;
+        std::function<void()> finished;
+        std::atomic<int> queued { 0 };
+        std::atomic<bool> stopping { false };
+        std::atomic<int> officesStarted { 0 };
+        // Only on the work thread.
+        std::optional<LibreOfficeProcessor> word;
+        std::optional<MemoWriter> writer;
+    };
+
+    static void tell(std::function<void()> call)
+    {
+        if (QCoreApplication *application = QCoreApplication::instance())
+            QMetaObject::invokeMethod(application, std::move(call), Qt::QueuedConnection);
     }
 
-    void make(const Job &job)
+    static void begin(State &state)
     {
-        --mQueued;
-        if (mStopping)
+        LibreOfficeProcessor::Settings settings = LibreOfficeProcessor::defaultSettings();
+        settings.frozenAfter = kFrozenOffice;
+        state.word.emplace(settings);
+        state.writer.emplace(*state.word);
+    }
+
+    static void make(State &state, const Job &job)
+    {
+        --state.queued;
+        if (state.stopping)
             return;
         MemoWriter::Memo made;
-        QString error = mCannotWrite;
-        if (mMemoWriter) {
-            try {
-                if (job.warm)
-                    mMemoWriter->start();
-                else
-                    made = mMemoWriter->make(job.memo, job.format, job.picture);
-            } catch (const Failure &failure) {
-                error = failure.description();
-            }
-            mOfficesStarted = mMemoWriter->sessionsStarted();
+        QString error;
+        try {
+            checkOwnFolders(state.own);
+            if (job.warm)
+                state.writer->start();
+            else
+                made = state.writer->make(job.memo, job.format, job.picture);
+        } catch (const Failure &failure) {
+            error = failure.description();
         }
-        if (!job.warm) {
-            QMetaObject::invokeMethod(
-                mReceiver,
-                [done = mDone, id = job.id, made = std::move(made), error] {
-                    done(id, made, error);
-                },
-                Qt::QueuedConnection);
-        }
-        // An office lost or replaced after this memo is started again now, while
-        // nobody waits for it.
-        if (mMemoWriter && mQueued == 0 && !mStopping) {
+        state.officesStarted = state.writer->sessionsStarted();
+        if (!job.warm)
+            tell([done = state.done, id = job.id, made = std::move(made), error] {
+                done(id, made, error);
+            });
+        // An office replaced after this memo is started again now, while nobody waits
+        // for it. One lost with a failed memo is started later (the Service asks): its
+        // command is starting an office of its own now.
+        if (state.queued == 0 && !state.stopping && (job.warm || error.isEmpty())) {
             try {
-                mMemoWriter->start();
+                checkOwnFolders(state.own);
+                state.writer->start();
             } catch (const Failure &) {
                 // The next memo tries again and says why.
             }
-            mOfficesStarted = mMemoWriter->sessionsStarted();
+            state.officesStarted = state.writer->sessionsStarted();
         }
     }
 
-    void end()
+    static void end(State &state)
     {
-        mMemoWriter.reset();
-        if (mWord)
-            mWord->shutDown();
-        mWord.reset();
-        QMetaObject::invokeMethod(mReceiver, mFinished, Qt::QueuedConnection);
+        state.writer.reset();
+        if (state.word)
+            state.word->shutDown();
+        state.word.reset();
+        tell(state.finished);
     }
 
-    QObject *mReceiver;
-    Done mDone;
-    std::function<void()> mFinished;
-    std::atomic<int> mQueued { 0 };
-    std::atomic<bool> mStopping { false };
-    std::atomic<int> mOfficesStarted { 0 };
-    std::optional<LibreOfficeProcessor> mWord;
-    std::optional<MemoWriter> mMemoWriter;
-    QString mCannotWrite;
-    // Last, so that it ends before what its tasks use.
+    std::shared_ptr<State> mState;
+    // Last, so that it ends first: its tasks still hold their state.
     WorkThread mWork;
 };
+
+// One command's connection, driven directly: QLocalSocket closes both directions once
+// the command has closed its own, and a command that has said all still waits for its
+// answer. Requests are read a line at a time, at most kLongestLine bytes each; answers
+// are queued and written as fast as the command takes them.
+class Connection : public QObject
+{
+public:
+    using Request = std::function<void(Connection &connection, const QByteArray &line)>;
+
+    Connection(int socket, Request request, QObject *parent)
+        : QObject(parent)
+        , mSocket(socket)
+        , mRequest(std::move(request))
+        , mReadable(socket, QSocketNotifier::Read)
+        , mWritable(socket, QSocketNotifier::Write)
+    {
+        mWritable.setEnabled(false);
+        connect(&mReadable, &QSocketNotifier::activated, this, [this] { readMore(); });
+        connect(&mWritable, &QSocketNotifier::activated, this, [this] { writeMore(); });
+    }
+    ~Connection() override
+    {
+        mReadable.setEnabled(false);
+        mWritable.setEnabled(false);
+        ::close(mSocket);
+    }
+
+    void say(const QJsonObject &message)
+    {
+        if (mDropped)
+            return;
+        mOut.append(ServiceProtocol::line(message));
+        writeMore();
+    }
+    // An answer is to come later: the connection stays until it is said.
+    void expect() { ++mExpected; }
+    void fulfil(const QJsonObject &message)
+    {
+        --mExpected;
+        say(message);
+        closeWhenDone();
+    }
+
+private:
+    void readMore()
+    {
+        char chunk[kReadChunk];
+        for (qsizetype taken = 0; !mHeardAll && !mDropped && taken < kReadTurn;) {
+            const ssize_t n = ::recv(mSocket, chunk, sizeof chunk, 0);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
+                return;
+            if (n < 0) {
+                drop();
+                return;
+            }
+            if (n == 0) {
+                // The command has said all; what it said without a line's end is its last
+                // request, and is answered as any other.
+                hearNoMore();
+                if (!mIn.isEmpty())
+                    mRequest(*this, std::exchange(mIn, {}));
+                closeWhenDone();
+                return;
+            }
+            taken += n;
+            mIn.append(chunk, n);
+            takeLines();
+        }
+    }
+
+    void takeLines()
+    {
+        for (;;) {
+            const qsizetype end = mIn.indexOf('\n', mScanned);
+            if (end < 0)
+                break;
+            const QByteArray line = mIn.left(end);
+            mIn.remove(0, end + 1);
+            mScanned = 0;
+            mRequest(*this, line);
+            if (mDropped)
+                return;
+        }
+        mScanned = mIn.size();
+        if (mIn.size() > ServiceProtocol::kLongestLine) {
+            hearNoMore();
+            mIn.clear();
+            say(said("declined",
+                QStringLiteral("a request is at most %1 bytes long")
+                    .arg(ServiceProtocol::kLongestLine)));
+            closeWhenDone();
+        }
+    }
+
+    void writeMore()
+    {
+        while (!mDropped && mWritten < mOut.size()) {
+            const ssize_t n = ::send(mSocket, mOut.constData() + mWritten,
+                size_t(mOut.size() - mWritten), MSG_NOSIGNAL | MSG_DONTWAIT);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+                mWritable.setEnabled(true);
+                return;
+            }
+            if (n <= 0) {
+                drop();
+                return;
+            }
+            mWritten += n;
+        }
+        mOut.clear();
+        mWritten = 0;
+        mWritable.setEnabled(false);
+        closeWhenDone();
+    }
+
+    void hearNoMore()
+    {
+        mHeardAll = true;
+        mReadable.setEnabled(false);
+    }
+
+    void closeWhenDone()
+    {
+        if (mHeardAll && mExpected == 0 && mOut.isEmpty())
+            drop();
+    }
+
+    void drop()
+    {
+        if (std::exchange(mDropped, true))
+            return;
+        mReadable.setEnabled(false);
+        mWritable.setEnabled(false);
+        deleteLater();
+    }
+
+    int mSocket;
+    Request mRequest;
+    QSocketNotifier mReadable;
+    QSocketNotifier mWritable;
+    QByteArray mIn;
+    // Searched for a line's end up to here already.
+    qsizetype mScanned = 0;
+    QByteArray mOut;
+    qsizetype mWritten = 0;
+    int mExpected = 0;
+    bool mHeardAll = false;
+    bool mDropped = false;
+};
+
+// "device inode" of what is at path, not following a link; empty when nothing is.
+QByteArray identity(const QString &path)
+{
+    struct stat status
+    {
+    };
+    if (::lstat(QFile::encodeName(path).constData(), &status) != 0)
+        return {};
+    return QByteArray::number(quint64(status.st_dev)) + ' '
+        + QByteArray::number(quint64(status.st_ino));
+}
 
 class Service : public QObject
 {
 public:
-    Service(
-        const ServicePlace &place, std::unique_ptr<FileLock> lock, int listening, bool ownSocket)
+    Service(const ServicePlace &place, std::unique_ptr<FileLock> lock, int listening,
+        bool ownSocket, QJsonObject environment)
         : mPlace(place)
         , mLock(std::move(lock))
+        , mLockIdentity(identity(mPlace.lock))
         , mListening(listening)
         , mOwnSocket(ownSocket)
-        , mEnvironment(ServiceProtocol::environmentKey())
+        , mSocketIdentity(ownSocket ? identity(mPlace.socket) : QByteArray())
+        , mEnvironment(std::move(environment))
         , mIdleLimit(serviceIdleSeconds())
         , mAccepting(listening, QSocketNotifier::Read)
         , mWriter(
-              this,
-              [this](quint64 id, const MemoWriter::Memo &made, const QString &error) {
-                  finishMemo(id, made, error);
+              mPlace.own,
+              [self = QPointer<Service>(this)](
+                  quint64 id, const MemoWriter::Memo &made, const QString &error) {
+                  if (self)
+                      self->finishMemo(id, made, error);
               },
               [] { QCoreApplication::exit(0); })
     {
@@ -188,6 +400,15 @@ public:
         // A signal to end (systemd's stop, the session's end) ends the offices as the
         // idle limit does, rather than leaving them to die.
         ProgramEnd::endOnSignal(this, [this] { end(); });
+        // A service whose socket or lock is taken away (a cleaner of the temporary
+        // folder) can no longer be reached, or would run beside a second one: it ends,
+        // and the next command starts one that can.
+        mPlaceWatch.addPath(mPlace.folder);
+        connect(&mPlaceWatch, &QFileSystemWatcher::directoryChanged, this, [this] {
+            if (identity(mPlace.lock) != mLockIdentity
+                || (mOwnSocket && identity(mPlace.socket) != mSocketIdentity))
+                end();
+        });
         mIdle.setSingleShot(true);
         connect(&mIdle, &QTimer::timeout, this, [this] {
             if (mWaiting.empty())
@@ -200,19 +421,36 @@ public:
         connect(&mHeartbeat, &QTimer::timeout, this, [this] {
             for (const auto &[id, client] : mWaiting) {
                 if (client)
-                    client->write(ServiceProtocol::line(
-                        { { QStringLiteral("status"), QStringLiteral("working") } }));
+                    client->say(said("working"));
             }
         });
         // Only while a command waits: an idle service does not wake at all.
         mHeartbeat.setInterval(kHeartbeat);
     }
 
+    // No new connections; the offices end, then the program. Memos under way are given
+    // up: their commands write them through their own offices. Safe to call at any
+    // time, and more than once.
+    void end()
+    {
+        if (mEnding)
+            return;
+        mEnding = true;
+        mAccepting.setEnabled(false);
+        if (mOwnSocket && identity(mPlace.socket) == mSocketIdentity)
+            ::unlink(QFile::encodeName(mPlace.socket).constData());
+        ::close(mListening);
+        // A service started from now on may take over while this one ends its offices.
+        mLock.reset();
+        mWriter.stop();
+    }
+
 private:
     void accept()
     {
         for (;;) {
-            const int socket = ::accept4(mListening, nullptr, nullptr, SOCK_CLOEXEC);
+            const int socket
+                = ::accept4(mListening, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
             if (socket < 0)
                 return;
             // Only this user's commands are served: an office works with their files.
@@ -220,38 +458,22 @@ private:
                 ::close(socket);
                 continue;
             }
-            auto *client = new QLocalSocket(this);
-            client->setSocketDescriptor(socket);
-            connect(client, &QLocalSocket::readyRead, this, [this, client] { read(client); });
-            connect(client, &QLocalSocket::disconnected, client, &QObject::deleteLater);
+            new Connection(
+                socket,
+                [this](Connection &client, const QByteArray &line) { answer(client, line); }, this);
         }
     }
 
-    void read(QLocalSocket *client)
+    void answer(Connection &client, const QByteArray &line)
     {
-        while (client->canReadLine())
-            answer(client, client->readLine());
-    }
-
-    void answer(QLocalSocket *client, const QByteArray &line)
-    {
-        const auto say = [client](const QJsonObject &message) {
-            client->write(ServiceProtocol::line(message));
-        };
-        const QJsonObject declined { { QStringLiteral("status"), QStringLiteral("declined") } };
         const auto message = ServiceProtocol::message(line);
         if (!message) {
-            say(declined);
+            client.say(said("declined", QStringLiteral("not a request of this version")));
             return;
         }
         const QString request = message->value(QStringLiteral("request")).toString();
-        // Asking how it is keeps no service alive; only work does.
-        if (request == QLatin1String("memo") || request == QLatin1String("warm")) {
-            mIdle.start(mIdleLimit * 1000);
-            mSinceActivity.restart();
-        }
         if (request == QLatin1String("status")) {
-            say({ { QStringLiteral("status"), QStringLiteral("running") },
+            client.say({ { QStringLiteral("status"), QStringLiteral("running") },
                 { QStringLiteral("pid"), qint64(::getpid()) }, { QStringLiteral("memos"), mMemos },
                 { QStringLiteral("offices"), mWriter.officesStarted() },
                 { QStringLiteral("running"),
@@ -259,38 +481,51 @@ private:
                 { QStringLiteral("idleLimit"), mIdleLimit },
                 { QStringLiteral("idle"), mSinceActivity.elapsed() / 1000 } });
         } else if (request == QLatin1String("stop")) {
-            say({ { QStringLiteral("status"), QStringLiteral("stopping") } });
+            // Closed once the offices have ended: the command waits for that.
+            client.expect();
+            client.say(said("stopping"));
             end();
         } else if (request == QLatin1String("warm")) {
-            if (!mEnding) {
-                Job job;
-                job.warm = true;
-                mWriter.add(job);
-            }
+            stayAwake();
+            warm();
         } else if (request == QLatin1String("memo")) {
-            const auto memo
-                = ServiceProtocol::memoFrom(message->value(QStringLiteral("memo")).toObject());
-            const auto format
-                = documentFormatNamed(message->value(QStringLiteral("format")).toString());
-            // A command that would make its memo otherwise (another office, another
-            // language) makes it itself.
-            if (mEnding || !memo || !format
-                || message->value(QStringLiteral("environment")).toString() != mEnvironment) {
-                say(declined);
-                return;
-            }
-            const quint64 id = ++mLastId;
-            mWaiting.emplace(id, client);
-            mHeartbeat.start();
-            Job job;
-            job.id = id;
-            job.memo = *memo;
-            job.format = *format;
-            job.picture = message->value(QStringLiteral("picture")).toBool();
-            mWriter.add(job);
+            askForMemo(client, *message);
         } else {
-            say(declined);
+            client.say(said("declined", QStringLiteral("no such request")));
         }
+    }
+
+    void askForMemo(Connection &client, const QJsonObject &message)
+    {
+        // What no office could make is said so, wherever the command runs.
+        Job job;
+        try {
+            job.memo = ServiceProtocol::memoFrom(message.value(QStringLiteral("memo")).toObject());
+            const QString format = message.value(QStringLiteral("format")).toString();
+            const auto known = documentFormatNamed(format);
+            if (!known)
+                fail(QStringLiteral("unknown format \"%1\"").arg(format));
+            job.format = *known;
+        } catch (const Failure &failure) {
+            client.say(said("invalid", failure.description()));
+            return;
+        }
+        if (mEnding) {
+            client.say(said("declined", QStringLiteral("the service is ending")));
+            return;
+        }
+        // A command that would make its memo otherwise (another build, office, language
+        // or home) makes it itself.
+        if (message.value(QStringLiteral("environment")).toObject() != mEnvironment) {
+            client.say(said("declined", QStringLiteral("another environment")));
+            return;
+        }
+        job.id = ++mLastId;
+        job.picture = message.value(QStringLiteral("picture")).toBool();
+        mWaiting.emplace(job.id, &client);
+        client.expect();
+        mHeartbeat.start();
+        mWriter.add(job);
     }
 
     void finishMemo(quint64 id, const MemoWriter::Memo &made, const QString &error)
@@ -298,60 +533,59 @@ private:
         const auto waiting = mWaiting.find(id);
         if (waiting == mWaiting.end())
             return;
-        const QPointer<QLocalSocket> client = waiting->second;
+        const QPointer<Connection> client = waiting->second;
         mWaiting.erase(waiting);
         if (mWaiting.empty())
             mHeartbeat.stop();
-        mIdle.start(mIdleLimit * 1000);
-        mSinceActivity.restart();
-        if (!client)
-            return;
+        // Only memos made keep the service: one that can make none ends at its limit.
+        if (error.isEmpty()) {
+            ++mMemos;
+            stayAwake();
+        }
         if (!error.isEmpty()) {
-            client->write(
-                ServiceProtocol::line({ { QStringLiteral("status"), QStringLiteral("failed") },
-                    { QStringLiteral("error"), error } }));
+            // Two offices starting side by side on a small machine each take longer.
+            QTimer::singleShot(kRestartAfterFailure, this, [this] { warm(); });
+            if (client)
+                client->fulfil(said("failed", error));
             return;
         }
-        ++mMemos;
-        client->write(
-            ServiceProtocol::line({ { QStringLiteral("status"), QStringLiteral("written") },
-                { QStringLiteral("document"), ServiceProtocol::bytesText(made.document) },
-                { QStringLiteral("picture"), ServiceProtocol::bytesText(made.picture) } }));
+        if (!client)
+            return;
+        client->fulfil({ { QStringLiteral("status"), QStringLiteral("written") },
+            { QStringLiteral("document"), ServiceProtocol::bytesText(made.document) },
+            { QStringLiteral("picture"), ServiceProtocol::bytesText(made.picture) } });
     }
 
-    // No new connections; the offices end, then the program. Memos under way are
-    // given up: their commands write them through their own offices.
-    void end()
+    // Has the office started for the memos to come.
+    void warm()
     {
         if (mEnding)
             return;
-        mEnding = true;
-        mAccepting.setEnabled(false);
-        if (mOwnSocket) {
-            struct stat status
-            {
-            };
-            if (::lstat(QFile::encodeName(mPlace.socket).constData(), &status) == 0
-                && S_ISSOCK(status.st_mode))
-                ::unlink(QFile::encodeName(mPlace.socket).constData());
-        }
-        ::close(mListening);
-        // A service started from now on may take over while this one ends its offices.
-        mLock.reset();
-        mWriter.stop();
+        Job job;
+        job.warm = true;
+        mWriter.add(job);
+    }
+
+    void stayAwake()
+    {
+        mIdle.start(mIdleLimit * 1000);
+        mSinceActivity.restart();
     }
 
     ServicePlace mPlace;
     std::unique_ptr<FileLock> mLock;
+    QByteArray mLockIdentity;
     int mListening;
     bool mOwnSocket;
-    QString mEnvironment;
+    QByteArray mSocketIdentity;
+    QJsonObject mEnvironment;
     int mIdleLimit;
     QSocketNotifier mAccepting;
+    QFileSystemWatcher mPlaceWatch;
     QTimer mIdle;
     QTimer mHeartbeat;
     QElapsedTimer mSinceActivity;
-    std::map<quint64, QPointer<QLocalSocket>> mWaiting;
+    std::map<quint64, QPointer<Connection>> mWaiting;
     quint64 mLastId = 0;
     int mMemos = 0;
     bool mEnding = false;
@@ -370,6 +604,18 @@ int handedSocket()
     ::fcntl(kFirstHandedSocket, F_SETFD, FD_CLOEXEC);
     ::fcntl(kFirstHandedSocket, F_SETFL, ::fcntl(kFirstHandedSocket, F_GETFL) | O_NONBLOCK);
     return kFirstHandedSocket;
+}
+
+// The start lock the starting command handed over, held until this service listens;
+// -1 when there is none.
+int handedStartLock()
+{
+    bool given = false;
+    const int handle = qEnvironmentVariableIntValue(kStartLockVariable, &given);
+    qunsetenv(kStartLockVariable);
+    if (!given || handle <= STDERR_FILENO || ::fcntl(handle, F_SETFD, FD_CLOEXEC) != 0)
+        return -1;
+    return handle;
 }
 
 // A socket of this user's alone at the place; one left by a service that was killed
@@ -404,12 +650,36 @@ int ownSocket(const ServicePlace &place)
     }
     return listening;
 }
+
+// The service keeps nothing of the command that started it: its working folder, its
+// temporary folder and its cache are the service's own, so a later command with other
+// ones, or a cleaner of theirs, changes nothing here. Before any thread runs.
+bool settleIn(const ServicePlace &place)
+{
+    if (::chdir("/") != 0)
+        return false;
+    try {
+        checkOwnFolders(place.own);
+    } catch (const Failure &) {
+        return false;
+    }
+    const QByteArray temporary = QFile::encodeName(place.own + QStringLiteral("/tmp"));
+    for (const char *name : { "TEMP", "TMPDIR", "TMP" })
+        qputenv(name, temporary);
+    qputenv("XDG_CACHE_HOME", QFile::encodeName(place.own + QStringLiteral("/cache")));
+    // What a service killed before left there.
+    clearLeftoverWorkFolders();
+    clearLeftoverPipes(LibreOfficeProcessor::defaultSettings().profileRoot);
+    return true;
+}
 } // namespace
 
-int run()
+int run(const std::function<std::unique_ptr<QCoreApplication>()> &makeApplication)
 {
     ::signal(SIGPIPE, SIG_IGN);
     const int handed = handedSocket();
+    // Closed, whatever happens, when this process ends; released early once listening.
+    const int starting = handedStartLock();
     const auto place = ServicePlace::find();
     if (!place)
         return 1;
@@ -421,10 +691,19 @@ int run()
     } catch (const Failure &) {
         return 0;
     }
+    // What the commands' memos are compared with, before the service's own folders
+    // replace the starting command's.
+    const QJsonObject environment = ServiceProtocol::environment();
+    if (!settleIn(*place))
+        return 1;
     const int listening = handed >= 0 ? handed : ownSocket(*place);
     if (listening < 0)
         return 1;
-    Service service(*place, std::move(lock), listening, handed < 0);
+    // Commands that waited for this start now find it listening.
+    if (starting >= 0)
+        ::close(starting);
+    const std::unique_ptr<QCoreApplication> application = makeApplication();
+    Service service(*place, std::move(lock), listening, handed < 0, environment);
     return QCoreApplication::exec();
 }
 

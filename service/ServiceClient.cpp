@@ -1,17 +1,21 @@
 #include "ServiceClient.h"
 
 #include "Failure.h"
+#include "FileUtils.h"
 #include "ProgramEnd.h"
 #include "ServicePlace.h"
 #include "ServiceProtocol.h"
 
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonObject>
 #include <QTextStream>
 
 #include <chrono>
 #include <cstring>
+#include <memory>
+#include <vector>
 
 #include <fcntl.h>
 #include <poll.h>
@@ -30,6 +34,8 @@ constexpr auto kWatchdog = 3s;
 // call together is not waited for.
 constexpr auto kLongestMemo = 180s;
 constexpr auto kStopWait = 20s;
+// A service that another command is starting listens within this, or is not waited for.
+constexpr auto kStartWait = 10s;
 
 // One connection to the service; closed when it goes.
 class Connection
@@ -124,13 +130,25 @@ QString statusOf(const QJsonObject &answer)
     return answer.value(QStringLiteral("status")).toString();
 }
 
-// Started apart from this command (its own session, no inherited files), so that it
-// outlives it and a terminal's signals do not reach it.
-bool startService(const QString &program)
+// Started apart from this command (its own session, no inherited files, `/` as its
+// working folder), so that it outlives it and a terminal's signals do not reach it. It
+// is handed the start lock, and holds it until it listens.
+bool startService(const QString &program, int startLock)
 {
     QByteArray path = QFile::encodeName(program);
     QByteArray mode("--service"), action("run");
     char *arguments[] = { path.data(), mode.data(), action.data(), nullptr };
+    // Made before the fork: after it, only calls that take no lock may run.
+    QList<QByteArray> variables { QByteArray(kStartLockVariable) + '='
+        + QByteArray::number(kStartLockHandle) };
+    for (char **variable = environ; *variable != nullptr; ++variable) {
+        if (!QByteArray(*variable).startsWith(QByteArray(kStartLockVariable) + '='))
+            variables.append(*variable);
+    }
+    std::vector<char *> environment;
+    for (QByteArray &variable : variables)
+        environment.push_back(variable.data());
+    environment.push_back(nullptr);
     const pid_t child = ::fork();
     if (child < 0)
         return false;
@@ -139,14 +157,20 @@ bool startService(const QString &program)
         const pid_t service = ::fork();
         if (service != 0)
             ::_exit(service < 0 ? 1 : 0);
+        if (::chdir("/") != 0)
+            ::_exit(127);
         const int nothing = ::open("/dev/null", O_RDWR);
         if (nothing >= 0) {
             ::dup2(nothing, 0);
             ::dup2(nothing, 1);
             ::dup2(nothing, 2);
         }
-        ::close_range(3, ~0U, 0);
-        ::execv(path.constData(), arguments);
+        if (startLock == kStartLockHandle)
+            ::fcntl(startLock, F_SETFD, 0);
+        else
+            ::dup2(startLock, kStartLockHandle);
+        ::close_range(kStartLockHandle + 1, ~0U, 0);
+        ::execve(path.constData(), arguments, environment.data());
         ::_exit(127);
     }
     int result = 0;
@@ -173,12 +197,30 @@ std::optional<MemoWriter::Memo> ServiceClient::make(
     if (!place)
         return std::nullopt;
     Connection service;
-    const SocketState state = service.open(place->socket);
+    SocketState state = service.open(place->socket);
     if (state == SocketState::Missing) {
-        // For the next command: this one goes on with its own office at once, and
-        // the two offices do not start side by side.
-        mStarted = startService(mProgram);
-        return std::nullopt;
+        std::unique_ptr<FileLock> starting;
+        try {
+            starting = std::make_unique<FileLock>(place->startLock, 0ms);
+        } catch (const FileLock::LockHeld &) {
+            // Another command is starting it: this memo is made there once it listens,
+            // rather than by one more office starting beside it.
+            try {
+                FileLock started(place->startLock, kStartWait);
+            } catch (const Failure &) {
+                return std::nullopt;
+            }
+        } catch (const Failure &) {
+            return std::nullopt;
+        }
+        // One may have started while the lock was taken.
+        state = service.open(place->socket);
+        if (state == SocketState::Missing && starting) {
+            // For the next command: this one goes on with its own office at once, and
+            // the two offices do not start side by side.
+            mStarted = startService(mProgram, starting->handle());
+            return std::nullopt;
+        }
     }
     if (state != SocketState::Ours)
         return std::nullopt;
@@ -187,8 +229,9 @@ std::optional<MemoWriter::Memo> ServiceClient::make(
     ask.insert(QStringLiteral("memo"), ServiceProtocol::memoObject(memo));
     ask.insert(QStringLiteral("format"), documentFormatName(format));
     ask.insert(QStringLiteral("picture"), withPicture);
-    ask.insert(QStringLiteral("environment"), ServiceProtocol::environmentKey());
-    if (!service.send(ServiceProtocol::line(ask)))
+    ask.insert(QStringLiteral("environment"), ServiceProtocol::environment());
+    const QByteArray line = ServiceProtocol::line(ask);
+    if (line.size() > ServiceProtocol::kLongestLine || !service.send(line))
         return std::nullopt;
     QElapsedTimer timer;
     timer.start();
@@ -202,12 +245,14 @@ std::optional<MemoWriter::Memo> ServiceClient::make(
         const QString said = statusOf(*answer);
         if (said == QLatin1String("working"))
             continue;
-        if (said == QLatin1String("failed")) {
+        // The memo itself cannot be made: the command's own office could not either.
+        if (said == QLatin1String("invalid")) {
             const QString error = answer->value(QStringLiteral("error")).toString();
             if (error.isEmpty())
                 return std::nullopt;
             fail(error);
         }
+        // Declined, or failed for the service's own reasons: made here.
         if (said != QLatin1String("written"))
             return std::nullopt;
         MemoWriter::Memo made { ServiceProtocol::bytesFrom(
@@ -249,6 +294,12 @@ int ServiceClient::status(QTextStream &output)
     }
     if (!answer || statusOf(*answer) != QLatin1String("running")) {
         output << "scrivane: the service is not running (socket " << place->socket << ")\n";
+        // A service refuses to start in anything but a folder of this user's alone.
+        const QFileInfo own(place->own);
+        if ((own.exists() || own.isSymLink()) && !isPrivateFolder(place->own))
+            output << "scrivane: " << place->own
+                   << " is not a folder of this user's alone, so no service can start there; "
+                      "remove it\n";
         return 1;
     }
     const auto number
@@ -262,7 +313,7 @@ int ServiceClient::status(QTextStream &output)
            << place->socket << "): " << counted("memos", "memo", "memos") << " made, "
            << counted("offices", "office", "offices") << " started, " << number("running")
            << " running; it ends after " << counted("idleLimit", "second", "seconds")
-           << " without a request (idle for " << number("idle") << " s)\n";
+           << " without a memo to make (idle for " << number("idle") << " s)\n";
     return 0;
 }
 

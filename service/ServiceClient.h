@@ -10,8 +10,9 @@ class QTextStream;
 
 // The command line's end of the memo service: the service keeps an office ready
 // between commands, so a memo costs a tenth of an office's start. Whatever goes
-// wrong with the service (missing, killed, frozen, answering nonsense, not this
-// user's) the caller hears "nothing" and writes the memo through its own office.
+// wrong with the service (missing, killed, frozen, answering nonsense, declining,
+// failing for its own reasons, not this user's) the caller hears "nothing" and writes
+// the memo through its own office.
 class ServiceClient
 {
 public:
@@ -22,8 +23,9 @@ public:
     static bool isWanted();
 
     // The memo made by the service, for the caller to write; nothing when the service
-    // cannot make it (a missing one is started for the next command). Throws Failure,
-    // in the words the command would print, when the service made it and it failed.
+    // cannot make it (a missing one is started for the next command, or, when another
+    // command is starting it, waited for). Throws Failure, in the words the command
+    // would print, when the service found the memo itself bad.
     std::optional<MemoWriter::Memo> make(
         const MemoDetails &memo, DocumentFormat format, bool withPicture);
 

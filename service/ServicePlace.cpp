@@ -1,5 +1,7 @@
 #include "ServicePlace.h"
 
+#include "FileUtils.h"
+
 #include <QDir>
 #include <QFile>
 
@@ -11,16 +13,6 @@ namespace {
 constexpr int kDefaultIdleSeconds = 600;
 // Kept within what a timer takes in milliseconds: some three weeks.
 constexpr int kLongestIdleSeconds = 2'000'000;
-
-// A folder of this user's that nobody else may enter; a link is not followed.
-bool isPrivateFolder(const QString &path)
-{
-    struct stat status
-    {
-    };
-    return ::lstat(QFile::encodeName(path).constData(), &status) == 0 && S_ISDIR(status.st_mode)
-        && status.st_uid == ::geteuid() && (status.st_mode & 077) == 0;
-}
 } // namespace
 
 std::optional<ServicePlace> ServicePlace::find()
@@ -29,12 +21,13 @@ std::optional<ServicePlace> ServicePlace::find()
     if (folder.isEmpty()) {
         folder = QDir::tempPath() + QStringLiteral("/scrivane-%1").arg(::geteuid());
         // Made private from the start; one that exists is checked like any other.
-        ::mkdir(QFile::encodeName(folder).constData(), 0700);
+        makePrivateFolder(folder);
     }
     if (!isPrivateFolder(folder))
         return std::nullopt;
     return ServicePlace { folder, folder + QStringLiteral("/scrivane.socket"),
-        folder + QStringLiteral("/scrivane.lock") };
+        folder + QStringLiteral("/scrivane.lock"), folder + QStringLiteral("/scrivane.start"),
+        folder + QStringLiteral("/scrivane-service") };
 }
 
 SocketState socketState(const QString &path)

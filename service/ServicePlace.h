@@ -13,11 +13,22 @@ struct ServicePlace
     QString socket;
     // Held by the running service, so that two started at once make one.
     QString lock;
+    // Held by the command that starts a service until it listens: commands that find
+    // it held wait for that service instead of starting offices of their own.
+    QString startLock;
+    // The service's own: its temporary files and its offices' profiles, whatever the
+    // commands' TEMP and HOME are.
+    QString own;
 
     // The place, its folder made when it is the private one and missing; nothing when
     // the folder is not this user's alone.
     static std::optional<ServicePlace> find();
 };
+
+// The command that starts a service hands it the start lock as this descriptor, named
+// in this variable.
+constexpr auto kStartLockVariable = "SCRIVANE_SERVICE_STARTING";
+constexpr int kStartLockHandle = 3;
 
 enum class SocketState { Missing, Ours, Refused };
 

@@ -3,8 +3,12 @@
 #include "LibreOfficeProcessor.h"
 #include "MemoStyle.h"
 
+#include "Failure.h"
+
 #include <QJsonDocument>
 #include <QLocale>
+
+#include <sys/stat.h>
 
 namespace ServiceProtocol {
 
@@ -24,13 +28,27 @@ std::optional<QJsonObject> message(const QByteArray &line)
     return document.object();
 }
 
-QString environmentKey()
+QJsonObject environment()
 {
-    QStringList key { LibreOfficeProcessor::defaultSettings().programFolder, QLocale().name() };
-    for (const char *name : { "LANG", "LANGUAGE", "LC_ALL", "LC_TIME", "LC_MESSAGES",
+    // The program file itself: a service of another build carries other templates.
+    struct stat program
+    {
+    };
+    const bool known = ::stat("/proc/self/exe", &program) == 0;
+    QJsonObject said { { QStringLiteral("program"),
+                           known ? QStringLiteral("%1 %2 %3 %4")
+                                       .arg(program.st_dev)
+                                       .arg(program.st_ino)
+                                       .arg(program.st_size)
+                                       .arg(program.st_mtim.tv_sec)
+                                 : QString() },
+        { QStringLiteral("office"), LibreOfficeProcessor::defaultSettings().programFolder },
+        { QStringLiteral("locale"), QLocale().name() } };
+    for (const char *name : { "LANG", "LANGUAGE", "LC_ALL", "LC_TIME", "LC_MESSAGES", "HOME",
+             "XDG_CONFIG_HOME", "XDG_DATA_HOME", "FONTCONFIG_FILE", "FONTCONFIG_PATH",
              "SCRIVANE_OFFICE_RENEW_MIB", "SCRIVANE_OFFICE_RENEW_MEMOS" })
-        key << qEnvironmentVariable(name);
-    return key.join(QChar(0));
+        said.insert(QString::fromLatin1(name), qEnvironmentVariable(name));
+    return said;
 }
 
 QString bytesText(const QByteArray &bytes)
@@ -55,17 +73,18 @@ QJsonObject memoObject(const MemoDetails &memo)
     return object;
 }
 
-std::optional<MemoDetails> memoFrom(const QJsonObject &object)
+MemoDetails memoFrom(const QJsonObject &object)
 {
     MemoDetails memo;
-    memo.style = object.value(QStringLiteral("style")).toInt(-1);
-    memo.date = QDate::fromString(object.value(QStringLiteral("date")).toString(), Qt::ISODate);
-    if (memo.style < 0 || memo.style >= int(kMemoStyles.size()) || !memo.date.isValid())
-        return std::nullopt;
+    const QJsonValue style = object.value(QStringLiteral("style"));
+    memo.style = style.toInt(-1);
+    if (memo.style < 0 || memo.style >= int(kMemoStyles.size()))
+        fail(QStringLiteral("unknown style \"%1\"").arg(style.toVariant().toString()));
+    memo.date = memoDateFrom(object.value(QStringLiteral("date")).toString());
     for (const MemoField &field : kMemoFields) {
         const QByteArray utf16 = bytesFrom(object.value(QString::fromLatin1(field.option)));
         if (utf16.size() % 2 != 0)
-            return std::nullopt;
+            fail(QStringLiteral("\"%1\" must be text").arg(QLatin1String(field.option)));
         memo.*field.text
             = QString(reinterpret_cast<const QChar *>(utf16.constData()), utf16.size() / 2);
     }

@@ -1,9 +1,12 @@
 // Starts the window with the real word processor and a run, and closes the window
 // when the run reaches the named operation, as a user closing it mid-run would.
-// Ends as the program does: at once, through the user interface.
+// Ends as the program does: at once, through the user interface, its offices ended and
+// its work folders removed.
 #include "Form1.h"
 #include "Form1Controls.h"
+#include "Leftovers.h"
 #include "LibreOfficeProcessor.h"
+#include "ProgramEnd.h"
 #include "QuietUserInterface.h"
 #include "SettingsStore.h"
 #include "UserInterface.h"
@@ -24,7 +27,11 @@ public:
     { }
     [[noreturn]] void endProgram() override
     {
+        // As the program's end does.
         mWord.shutDown();
+        ProgramEnd::endNotedChildren();
+        ProgramEnd::removeNotedFolders();
+        removeOwnWorkFolders();
         std::fflush(nullptr);
         std::_Exit(0);
     }
@@ -82,10 +89,11 @@ private:
     QWidget *&mWindow;
 };
 
-class ClosingProcessor : public WordProcessor
+// Lends its spare as the program's does, so the window makes its style pictures' folder.
+class ClosingProcessor : public WordProcessor, public SpareLending
 {
 public:
-    ClosingProcessor(WordProcessor &inner, QString closeAt)
+    ClosingProcessor(LibreOfficeProcessor &inner, QString closeAt)
         : mInner(inner)
         , mCloseAt(std::move(closeAt))
     { }
@@ -93,10 +101,15 @@ public:
     {
         return std::make_unique<ClosingSession>(mInner.create(), mCloseAt, window);
     }
+    std::unique_ptr<WordSession> lendSpare(QThread *worker) override
+    {
+        return mInner.lendSpare(worker);
+    }
+    QString workRoot() const override { return mInner.workRoot(); }
     QWidget *window = nullptr;
 
 private:
-    WordProcessor &mInner;
+    LibreOfficeProcessor &mInner;
     QString mCloseAt;
 };
 } // namespace

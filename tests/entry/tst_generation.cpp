@@ -244,16 +244,25 @@ private slots:
     {
         QFETCH(QString, closeAt);
         const QString temporary = mTemporary->filePath(QStringLiteral("temp"));
-        QVERIFY(QDir().mkpath(temporary));
+        const QString cache = mTemporary->filePath(QStringLiteral("cache"));
+        QVERIFY(QDir().mkpath(temporary) && QDir().mkpath(cache));
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert(QStringLiteral("TEMP"), temporary);
+        environment.insert(QStringLiteral("XDG_CACHE_HOME"), cache);
         QProcess program;
         program.setProcessEnvironment(environment);
         program.start(QStringLiteral(SCRIVANE_CLOSE_DURING_RUN), { closeAt, mStore->fileName() });
         QVERIFY(program.waitForFinished(120000));
         QVERIFY2(program.exitCode() == 0, program.readAllStandardError().constData());
-        QCOMPARE(QDir(temporary).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+        const auto all = QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot;
+        QCOMPARE(QDir(temporary).entryList(all), QStringList());
+        // Nor the style pictures' folder beside the offices' profiles, nor the mark of
+        // what the program made: the end that runs no destructor removed them.
+        const QDir scrivane(cache + QStringLiteral("/Tarnwick/Scrivane"));
+        QCOMPARE(QDir(scrivane.filePath(QStringLiteral("office")))
+                     .entryList({ QStringLiteral("pictures-*") }, all),
             QStringList());
+        QCOMPARE(QDir(scrivane.filePath(QStringLiteral("owners"))).entryList(all), QStringList());
         QCOMPARE(mStore->GetSetting(QStringLiteral("Option1")), QStringLiteral("3"));
     }
 

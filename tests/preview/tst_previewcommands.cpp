@@ -5,6 +5,7 @@
 #include "PictureBox.h"
 #include "ScriptedUserInterface.h"
 #include "SettingsStore.h"
+#include "SmallFileSystem.h"
 
 #include <QAccessible>
 #include <QApplication>
@@ -23,6 +24,7 @@
 #include <QTest>
 
 #include <memory>
+#include <optional>
 
 #include <unistd.h>
 
@@ -41,6 +43,8 @@ private slots:
     void fitWidthAndWholePage();
     void whereYouAreSaysPageAndZoom();
     void printsTheChosenPagesToAPdfFile();
+    void printsToAFileAsEveryOutputIsWritten_data();
+    void printsToAFileAsEveryOutputIsWritten();
     void savesAsPdf_data();
     void savesAsPdf();
     void theClipboardWaitsForCopyPage();
@@ -218,6 +222,58 @@ void PreviewCommandsTest::printsTheChosenPagesToAPdfFile()
     QVERIFY(pages.first().contains(QLatin1String("December")));
     QVERIFY(pages.first().contains(QLatin1String("The first line of the memo.")));
     QVERIFY(pages.last().contains(QLatin1String("The last line of the memo.")));
+}
+
+void PreviewCommandsTest::printsToAFileAsEveryOutputIsWritten_data()
+{
+    QTest::addColumn<QString>("at");
+    // The one message a failed print shows; empty when it is printed.
+    QTest::addColumn<QString>("message");
+    QTest::newRow("over a link") << QStringLiteral("link.pdf") << QString();
+    QTest::newRow("on a full file system")
+        << QStringLiteral("full/memo.pdf")
+        << QStringLiteral("The memo could not be printed. No space left on device while writing ");
+    QTest::newRow("in a read-only folder")
+        << QStringLiteral("locked/memo.pdf")
+        << QStringLiteral("The memo could not be printed. Read-only file system while writing ");
+}
+
+void PreviewCommandsTest::printsToAFileAsEveryOutputIsWritten()
+{
+    QFETCH(QString, at);
+    QFETCH(QString, message);
+    QTemporaryDir folder;
+    const QString linked = folder.filePath(QStringLiteral("target.txt"));
+    QVERIFY(QFile(linked).open(QIODevice::WriteOnly));
+    QVERIFY(QFile::link(linked, folder.filePath(QStringLiteral("link.pdf"))));
+    // A full or read-only one is a small file system of its own (read-only for root too).
+    std::optional<SmallFileSystem> small;
+    if (at.contains(u'/')) {
+        small.emplace(folder.filePath(at.section(u'/', 0, 0)));
+        if (small->unavailable())
+            QSKIP(small->unavailable());
+        QVERIFY(at.startsWith(QLatin1String("full")) ? small->fill() : small->makeReadOnly());
+    }
+    const QString destination = QFileInfo(folder.filePath(at)).path();
+    const QStringList before = QDir(destination).entryList(QDir::Files | QDir::Hidden);
+
+    preview(1);
+    const QString file = folder.filePath(at);
+    mUi->printTo << file;
+    menu(QStringLiteral("Print..."));
+    if (message.isEmpty()) {
+        QVERIFY(!QFileInfo(file).isSymLink());
+        const QStringList pages = pdfPages(file);
+        QCOMPARE(pages.size(), 1);
+        QVERIFY(pages.first().contains(QLatin1String("Vozizidi")));
+        QCOMPARE(QFileInfo(linked).size(), 0);
+    } else {
+        QCOMPARE(mUi->messages.size(), 1);
+        QCOMPARE(mUi->messages.first().text, message + file);
+        mUi->messages.clear();
+        // Nothing written, not even an empty file.
+        QCOMPARE(QDir(destination).entryList(QDir::Files | QDir::Hidden), before);
+    }
 }
 
 void PreviewCommandsTest::savesAsPdf_data()

@@ -48,6 +48,14 @@ public:
         return true;
     }
 
+    // Makes it read-only, for root as well; false when it cannot be.
+    bool makeReadOnly() const
+    {
+        return ::mount("scrivane-test", QFile::encodeName(mPath).constData(), "tmpfs",
+                   MS_REMOUNT | MS_RDONLY, "size=64k")
+            == 0;
+    }
+
     const QString &path() const { return mPath; }
 
 private:
