@@ -47,7 +47,7 @@ int jobsOf(const QCommandLineParser &parser)
 }
 
 int runSingle(const QCommandLineParser &parser, WordProcessor &word, const MemoDetails &memo,
-    Reporter &reporter, ServiceClient *service)
+    const Origins &origins, Reporter &reporter, ServiceClient *service)
 {
     const QString out = parser.value(QStringLiteral("out"));
     try {
@@ -57,8 +57,9 @@ int runSingle(const QCommandLineParser &parser, WordProcessor &word, const MemoD
         checkWritableFolder(out.startsWith(QLatin1Char('/'))
                 ? (folder.isEmpty() ? QStringLiteral("/") : folder)
                 : QDir::cleanPath(QDir::currentPath() + QLatin1Char('/') + folder));
-        reporter.warnOfLeftOutFields(out, memo);
+        reporter.warnOfLeftOutFields(out, memo, origins);
         reporter.warnAboutControlCharacters(memo, out);
+        reporter.warnOfFormatMismatch(out, formatOf(parser));
         // Made by the service when it can; written here either way, by the same routine.
         const QString picture = parser.value(QStringLiteral("picture"));
         const auto made = service != nullptr
@@ -83,7 +84,7 @@ int runSingle(const QCommandLineParser &parser, WordProcessor &word, const MemoD
 }
 
 int runBatch(const QCommandLineParser &parser, WordProcessor &word, const MemoDetails &base,
-    Reporter &reporter)
+    const Origins &baseOrigins, Reporter &reporter)
 {
     QTextStream &errors = reporter.errors;
     const QString batchFile = parser.value(QStringLiteral("batch"));
@@ -116,15 +117,17 @@ int runBatch(const QCommandLineParser &parser, WordProcessor &word, const MemoDe
                            .arg(index + 1, width, 10, QLatin1Char('0'))
                            .arg(documentFormatName(format));
         try {
-            auto [memo, file] = batchMemo(memos.at(index), base);
+            Origins origins = baseOrigins;
+            auto [memo, file] = batchMemo(memos.at(index), base, origins);
             if (!file.isEmpty()) {
                 checkFileName(file);
                 name = file;
             }
             if (!taken.insert(name).second)
                 fail(QStringLiteral("%1 is already written by an earlier memo").arg(name));
-            reporter.warnOfLeftOutFields(name, memo);
+            reporter.warnOfLeftOutFields(name, memo, origins);
             reporter.warnAboutControlCharacters(memo, name);
+            reporter.warnOfFormatMismatch(name, format);
             job.memo = memo;
         } catch (const Failure &failure) {
             job.refused = failure.description();
@@ -137,9 +140,9 @@ int runBatch(const QCommandLineParser &parser, WordProcessor &word, const MemoDe
 
     int written = 0;
     qsizetype done = 0;
+    // One line a memo as it is done, counted in the order they finish.
     MemoBatch::write(word, jobs, jobsOf(parser), [&](qsizetype index, const QString &failure) {
-        ++done;
-        const QString position = QStringLiteral("%1/%2").arg(index + 1).arg(count);
+        const QString position = QStringLiteral("%1/%2 done:").arg(++done).arg(count);
         if (failure.isEmpty()) {
             ++written;
             if (!reporter.quiet && !reporter.json)
@@ -247,7 +250,7 @@ int run(const QStringList &arguments, WordProcessor &word, const SettingsStore &
     defineOptions(parser);
     try {
         if (!parser.parse(arguments))
-            throw UsageError { parser.errorText() };
+            throw UsageError { parser.errorText() + nearestOption(parser) };
         if (parser.isSet(QStringLiteral("help"))) {
             output << usage();
             return Written;
@@ -265,14 +268,14 @@ int run(const QStringList &arguments, WordProcessor &word, const SettingsStore &
             errors << "scrivane: warning: " << problem
                    << " Fields that no option gives are left empty.\n";
         MemoDetails memo = storedMemo(settings, errors);
-        applyOptions(parser, memo);
+        const Origins origins = applyOptions(parser, memo);
 
         Reporter reporter { output, errors, parser.isSet(QStringLiteral("quiet")),
             parser.isSet(QStringLiteral("json")) };
         try {
             return parser.isSet(QStringLiteral("batch"))
-                ? runBatch(parser, word, memo, reporter)
-                : runSingle(parser, word, memo, reporter, service);
+                ? runBatch(parser, word, memo, origins, reporter)
+                : runSingle(parser, word, memo, origins, reporter, service);
         } catch (const Failure &failure) {
             errors << "scrivane: " << shownFileName(failure.description()) << '\n';
             return Failed;

@@ -72,13 +72,33 @@ MemoDetails storedMemo(const SettingsStore &settings, QTextStream &errors)
     return memo;
 }
 
-void applyOptions(const QCommandLineParser &parser, MemoDetails &memo)
+QString originWords(Origin origin)
 {
-    if (parser.isSet(QStringLiteral("sample")))
+    switch (origin) {
+    case Origin::Sample:
+        return QStringLiteral("from --sample");
+    case Origin::Given:
+        return QStringLiteral("given");
+    case Origin::Remembered:
+        break;
+    }
+    return QStringLiteral("remembered from the window");
+}
+
+Origins applyOptions(const QCommandLineParser &parser, MemoDetails &memo)
+{
+    Origins origins;
+    const bool sample = parser.isSet(QStringLiteral("sample"));
+    if (sample)
         memo = withSampleData(memo);
     for (const MemoField &field : kMemoFields) {
-        if (parser.isSet(QString::fromLatin1(field.option)))
-            memo.*field.text = parser.value(QString::fromLatin1(field.option));
+        const QString option = QString::fromLatin1(field.option);
+        if (parser.isSet(option)) {
+            memo.*field.text = parser.value(option);
+            origins.insert(option, Origin::Given);
+        } else if (sample) {
+            origins.insert(option, Origin::Sample);
+        }
     }
     try {
         if (parser.isSet(QStringLiteral("style")))
@@ -88,6 +108,7 @@ void applyOptions(const QCommandLineParser &parser, MemoDetails &memo)
     } catch (const Failure &failure) {
         throw UsageError { failure.description() };
     }
+    return origins;
 }
 
 QJsonArray readBatchFile(const QString &batchFile)
@@ -127,7 +148,8 @@ QJsonArray readBatchFile(const QString &batchFile)
 }
 
 // One batch memo: the base memo with the members it sets, and its file name.
-std::pair<MemoDetails, QString> batchMemo(const QJsonValue &value, MemoDetails memo)
+std::pair<MemoDetails, QString> batchMemo(
+    const QJsonValue &value, MemoDetails memo, Origins &origins)
 {
     if (!value.isObject())
         fail(QStringLiteral("a memo must be a JSON object"));
@@ -137,9 +159,10 @@ std::pair<MemoDetails, QString> batchMemo(const QJsonValue &value, MemoDetails m
         const QString name = member.key();
         const auto field = std::find_if(kMemoFields.cbegin(), kMemoFields.cend(),
             [&](const MemoField &f) { return name == QLatin1String(f.option); });
-        if (field != kMemoFields.cend())
+        if (field != kMemoFields.cend()) {
             memo.*field->text = textMember(object, name);
-        else if (name == QLatin1String("style"))
+            origins.insert(name, Origin::Given);
+        } else if (name == QLatin1String("style"))
             memo.style = styleFromName(textMember(object, name));
         else if (name == QLatin1String(kMemoDate.option))
             memo.date = memoDateFrom(textMember(object, name));

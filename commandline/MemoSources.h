@@ -2,6 +2,7 @@
 
 #include "MemoDetails.h"
 
+#include <QHash>
 #include <QJsonArray>
 #include <QString>
 
@@ -16,19 +17,30 @@ class SettingsStore;
 // members of a batch file's memos.
 namespace CommandLine {
 
+// Where a memo's field got its text, for the warnings that quote it.
+enum class Origin { Remembered, Sample, Given };
+// By the field's option name; a field not named was remembered from the window.
+using Origins = QHash<QString, Origin>;
+
+// How a warning says where a text came from: "remembered from the window", ...
+QString originWords(Origin origin);
+
 // The memo the window would make now: its fields and stored style. A stored date or
 // style that cannot be used is said on errors and replaced.
 MemoDetails storedMemo(const SettingsStore &settings, QTextStream &errors);
 
 // The options' values over the memo; throws UsageError for a bad style or date.
-void applyOptions(const QCommandLineParser &parser, MemoDetails &memo);
+// Returns where each field's text comes from now.
+Origins applyOptions(const QCommandLineParser &parser, MemoDetails &memo);
 
 // The batch file's memos. Throws UsageError for anything but a plain file of a
 // bounded size, and Failure for one that cannot be read or holds no array.
 QJsonArray readBatchFile(const QString &batchFile);
 
 // One batch memo: the base memo with the members it sets, and its file name (empty
-// when it gives none). Throws Failure for a member that cannot be used.
-std::pair<MemoDetails, QString> batchMemo(const QJsonValue &value, MemoDetails memo);
+// when it gives none). The members' fields are marked given in `origins`. Throws
+// Failure for a member that cannot be used.
+std::pair<MemoDetails, QString> batchMemo(
+    const QJsonValue &value, MemoDetails memo, Origins &origins);
 
 } // namespace CommandLine

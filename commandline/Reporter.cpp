@@ -6,9 +6,12 @@
 #include "Usage.h"
 #include "WordText.h"
 
+#include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTextStream>
+
+#include <algorithm>
 
 namespace CommandLine {
 
@@ -26,12 +29,45 @@ void Reporter::memo(const QString &file, const QString &failure)
     output << QJsonDocument(object).toJson(QJsonDocument::Compact) << Qt::endl;
 }
 
-void Reporter::warnOfLeftOutFields(const QString &file, const MemoDetails &memo)
+// "Blue Sky leaves out: company name, CC (remembered from the window)", or with each
+// field's origin when they differ.
+void Reporter::warnOfLeftOutFields(
+    const QString &file, const MemoDetails &memo, const Origins &origins)
 {
-    const QString note = leftOutNote(memo);
-    if (!note.isEmpty())
-        errors << "scrivane: " << shownFileName(file) << ": " << note
-               << " (the values given are not in the memo)\n";
+    if (memo.style < 0 || memo.style >= static_cast<int>(kMemoStyles.size()))
+        return;
+    const MemoStyle &style = kMemoStyles[static_cast<size_t>(memo.style)];
+    QList<std::pair<QString, QString>> lost;
+    for (const MemoField &field : kMemoFields) {
+        if (!style.prints(field) && !(memo.*field.text).trimmed().isEmpty())
+            lost.append({ QString::fromLatin1(field.name),
+                originWords(
+                    origins.value(QString::fromLatin1(field.option), Origin::Remembered)) });
+    }
+    if (lost.isEmpty())
+        return;
+    const bool alike = std::all_of(lost.cbegin(), lost.cend(),
+        [&](const auto &each) { return each.second == lost.first().second; });
+    QStringList names;
+    for (const auto &[name, origin] : lost)
+        names << (alike ? name : QStringLiteral("%1 (%2)").arg(name, origin));
+    errors << "scrivane: " << shownFileName(file) << ": " << QString::fromLatin1(style.caption)
+           << " leaves out: " << names.join(QStringLiteral(", "))
+           << (alike ? QStringLiteral(" (%1)").arg(lost.first().second) : QString()) << '\n';
+}
+
+void Reporter::warnOfFormatMismatch(const QString &file, DocumentFormat format)
+{
+    const QString extension = QFileInfo(file).suffix();
+    if (extension.isEmpty()
+        || extension.compare(documentFormatName(format), Qt::CaseInsensitive) == 0)
+        return;
+    const QString written = format == DocumentFormat::Doc
+        ? QStringLiteral("a Word 97-2003 document (.doc)")
+        : QStringLiteral("%1 (.%2)")
+              .arg(documentFormatName(format).toUpper(), documentFormatName(format));
+    errors << "scrivane: warning: " << shownFileName(file) << ": its name ends in ."
+           << shownFileName(extension) << ", but it is written as " << written << '\n';
 }
 
 void Reporter::warnAboutControlCharacters(const MemoDetails &memo, const QString &file)

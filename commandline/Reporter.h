@@ -1,5 +1,8 @@
 #pragma once
 
+#include "MemoSources.h"
+#include "WordSession.h"
+
 #include <QString>
 
 class QTextStream;
@@ -19,8 +22,11 @@ struct Reporter
     // A memo's outcome as a JSON line, when asked for; failure is empty when written.
     void memo(const QString &file, const QString &failure);
 
-    // A value given for a field that the memo's style does not print is not lost silently.
-    void warnOfLeftOutFields(const QString &file, const MemoDetails &memo);
+    // A value given or remembered for a field that the memo's style does not print is
+    // not lost silently: the warning says where it came from.
+    void warnOfLeftOutFields(const QString &file, const MemoDetails &memo, const Origins &origins);
+    // A file whose name names another format than the one it is written in.
+    void warnOfFormatMismatch(const QString &file, DocumentFormat format);
     // Once per memo: which of its texts lost characters a Word document cannot hold.
     void warnAboutControlCharacters(const MemoDetails &memo, const QString &file);
 };

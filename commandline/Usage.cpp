@@ -6,6 +6,10 @@
 
 #include <QCommandLineParser>
 
+#include <algorithm>
+#include <array>
+#include <limits>
+
 namespace CommandLine {
 namespace {
 
@@ -38,6 +42,50 @@ constexpr auto kUsageTail
 )";
 constexpr auto kUsageExit
     = "Exit status: 0 when every memo was written, 1 when any failed, 2 for bad usage.\n";
+constexpr auto kUsageExamples = R"(
+Examples:
+  scrivane --generate --out memo.doc --style elegant --to "Tobin Varden"
+  scrivane --generate --sample --out memo.pdf --picture memo.png
+  scrivane --generate --batch memos.json --out-dir memos/ --jobs 2
+)";
+
+constexpr std::array kFlags { "generate", "sample", "quiet", "json", "no-service" };
+
+// Options with a value, and the value's name.
+QList<std::pair<const char *, const char *>> valuedOptions()
+{
+    QList<std::pair<const char *, const char *>> options { { "out", "FILE" }, { "batch", "FILE" },
+        { "out-dir", "FOLDER" }, { "style", "NAME" }, { kMemoDate.option, "DATE" },
+        { "picture", "FILE" }, { "format", "FORMAT" }, { "jobs", "N" }, { "service", "ACTION" } };
+    for (const MemoField &field : kMemoFields)
+        options.append(std::pair { field.option, "TEXT" });
+    return options;
+}
+
+// Letters to add, drop or change, or neighbours to swap, to turn one word into the other.
+int editDistance(const QString &from, const QString &to)
+{
+    const qsizetype rows = from.size() + 1;
+    const qsizetype columns = to.size() + 1;
+    QList<int> cost(rows * columns);
+    const auto at
+        = [&](qsizetype row, qsizetype column) -> int & { return cost[row * columns + column]; };
+    for (qsizetype row = 0; row < rows; ++row)
+        at(row, 0) = int(row);
+    for (qsizetype column = 0; column < columns; ++column)
+        at(0, column) = int(column);
+    for (qsizetype row = 1; row < rows; ++row) {
+        for (qsizetype column = 1; column < columns; ++column) {
+            const int change = from[row - 1] == to[column - 1] ? 0 : 1;
+            at(row, column) = std::min({ at(row - 1, column) + 1, at(row, column - 1) + 1,
+                at(row - 1, column - 1) + change });
+            if (row > 1 && column > 1 && from[row - 1] == to[column - 2]
+                && from[row - 2] == to[column - 1])
+                at(row, column) = std::min(at(row, column), at(row - 2, column - 2) + 1);
+        }
+    }
+    return at(rows - 1, columns - 1);
+}
 
 QString optionLine(const QString &option, const QString &help)
 {
@@ -109,39 +157,48 @@ QString usage()
             "$SCRIVANE_SERVICE_IDLE_S seconds without a memo to make (600 when not set). "
             "SCRIVANE_SERVICE=0 does without it, as --no-service does; --service status "
             "exits with 1 when none runs. Batches start offices of their own."));
-    return text + QLatin1Char('\n') + QString::fromLatin1(kUsageExit);
+    return text + QLatin1Char('\n') + QString::fromLatin1(kUsageExit)
+        + QString::fromLatin1(kUsageExamples);
 }
 
 void defineOptions(QCommandLineParser &parser)
 {
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
-    const auto flag = [&](const char *name) {
+    for (const char *name : kFlags)
         parser.addOption(QCommandLineOption(QString::fromLatin1(name)));
-    };
-    const auto valued = [&](const char *name, const char *value) {
-        parser.addOption(
-            QCommandLineOption(QString::fromLatin1(name), QString(), QString::fromLatin1(value)));
-    };
-    flag("generate");
-    flag("sample");
-    flag("quiet");
-    flag("json");
-    flag("no-service");
     parser.addOption(
         QCommandLineOption(QStringList { QStringLiteral("help"), QStringLiteral("h") }));
     parser.addOption(
         QCommandLineOption(QStringList { QStringLiteral("version"), QStringLiteral("v") }));
-    valued("out", "FILE");
-    valued("batch", "FILE");
-    valued("out-dir", "FOLDER");
-    valued("style", "NAME");
-    valued(kMemoDate.option, "DATE");
-    valued("picture", "FILE");
-    valued("format", "FORMAT");
-    valued("jobs", "N");
-    valued("service", "ACTION");
-    for (const MemoField &field : kMemoFields)
-        valued(field.option, "TEXT");
+    for (const auto &[name, value] : valuedOptions())
+        parser.addOption(
+            QCommandLineOption(QString::fromLatin1(name), QString(), QString::fromLatin1(value)));
+}
+
+QString nearestOption(const QCommandLineParser &parser)
+{
+    const QStringList unknown = parser.unknownOptionNames();
+    if (unknown.isEmpty())
+        return {};
+    const QString &typed = unknown.first();
+    QStringList known { QStringLiteral("help"), QStringLiteral("version") };
+    for (const char *name : kFlags)
+        known << QString::fromLatin1(name);
+    for (const auto &[name, value] : valuedOptions())
+        known << QString::fromLatin1(name);
+    QString nearest;
+    int fewest = std::numeric_limits<int>::max();
+    for (const QString &name : std::as_const(known)) {
+        const int edits = editDistance(typed, name);
+        if (edits < fewest) {
+            fewest = edits;
+            nearest = name;
+        }
+    }
+    // Two slips at most, and no more than half of what was typed: "--to" is no "--out".
+    if (fewest > 2 || fewest * 2 > typed.size())
+        return {};
+    return QStringLiteral(" Did you mean --%1?").arg(nearest);
 }
 
 void checkUsage(const QCommandLineParser &parser)

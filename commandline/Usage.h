@@ -20,6 +20,9 @@ inline constexpr int kMostJobs = 8;
 QString usage();
 
 void defineOptions(QCommandLineParser &parser);
+// After a parse that found an option it does not know: " Did you mean --out-dir?" for
+// the option nearest to the first one mistyped, when one is near; empty otherwise.
+QString nearestOption(const QCommandLineParser &parser);
 // Throws UsageError for options that do not go together or values that cannot be used.
 void checkUsage(const QCommandLineParser &parser);
 

@@ -194,7 +194,7 @@ private slots:
                      word, *mStore, outputStream, errorStream),
             1);
         QVERIFY2(
-            errors.contains(QStringLiteral("2/3 taken.doc failed (memo 2)")), qPrintable(errors));
+            errors.contains(QStringLiteral("2/3 done: taken.doc failed (memo 2)")), qPrintable(errors));
         QVERIFY2(
             errors.contains(QStringLiteral("2 of 3 memos written, 1 failed")), qPrintable(errors));
         QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden),
