@@ -8,6 +8,11 @@
 
 class QThread;
 
+// A picture of a document shows at most this many pages: eight pages at the preview's
+// sharpness are some 120 MB, under the 128 MB that Qt reads back of a picture file, and
+// a memo of hundreds would not fit in memory.
+inline constexpr int kMostPicturePages = 8;
+
 // The kinds of file a session can write: the Word 97-2003 document is the memo itself,
 // the others are the same document through the word processor's export filters.
 enum class DocumentFormat { Doc, Docx, Odt, Pdf };
@@ -39,8 +44,9 @@ public:
     virtual void setDisplayAlerts(bool displayAlerts) = 0;
     // Closes the opened document.
     virtual void close() = 0;
-    // One picture of the opened document's pages, handed to the caller: the user's
-    // clipboard is never touched.
+    // One picture of the opened document's first pages, at most kMostPicturePages of
+    // them, handed to the caller: the user's clipboard is never touched. The picture's
+    // text "pages" says how many pages the document has.
     virtual QImage copyAsPicture() = 0;
     // Closes the active document, discarding any change, without a prompt.
     virtual void closeActiveDocumentWithoutSaving() = 0;
@@ -48,6 +54,12 @@ public:
     virtual void quit() = 0;
     // False once the word processor has ended or hung: nothing more can be done in it.
     virtual bool isRunning() const { return true; }
+    // How many pages the opened document has as the word processor lays it out; 0 when
+    // it cannot say.
+    virtual int pageCount() { return 0; }
+    // Ends the word processor at once, also while a call into it waits on this thread's
+    // stack, which then fails: for a run the user stops. quit still follows.
+    virtual void abort() { }
 };
 
 // Creates sessions: each one a new word processor application, never one the user runs.

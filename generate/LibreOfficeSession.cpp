@@ -69,6 +69,18 @@ bool LibreOfficeSession::isRunning() const
     return mOffice && !mOffice->isBroken();
 }
 
+int LibreOfficeSession::pageCount()
+{
+    return office(QStringLiteral("count the document's pages")).pageCount();
+}
+
+// The office is ended, not given back: the pool then starts a fresh spare.
+void LibreOfficeSession::abort()
+{
+    if (mOffice && !mOffice->isBroken())
+        mOffice->kill();
+}
+
 void LibreOfficeSession::retire()
 {
     mOffice.reset();

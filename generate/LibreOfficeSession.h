@@ -29,6 +29,8 @@ public:
     void closeActiveDocumentWithoutSaving() override;
     void quit() override;
     bool isRunning() const override;
+    int pageCount() override;
+    void abort() override;
 
     qint64 processId() const override { return mProcessId; }
     QString profileFolder() const override { return mProfileFolder; }

@@ -39,6 +39,10 @@ constexpr std::array<int, 5> kStyleTestLine { 114, 118, 122, 128, 132 };
 constexpr std::array<int, 5> kTemplateLine { 116, 120, 126, 130, 134 };
 constexpr int kElegant = 2;
 
+// A memo of more pages than this is not drawn: opening it again to draw its first
+// pages would take as long as making it, for a few of its hundreds of pages.
+constexpr int kMostDrawnMemoPages = 100;
+
 // A name is taken by anything there, a dangling link included. A free name is claimed
 // at once with an empty file of this run's, so that another window drawing the same
 // name in the same instant finds it taken; the save then writes over it.
@@ -87,6 +91,25 @@ const MemoField &fieldWithBookmark(const QString &bookmark)
         [&](const MemoField *field) { return bookmark == QLatin1String(field->bookmark); });
 }
 
+// How many pages the saved memo has; 0 when the word processor cannot say, which
+// only costs the progress its count.
+int pageCountOf(const std::unique_ptr<WordSession> &session)
+{
+    try {
+        return session ? session->pageCount() : 0;
+    } catch (const std::exception &) {
+        return 0;
+    }
+}
+
+qint64 charactersOf(const MemoDetails &memo)
+{
+    qint64 characters = 0;
+    for (const MemoField &field : kMemoFields)
+        characters += (memo.*field.text).size();
+    return characters;
+}
+
 float secondsSinceMidnight()
 {
     return static_cast<float>(QTime::currentTime().msecsSinceStartOfDay()) / 1000.0f;
@@ -98,6 +121,7 @@ MemoRun::MemoRun(MemoRunHost &host, WordProcessor &word, UserInterface &ui)
     , mHost(host)
     , mWord(word)
     , mUi(ui)
+    , mControl(host, ui)
 { }
 
 MemoRun::~MemoRun() = default;
@@ -127,22 +151,26 @@ void MemoRun::removeRunFolder()
 // then cleans up and stops, and the entry window stays with the user's details.
 void MemoRun::makeMemo()
 {
-    ErrorTrap trap(mUi, QString::fromLatin1(kRunLocation));
+    ErrorTrap trap(mControl.reporter(), QString::fromLatin1(kRunLocation));
     if (trap.test(100, [&] { return mBusy; }))
         return;
     trap.step(102, [&] { mBusy = true; });
+    mControl.begin();
+    try {
+        generateMemo(trap);
+    } catch (const RunStopped &) {
+        stopRun();
+    }
+}
+
+void MemoRun::generateMemo(ErrorTrap &trap)
+{
     trap.step(104, [&] { mHost.setBusyPointer(true); });
-    const auto stop = [&] {
-        abandon();
-        try {
-            mHost.setBusyPointer(false);
-        } catch (const std::exception &) { }
-        mBusy = false;
-    };
 
     std::unique_ptr<WordSession> &word = mSession;
+    mControl.doing(QStringLiteral("Starting the word processor..."));
     if (!trap.step(106, [&] { word = mWord.create(); }))
-        return stop();
+        return stopRun();
 
     quint8 style = 0;
     int buttons = 0;
@@ -168,14 +196,15 @@ void MemoRun::makeMemo()
         }
     }
     if (!templateTaken)
-        return stop();
+        return stopRun();
 
+    mControl.doing(RunWords::filling(style, 0));
     if (!trap.step(136, [&] { replaceFile(temporary(kTemplateFile), templateBytes); }))
-        return stop();
+        return stopRun();
     QString templatePath;
     trap.step(138, [&] { templatePath = temporary(kTemplateFile); });
     if (!trap.step(140, [&] { running(word).open(templatePath, true); }))
-        return stop();
+        return stopRun();
 
     // The memo as the window holds it, worded for its bookmarks as every memo is.
     MemoDetails memo;
@@ -187,13 +216,14 @@ void MemoRun::makeMemo()
                 memo.*field.text = mHost.text(field);
         }
     });
+    mControl.doing(RunWords::filling(style, charactersOf(memo)));
     for (const auto &[bookmark, text] : bookmarkWrites(memo)) {
         const bool written = trap.step(fieldWithBookmark(bookmark).runLine,
             [&] { running(word).setBookmarkText(bookmark, text); });
         // A bookmark the template lacks keeps its placeholder; a lost word processor
         // can write nothing more.
         if (!written && isLost(word))
-            return stop();
+            return stopRun();
     }
 
     QString documentPath;
@@ -204,6 +234,7 @@ void MemoRun::makeMemo()
     } while (trap.test(180, [&] { return isTaken(documentPath); }));
 
     mDocumentPath = documentPath;
+    mControl.doing(QStringLiteral("Saving the memo..."));
     if (!trap.step(182, [&] {
             qint64 characters = 0;
             for (const MemoField &field : kMemoFields)
@@ -211,10 +242,11 @@ void MemoRun::makeMemo()
             requireFreeSpace(documentPath, 4 * 1024 * 1024 + 4 * characters);
             running(word).saveAs(documentPath);
         }))
-        return stop();
+        return stopRun();
     // Should the program be killed, the next start removes the memo once it is sure
     // that this program is gone.
     noteMadeFile(documentPath);
+    const int pages = pageCountOf(word);
     trap.step(184, [&] { running(word).setDisplayAlerts(false); });
     // The memo is saved: a word processor lost now is only this session's loss.
     if (!trap.step(186, [&] { running(word).close(); }) && isLost(word))
@@ -223,16 +255,27 @@ void MemoRun::makeMemo()
         trap.step(188, [&] { running(word).quit(); });
     trap.step(190, [&] { word.reset(); });
 
-    bool pictured = false;
-    trap.step(194, [&] { pictured = SaveDocAsJPG(documentPath); });
-    if (!pictured)
-        return stop();
+    // Far longer than the picture holds: opening the memo again to draw its first
+    // pages would take as long as making it.
+    const bool tooLong = pages > kMostDrawnMemoPages;
+    if (!tooLong) {
+        mControl.doing(RunWords::drawing(pages));
+        bool pictured = false;
+        trap.step(194, [&] { pictured = SaveDocAsJPG(documentPath); });
+        if (!pictured)
+            return stopRun();
+    }
+    mControl.doing(QStringLiteral("Opening the preview..."));
+    mControl.finishing();
+    const auto picture = [&] { return tooLong ? QImage() : loadPicture(temporary(kPictureFile)); };
     trap.step(196, [&] { mHost.clearPages(); });
     trap.step(198, [&] { mHost.addPage(pageCaption); });
-    if (!trap.step(200, [&] { mHost.setPagePicture(0, loadPicture(temporary(kPictureFile))); }))
-        return stop();
-    if (!trap.step(202, [&] { mHost.setDisplayPicture(loadPicture(temporary(kPictureFile))); }))
-        return stop();
+    if (!trap.step(200, [&] { mHost.setPagePicture(0, picture()); }))
+        return stopRun();
+    if (!trap.step(202, [&] { mHost.setDisplayPicture(picture()); }))
+        return stopRun();
+    mHost.setPagesNote(
+        tooLong ? RunWords::tooLongNote(pages) : RunWords::firstPagesNote(mPicturePages));
     trap.step(204, [&] { mHost.setBusyPointer(false); });
     trap.step(206, [&] {
         mHost.setWordFile(documentPath);
@@ -244,13 +287,35 @@ void MemoRun::makeMemo()
     trap.step(212, [&] { KillFile(temporary(kPictureFile)); });
     trap.step(214, [&] { KillFile(temporary(kTemplateFile)); });
     removeRunFolder();
+    mControl.end();
     trap.step(216, [&] { mBusy = false; });
+}
+
+void MemoRun::stopRun()
+{
+    mControl.end();
+    abandon();
+    try {
+        mHost.setBusyPointer(false);
+    } catch (const std::exception &) { }
+    mBusy = false;
+}
+
+void MemoRun::cancel()
+{
+    if (!mControl.stop())
+        return;
+    for (const std::unique_ptr<WordSession> *session : { &mSession, &mRenderSession }) {
+        if (*session)
+            (*session)->abort();
+    }
 }
 
 bool MemoRun::SaveDocAsJPG(const QString &inFile)
 {
-    ErrorTrap trap(mUi, QString::fromLatin1(kRenderLocation));
+    ErrorTrap trap(mControl.reporter(), QString::fromLatin1(kRenderLocation));
     std::unique_ptr<WordSession> &word = mRenderSession;
+    mPicturePages = 0;
     const auto stop = [&] {
         endQuietly(word);
         return false;
@@ -264,6 +329,7 @@ bool MemoRun::SaveDocAsJPG(const QString &inFile)
             picture = running(word).copyAsPicture();
             if (picture.isNull())
                 fail(QStringLiteral("The word processor gave no picture of the memo."));
+            mPicturePages = picture.text(QStringLiteral("pages")).toInt();
         }))
         return stop();
     if (!trap.step(122, [&] {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "RunControl.h"
+
 #include <QDate>
 #include <QImage>
 #include <QString>
@@ -36,13 +38,22 @@ public:
     virtual void setWordFile(const QString &path) = 0;
     virtual void showPreview() = 0;
     virtual void hideEntry() = 0;
+
+    // What the run does now, in the user's words ("Saving the memo...").
+    virtual void showProgress(const QString & /*doing*/) { }
+    // A note over the preview's pages: how many of the memo's pages the picture shows,
+    // or that the memo is too long to preview; empty for none.
+    virtual void setPagesNote(const QString & /*note*/) { }
 };
 
 // "Start Creating Template": fills the selected style's template through the word
 // processor, saves the memo in the temporary folder, renders it to a picture and
 // hands both to the preview window. A failing step is reported with its line; when
 // the rest depends on it (the word processor, the template, the saved memo, the
-// picture) the run stops there, cleans up and leaves the entry window as it was.
+// picture) the run stops there, cleans up and leaves the entry window as it was. The
+// user may stop it the same way (cancel). A memo of more pages than the picture holds
+// is shown by its first pages; one far longer is not drawn at all: the preview says
+// so, and its Word file can be saved as any other.
 class MemoRun
 {
 public:
@@ -60,11 +71,19 @@ public:
     // For a program that ends in the middle of a run: ends the run's word processors
     // and deletes the template, the picture and the unfinished memo.
     void abandon();
+    // The user stops the run: its word processors end at once, and it stops quietly
+    // and cleans up as abandon does, leaving the entry window as it was. Nothing
+    // happens once the memo goes to the preview.
+    void cancel();
 
     // Seconds since midnight; the document name's digits are drawn from it.
     std::function<float()> timeOfDay;
 
 private:
+    // Steps 104 to 216.
+    void generateMemo(ErrorTrap &trap);
+    // Cleans up after a run that cannot go on, and gives the window back.
+    void stopRun();
     QString drawDocumentName();
     // A working file of this run ("template.dot", "temp.bmp") in a folder of the run's
     // own under the temporary folder: two windows sharing a home never share them.
@@ -82,5 +101,8 @@ private:
     // The memo this run saves, until the preview takes it.
     QString mDocumentPath;
     std::unique_ptr<QTemporaryDir> mRunFolder;
+    RunControl mControl;
+    // How many pages the memo drawn last has, by its picture.
+    int mPicturePages = 0;
     std::uint32_t mRandomState = 0x50000;
 };

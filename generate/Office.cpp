@@ -38,8 +38,10 @@
 #include <com/sun/star/lang/DisposedException.hpp>
 #include <com/sun/star/lang/XComponent.hpp>
 #include <com/sun/star/text/XBookmarksSupplier.hpp>
+#include <com/sun/star/text/XPageCursor.hpp>
 #include <com/sun/star/text/XTextContent.hpp>
 #include <com/sun/star/text/XTextRange.hpp>
+#include <com/sun/star/text/XTextViewCursorSupplier.hpp>
 #include <com/sun/star/uno/XComponentContext.hpp>
 #include <com/sun/star/util/DateTime.hpp>
 #include <com/sun/star/util/XCloseable.hpp>
@@ -391,6 +393,12 @@ void Office::call(const QString &what, std::function<void(UnoObjects &)> operati
     }
 }
 
+void Office::kill()
+{
+    killOffice();
+    mBroken = QStringLiteral("the word processor was stopped");
+}
+
 void Office::killOffice()
 {
     mProcess->kill();
@@ -547,10 +555,29 @@ QImage Office::copyAsPicture()
             pdfUrl, properties({ property("FilterName", Any(OUString("writer_pdf_Export"))) }));
     });
 
-    const QList<QImage> pages = RenderPdfPages(pdfPath, kPictureResolution);
+    const QList<QImage> pages = RenderPdfPages(pdfPath, kPictureResolution, kMostPicturePages);
     if (pages.isEmpty())
         fail(QStringLiteral("Could not %1: the document has no pages.").arg(what));
-    return composedPages(pages, kPicturePixelRatio);
+    QImage picture = composedPages(pages, kPicturePixelRatio);
+    picture.setText(QStringLiteral("pages"), QString::number(PdfPageCount(pdfPath)));
+    return picture;
+}
+
+int Office::pageCount()
+{
+    // The call may outlive this wait: it writes into what it holds.
+    const auto pages = std::make_shared<int>(0);
+    call(QStringLiteral("count the document's pages"), [pages](UnoObjects &uno) {
+        const Reference<css::frame::XModel> model(uno.requireDocument(), UNO_QUERY_THROW);
+        const Reference<css::text::XTextViewCursorSupplier> view(
+            model->getCurrentController(), UNO_QUERY);
+        if (!view.is())
+            return;
+        const Reference<css::text::XPageCursor> cursor(view->getViewCursor(), UNO_QUERY_THROW);
+        cursor->jumpToLastPage();
+        *pages = cursor->getPage();
+    });
+    return *pages;
 }
 
 #if defined(__SANITIZE_ADDRESS__)

@@ -51,6 +51,11 @@ public:
     void close();
     QImage copyAsPicture();
     void closeActiveDocumentWithoutSaving();
+    // The opened document's pages as laid out; 0 when the office cannot say.
+    int pageCount();
+    // Ends the office at once, also while a call waits for it on this thread's stack:
+    // the call then fails, and nothing more can be done in this office.
+    void kill();
 
     qint64 processId() const { return mProcess->processId(); }
     QString profileFolder() const { return mProcess->profileFolder(); }

@@ -7,9 +7,10 @@
 
 class QPainter;
 
-// Every page of a PDF file as a picture at the given resolution, first page first,
-// on a white ground. Throws Failure when the file cannot be read as a PDF.
-QList<QImage> RenderPdfPages(const QString &pdfPath, double dotsPerInch);
+// The pages of a PDF file as pictures at the given resolution, first page first, on a
+// white ground: every page, or the first mostPages when that is not negative. Throws
+// Failure when the file cannot be read as a PDF.
+QList<QImage> RenderPdfPages(const QString &pdfPath, double dotsPerInch, int mostPages = -1);
 
 // The number of pages of a PDF file. Throws Failure when it cannot be read as a PDF.
 int PdfPageCount(const QString &pdfPath);

@@ -41,12 +41,14 @@ QImage renderPage(Poppler::Document &document, const QString &pdfPath, int index
 }
 } // namespace
 
-QList<QImage> RenderPdfPages(const QString &pdfPath, double dotsPerInch)
+QList<QImage> RenderPdfPages(const QString &pdfPath, double dotsPerInch, int mostPages)
 {
     const std::lock_guard lock(gPopplerInUse);
     const std::unique_ptr<Poppler::Document> document = loadPdf(pdfPath);
+    const int count
+        = mostPages < 0 ? document->numPages() : std::min(mostPages, document->numPages());
     QList<QImage> pictures;
-    for (int index = 0; index < document->numPages(); ++index)
+    for (int index = 0; index < count; ++index)
         pictures.append(renderPage(*document, pdfPath, index, dotsPerInch));
     return pictures;
 }

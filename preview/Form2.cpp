@@ -301,6 +301,11 @@ void Form2::setDisplayPicture(const QImage &picture)
     Picture1->setPicture(picture);
 }
 
+void Form2::setPagesNote(const QString &note)
+{
+    mCommands->setNote(note);
+}
+
 void Form2::showEvent(QShowEvent *event)
 {
     // Only the program's own show reloads the page: a restore must keep the user's zoom.

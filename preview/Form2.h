@@ -44,6 +44,9 @@ public:
     void addPage(const QString &caption);
     void setPagePicture(int index, const QImage &picture);
     void setDisplayPicture(const QImage &picture);
+    // A note over the page: how many of the memo's pages the picture shows, or that it
+    // shows none; empty for none.
+    void setPagesNote(const QString &note);
 
     WindowPointer &pointer() { return mPointer; }
 

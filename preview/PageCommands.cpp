@@ -47,6 +47,9 @@ constexpr auto kWhereYouAreStyle
     = "QLabel { background: rgba(40, 40, 40, 200); color: white; border-radius: 4px;"
       " padding: 3px 8px; }";
 
+constexpr auto kNoteStyle = "QLabel { background: #fff4c8; color: #3a3000;"
+                            " border: 1px solid #d8c27a; border-radius: 4px; padding: 4px 8px; }";
+
 // Scrolls a bar by a wheel turn: 120 to a notch, as many arrow clicks a notch as the
 // desktop scrolls lines.
 void scrollByWheel(QScrollBar &bar, int angle)
@@ -90,6 +93,7 @@ PageCommands::PageCommands(PageView &view, const Controls &controls, UserInterfa
     , mSettings(settings)
     , mWord(word)
     , mMemoSubject(std::move(memoSubject))
+    , mNote(new QLabel(controls.viewport))
     , mWhereYouAre(new QLabel(controls.viewport))
     , mWhereYouAreOpacity(new QGraphicsOpacityEffect(mWhereYouAre))
     , mWhereYouAreFade(new QPropertyAnimation(mWhereYouAreOpacity, "opacity", this))
@@ -109,6 +113,12 @@ PageCommands::PageCommands(PageView &view, const Controls &controls, UserInterfa
     key(QKeySequence(Qt::Key_Menu), [this] {
         showPageMenu(mControls.viewport->mapToGlobal(mControls.viewport->rect().center()));
     });
+
+    mNote->setObjectName(QStringLiteral("pagesNote"));
+    mNote->setStyleSheet(QLatin1String(kNoteStyle));
+    mNote->setWordWrap(true);
+    mNote->setAttribute(Qt::WA_TransparentForMouseEvents);
+    mNote->hide();
 
     mWhereYouAre->setObjectName(QStringLiteral("whereYouAre"));
     mWhereYouAre->setStyleSheet(QLatin1String(kWhereYouAreStyle));
@@ -297,6 +307,19 @@ int PageCommands::currentPage() const
 int PageCommands::pageCount() const
 {
     return std::max<int>(1, int(pages().size()));
+}
+
+void PageCommands::setNote(const QString &note)
+{
+    mNote->setText(note);
+    mNote->setVisible(!note.isEmpty());
+    if (note.isEmpty())
+        return;
+    const int width = mControls.viewport->width() - 2 * kWhereYouAreMargin;
+    mNote->setFixedWidth(width);
+    mNote->setFixedHeight(mNote->heightForWidth(width));
+    mNote->move(kWhereYouAreMargin, kWhereYouAreMargin);
+    mNote->raise();
 }
 
 QString PageCommands::whereYouAreText() const

@@ -71,6 +71,9 @@ public:
     void saveAsPdf();
     void copyPage();
 
+    // A note across the top of the viewport, above the page; empty for none.
+    void setNote(const QString &note);
+
     // After the page was loaded or zoomed: the zoom buttons' tips say the zoom.
     void updateZoomTips();
     void showWhereYouAre();
@@ -99,6 +102,7 @@ private:
     SettingsStore *const mSettings;
     WordProcessor *const mWord;
     const std::function<QString()> mMemoSubject;
+    QLabel *const mNote;
     QLabel *const mWhereYouAre;
     QGraphicsOpacityEffect *const mWhereYouAreOpacity;
     QPropertyAnimation *const mWhereYouAreFade;

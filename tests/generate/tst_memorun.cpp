@@ -56,6 +56,10 @@ public:
         events << "word file";
     }
     void showPreview() override { events << "show preview"; }
+    void setPagesNote(const QString &note) override { pagesNote = note; }
+    void showProgress(const QString &doing) override { progress << doing; }
+    QString pagesNote;
+    QStringList progress;
     void hideEntry() override { events << "hide entry"; }
 };
 
@@ -140,7 +144,8 @@ private slots:
         QStringList expected = { "create", mWord.calls.value(1) };
         for (const QString &write : writes)
             expected << "setBookmarkText " + write;
-        expected << "saveAs " + host.wordFile << "setDisplayAlerts false"
+        expected << "saveAs " + host.wordFile << "pageCount"
+                 << "setDisplayAlerts false"
                  << "close"
                  << "quit"
                  << "create"
@@ -314,6 +319,47 @@ private slots:
         left.removeAll("not a folder");
         QCOMPARE(
             left, preview ? QStringList { QFileInfo(host.wordFile).fileName() } : QStringList {});
+    }
+
+    // A long memo is drawn by its first pages, and a far longer one not at all: the
+    // preview says which in one note, and gets the memo either way.
+    void aLongMemoIsShownByItsFirstPagesOrNotDrawn_data()
+    {
+        QTest::addColumn<int>("pages");
+        QTest::addColumn<QString>("drawing");
+        QTest::addColumn<QString>("note");
+        QTest::newRow("one page") << 1 << "Drawing the page..."
+                                  << "";
+        QTest::newRow("a few") << 3 << "Drawing 3 pages..."
+                               << "";
+        QTest::newRow("more than the picture holds")
+            << 40 << "Drawing the first 8 of 40 pages..."
+            << "The preview shows the first 8 of the memo's 40 pages; the Word file holds all 40.";
+        QTest::newRow("too long to draw")
+            << 606 << ""
+            << "This memo has 606 pages, too many to preview. Its Word file holds them all: "
+               "\"Save Results To Word File\" keeps it.";
+    }
+
+    void aLongMemoIsShownByItsFirstPagesOrNotDrawn()
+    {
+        QFETCH(int, pages);
+        QFETCH(QString, drawing);
+        QFETCH(QString, note);
+        mWord.pages = pages;
+        mWord.picture.setText("pages", QString::number(pages));
+        RecordingHost host;
+        MemoRun(host, mWord, mUi).makeMemo();
+
+        QVERIFY(mUi.messages.isEmpty());
+        QCOMPARE(host.pagesNote, note);
+        QCOMPARE(host.progress.filter("Drawing"),
+            drawing.isEmpty() ? QStringList() : QStringList { drawing });
+        QCOMPARE(mWord.calls.count("create"), drawing.isEmpty() ? 1 : 2);
+        QCOMPARE(host.displayPicture.isNull(), drawing.isEmpty());
+        QVERIFY(host.events.contains("show preview"));
+        QVERIFY(QFile::exists(host.wordFile));
+        QCOMPARE(runFolders(), QStringList());
     }
 
     void aFailedBookmarkKeepsTheRestOfTheMemo()

@@ -23,8 +23,9 @@ public:
     QStringList calls;
     QSet<QString> failing;
     QSet<QString> losing;
-    // What copyAsPicture gives.
+    // What copyAsPicture gives, and how many pages pageCount says the memo has.
     QImage picture;
+    int pages = 0;
     // Runs at create, e.g. to click the button again while a run is under way.
     std::function<void()> onCreate;
     // Runs at open with the path, e.g. to look at the file being opened.
@@ -130,6 +131,11 @@ public:
         mProcessor.check(QStringLiteral("quit"));
     }
     bool isRunning() const override { return !mProcessor.lost; }
+    int pageCount() override
+    {
+        record(QStringLiteral("pageCount"));
+        return mProcessor.pages;
+    }
 
 private:
     void record(const QString &call) { mProcessor.calls << call; }
