@@ -3,18 +3,22 @@
 #include "AppTitle.h"
 #include "ApplicationIcon.h"
 #include "CursorFile.h"
+#include "EntryControls.h"
 #include "ErrorTrap.h"
 #include "Failure.h"
 #include "FileUtils.h"
 #include "Form2.h"
+#include "HiddenLines.h"
 #include "LongText.h"
 #include "MemoStyle.h"
+#include "RunStrip.h"
 #include "SettingText.h"
 #include "SettingsStore.h"
 #include "Skin.h"
 #include "StylePictures.h"
 #include "StyleTips.h"
 #include "Twips.h"
+#include "UndoNotice.h"
 #include "UserInterface.h"
 #include "WindowLayout.h"
 #include "WordCheck.h"
@@ -30,8 +34,11 @@
 #include <QRadioButton>
 #include <QScopeGuard>
 #include <QScreen>
+#include <QShortcut>
 
 #include <limits>
+
+using namespace EntryControls;
 
 namespace {
 // Where an error report says a step failed.
@@ -39,6 +46,7 @@ constexpr auto kLoadLocation = "in Scrivane2021/08/31.Form1.Form_Load ";
 constexpr auto kQueryUnloadLocation = "in Scrivane2021/08/31.Form1.Form_QueryUnload ";
 constexpr auto kResetLocation = "in Scrivane2021/08/31.Form1.PushButton2_Click ";
 constexpr auto kSampleLocation = "in Scrivane2021/08/31.Form1.PushButton3_Click ";
+constexpr auto kUndoLocation = "in Scrivane2021/08/31.Form1.Undo ";
 
 constexpr double kWindowFontPoints = 9;
 constexpr double kButtonFontPoints = 11.25;
@@ -90,52 +98,6 @@ constexpr std::array<Row, 7> kRows { {
 const QDate kDesignDate(2010, 1, 17);
 const QDate kFirstDate(1601, 1, 1);
 const QDate kLastDate(9999, 12, 31);
-
-// Tab leaves the date picker, as in every other field; the arrow keys move between
-// day, month and year.
-class DatePicker : public QDateEdit
-{
-public:
-    using QDateEdit::QDateEdit;
-
-protected:
-    bool focusNextPrevChild(bool next) override { return QWidget::focusNextPrevChild(next); }
-};
-
-template<typename Control> Control *control(QWidget *parent, const QString &name)
-{
-    auto *widget = new Control(parent);
-    widget->setObjectName(name);
-    return widget;
-}
-
-template<typename Control> Control *control(QWidget *parent, const char *name)
-{
-    return control<Control>(parent, QString::fromLatin1(name));
-}
-
-// A control array: its elements are named by the array and their index.
-template<typename Control, size_t size>
-std::array<Control *, size> controls(QWidget *parent, const char *name)
-{
-    std::array<Control *, size> elements {};
-    for (size_t index = 0; index < size; ++index)
-        elements[index]
-            = control<Control>(parent, QStringLiteral("%1_%2").arg(QLatin1String(name)).arg(index));
-    return elements;
-}
-
-QPlainTextEdit *multiLineBox(QWidget *parent, const char *name)
-{
-    auto *box = control<QPlainTextEdit>(parent, name);
-    box->setTabChangesFocus(true);
-    box->setLineWrapMode(QPlainTextEdit::NoWrap);
-    box->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    box->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    // One line high: keep the text clear of the frame.
-    box->document()->setDocumentMargin(2);
-    return box;
-}
 
 QDate storedDate(const QString &text)
 {
@@ -197,13 +159,21 @@ Form1::Form1(UserInterface &ui, SettingsStore &settings, WordProcessor &word)
         line->setMaxLength(std::numeric_limits<int>::max());
     connectHandlers();
     mStylePictures = std::make_unique<StylePictures>(dynamic_cast<SpareLending *>(&mWord));
-    mStyleTips = std::make_unique<StyleTips>(Option1, *mStylePictures, [this] {
-        MemoDetails memo;
-        for (const MemoField &field : kMemoFields)
-            memo.*field.text = text(field);
-        memo.date = eventDate();
-        return memo;
+    mStyleTips
+        = std::make_unique<StyleTips>(Option1, *mStylePictures, [this] { return currentMemo(); });
+    mRunStrip = new RunStrip(this, kFrame3.pixels(), { Frame1, Frame3, PushButton2, PushButton3 },
+        [this] { mRun.cancel(); });
+    QList<QWidget *> memo(Option1.cbegin(), Option1.cend());
+    memo << dtpEventDate;
+    for (const TextField &each : mTextFields)
+        memo << each.control;
+    mUndo = new UndoNotice(this, memo, [this](const MemoDetails &before) {
+        fillDetails(QString::fromLatin1(kUndoLocation), before);
     });
+    for (QPlainTextEdit *box : { txtTo, txtFrom, txtRe })
+        new HiddenLines(box);
+    for (const QKeyCombination keys : { Qt::CTRL | Qt::Key_Return, Qt::CTRL | Qt::Key_Enter })
+        connect(new QShortcut(keys, this), &QShortcut::activated, PushButton6, &QPushButton::click);
     mSettings.onSoonWritten([this](const QString &failure) {
         QMetaObject::invokeMethod(this, [this, failure] {
             if (!failure.isEmpty())
@@ -496,31 +466,60 @@ bool Form1::eventFilter(QObject *watched, QEvent *event)
 
 void Form1::PushButton2_Click()
 {
-    fillDetails(QString::fromLatin1(kResetLocation), MemoDetails {});
+    MemoDetails cleared;
+    cleared.style = 0;
+    fillDetails(QString::fromLatin1(kResetLocation), cleared, QStringLiteral("Memo cleared"));
 }
 
 void Form1::PushButton3_Click()
 {
-    fillDetails(QString::fromLatin1(kSampleLocation), withSampleData({}));
+    fillDetails(QString::fromLatin1(kSampleLocation), withSampleData({}),
+        QStringLiteral("Example memo loaded"));
 }
 
-// Both data buttons: the first style, then each text field; the date stays.
-void Form1::fillDetails(const QString &location, const MemoDetails &memo)
+// Both data buttons: the first style, then each text field; the date stays. Undo puts
+// back what they replaced the same way; a memo with no style chosen keeps the style.
+void Form1::fillDetails(const QString &location, const MemoDetails &memo, const QString &done)
 {
+    const MemoDetails before = currentMemo();
     ErrorTrap trap(mUi, location);
-    trap.step(100, [&] { selectStyle(0); });
+    if (memo.style >= 0)
+        trap.step(100, [&] { selectStyle(memo.style); });
     int line = 102;
     for (const MemoField &field : kMemoFields) {
         trap.step(line, [&] { setFieldText(field, memo.*field.text); });
         line += 2;
     }
+    if (!done.isEmpty())
+        mUndo->offer(done, before);
 }
 
 void Form1::PushButton6_Click()
 {
     // The run takes the spare office a style picture may be using.
     mStylePictures->giveWay();
+    // A click during a run finds it busy (step 100) and leaves the strip to that run.
+    const bool watching = mRunStrip->begin();
+    const auto ended = qScopeGuard([&] {
+        if (watching)
+            mRunStrip->end();
+    });
     mRun.makeMemo();
+}
+
+MemoDetails Form1::currentMemo() const
+{
+    MemoDetails memo;
+    for (const MemoField &field : kMemoFields)
+        memo.*field.text = text(field);
+    memo.date = eventDate();
+    memo.style = selectedStyle();
+    return memo;
+}
+
+void Form1::showProgress(const QString &doing)
+{
+    mRunStrip->say(doing);
 }
 
 Form2 &Form1::form2()
@@ -564,29 +563,6 @@ QDate Form1::eventDate() const
 void Form1::setBusyPointer(bool busy)
 {
     mPointer.set(busy ? MousePointer::Hourglass : MousePointer::Default);
-}
-
-void Form1::clearPages()
-{
-    form2().clearPages();
-}
-
-void Form1::setWordFile(const QString &path)
-{
-    form2().mWordFile = path;
-}
-
-void Form1::addPage(const QString &caption)
-{
-    form2().addPage(caption);
-}
-void Form1::setPagePicture(int index, const QImage &picture)
-{
-    form2().setPagePicture(index, picture);
-}
-void Form1::setDisplayPicture(const QImage &picture)
-{
-    form2().setDisplayPicture(picture);
 }
 
 void Form1::showPreview()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "EntryAccess.h"
+#include "Form2.h"
 #include "MemoRun.h"
 #include "MousePointer.h"
 
@@ -18,15 +19,16 @@
 #include <functional>
 #include <memory>
 
-class Form2;
 struct MemoDetails;
 struct MemoField;
 class QGroupBox;
 class QLabel;
 class QPushButton;
+class RunStrip;
 class SettingsStore;
 class StylePictures;
 class StyleTips;
+class UndoNotice;
 class UserInterface;
 class WordProcessor;
 
@@ -130,7 +132,9 @@ private:
 
     void buildLayout();
     void connectHandlers();
-    void fillDetails(const QString &location, const MemoDetails &memo);
+    // `done` says what a data button did, for its undo; empty for the undo itself.
+    void fillDetails(const QString &location, const MemoDetails &memo, const QString &done = {});
+    MemoDetails currentMemo() const;
     void selectStyle(int index);
     void keepStyleGroupOneTabStop();
     void showStyleNote();
@@ -152,13 +156,18 @@ private:
     QDate eventDate() const override;
     QString text(const MemoField &field) const override;
     void setBusyPointer(bool busy) override;
-    void clearPages() override;
-    void addPage(const QString &caption) override;
-    void setPagePicture(int index, const QImage &picture) override;
-    void setDisplayPicture(const QImage &picture) override;
-    void setWordFile(const QString &path) override;
+    void clearPages() override { form2().clearPages(); }
+    void addPage(const QString &caption) override { form2().addPage(caption); }
+    void setPagePicture(int index, const QImage &picture) override
+    {
+        form2().setPagePicture(index, picture);
+    }
+    void setDisplayPicture(const QImage &picture) override { form2().setDisplayPicture(picture); }
+    void setWordFile(const QString &path) override { form2().mWordFile = path; }
     void showPreview() override;
     void hideEntry() override { hide(); }
+    void showProgress(const QString &doing) override;
+    void setPagesNote(const QString &note) override { form2().setPagesNote(note); }
 
     UserInterface &mUi;
     SettingsStore &mSettings;
@@ -169,6 +178,8 @@ private:
     // The style buttons' tooltips: the memo drawn in each style.
     std::unique_ptr<StylePictures> mStylePictures;
     std::unique_ptr<StyleTips> mStyleTips;
+    RunStrip *mRunStrip = nullptr;
+    UndoNotice *mUndo = nullptr;
 
     int mProgramChanges = 0;
     std::exception_ptr mChangeFailure;

@@ -4,6 +4,7 @@
 #include "ScriptedWordProcessor.h"
 #include "SettingsStore.h"
 
+#include <QApplication>
 #include <QDateEdit>
 #include <QDir>
 #include <QGroupBox>
@@ -244,6 +245,114 @@ private slots:
         QVERIFY(mUi.messages.isEmpty());
     }
 
+    // After a data button, Ctrl+Z or the notice's Undo gives back every field and the
+    // style, in the store too; typing after the button withdraws the offer, so an undo
+    // never drops what was typed since.
+    void undoGivesBackWhatADataButtonReplaced_data()
+    {
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<QString>("undo");
+        QTest::addColumn<bool>("typedAfter");
+        QTest::newRow("reset, Ctrl+Z") << "PushButton2"
+                                       << "Ctrl+Z" << false;
+        QTest::newRow("sample, Ctrl+Z") << "PushButton3"
+                                        << "Ctrl+Z" << false;
+        QTest::newRow("reset, the notice") << "PushButton2"
+                                           << "undoButton" << false;
+        QTest::newRow("sample, the notice") << "PushButton3"
+                                            << "undoButton" << false;
+        QTest::newRow("reset, then typing") << "PushButton2"
+                                            << "Ctrl+Z" << true;
+    }
+
+    void undoGivesBackWhatADataButtonReplaced()
+    {
+        QFETCH(QString, button);
+        QFETCH(QString, undo);
+        QFETCH(bool, typedAfter);
+        const QStringList typed { "Tarnwick & Sons", "Vozizidi\nSecond Floor", "Tobin Varden",
+            "Ewan Varden", "Memo To Cat", "First line.\n\nLast line." };
+        auto form = start();
+        showAndActivate(*form);
+        controls(*form).Option1[3]->click();
+        setTexts(*form, typed);
+        form->findChild<QPushButton *>(button)->click();
+        const QStringList replaced = texts(*form);
+        QVERIFY(replaced != typed);
+        if (typedAfter) {
+            controls(*form).txtTo->setFocus();
+            type(controls(*form).txtTo, "x");
+        }
+        // After typing, the first Ctrl+Z takes back the typing, in the field.
+        for (int times = typedAfter ? 2 : 1; undo == QLatin1String("Ctrl+Z") && times > 0; --times)
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Z, Qt::ControlModifier);
+        if (undo != QLatin1String("Ctrl+Z"))
+            form->findChild<QPushButton *>(undo)->click();
+        form->saveTyping();
+        mStore->flush();
+
+        const QStringList expected = typedAfter ? replaced : typed;
+        QCOMPARE(texts(*form), expected);
+        QCOMPARE(form->selectedStyle(), typedAfter ? 0 : 3);
+        const char *keys[] = { "txtOrgName", "txtTo", "txtCC", "txtFrom", "txtRe", "txtMsg" };
+        for (int field = 0; field < 6; ++field)
+            QCOMPARE(mStore->GetSetting(QString::fromLatin1(keys[field])), expected[field]);
+        QCOMPARE(mStore->GetSetting("Option1"), typedAfter ? "0" : "3");
+        QVERIFY(!form->findChild<QWidget *>("undoNotice")->isVisible());
+        QVERIFY(mUi.messages.isEmpty());
+    }
+
+    // A one-line box says how many of its lines it does not show.
+    void aOneLineBoxSaysTheLinesItHides_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("mark");
+        QTest::newRow("one line") << "Vozizidi" << QString();
+        QTest::newRow("two lines") << "Vozizidi\nSecond Floor"
+                                   << "+1 line";
+        QTest::newRow("four lines") << "A\nB\nC\nD"
+                                    << "+3 lines";
+    }
+
+    void aOneLineBoxSaysTheLinesItHides()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, mark);
+        auto form = start();
+        form->show();
+        controls(*form).txtTo->setPlainText(text);
+        const auto *label = form->findChild<QLabel *>("txtToHiddenLines");
+        QCOMPARE(label->isVisible(), !mark.isEmpty());
+        if (!mark.isEmpty())
+            QCOMPARE(label->text(), mark);
+    }
+
+    // Ctrl+Enter starts the run from any field, without a line break in the field.
+    void ctrlEnterStartsTheRunFromAnyField_data()
+    {
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<int>("key");
+        QTest::newRow("To, Return") << "txtTo" << int(Qt::Key_Return);
+        QTest::newRow("message, Enter") << "txtMsg" << int(Qt::Key_Enter);
+        QTest::newRow("company, Return") << "txtOrgName" << int(Qt::Key_Return);
+        QTest::newRow("date, Return") << "dtpEventDate" << int(Qt::Key_Return);
+    }
+
+    void ctrlEnterStartsTheRunFromAnyField()
+    {
+        QFETCH(QString, field);
+        QFETCH(int, key);
+        auto form = start();
+        showAndActivate(*form);
+        controls(*form).PushButton3->click();
+        const QStringList before = texts(*form);
+        auto *control = form->findChild<QWidget *>(field);
+        control->setFocus();
+        QTest::keyClick(control, Qt::Key(key), Qt::ControlModifier);
+        QVERIFY(mWord.calls.contains("create"));
+        QCOMPARE(texts(*form), before);
+    }
+
     void styleNoteNamesTypedFieldsTheStyleLeavesOut()
     {
         auto form = start();
@@ -468,6 +577,17 @@ private:
         return { controls(form).txtOrgName->text(), controls(form).txtTo->toPlainText(),
             controls(form).txtCC->text(), controls(form).txtFrom->toPlainText(),
             controls(form).txtRe->toPlainText(), controls(form).txtMsg->toPlainText() };
+    }
+
+    // As typed: each field's change handler stores it.
+    static void setTexts(Form1 &form, const QStringList &texts)
+    {
+        controls(form).txtOrgName->setText(texts[0]);
+        controls(form).txtTo->setPlainText(texts[1]);
+        controls(form).txtCC->setText(texts[2]);
+        controls(form).txtFrom->setPlainText(texts[3]);
+        controls(form).txtRe->setPlainText(texts[4]);
+        controls(form).txtMsg->setPlainText(texts[5]);
     }
 
     static void type(QWidget *field, const char *text)

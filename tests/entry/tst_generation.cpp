@@ -15,6 +15,7 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QImage>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QProcess>
@@ -23,12 +24,113 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextStream>
+#include <QTimer>
 
 #include <array>
 #include <memory>
 #include <optional>
 
+#include <csignal>
+
 namespace {
+// Passes every call on; when the run reaches the named operation, runs `during` as soon
+// as the run waits for the office (the window's thread takes events then), as a user's
+// keys and clicks reach the window in the middle of that operation.
+class InterruptedSession : public WordSession
+{
+public:
+    InterruptedSession(std::unique_ptr<WordSession> inner, QString at, std::function<void()> during)
+        : mInner(std::move(inner))
+        , mAt(std::move(at))
+        , mDuring(std::move(during))
+    { }
+    void open(const QString &path, bool readOnly) override
+    {
+        reached(QStringLiteral("open"));
+        mInner->open(path, readOnly);
+    }
+    void setBookmarkText(const QString &bookmark, const QString &text) override
+    {
+        reached(QStringLiteral("setBookmarkText ") + bookmark);
+        mInner->setBookmarkText(bookmark, text);
+    }
+    void saveAs(const QString &path) override
+    {
+        reached(QStringLiteral("saveAs"));
+        mInner->saveAs(path);
+    }
+    void setDisplayAlerts(bool on) override { mInner->setDisplayAlerts(on); }
+    void close() override { mInner->close(); }
+    QImage copyAsPicture() override
+    {
+        reached(QStringLiteral("copyAsPicture"));
+        return mInner->copyAsPicture();
+    }
+    void closeActiveDocumentWithoutSaving() override { mInner->closeActiveDocumentWithoutSaving(); }
+    void quit() override { mInner->quit(); }
+    bool isRunning() const override { return mInner->isRunning(); }
+    int pageCount() override { return mInner->pageCount(); }
+    void abort() override { mInner->abort(); }
+
+private:
+    void reached(const QString &operation)
+    {
+        if (operation == mAt)
+            QTimer::singleShot(0, mDuring);
+    }
+
+    std::unique_ptr<WordSession> mInner;
+    QString mAt;
+    std::function<void()> mDuring;
+};
+
+class InterruptedProcessor : public WordProcessor
+{
+public:
+    InterruptedProcessor(WordProcessor &inner, QString at, std::function<void()> during)
+        : mAt(std::move(at))
+        , mInner(inner)
+        , mDuring(std::move(during))
+    { }
+    std::unique_ptr<WordSession> create() override
+    {
+        if (mAt == QLatin1String("create"))
+            QTimer::singleShot(0, mDuring);
+        auto session = mInner.create();
+        offices << dynamic_cast<OfficeSession &>(*session).processId();
+        return std::make_unique<InterruptedSession>(std::move(session), mAt, mDuring);
+    }
+    QList<qint64> offices;
+    QString mAt;
+
+private:
+    WordProcessor &mInner;
+    std::function<void()> mDuring;
+};
+
+bool isRunning(qint64 process)
+{
+    return ::kill(pid_t(process), 0) == 0;
+}
+
+// What a run leaves in the temporary folder.
+QStringList runFiles()
+{
+    return QDir(qEnvironmentVariable("TEMP"))
+        .entryList({ QStringLiteral("scrivane-window-*"), QStringLiteral("kelmar*") },
+            QDir::AllEntries | QDir::Hidden);
+}
+
+// A message of that many lines, each "Line 00001: ...".
+QString linesOfMessage(int count)
+{
+    QStringList lines;
+    for (int line = 0; line < count; ++line)
+        lines << QStringLiteral("Line %1: the parcels for the second floor go to the loading bay.")
+                     .arg(line, 5, 10, QLatin1Char('0'));
+    return lines.join(QLatin1Char('\n'));
+}
+
 // Office processes of this test's own profiles.
 QList<qint64> ownOfficeProcesses()
 {
@@ -193,8 +295,8 @@ private slots:
                          folder, QStringLiteral("--jobs"), QStringLiteral("1") },
                      word, *mStore, outputStream, errorStream),
             1);
-        QVERIFY2(
-            errors.contains(QStringLiteral("2/3 done: taken.doc failed (memo 2)")), qPrintable(errors));
+        QVERIFY2(errors.contains(QStringLiteral("2/3 done: taken.doc failed (memo 2)")),
+            qPrintable(errors));
         QVERIFY2(
             errors.contains(QStringLiteral("2 of 3 memos written, 1 failed")), qPrintable(errors));
         QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden),
@@ -231,6 +333,93 @@ private slots:
         QVERIFY(program.waitForFinished(30000));
         QCOMPARE(program.exitCode(), 2);
         QVERIFY(program.readAllStandardError().contains("unknown style \"baroque\""));
+    }
+
+    // Cancel, pressed at each step of a run, with keys and clicks that the window must
+    // not take meanwhile: the run stops with no word, the office it was waiting for is
+    // ended, its files are gone, the window is as it was, and the next run is right.
+    void cancelAtEachStepLeavesNothing_data()
+    {
+        QTest::addColumn<QString>("at");
+        QTest::newRow("before the office is taken") << QStringLiteral("create");
+        QTest::newRow("while filling") << QStringLiteral("setBookmarkText bkMsg");
+        QTest::newRow("while saving") << QStringLiteral("saveAs");
+        QTest::newRow("while drawing") << QStringLiteral("copyAsPicture");
+    }
+
+    void cancelAtEachStepLeavesNothing()
+    {
+        QFETCH(QString, at);
+        LibreOfficeProcessor office;
+        Form1 *window = nullptr;
+        InterruptedProcessor word(office, at, [&] {
+            QTest::keyClicks(controls(*window).txtTo, QStringLiteral("Zed"));
+            controls(*window).Option1[4]->click();
+            controls(*window).PushButton2->click();
+            window->findChild<QPushButton *>(QStringLiteral("runCancel"))->click();
+        });
+        const auto form = std::make_unique<Form1>(mUi, *mStore, word);
+        window = form.get();
+        form->Form_Load();
+        form->show();
+        fill(*form, 2);
+        controls(*form).txtMsg->setPlainText(linesOfMessage(2000));
+        controls(*form).PushButton6->click();
+
+        QVERIFY2(mUi.messages.isEmpty(), qPrintable(mUi.messages.value(0).text));
+        QVERIFY(form->isVisible());
+        QVERIFY(!form->form2().isVisible());
+        QCOMPARE(form->pointer().setting(), MousePointer::Default);
+        QVERIFY(!form->findChild<QWidget *>(QStringLiteral("runStrip"))->isVisible());
+        QVERIFY(controls(*form).txtTo->isEnabled() && controls(*form).PushButton2->isEnabled());
+        QCOMPARE(controls(*form).txtTo->toPlainText(), QStringLiteral("Vozizidi\nSecond Floor"));
+        QCOMPARE(form->selectedStyle(), 2);
+        QCOMPARE(controls(*form).txtCC->text(), QStringLiteral("Tobin Varden"));
+        QCOMPARE(runFiles(), QStringList());
+        // The office a call was waiting for is ended; at most the spare is left.
+        if (at != QLatin1String("create"))
+            QVERIFY(!isRunning(word.offices.last()));
+        QVERIFY(ownOfficeProcesses().size() <= 1);
+
+        word.mAt.clear();
+        controls(*form).PushButton6->click();
+        QVERIFY2(mUi.messages.isEmpty(), qPrintable(mUi.messages.value(0).text));
+        QVERIFY(form->form2().isVisible());
+        const QString text = catdoc(form->form2().mWordFile);
+        QVERIFY2(text.contains(QStringLiteral("Vozizidi"))
+                && text.contains(QStringLiteral("Line 01999")),
+            qPrintable(text.left(300)));
+        QFile::remove(form->form2().mWordFile);
+    }
+
+    // A message of 2 MB: the memo is made and can be saved, and the preview says how
+    // much of it it shows, in one note; no error.
+    void aTwoMegabyteMessageIsMadeAndSaved()
+    {
+        LibreOfficeProcessor word;
+        Form1 form(mUi, *mStore, word);
+        form.Form_Load();
+        form.show();
+        fill(form, 0);
+        const QString message = linesOfMessage(30000);
+        QVERIFY(message.size() > 2'000'000);
+        controls(form).txtMsg->setPlainText(message);
+        controls(form).PushButton6->click();
+
+        QVERIFY2(mUi.messages.isEmpty(), qPrintable(mUi.messages.value(0).text));
+        Form2 &preview = form.form2();
+        QVERIFY(preview.isVisible());
+        const auto *note = preview.findChild<QLabel *>(QStringLiteral("pagesNote"));
+        QVERIFY2(note->isVisibleTo(&preview) && note->text().contains(QStringLiteral("pages")),
+            qPrintable(note->text()));
+        const QString saved = mTemporary->filePath(QStringLiteral("long memo.doc"));
+        mUi.fileNames = QStringList { saved };
+        preview.findChild<QPushButton *>(QStringLiteral("PushButton6"))->click();
+        const QString text = catdoc(saved);
+        QVERIFY2(text.contains(QStringLiteral("Line 00000:"))
+                && text.contains(QStringLiteral("Line 29999: the parcels")),
+            qPrintable(text.right(300)));
+        QFile::remove(preview.mWordFile);
     }
 
     void closingDuringARunLeavesNothingBehind_data()
