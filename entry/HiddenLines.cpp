@@ -3,11 +3,9 @@
 #include "LongText.h"
 
 #include <QEvent>
-#include <QHelpEvent>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QTextBlock>
-#include <QToolTip>
 
 #include <algorithm>
 
@@ -46,7 +44,10 @@ HiddenLines::HiddenLines(QPlainTextEdit *box)
     // The box under it still takes the clicks.
     mMark->setAttribute(Qt::WA_TransparentForMouseEvents);
     mMark->hide();
+    // The program sets a long text with the box's signals blocked, and then says
+    // textChanged alone.
     connect(box, &QPlainTextEdit::blockCountChanged, this, &HiddenLines::update);
+    connect(box, &QPlainTextEdit::textChanged, this, &HiddenLines::update);
     box->installEventFilter(this);
     box->viewport()->installEventFilter(this);
 }
@@ -76,10 +77,9 @@ bool HiddenLines::eventFilter(QObject *watched, QEvent *event)
 {
     if (event->type() == QEvent::Resize && watched == mBox)
         update();
-    if (event->type() == QEvent::ToolTip && hiddenLines() > 0) {
-        const auto *help = static_cast<QHelpEvent *>(event);
-        QToolTip::showText(help->globalPos(), tipText(longText(mBox)), mBox);
-        return true;
-    }
+    // Made when asked for: the text may be megabytes, and typing must not wait for it.
+    // The box itself then shows it.
+    if (event->type() == QEvent::ToolTip && watched == mBox->viewport())
+        mBox->setToolTip(hiddenLines() > 0 ? tipText(longText(mBox)) : QString());
     return false;
 }

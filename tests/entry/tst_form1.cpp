@@ -8,6 +8,7 @@
 #include <QDateEdit>
 #include <QDir>
 #include <QGroupBox>
+#include <QHelpEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -320,11 +321,20 @@ private slots:
         QFETCH(QString, mark);
         auto form = start();
         form->show();
+        // As the data buttons and the restore set it, then as typed.
+        controls(*form).PushButton3->click();
         controls(*form).txtTo->setPlainText(text);
         const auto *label = form->findChild<QLabel *>("txtToHiddenLines");
         QCOMPARE(label->isVisible(), !mark.isEmpty());
         if (!mark.isEmpty())
             QCOMPARE(label->text(), mark);
+        // The pointer resting on the box shows the whole text when lines are hidden.
+        QWidget *viewport = controls(*form).txtTo->viewport();
+        QHelpEvent rest(QEvent::ToolTip, QPoint(5, 5), viewport->mapToGlobal(QPoint(5, 5)));
+        QApplication::sendEvent(viewport, &rest);
+        QCOMPARE(controls(*form).txtTo->toolTip(), mark.isEmpty() ? QString() : text);
+        controls(*form).PushButton2->click();
+        QVERIFY(!label->isVisible());
     }
 
     // Ctrl+Enter starts the run from any field, without a line break in the field.
