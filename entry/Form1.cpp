@@ -162,7 +162,7 @@ Form1::Form1(UserInterface &ui, SettingsStore &settings, WordProcessor &word)
     mStyleTips
         = std::make_unique<StyleTips>(Option1, *mStylePictures, [this] { return currentMemo(); });
     mRunStrip = new RunStrip(this, kFrame3.pixels(), { Frame1, Frame3, PushButton2, PushButton3 },
-        [this] { mRun.cancel(); });
+        [this] { return mRun.cancel(); });
     QList<QWidget *> memo(Option1.cbegin(), Option1.cend());
     memo << dtpEventDate;
     for (const TextField &each : mTextFields)

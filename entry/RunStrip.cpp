@@ -12,7 +12,7 @@ constexpr auto kStripStyle = "#runStrip { background: #eef3f8; border: 1px solid
 } // namespace
 
 RunStrip::RunStrip(
-    QWidget *window, const QRect &place, QList<QWidget *> resting, std::function<void()> cancel)
+    QWidget *window, const QRect &place, QList<QWidget *> resting, std::function<bool()> cancel)
     : QWidget(window)
     , mWords(new QLabel(this))
     , mCancel(new QPushButton(QStringLiteral("Cancel"), this))
@@ -79,11 +79,11 @@ void RunStrip::tick()
 
 void RunStrip::cancelRun()
 {
-    if (!mRunning || !mCancel->isEnabled())
+    // Too late once the memo goes to the preview: the run just finishes.
+    if (!mRunning || !mCancel->isEnabled() || !mCancelRun())
         return;
     mCancel->setEnabled(false);
     mWords->setText(QStringLiteral("Stopping..."));
-    mCancelRun();
 }
 
 void RunStrip::end()

@@ -18,9 +18,10 @@ class QPushButton;
 class RunStrip : public QWidget
 {
 public:
-    // `resting`: what takes no input during a run; `cancel` asks the run to stop.
+    // `resting`: what takes no input during a run; `cancel` asks the run to stop, and
+    // says whether it will.
     RunStrip(QWidget *window, const QRect &place, QList<QWidget *> resting,
-        std::function<void()> cancel);
+        std::function<bool()> cancel);
 
     // A run begins; false, and nothing changes, when one is under way already.
     bool begin();
@@ -37,7 +38,7 @@ private:
     QLabel *const mWords;
     QPushButton *const mCancel;
     const QList<QWidget *> mResting;
-    const std::function<void()> mCancelRun;
+    const std::function<bool()> mCancelRun;
     QTimer mTicks;
     QElapsedTimer mSince;
     QString mDoing;

@@ -301,14 +301,15 @@ void MemoRun::stopRun()
     mBusy = false;
 }
 
-void MemoRun::cancel()
+bool MemoRun::cancel()
 {
     if (!mControl.stop())
-        return;
+        return false;
     for (const std::unique_ptr<WordSession> *session : { &mSession, &mRenderSession }) {
         if (*session)
             (*session)->abort();
     }
+    return true;
 }
 
 bool MemoRun::SaveDocAsJPG(const QString &inFile)

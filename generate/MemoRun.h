@@ -72,9 +72,9 @@ public:
     // and deletes the template, the picture and the unfinished memo.
     void abandon();
     // The user stops the run: its word processors end at once, and it stops quietly
-    // and cleans up as abandon does, leaving the entry window as it was. Nothing
-    // happens once the memo goes to the preview.
-    void cancel();
+    // and cleans up as abandon does, leaving the entry window as it was. False, and
+    // nothing happens, when there is no run or the memo is going to the preview.
+    bool cancel();
 
     // Seconds since midnight; the document name's digits are drawn from it.
     std::function<float()> timeOfDay;
