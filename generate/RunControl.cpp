@@ -5,6 +5,8 @@
 #include "MemoStyle.h"
 #include "WordSession.h"
 
+#include <QCoreApplication>
+
 namespace {
 // From this length on the progress says how much is being filled: it takes a while.
 constexpr qint64 kLongFillCharacters = 100'000;
@@ -23,6 +25,8 @@ void RunControl::begin()
 
 void RunControl::doing(const QString &words)
 {
+    // A Cancel clicked while this thread drew pages (and took no events) counts here.
+    QCoreApplication::processEvents();
     if (mStopped)
         throw RunStopped {};
     mHost.showProgress(words);

@@ -25,6 +25,7 @@ public:
     // A new run: it can be stopped until it hands the memo to the preview.
     void begin();
     // Tells the window what the run does now; throws RunStopped once it is stopped.
+    // The window's events are taken first, as while the run waits for an office.
     void doing(const QString &words);
     // The memo goes to the preview now: a stop asked for from here on comes too late.
     void finishing() { mStoppable = false; }
