@@ -38,6 +38,24 @@ QString cannotStart(const QString &why)
     return QStringLiteral("The word processor could not be started: %1.").arg(why);
 }
 
+// The office's own temporary files go beside its profile, not into the user's folder:
+// an office that is killed cannot remove them, and the next start here does. What
+// could not be removed in it stays; what matters is that the folder is ours.
+QString freshTemporaryFolder(const QString &temporary)
+{
+    removeOwn(temporary);
+    QDir().mkdir(temporary);
+    struct stat status
+    {
+    };
+    if (::lstat(QFile::encodeName(temporary).constData(), &status) != 0 || !S_ISDIR(status.st_mode)
+        || status.st_uid != ::getuid())
+        fail(cannotStart(QStringLiteral("its folder for temporary files \"%1\" is not a folder "
+                                        "of this user's; remove it and try again")
+                             .arg(temporary)));
+    return temporary;
+}
+
 int toMilliseconds(std::chrono::milliseconds time)
 {
     return int(std::min<std::chrono::milliseconds::rep>(time.count(), INT_MAX));
@@ -195,20 +213,7 @@ void OfficeProcess::launch()
     environment.insert(QStringLiteral("URE_BOOTSTRAP"),
         QStringLiteral("vnd.sun.star.pathname:%1/fundamentalrc").arg(programFolder));
     environment.remove(QStringLiteral("CRASH_DUMP_ENABLE"));
-    // The office's own temporary files go beside its profile, not into the user's
-    // folder: an office that is killed cannot remove them, and the next start here does.
-    const QString temporary = temporaryFolder();
-    // What could not be removed in it stays; what matters is that the folder is ours.
-    removeOwn(temporary);
-    QDir().mkdir(temporary);
-    struct stat status
-    {
-    };
-    if (::lstat(QFile::encodeName(temporary).constData(), &status) != 0 || !S_ISDIR(status.st_mode)
-        || status.st_uid != ::getuid())
-        fail(cannotStart(QStringLiteral("its folder for temporary files \"%1\" is not a folder "
-                                        "of this user's; remove it and try again")
-                             .arg(temporary)));
+    const QString temporary = freshTemporaryFolder(temporaryFolder());
     for (const char *name : { "TMPDIR", "TMP", "TEMP" })
         environment.insert(QString::fromLatin1(name), temporary);
     const QStringList arguments {

@@ -9,6 +9,7 @@
 #include "ProgramEnd.h"
 #include "ServicePlace.h"
 #include "ServiceProtocol.h"
+#include "ServiceSocket.h"
 #include "WorkThread.h"
 
 #include <QCoreApplication>
@@ -22,7 +23,6 @@
 
 #include <atomic>
 #include <csignal>
-#include <cstring>
 #include <functional>
 #include <map>
 #include <optional>
@@ -31,7 +31,6 @@
 #include <fcntl.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
-#include <sys/un.h>
 #include <unistd.h>
 
 namespace MemoService {
@@ -46,8 +45,6 @@ constexpr auto kFrozenOffice = 1500ms;
 // After a memo failed with its office, the command that asked writes through an office
 // of its own: the service starts its new one once that has had the processor.
 constexpr auto kRestartAfterFailure = 5s;
-// systemd hands its listening socket over as the first descriptor after the standard ones.
-constexpr int kFirstHandedSocket = 3;
 // One command is read this much at a time, so that one that sends much keeps no other
 // waiting.
 constexpr qsizetype kReadChunk = 64 * 1024;
@@ -592,65 +589,6 @@ private:
     Writer mWriter;
 };
 
-// The socket systemd made and handed over, when it started this service.
-int handedSocket()
-{
-    const bool handed = qEnvironmentVariableIntValue("LISTEN_PID") == ::getpid()
-        && qEnvironmentVariableIntValue("LISTEN_FDS") >= 1;
-    for (const char *name : { "LISTEN_PID", "LISTEN_FDS", "LISTEN_FDNAMES" })
-        qunsetenv(name);
-    if (!handed)
-        return -1;
-    ::fcntl(kFirstHandedSocket, F_SETFD, FD_CLOEXEC);
-    ::fcntl(kFirstHandedSocket, F_SETFL, ::fcntl(kFirstHandedSocket, F_GETFL) | O_NONBLOCK);
-    return kFirstHandedSocket;
-}
-
-// The start lock the starting command handed over, held until this service listens;
-// -1 when there is none.
-int handedStartLock()
-{
-    bool given = false;
-    const int handle = qEnvironmentVariableIntValue(kStartLockVariable, &given);
-    qunsetenv(kStartLockVariable);
-    if (!given || handle <= STDERR_FILENO || ::fcntl(handle, F_SETFD, FD_CLOEXEC) != 0)
-        return -1;
-    return handle;
-}
-
-// A socket of this user's alone at the place; one left by a service that was killed
-// is replaced (the lock says none runs).
-int ownSocket(const ServicePlace &place)
-{
-    const QByteArray path = QFile::encodeName(place.socket);
-    sockaddr_un address {};
-    address.sun_family = AF_UNIX;
-    if (size_t(path.size()) >= sizeof address.sun_path)
-        return -1;
-    std::memcpy(address.sun_path, path.constData(), size_t(path.size()));
-    switch (socketState(place.socket)) {
-    case SocketState::Refused:
-        return -1;
-    case SocketState::Ours:
-        ::unlink(path.constData());
-        break;
-    case SocketState::Missing:
-        break;
-    }
-    const int listening = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
-    if (listening < 0)
-        return -1;
-    const mode_t mask = ::umask(0177);
-    const bool bound
-        = ::bind(listening, reinterpret_cast<const sockaddr *>(&address), sizeof address) == 0;
-    ::umask(mask);
-    if (!bound || ::chmod(path.constData(), 0600) != 0 || ::listen(listening, SOMAXCONN) != 0) {
-        ::close(listening);
-        return -1;
-    }
-    return listening;
-}
-
 // The service keeps nothing of the command that started it: its working folder, its
 // temporary folder and its cache are the service's own, so a later command with other
 // ones, or a cleaner of theirs, changes nothing here. Before any thread runs.
@@ -677,9 +615,9 @@ bool settleIn(const ServicePlace &place)
 int run(const std::function<std::unique_ptr<QCoreApplication>()> &makeApplication)
 {
     ::signal(SIGPIPE, SIG_IGN);
-    const int handed = handedSocket();
+    const int handed = ServiceSocket::handedSocket();
     // Closed, whatever happens, when this process ends; released early once listening.
-    const int starting = handedStartLock();
+    const int starting = ServiceSocket::handedStartLock();
     const auto place = ServicePlace::find();
     if (!place)
         return 1;
@@ -696,7 +634,7 @@ int run(const std::function<std::unique_ptr<QCoreApplication>()> &makeApplicatio
     const QJsonObject environment = ServiceProtocol::environment();
     if (!settleIn(*place))
         return 1;
-    const int listening = handed >= 0 ? handed : ownSocket(*place);
+    const int listening = handed >= 0 ? handed : ServiceSocket::ownSocket(*place);
     if (listening < 0)
         return 1;
     // Commands that waited for this start now find it listening.
