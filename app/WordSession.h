@@ -32,6 +32,10 @@ public:
 
     // Opens the file; the document becomes the active document.
     virtual void open(const QString &path, bool readOnly) = 0;
+    // Opens a template read-only to fill it, as open(path, true) does. A word processor
+    // may keep it open after close() for the next memo of the same file, whose
+    // bookmark writes then replace exactly what this one wrote.
+    virtual void openTemplate(const QString &path) { open(path, true); }
     // Replaces the whole range of the active document's bookmark; a line break
     // in the text starts a new paragraph.
     virtual void setBookmarkText(const QString &bookmark, const QString &text) = 0;

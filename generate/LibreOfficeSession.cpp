@@ -22,6 +22,11 @@ void LibreOfficeSession::open(const QString &path, bool readOnly)
     office().open(path, readOnly);
 }
 
+void LibreOfficeSession::openTemplate(const QString &path)
+{
+    office().openTemplate(path);
+}
+
 void LibreOfficeSession::setBookmarkText(const QString &bookmark, const QString &text)
 {
     office(QStringLiteral("fill the bookmark \"%1\"").arg(bookmark))
@@ -58,6 +63,14 @@ void LibreOfficeSession::quit()
     if (!mOffice)
         return;
     std::unique_ptr<Office> office = std::move(mOffice);
+    // The next session fills templates of its own.
+    if (office->isConnected() && !office->isBroken()) {
+        try {
+            office->closeKeptDocuments();
+        } catch (const Failure &) {
+            // The office is broken now, and the pool ends it.
+        }
+    }
     const QString broken = office->brokenReason();
     mPool->giveBack(std::move(office), mHome);
     if (!broken.isEmpty())

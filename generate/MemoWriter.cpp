@@ -226,7 +226,7 @@ MemoWriter::Memo MemoWriter::make(const MemoDetails &memo, DocumentFormat format
     QImage picture;
     try {
         WordSession &word = session();
-        word.open(source, true);
+        word.openTemplate(source);
         for (const auto &[bookmark, text] : bookmarkWrites(memo))
             word.setBookmarkText(bookmark, text);
         // The picture is always of the Word document, as the window shows it.

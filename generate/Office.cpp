@@ -30,7 +30,10 @@
 #include <com/sun/star/document/UpdateDocMode.hpp>
 #include <com/sun/star/document/XDocumentProperties.hpp>
 #include <com/sun/star/document/XDocumentPropertiesSupplier.hpp>
+#include <com/sun/star/document/XUndoManager.hpp>
+#include <com/sun/star/document/XUndoManagerSupplier.hpp>
 #include <com/sun/star/frame/Desktop.hpp>
+#include <com/sun/star/frame/XController.hpp>
 #include <com/sun/star/frame/XDesktop2.hpp>
 #include <com/sun/star/frame/XFrames.hpp>
 #include <com/sun/star/frame/XModel.hpp>
@@ -39,18 +42,23 @@
 #include <com/sun/star/lang/XComponent.hpp>
 #include <com/sun/star/text/XBookmarksSupplier.hpp>
 #include <com/sun/star/text/XPageCursor.hpp>
+#include <com/sun/star/text/XText.hpp>
 #include <com/sun/star/text/XTextContent.hpp>
+#include <com/sun/star/text/XTextCursor.hpp>
 #include <com/sun/star/text/XTextRange.hpp>
 #include <com/sun/star/text/XTextViewCursorSupplier.hpp>
 #include <com/sun/star/uno/XComponentContext.hpp>
 #include <com/sun/star/util/DateTime.hpp>
 #include <com/sun/star/util/XCloseable.hpp>
 #include <com/sun/star/util/XModifiable.hpp>
+#include <com/sun/star/util/XRefreshable.hpp>
 #include <cppuhelper/bootstrap.hxx>
 #include <osl/file.hxx>
 #include <rtl/bootstrap.hxx>
 
+#include <algorithm>
 #include <initializer_list>
+#include <map>
 #include <mutex>
 #include <utility>
 
@@ -125,6 +133,16 @@ template<typename Action> void translated(Action &&action)
 
 } // namespace
 
+// A template kept open between memos, with a cursor over what the last memo wrote
+// into each bookmark.
+struct KeptDocument
+{
+    Reference<css::lang::XComponent> document;
+    std::map<OUString, Reference<css::text::XTextCursor>> values;
+    // It held a memo of several pages: closed after it, as layOut() says.
+    bool spansPages = false;
+};
+
 // The UNO objects of one session. Tasks hold them too, so a task that outlives its
 // session's wait never touches freed memory.
 struct UnoObjects
@@ -135,6 +153,9 @@ struct UnoObjects
     Reference<css::lang::XComponent> document;
     // The open document's bookmarks, asked for once per document.
     Reference<css::container::XNameAccess> bookmarks;
+    // Kept templates by URL; `kept` is the open one when it is one of them.
+    std::map<OUString, KeptDocument> keptDocuments;
+    KeptDocument *kept = nullptr;
 
     Reference<css::lang::XComponent> requireDocument() const
     {
@@ -143,10 +164,59 @@ struct UnoObjects
         return document;
     }
 
+    // The open document's bookmark of that name, where its text goes.
+    Reference<css::text::XTextRange> bookmarkAnchor(const OUString &name)
+    {
+        const OfficeError noSuchBookmark { QStringLiteral(
+            "the document has no bookmark of that name") };
+        if (!bookmarks.is()) {
+            const Reference<css::text::XBookmarksSupplier> supplier(requireDocument(), UNO_QUERY);
+            if (!supplier.is())
+                throw noSuchBookmark;
+            bookmarks = supplier->getBookmarks();
+        }
+        // Each call crosses to the office and back; a batch makes thousands of them.
+        Reference<css::text::XTextContent> content;
+        try {
+            content.set(bookmarks->getByName(name), UNO_QUERY_THROW);
+        } catch (const css::container::NoSuchElementException &) {
+            throw noSuchBookmark;
+        }
+        return content->getAnchor();
+    }
+
+    void forgetOpenDocument()
+    {
+        document.clear();
+        bookmarks.clear();
+        kept = nullptr;
+    }
+
+    void closeKeptDocuments()
+    {
+        std::map<OUString, KeptDocument> closing;
+        closing.swap(keptDocuments);
+        if (kept != nullptr)
+            forgetOpenDocument();
+        for (auto &[url, closed] : closing)
+            closeWithoutSaving(closed.document);
+    }
+
+    static void closeWithoutSaving(const Reference<css::lang::XComponent> &document)
+    {
+        if (const Reference<css::util::XModifiable> modifiable { document, UNO_QUERY };
+            modifiable.is())
+            modifiable->setModified(false);
+        const Reference<css::util::XCloseable> closeable(document, UNO_QUERY_THROW);
+        closeable->close(true);
+    }
+
     void release()
     {
         document.clear();
         bookmarks.clear();
+        kept = nullptr;
+        keptDocuments.clear();
         desktop.clear();
         remote.clear();
         if (const Reference<css::lang::XComponent> component { local, UNO_QUERY }; component.is())
@@ -225,6 +295,40 @@ OfficeProcess::Options processOptions(const LibreOfficeProcessor::Settings &sett
 {
     return { settings.programFolder, settings.profileRoot, settings.connectTimeout };
 }
+
+// Lays the filled document out whole before it is saved: the fields of headers and
+// footers (the date's chapter field, page numbers) then hold this memo's values in the
+// file, not those of the layout made at the load. A kept template holding more than one
+// page has laid out footers that a memo of one page never shows, whose fields would keep
+// this memo's values: it is not kept.
+void layOut(UnoObjects &uno)
+{
+    const Reference<css::util::XRefreshable> refreshable(uno.requireDocument(), UNO_QUERY_THROW);
+    refreshable->refresh();
+    const Reference<css::frame::XModel> model(refreshable, UNO_QUERY_THROW);
+    const Reference<css::beans::XPropertySet> view(model->getCurrentController(), UNO_QUERY_THROW);
+    sal_Int32 pages = 0;
+    view->getPropertyValue(OUString("PageCount")) >>= pages;
+    if (uno.kept != nullptr && pages > 1)
+        uno.kept->spansPages = true;
+}
+
+// The file itself, hidden, also when it is a template; its macros never run.
+Reference<css::lang::XComponent> load(UnoObjects &uno, const OUString &url, bool readOnly)
+{
+    const Sequence<css::beans::PropertyValue> arguments = properties({
+        property("Hidden", Any(true)),
+        property("ReadOnly", Any(readOnly)),
+        property("AsTemplate", Any(false)),
+        property("MacroExecutionMode", Any(css::document::MacroExecMode::NEVER_EXECUTE)),
+        property("UpdateDocMode", Any(css::document::UpdateDocMode::NO_UPDATE)),
+    });
+    const Reference<css::lang::XComponent> document
+        = uno.desktop->loadComponentFromURL(url, OUString("_blank"), 0, arguments);
+    if (!document.is())
+        throw OfficeError { QStringLiteral("the word processor cannot read it as a document") };
+    return document;
+}
 } // namespace
 
 Office::Office(const LibreOfficeProcessor::Settings &settings)
@@ -278,6 +382,7 @@ Office::~Office()
                     // The office may go before it answers.
                     try {
                         uno->document.clear();
+                        uno->closeKeptDocuments();
                         uno->desktop->terminate();
                     } catch (const css::uno::Exception &) { }
                 },
@@ -423,21 +528,44 @@ void Office::open(const QString &path, bool readOnly)
         mDocuments.append(path);
     mBookmarkTexts.clear();
     call(what, [url, readOnly](UnoObjects &uno) {
-        // The file itself, also when it is a template; its macros never run.
-        const Sequence<css::beans::PropertyValue> arguments = properties({
-            property("Hidden", Any(true)),
-            property("ReadOnly", Any(readOnly)),
-            property("AsTemplate", Any(false)),
-            property("MacroExecutionMode", Any(css::document::MacroExecMode::NEVER_EXECUTE)),
-            property("UpdateDocMode", Any(css::document::UpdateDocMode::NO_UPDATE)),
-        });
-        const Reference<css::lang::XComponent> document
-            = uno.desktop->loadComponentFromURL(url, OUString("_blank"), 0, arguments);
-        if (!document.is())
-            throw OfficeError { QStringLiteral("the word processor cannot read it as a document") };
-        uno.document = document;
-        uno.bookmarks.clear();
+        uno.forgetOpenDocument();
+        uno.document = load(uno, url, readOnly);
     });
+}
+
+void Office::openTemplate(const QString &path)
+{
+    const QString what = QStringLiteral("open \"%1\"").arg(path);
+    if (!QFileInfo(path).isFile())
+        fail(QStringLiteral("Could not %1: there is no such file.").arg(what));
+    const OUString url = fileUrl(path);
+    mBookmarkTexts.clear();
+    call(what, [url](UnoObjects &uno) {
+        uno.forgetOpenDocument();
+        KeptDocument &kept = uno.keptDocuments[url];
+        if (!kept.document.is()) {
+            try {
+                kept.document = load(uno, url, true);
+                // Refilled memo after memo: an undo stack would only grow.
+                const Reference<css::document::XUndoManagerSupplier> undo(
+                    kept.document, UNO_QUERY_THROW);
+                undo->getUndoManager()->lock();
+            } catch (...) {
+                if (kept.document.is())
+                    UnoObjects::closeWithoutSaving(kept.document);
+                uno.keptDocuments.erase(url);
+                throw;
+            }
+        }
+        uno.document = kept.document;
+        uno.kept = &kept;
+    });
+}
+
+void Office::closeKeptDocuments()
+{
+    call(QStringLiteral("close the documents kept open"),
+        [](UnoObjects &uno) { uno.closeKeptDocuments(); });
 }
 
 void Office::setBookmarkText(const QString &bookmark, const QString &text)
@@ -448,27 +576,32 @@ void Office::setBookmarkText(const QString &bookmark, const QString &text)
     const QString lines = memoParagraphs(wordText(text)).join(QLatin1Char('\r'));
     const OUString name = toOUString(bookmark);
     const OUString value = toOUString(lines);
+    // Unpaired surrogates are gone: each high one begins one character.
+    const qsizetype characters = lines.size()
+        - std::count_if(lines.cbegin(), lines.cend(), [](QChar c) { return c.isHighSurrogate(); });
     mFillingCharacters = text.size();
     const auto filled = qScopeGuard([this] { mFillingCharacters = 0; });
-    call(QStringLiteral("fill the bookmark \"%1\"").arg(bookmark), [name, value](UnoObjects &uno) {
-        const OfficeError noSuchBookmark { QStringLiteral(
-            "the document has no bookmark of that name") };
-        if (!uno.bookmarks.is()) {
-            const Reference<css::text::XBookmarksSupplier> supplier(
-                uno.requireDocument(), UNO_QUERY);
-            if (!supplier.is())
-                throw noSuchBookmark;
-            uno.bookmarks = supplier->getBookmarks();
-        }
-        // Each call crosses to the office and back; a batch makes thousands of them.
-        Reference<css::text::XTextContent> content;
-        try {
-            content.set(uno.bookmarks->getByName(name), UNO_QUERY_THROW);
-        } catch (const css::container::NoSuchElementException &) {
-            throw noSuchBookmark;
-        }
-        content->getAnchor()->setString(value);
-    });
+    call(QStringLiteral("fill the bookmark \"%1\"").arg(bookmark),
+        [name, value, characters](UnoObjects &uno) {
+            if (uno.kept == nullptr) {
+                uno.bookmarkAnchor(name)->setString(value);
+                return;
+            }
+            // A kept template: the cursor holds what the last memo wrote there.
+            Reference<css::text::XTextCursor> &cursor = uno.kept->values[name];
+            if (!cursor.is()) {
+                const Reference<css::text::XTextRange> anchor = uno.bookmarkAnchor(name);
+                cursor = anchor->getText()->createTextCursorByRange(anchor);
+            }
+            cursor->setString(value);
+            // Writer selects what it inserted by counting back UTF-16 units, but steps
+            // over whole characters: each one outside the BMP would take one too many.
+            if (characters != value.getLength()) {
+                cursor->collapseToEnd();
+                for (qsizetype left = characters; left > 0; left -= SAL_MAX_INT16)
+                    cursor->goLeft(sal_Int16(std::min<qsizetype>(left, SAL_MAX_INT16)), true);
+            }
+        });
     mBookmarkTexts.insert(bookmark, text);
 }
 
@@ -487,9 +620,11 @@ void Office::exportAs(const QString &path, DocumentFormat format)
     try {
         call(QStringLiteral("save the document as \"%1\"").arg(path),
             [url, filter, memo, now, format, filled](UnoObjects &uno) {
-                if (filled)
+                if (filled) {
                     setMemoProperties(uno.requireDocument(), memo, now,
                         format == DocumentFormat::Docx || format == DocumentFormat::Odt);
+                    layOut(uno);
+                }
                 // A copy: the document stays where it was loaded from, so the office
                 // keeps no lock file beside the saved one.
                 const Reference<css::frame::XStorable> storable(
@@ -519,9 +654,17 @@ void Office::close()
 {
     call(QStringLiteral("close the document"), [](UnoObjects &uno) {
         const Reference<css::util::XCloseable> closeable(uno.requireDocument(), UNO_QUERY_THROW);
-        uno.document.clear();
-        uno.bookmarks.clear();
-        closeable->close(true);
+        // A kept template stays open for the next memo.
+        KeptDocument *kept = uno.kept;
+        uno.forgetOpenDocument();
+        if (kept == nullptr) {
+            closeable->close(true);
+        } else if (kept->spansPages) {
+            const Reference<css::lang::XComponent> document = kept->document;
+            std::erase_if(
+                uno.keptDocuments, [&](const auto &entry) { return &entry.second == kept; });
+            UnoObjects::closeWithoutSaving(document);
+        }
     });
 }
 
@@ -529,13 +672,12 @@ void Office::closeActiveDocumentWithoutSaving()
 {
     call(QStringLiteral("close the document without saving"), [](UnoObjects &uno) {
         const Reference<css::lang::XComponent> document = uno.requireDocument();
-        uno.bookmarks.clear();
-        if (const Reference<css::util::XModifiable> modifiable { document, UNO_QUERY };
-            modifiable.is())
-            modifiable->setModified(false);
-        const Reference<css::util::XCloseable> closeable(document, UNO_QUERY_THROW);
-        uno.document.clear();
-        closeable->close(true);
+        // A kept template left half-filled is loaded afresh for the next memo.
+        if (uno.kept != nullptr)
+            std::erase_if(uno.keptDocuments,
+                [&](const auto &entry) { return entry.second.document == document; });
+        uno.forgetOpenDocument();
+        UnoObjects::closeWithoutSaving(document);
     });
 }
 

@@ -46,6 +46,13 @@ public:
     bool hasDocument() const;
 
     void open(const QString &path, bool readOnly);
+    // Opens the template for a memo, read-only, and keeps it open for the next memo of
+    // the same file: its bookmarks are then refilled, each with exactly what the last
+    // memo wrote replaced, so the office neither loads nor lays out the template again.
+    // close() keeps it; closeActiveDocumentWithoutSaving() ends it.
+    void openTemplate(const QString &path);
+    // Closes the templates kept open.
+    void closeKeptDocuments();
     void setBookmarkText(const QString &bookmark, const QString &text);
     void exportAs(const QString &path, DocumentFormat format);
     void close();
