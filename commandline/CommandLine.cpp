@@ -7,6 +7,7 @@
 #include "MemoSources.h"
 #include "MemoWriter.h"
 #include "OutputFolder.h"
+#include "PackageMemo.h"
 #include "ProgramEnd.h"
 #include "Reporter.h"
 #include "ServiceClient.h"
@@ -61,7 +62,10 @@ int runSingle(const QCommandLineParser &parser, WordProcessor &word, const MemoD
         reporter.warnAboutControlCharacters(memo, out);
         reporter.warnOfFormatMismatch(out, formatOf(parser));
         // Made by the service when it can; written here either way, by the same routine.
+        // A DOCX or ODT without a picture needs no office, so no service either.
         const QString picture = parser.value(QStringLiteral("picture"));
+        if (PackageMemo::isPackageFormat(formatOf(parser)) && picture.isEmpty())
+            service = nullptr;
         const auto made = service != nullptr
             ? service->make(memo, formatOf(parser), !picture.isEmpty())
             : std::nullopt;

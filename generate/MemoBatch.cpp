@@ -1,6 +1,7 @@
 #include "MemoBatch.h"
 
 #include "Failure.h"
+#include "PackageMemo.h"
 #include "ProgramEnd.h"
 #include "WorkThread.h"
 
@@ -8,6 +9,7 @@
 #include <QEventLoop>
 #include <QThread>
 
+#include <algorithm>
 #include <atomic>
 #include <functional>
 #include <memory>
@@ -40,7 +42,7 @@ void finish(MemoWriter &writer)
 }
 // One session of a batch: writes the next memo in order until none is left, telling
 // `report` how each went; its office has ended when it returns.
-void serveSession(WordProcessor &word, MemoWriter::Renewal renewal, bool first,
+void serveSession(WordProcessor &word, MemoWriter::Renewal renewal, bool first, bool office,
     const QList<Job> &jobs, std::atomic<qsizetype> &next,
     const std::function<void(qsizetype index, const QString &failure)> &report)
 {
@@ -51,7 +53,7 @@ void serveSession(WordProcessor &word, MemoWriter::Renewal renewal, bool first,
         // Only the first session waits for its office holding a memo: the others join
         // once theirs is up, so an office that starts slowly or not at all holds no
         // memo back (the first one reports why).
-        if (!first)
+        if (!first && office)
             writer->start();
     } catch (const Failure &failure) {
         if (!first)
@@ -78,6 +80,10 @@ void write(WordProcessor &word, const QList<Job> &jobs, int sessions, const Done
     const bool onApplicationThread
         = application != nullptr && QThread::currentThread() == application->thread();
     sessions = std::clamp<int>(sessions, 1, std::max<int>(1, int(jobs.size())));
+    // DOCX and ODT take no office: the sessions then only share out the work.
+    const bool office = std::any_of(jobs.cbegin(), jobs.cend(), [](const Job &job) {
+        return job.refused.isEmpty() && !PackageMemo::isPackageFormat(job.format);
+    });
     if (sessions == 1 || !onApplicationThread) {
         MemoWriter writer(word, renewal);
         for (qsizetype index = 0; index < jobs.size() && !ProgramEnd::stopRequested(); ++index)
@@ -101,7 +107,7 @@ void write(WordProcessor &word, const QList<Job> &jobs, int sessions, const Done
     for (int worker = 0; worker < sessions; ++worker) {
         workers.push_back(std::make_unique<WorkThread>());
         workers.back()->post([&, worker] {
-            serveSession(word, renewal, worker == 0, jobs, next,
+            serveSession(word, renewal, worker == 0, office, jobs, next,
                 [&](qsizetype index, const QString &failure) {
                     report([&done, index, failure] { done(index, failure); });
                 });

@@ -5,6 +5,7 @@
 #include "Leftovers.h"
 #include "LibreOfficeProcessor.h"
 #include "MemoStyle.h"
+#include "PackageMemo.h"
 #include "Processes.h"
 #include "TemplateCatalogue.h"
 #include "WordSession.h"
@@ -215,6 +216,10 @@ void MemoWriter::place(const Memo &made, const QString &documentPath, const QStr
 
 MemoWriter::Memo MemoWriter::make(const MemoDetails &memo, DocumentFormat format, bool withPicture)
 {
+    // DOCX and ODT are filled without the office, which then only draws a picture.
+    const bool package = PackageMemo::isPackageFormat(format);
+    if (package && !withPicture)
+        return { PackageMemo::make(memo, format), {} };
     // The word processor saves into the work folder; only the finished memo reaches
     // the destination, so a failure leaves nothing there and nothing is written
     // through a name someone else placed beside it.
@@ -236,7 +241,7 @@ MemoWriter::Memo MemoWriter::make(const MemoDetails &memo, DocumentFormat format
             QFile::remove(saved);
             word.saveAs(saved);
         }
-        if (format != DocumentFormat::Doc) {
+        if (format == DocumentFormat::Pdf) {
             QFile::remove(exported);
             word.exportAs(exported, format);
         }
@@ -263,7 +268,7 @@ MemoWriter::Memo MemoWriter::make(const MemoDetails &memo, DocumentFormat format
     Memo made;
     if (withPicture)
         made.picture = pngBytes(picture);
-    made.document = contentsOf(exported);
+    made.document = package ? PackageMemo::make(memo, format) : contentsOf(exported);
     QFile::remove(saved);
     QFile::remove(exported);
     return made;

@@ -12,10 +12,12 @@
 class WordProcessor;
 
 // Writes memos without the windows, all through one word processor session: the
-// same template, bookmark writes and texts as "Start Creating Template". A memo
-// either is written whole or fails with a Failure and leaves no file behind. Its work
-// folder in the temporary folder, and its office's folders, are looked at before each
-// memo and made again when something (a cleaner of the temporary folder) removed them.
+// same template, bookmark writes and texts as "Start Creating Template". DOCX and ODT
+// are filled without it (PackageMemo), so a writer of those starts no word processor
+// unless a picture is asked for. A memo either is written whole or fails with a
+// Failure and leaves no file behind. Its work folder in the temporary folder, and its
+// office's folders, are looked at before each memo and made again when something (a
+// cleaner of the temporary folder) removed them.
 class MemoWriter
 {
 public:

@@ -1,0 +1,47 @@
+#pragma once
+
+#include "MemoProperties.h"
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QList>
+#include <QString>
+
+#include <utility>
+
+// The XML parts of a zipped document (DOCX or ODT) changed the way the office changes
+// them when it fills a template's bookmarks and saves it in that format. The only file
+// that includes libxml2 (Debian's libxml2: the parser the office's own filters build
+// on, kept up, with a tree to edit and a serialiser that writes what it read). Every
+// function throws Failure saying what is wrong with the part it was given.
+namespace DocumentXml {
+
+enum class Dialect {
+    OpenDocument, // an ODT's content.xml
+    Wordprocessing, // a DOCX's word/document.xml
+};
+
+// The body with each bookmark's range replaced by its text, as the office writes it:
+// each line of the text after the first starts a paragraph like the bookmark's own
+// (so continuation lines keep to its column), tabs stay tabs, and what a Word document
+// cannot hold is left out (wordText, and U+FFFE and U+FFFF, which XML cannot hold).
+// The bookmark then spans its text. `what` names the part in failures.
+QByteArray filledBody(const QByteArray &xml, Dialect dialect,
+    const QList<std::pair<QString, QString>> &writes, const QString &what);
+
+// An ODT's meta.xml describing the memo: title, subject, author and company as the
+// office sets them, created and modified `now`; the template's own description,
+// statistics and links gone.
+QByteArray openDocumentMeta(
+    const QByteArray &xml, const MemoProperties &memo, const QDateTime &now);
+
+// A DOCX's docProps/core.xml likewise.
+QByteArray coreProperties(const QByteArray &xml, const MemoProperties &memo, const QDateTime &now);
+
+// A DOCX's docProps/app.xml with the memo's company, and no statistics of the template.
+QByteArray appProperties(const QByteArray &xml, const QString &company);
+
+// An ODT's META-INF/manifest.xml without the entry of the part at that path.
+QByteArray withoutManifestEntry(const QByteArray &xml, const QString &path);
+
+} // namespace DocumentXml
