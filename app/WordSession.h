@@ -64,6 +64,9 @@ public:
     // Ends the word processor at once, also while a call into it waits on this thread's
     // stack, which then fails: for a run the user stops. quit still follows.
     virtual void abort() { }
+    // Waits until the word processor of a session started ahead answers; throws Failure
+    // when it could not start.
+    virtual void ready() { }
 };
 
 // Creates sessions: each one a new word processor application, never one the user runs.
@@ -74,6 +77,10 @@ public:
 
     // Throws Failure when the word processor cannot be started.
     virtual std::unique_ptr<WordSession> create() = 0;
+    // A session whose word processor starts in the background, for one that will be
+    // needed soon; its first operation, or ready(), waits for it. A word processor that
+    // cannot start in the background starts it now.
+    virtual std::unique_ptr<WordSession> createAhead() { return create(); }
 };
 
 // What a word processor may have beside WordProcessor: one started, hidden, between

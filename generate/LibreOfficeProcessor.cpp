@@ -54,6 +54,11 @@ std::unique_ptr<WordSession> LibreOfficeProcessor::lendSpare(QThread *worker)
     return std::make_unique<LibreOfficeSession>(mPool, std::move(office), QThread::currentThread());
 }
 
+std::unique_ptr<WordSession> LibreOfficeProcessor::createAhead()
+{
+    return std::make_unique<LibreOfficeSession>(mPool, std::make_unique<Office>(mSettings));
+}
+
 std::unique_ptr<WordSession> LibreOfficeProcessor::create()
 {
     return std::make_unique<LibreOfficeSession>(mPool, mPool->take());

@@ -60,6 +60,9 @@ public:
     // Called on a WorkThread, it has the application's thread start the office (the
     // rule in WorkThread.h), so that thread must be taking events.
     std::unique_ptr<WordSession> create() override;
+    // A new office, forked now and waited for at its first use; never the spare, which
+    // another thread may be watching.
+    std::unique_ptr<WordSession> createAhead() override;
 
     std::unique_ptr<WordSession> lendSpare(QThread *worker) override;
     // The offices' profiles' folder.

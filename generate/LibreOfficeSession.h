@@ -34,6 +34,7 @@ public:
     bool isRunning() const override;
     int pageCount() override;
     void abort() override;
+    void ready() override { office(); }
 
     qint64 processId() const override { return mProcessId; }
     QString profileFolder() const override { return mProfileFolder; }

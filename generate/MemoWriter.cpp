@@ -15,11 +15,15 @@
 #include <QFile>
 #include <QImageWriter>
 
+#include <algorithm>
 #include <utility>
 
 #include <sys/stat.h>
 
 namespace {
+// An office's first memos each add templates and fonts; after these it grows slowly.
+constexpr int kSettlingMemos = 10;
+
 QByteArray pngBytes(const QImage &picture)
 {
     if (picture.isNull())
@@ -87,6 +91,8 @@ MemoWriter::~MemoWriter()
 
 void MemoWriter::finish()
 {
+    if (mNext)
+        quitSession(std::move(mNext));
     if (mSession) {
         auto session = std::move(mSession);
         session->quit();
@@ -96,14 +102,25 @@ void MemoWriter::finish()
 WordSession &MemoWriter::session()
 {
     if (!mSession) {
-        try {
-            mSession = mWord.create();
-        } catch (const Failure &) {
-            // A replacement is this writer's own doing and must not cost the memo
-            // that meets it: its office gets a second chance to start.
-            if (!std::exchange(mRenewing, false))
-                throw;
-            mSession = mWord.create();
+        // The replacement started ahead is normally up by now.
+        if (mNext) {
+            try {
+                mNext->ready();
+                mSession = std::move(mNext);
+            } catch (const Failure &) {
+                quitSession(std::move(mNext));
+            }
+        }
+        if (!mSession) {
+            try {
+                mSession = mWord.create();
+            } catch (const Failure &) {
+                // A replacement is this writer's own doing and must not cost the memo
+                // that meets it: its office gets a second chance to start.
+                if (!std::exchange(mRenewing, false))
+                    throw;
+                mSession = mWord.create();
+            }
         }
         mRenewing = false;
         mSessionMemos = 0;
@@ -112,37 +129,73 @@ WordSession &MemoWriter::session()
     return *mSession;
 }
 
-void MemoWriter::discardSession()
+void MemoWriter::quitSession(std::unique_ptr<WordSession> session)
 {
-    if (!mSession)
-        return;
     try {
-        mSession->quit();
+        session->quit();
     } catch (const Failure &) {
         // Releasing the session ends its process whatever quit said.
     }
-    mSession.reset();
+}
+
+void MemoWriter::discardSession()
+{
+    if (mNext)
+        quitSession(std::move(mNext));
+    if (mSession)
+        quitSession(std::move(mSession));
+}
+
+double MemoWriter::officeMebibytes() const
+{
+    const auto *office = dynamic_cast<const OfficeSession *>(mSession.get());
+    return office != nullptr ? processMebibytes(office->processId()) : 0.0;
+}
+
+bool MemoWriter::renewalDue(int memosAhead) const
+{
+    const int memos = mRenewal.memos;
+    if (memos > 0 && mSessionMemos + memosAhead >= memos)
+        return true;
+    if (mRenewal.mebibytes <= 0 || dynamic_cast<OfficeSession *>(mSession.get()) == nullptr)
+        return false;
+    // Judged by what the office has grown a memo since it settled.
+    constexpr double kLeastAheadMebibytes = 4;
+    const double held = officeMebibytes();
+    const int settled = mSessionMemos - kSettlingMemos;
+    const double growth = settled > 0 ? (held - mSettledMebibytes) / settled : 0;
+    const double ahead = memosAhead > 0 ? std::max(kLeastAheadMebibytes, growth * memosAhead) : 0;
+    return held + ahead > mRenewal.mebibytes;
+}
+
+void MemoWriter::startReplacementIfSoon()
+{
+    // An office takes a few seconds to start: its replacement starts this many memos
+    // before it is due and takes over between two memos when it is, so a batch never
+    // waits for a start. Checked before a memo, so none starts after the last.
+    constexpr int kAheadMemos = 40;
+    if (!mSession || mNext || !renewalDue(std::clamp(mRenewal.memos / 4, 1, kAheadMemos)))
+        return;
+    try {
+        mNext = mWord.createAhead();
+    } catch (const Failure &) {
+        // The replacement starts when it is due, and says then why it cannot.
+    }
 }
 
 void MemoWriter::renewIfDue()
 {
-    if (!mSession)
+    if (!mSession || !renewalDue(0))
         return;
-    auto *office = dynamic_cast<OfficeSession *>(mSession.get());
-    bool due = mRenewal.memos > 0 && mSessionMemos >= mRenewal.memos;
-    if (!due && mRenewal.mebibytes > 0 && office != nullptr)
-        due = processMebibytes(office->processId()) > mRenewal.mebibytes;
-    // Between two memos, so no memo is lost: the next one starts the new office.
-    if (due) {
-        if (office != nullptr) {
-            // Not kept as a spare, or the next session would take it back.
-            office->retire();
-            mSession.reset();
-        } else {
-            discardSession();
-        }
-        mRenewing = true;
+    // Between two memos, so no memo is lost: the next one takes the new office.
+    if (auto *office = dynamic_cast<OfficeSession *>(mSession.get())) {
+        // Not kept as a spare, or the next session would take it back.
+        office->retire();
+        mSession.reset();
+    } else {
+        quitSession(std::move(mSession));
     }
+    mRenewing = true;
 }
 
 QString MemoWriter::workFolder()
@@ -230,6 +283,7 @@ MemoWriter::Memo MemoWriter::make(const MemoDetails &memo, DocumentFormat format
     const QString exported = folder.filePath(QStringLiteral("memo.") + documentFormatName(format));
     QImage picture;
     try {
+        startReplacementIfSoon();
         WordSession &word = session();
         word.openTemplate(source);
         for (const auto &[bookmark, text] : bookmarkWrites(memo))
@@ -251,7 +305,8 @@ MemoWriter::Memo MemoWriter::make(const MemoDetails &memo, DocumentFormat format
             picture = word.copyAsPicture();
             word.closeActiveDocumentWithoutSaving();
         }
-        ++mSessionMemos;
+        if (++mSessionMemos == kSettlingMemos)
+            mSettledMebibytes = officeMebibytes();
     } catch (const Failure &) {
         // A file the office could not read or write leaves it working: only the
         // document goes. When the session itself is why (ended, hung), the next memo
@@ -260,7 +315,8 @@ MemoWriter::Memo MemoWriter::make(const MemoDetails &memo, DocumentFormat format
             if (mSession)
                 mSession->closeActiveDocumentWithoutSaving();
         } catch (const Failure &) {
-            discardSession();
+            if (mSession)
+                quitSession(std::move(mSession));
         }
         throw;
     }

@@ -23,6 +23,7 @@ class MemoWriter
 public:
     // When the session's office is replaced by a new one, between two memos: an
     // office grows with every document it has held and never gives the memory back.
+    // The new one is started some memos ahead, so that it is ready when it is due.
     struct Renewal
     {
         // After this many memos; 0 for no limit.
@@ -70,13 +71,22 @@ private:
     QString workFolder();
     QString templateFile(int style);
     void dropSessionWithoutFolders();
+    static void quitSession(std::unique_ptr<WordSession> session);
     void discardSession();
+    double officeMebibytes() const;
+    // Whether the office is past its limit, or will be within that many memos.
+    bool renewalDue(int memosAhead) const;
+    void startReplacementIfSoon();
     void renewIfDue();
 
     WordProcessor &mWord;
     Renewal mRenewal;
     std::unique_ptr<WordSession> mSession;
+    // The session that replaces it, started ahead.
+    std::unique_ptr<WordSession> mNext;
     int mSessionMemos = 0;
+    // What its office held once its first memos were written.
+    double mSettledMebibytes = 0;
     // The session was ended to be replaced, not for a failure.
     bool mRenewing = false;
     int mSessionsStarted = 0;

@@ -28,6 +28,7 @@ public:
     std::atomic<bool> killFirstSave { false };
 
     std::unique_ptr<WordSession> create() override;
+    std::unique_ptr<WordSession> createAhead() override;
 
 private:
     LibreOfficeProcessor mOffice;
@@ -41,6 +42,7 @@ public:
         , mKillFirstSave(killFirstSave)
     { }
     void open(const QString &path, bool readOnly) override { mInner->open(path, readOnly); }
+    void openTemplate(const QString &path) override { mInner->openTemplate(path); }
     void setBookmarkText(const QString &bookmark, const QString &text) override
     {
         mInner->setBookmarkText(bookmark, text);
@@ -61,6 +63,7 @@ public:
     bool isRunning() const override { return mInner->isRunning(); }
     void closeActiveDocumentWithoutSaving() override { mInner->closeActiveDocumentWithoutSaving(); }
     void quit() override { mInner->quit(); }
+    void ready() override { mInner->ready(); }
 
 private:
     std::unique_ptr<WordSession> mInner;
@@ -71,6 +74,12 @@ std::unique_ptr<WordSession> WatchedProcessor::create()
 {
     ++created;
     return std::make_unique<WatchedSession>(mOffice.create(), killFirstSave);
+}
+
+std::unique_ptr<WordSession> WatchedProcessor::createAhead()
+{
+    ++created;
+    return std::make_unique<WatchedSession>(mOffice.createAhead(), killFirstSave);
 }
 
 // The text Poppler finds in a PDF file, its white space made single spaces.
@@ -143,9 +152,10 @@ private slots:
         QTest::addColumn<int>("memos");
         QTest::addColumn<int>("mebibytes");
         QTest::addColumn<int>("sessions");
-        QTest::newRow("after two memos") << 2 << 0 << 2;
-        QTest::newRow("past 1 MiB") << 0 << 1 << 3;
-        QTest::newRow("never") << 0 << 0 << 1;
+        QTest::addColumn<int>("ahead"); // of them started before they were due
+        QTest::newRow("after two memos") << 2 << 0 << 2 << 1;
+        QTest::newRow("past 1 MiB") << 0 << 1 << 3 << 0;
+        QTest::newRow("never") << 0 << 0 << 1 << 0;
     }
 
     void anOfficeIsReplacedPastItsLimit()
@@ -153,17 +163,24 @@ private slots:
         QFETCH(int, memos);
         QFETCH(int, mebibytes);
         QFETCH(int, sessions);
+        QFETCH(int, ahead);
         // A replaced office must really end, not come back as the next session's spare.
         struct OfficesSeen : WordProcessor
         {
-            std::unique_ptr<WordSession> create() override
+            std::unique_ptr<WordSession> create() override { return seen(processor.create()); }
+            std::unique_ptr<WordSession> createAhead() override
             {
-                std::unique_ptr<WordSession> session = processor.create();
+                ++ahead;
+                return seen(processor.createAhead());
+            }
+            std::unique_ptr<WordSession> seen(std::unique_ptr<WordSession> session)
+            {
                 offices.insert(dynamic_cast<OfficeSession &>(*session).processId());
                 return session;
             }
             LibreOfficeProcessor processor;
             QSet<qint64> offices;
+            int ahead = 0;
         } word;
         MemoWriter writer(word, { memos, mebibytes });
         for (int index = 0; index < 3; ++index) {
@@ -176,6 +193,7 @@ private slots:
         writer.finish();
         QCOMPARE(writer.sessionsStarted(), sessions);
         QCOMPARE(word.offices.size(), sessions);
+        QCOMPARE(word.ahead, ahead);
     }
 
     void everyFormatHoldsEveryValue_data()
