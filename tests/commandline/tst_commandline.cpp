@@ -327,9 +327,11 @@ private slots:
         QTest::addColumn<QStringList>("options");
         QTest::addColumn<QString>("call");
         QTest::newRow("extension") << QStringList { "--out", "memo.PDF" } << "exportAs %1 pdf";
-        QTest::newRow("option") << QStringList { "--out", "memo.doc", "--format", "odt" }
-                                << "exportAs %1 odt";
+        QTest::newRow("option") << QStringList { "--out", "memo.doc", "--format", "pdf" }
+                                << "exportAs %1 pdf";
         QTest::newRow("unknown extension") << QStringList { "--out", "memo.txt" } << "saveAs %1";
+        // Filled without the word processor.
+        QTest::newRow("odt") << QStringList { "--out", "memo.doc", "--format", "odt" } << "";
     }
 
     void theFormatComesFromTheOptionOrTheExtension()
@@ -339,6 +341,14 @@ private slots:
         const QString out = mDir.filePath(options.at(1));
         options[1] = out;
         QCOMPARE(run(QStringList { "--generate" } + options), 0);
+        if (call.isEmpty()) {
+            QCOMPARE(mWord.sessionsCreated, 0);
+            // An ODT package: its mimetype first and stored, as readers look for it.
+            const QByteArray bytes = fileBytes(out);
+            QVERIFY(bytes.startsWith("PK\x03\x04")
+                && bytes.mid(30).startsWith("mimetypeapplication/vnd.oasis.opendocument.text"));
+            return;
+        }
         const QStringList saves = mWord.calls.filter(QRegularExpression("^(saveAs|exportAs) "));
         QCOMPARE(saves.size(), 1);
         QCOMPARE(saves.first().section(' ', 0, 0), call.section(' ', 0, 0));
