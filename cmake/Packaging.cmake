@@ -119,8 +119,9 @@ set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
 and a date) into a finished Word 97-2003 document in one of five styles,\n\
 shows it as a picture to zoom and pan, and saves a copy where you ask.\n\
 It drives LibreOffice Writer to write the documents.")
-# The libraries the program links, Poppler and Qt's GUI library (with its X11
-# plugin and .ico/.cur reader) among them, come from dpkg-shlibdeps; what it
+# The libraries the program links, Poppler, libgsf, libzip, libxml2 and Qt's GUI
+# library (with its X11 plugin and .ico/.cur reader) among them, come from
+# dpkg-shlibdeps (tst_package checks they are declared); what it
 # starts at run time is named here: Writer for the documents, and the fonts the
 # memos and windows are set in: Liberation (Arial-compatible), Carlito and
 # Caladea (Calibri- and Cambria-compatible).

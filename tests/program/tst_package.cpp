@@ -157,6 +157,8 @@ void PackageTest::declaresWhatTheProgramNeeds_data()
         QStringLiteral("libreoffice-writer") };
     QTest::newRow("Poppler for Qt 6") << QStringList { QStringLiteral("libpoppler-qt6-3") };
     QTest::newRow("libgsf") << QStringList { QStringLiteral("libgsf-1-114") };
+    QTest::newRow("libzip") << QStringList { QStringLiteral("libzip4") };
+    QTest::newRow("libxml2") << QStringList { QStringLiteral("libxml2") };
     QTest::newRow("Liberation fonts") << QStringList { QStringLiteral("fonts-liberation2") };
     QTest::newRow("Carlito fonts") << QStringList { QStringLiteral("fonts-crosextra-carlito") };
     QTest::newRow("Caladea fonts") << QStringList { QStringLiteral("fonts-crosextra-caladea") };
