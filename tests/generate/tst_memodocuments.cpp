@@ -1,30 +1,26 @@
-#include "Catdoc.h"
 #include "CompoundFile.h"
 #include "DateWording.h"
 #include "LibreOfficeProcessor.h"
 #include "MemoDetails.h"
+#include "MemoReaders.h"
 #include "MemoStyle.h"
 #include "MemoWriter.h"
-#include "TestFiles.h"
 #include "TestOffice.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QImage>
-#include <QProcess>
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <gsf/gsf-infile-zip.h>
-#include <gsf/gsf-infile.h>
-#include <gsf/gsf-input-stdio.h>
 #include <poppler-qt6.h>
 
 #include <optional>
 
 using namespace Qt::Literals::StringLiterals;
+using namespace MemoReaders;
 
 // Memos of every style as their readers see them: the saved Word file read by four
 // independent readers, and laid out by LibreOffice into pages whose words are measured.
@@ -137,73 +133,7 @@ QStringList printedLines(const MemoDetails &memo, const Style &style)
     return lines;
 }
 
-// AbiWord's conversion of the file to text or PDF at out; its exit code, -1 when it
-// crashed or hung, and what it said in *said.
-int abiword(const QString &path, const QString &to, const QString &out, QString *said = nullptr)
-{
-    QFile::remove(out);
-    QProcess process;
-    process.setProcessChannelMode(QProcess::MergedChannels);
-    process.start(u"abiword"_s, { u"--to="_s + to, u"--to-name="_s + out, path });
-    const bool ended = process.waitForFinished(120'000);
-    if (!ended)
-        process.kill();
-    if (said)
-        *said = QString::fromLocal8Bit(process.readAll());
-    return ended && process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-}
-
-// A reader's text of the file; a failure's text says why.
-QString readerText(const QString &reader, const QString &path, const QString &folder)
-{
-    if (reader == u"catdoc")
-        return catdoc(path);
-    const QString out = folder + u"/read.txt"_s;
-    if (reader == u"abiword") {
-        QString said;
-        if (abiword(path, u"txt"_s, out, &said) != 0)
-            return u"<abiword failed: %1>"_s.arg(said);
-        return QString::fromUtf8(readFile(out));
-    }
-    QFile::remove(out);
-    QProcess process;
-    process.setProcessChannelMode(QProcess::MergedChannels);
-    if (reader == u"antiword")
-        process.start(reader, { u"-w"_s, u"0"_s, u"-m"_s, u"UTF-8.txt"_s, path });
-    else
-        process.start(reader, { path, out });
-    if (!process.waitForFinished(120'000) || process.exitCode() != 0)
-        return u"<%1 failed: %2>"_s.arg(reader, QString::fromLocal8Bit(process.readAll()));
-    // antiword draws tables with bars and wraps a cell's text within its column.
-    if (reader == u"antiword")
-        return QString::fromUtf8(process.readAllStandardOutput()).remove(u'|');
-    return QString::fromUtf8(readFile(out));
-}
-
-// The words of a laid-out page with their boxes, in points from the page's top left.
-struct Word
-{
-    QString text;
-    QRectF box;
-};
-
 constexpr double kTolerance = 1.5; // points
-
-QList<QList<Word>> pageWords(const QString &pdf)
-{
-    QList<QList<Word>> pages;
-    const std::unique_ptr<Poppler::Document> document = Poppler::Document::load(pdf);
-    if (!document)
-        return pages;
-    for (int index = 0; index < document->numPages(); ++index) {
-        QList<Word> words;
-        const std::unique_ptr<Poppler::Page> page = document->page(index);
-        for (const std::unique_ptr<Poppler::TextBox> &box : page->textList())
-            words.append({ box->text(), box->boundingBox() });
-        pages.append(words);
-    }
-    return pages;
-}
 
 // The first word that reads as the text, whatever its case and with or without its
 // colon (a letter-spaced label's colon may come as a word of its own).
@@ -227,31 +157,6 @@ Word lineStart(const QList<Word> &words, const Word &on)
             first = word;
     }
     return first;
-}
-
-// One file of a zipped document (a DOCX or ODT), empty when it cannot be read.
-QByteArray zippedFile(const QString &path, const char *folder, const char *name)
-{
-    QByteArray content;
-    GError *error = nullptr;
-    GsfInput *input = gsf_input_stdio_new(QFile::encodeName(path).constData(), &error);
-    GsfInfile *zip = input ? gsf_infile_zip_new(input, &error) : nullptr;
-    g_clear_error(&error);
-    GsfInput *file = nullptr;
-    if (zip)
-        file = folder ? gsf_infile_child_by_vname(zip, folder, name, nullptr)
-                      : gsf_infile_child_by_name(zip, name);
-    if (file) {
-        const auto size = gsf_input_size(file);
-        if (const guint8 *data = gsf_input_read(file, size, nullptr))
-            content = QByteArray(reinterpret_cast<const char *>(data), qsizetype(size));
-        g_object_unref(file);
-    }
-    if (zip)
-        g_object_unref(zip);
-    if (input)
-        g_object_unref(input);
-    return content;
 }
 
 // The first word on the line below the given one's.
@@ -713,14 +618,12 @@ void MemoDocumentsTest::everyFontEntryHasOneName()
         static const QRegularExpression odtFont(
             u"\\bfont-family(?:-asian|-complex)?=\"([^\"]*)\""_s);
         const bool docx = format == u"docx";
-        const QList<std::pair<const char *, const char *>> parts = docx
-            ? QList<std::pair<const char *, const char *>> { { "word", "fontTable.xml" },
-                  { "word", "styles.xml" }, { "word", "document.xml" } }
-            : QList<std::pair<const char *, const char *>> { { nullptr, "styles.xml" },
-                  { nullptr, "content.xml" } };
-        for (const auto &[folder, name] : parts) {
-            const QString xml = QString::fromUtf8(zippedFile(path, folder, name));
-            QVERIFY2(!xml.isEmpty(), name);
+        const QStringList parts = docx
+            ? QStringList { u"word/fontTable.xml"_s, u"word/styles.xml"_s, u"word/document.xml"_s }
+            : QStringList { u"styles.xml"_s, u"content.xml"_s };
+        for (const QString &part : parts) {
+            const QString xml = QString::fromUtf8(zippedFile(path, part));
+            QVERIFY2(!xml.isEmpty(), qPrintable(part));
             for (const QRegularExpressionMatch &match :
                 (docx ? docxFont : odtFont).globalMatch(xml)) {
                 QString font = match.captured(1);
@@ -767,16 +670,8 @@ void MemoDocumentsTest::propertiesDescribeTheMemo()
     QFETCH(QString, title);
     QFETCH(QString, author);
     QFETCH(QString, company);
-    const QString abw = mFolder.filePath(u"properties.abw"_s);
-    QFile::remove(abw);
-    QProcess abiword;
-    abiword.start(
-        u"abiword"_s, { u"--to=abw"_s, u"--to-name="_s + abw, document(Kind(kind), style) });
-    QVERIFY(abiword.waitForFinished(120'000));
-    QHash<QString, QString> properties;
-    static const QRegularExpression entry(u"<m key=\"([^\"]+)\">([^<]*)</m>"_s);
-    for (const QRegularExpressionMatch &match : entry.globalMatch(QString::fromUtf8(readFile(abw))))
-        properties.insert(match.captured(1), match.captured(2));
+    const QHash<QString, QString> properties
+        = abiwordProperties(document(Kind(kind), style), mFolder.path());
 
     QCOMPARE(properties.value(u"dc.title"_s), title);
     QCOMPARE(properties.value(u"dc.subject"_s), title);
@@ -812,8 +707,8 @@ void MemoDocumentsTest::exportsNameTheCompany()
     QFETCH(QString, company);
     const QString path = document(Kind::Full, style, format);
     const bool docx = format == u"docx";
-    const QString xml = QString::fromUtf8(
-        docx ? zippedFile(path, "docProps", "app.xml") : zippedFile(path, nullptr, "meta.xml"));
+    const QString xml
+        = QString::fromUtf8(zippedFile(path, docx ? u"docProps/app.xml"_s : u"meta.xml"_s));
     QVERIFY2(!xml.isEmpty(), "the document's properties could not be read");
     static const QRegularExpression docxCompany(u"<Company>([^<]*)</Company>"_s);
     static const QRegularExpression odtCompany(
