@@ -620,10 +620,14 @@ void Office::exportAs(const QString &path, DocumentFormat format)
     try {
         call(QStringLiteral("save the document as \"%1\"").arg(path),
             [url, filter, memo, now, format, filled](UnoObjects &uno) {
+                const bool package
+                    = format == DocumentFormat::Docx || format == DocumentFormat::Odt;
                 if (filled) {
-                    setMemoProperties(uno.requireDocument(), memo, now,
-                        format == DocumentFormat::Docx || format == DocumentFormat::Odt);
-                    layOut(uno);
+                    setMemoProperties(uno.requireDocument(), memo, now, package);
+                    // A DOCX or ODT keeps the fields as they were laid out at the load,
+                    // as one filled without the office has them.
+                    if (!package)
+                        layOut(uno);
                 }
                 // A copy: the document stays where it was loaded from, so the office
                 // keeps no lock file beside the saved one.
