@@ -456,6 +456,86 @@ QByteArray filledBody(const QByteArray &xml, Dialect dialect,
     return serialised(document.get(), what);
 }
 
+QByteArray withChapterText(
+    const QByteArray &xml, Dialect dialect, const QString &text, const QString &what)
+{
+    const Document document = parsed(xml, what);
+    const QString line = linesOf(text).constFirst();
+    if (dialect == Dialect::OpenDocument) {
+        std::vector<xmlNode *> chapters;
+        forEachElement(xmlDocGetRootElement(document.get()), [&](xmlNode *node) {
+            if (isElement(node, kText, "chapter")
+                && attribute(node, kText, "outline-level") == QLatin1String("1"))
+                chapters.push_back(node);
+        });
+        for (xmlNode *chapter : chapters) {
+            while (chapter->children != nullptr)
+                removeNode(chapter->children);
+            addOpenDocumentLine(document.get(), chapter->ns, line,
+                [chapter](xmlNode *made) { xmlAddChild(chapter, made); });
+        }
+        return serialised(document.get(), what);
+    }
+
+    // A field's runs: its instruction between begin and separate, its saved result
+    // between separate and end. Only a STYLEREF of level 1 gets the text.
+    struct Field
+    {
+        QString instruction;
+        xmlNode *separator = nullptr; // the run holding the separate mark
+        std::vector<xmlNode *> result; // the runs after it
+    };
+    std::vector<Field> open;
+    std::vector<Field> styleRefs;
+    std::vector<xmlNode *> simple;
+    const auto isLevelOne = [](const QString &instruction) {
+        const QStringList words = instruction.simplified().split(QLatin1Char(' '));
+        return words.size() >= 2
+            && words.at(0).compare(QLatin1String("STYLEREF"), Qt::CaseInsensitive) == 0
+            && words.at(1) == QLatin1String("1");
+    };
+    forEachElement(xmlDocGetRootElement(document.get()), [&](xmlNode *node) {
+        if (isElement(node, kWord, "fldSimple")) {
+            if (isLevelOne(attribute(node, kWord, "instr")))
+                simple.push_back(node);
+        } else if (isElement(node, kWord, "fldChar")) {
+            const QString type = attribute(node, kWord, "fldCharType");
+            if (type == QLatin1String("begin")) {
+                open.emplace_back();
+            } else if (type == QLatin1String("separate") && !open.empty()) {
+                open.back().separator = node->parent;
+            } else if (type == QLatin1String("end") && !open.empty()) {
+                if (isLevelOne(open.back().instruction) && open.back().separator != nullptr)
+                    styleRefs.push_back(open.back());
+                open.pop_back();
+            }
+        } else if (isElement(node, kWord, "instrText") && !open.empty()) {
+            xmlChar *content = xmlNodeGetContent(node);
+            open.back().instruction += QString::fromUtf8(reinterpret_cast<const char *>(content));
+            xmlFree(content);
+        } else if (isElement(node, kWord, "r") && !open.empty() && open.back().separator != nullptr
+            && node != open.back().separator && node->parent == open.back().separator->parent) {
+            open.back().result.push_back(node);
+        }
+    });
+    for (xmlNode *field : simple) {
+        while (field->children != nullptr)
+            removeNode(field->children);
+        addWordRun(document.get(), field->ns, line, nullptr,
+            [field](xmlNode *made) { xmlAddChild(field, made); });
+    }
+    for (const Field &field : styleRefs) {
+        // The last result run holds the end mark: the others are the old result.
+        for (xmlNode *run : field.result) {
+            if (child(run, kWord, "fldChar") == nullptr)
+                removeNode(run);
+        }
+        addWordRun(document.get(), field.separator->ns, line, child(field.separator, kWord, "rPr"),
+            [&field](xmlNode *made) { xmlAddNextSibling(field.separator, made); });
+    }
+    return serialised(document.get(), what);
+}
+
 QByteArray openDocumentMeta(const QByteArray &xml, const MemoProperties &memo, const QDateTime &now)
 {
     const QString what = QStringLiteral("the ODT template's meta.xml");

@@ -29,6 +29,13 @@ enum class Dialect {
 QByteArray filledBody(const QByteArray &xml, Dialect dialect,
     const QList<std::pair<QString, QString>> &writes, const QString &what);
 
+// A header, footer or styles part whose chapter fields (Word's STYLEREF 1, ODF's
+// text:chapter of level 1) show `text`, the memo's heading (its date), as the office's
+// layout leaves them when it saves: a reader that shows a field's saved result, rather
+// than laying the memo out again, then finds the date on every page.
+QByteArray withChapterText(
+    const QByteArray &xml, Dialect dialect, const QString &text, const QString &what);
+
 // An ODT's meta.xml describing the memo: title, subject, author and company as the
 // office sets them, created and modified `now`; the template's own description,
 // statistics and links gone.

@@ -8,6 +8,7 @@
 #include "ZipPackage.h"
 
 #include <QHash>
+#include <QRegularExpression>
 
 #include <map>
 #include <mutex>
@@ -23,7 +24,15 @@ struct TemplateForm
 {
     QByteArray package;
     std::map<QString, QByteArray> parts;
+    // Those parts that hold the headers and footers.
+    QStringList pageParts;
 };
+
+bool isPagePart(const QString &name, bool docx)
+{
+    static const QRegularExpression wordPart(QStringLiteral("^word/(header|footer)[0-9]*\\.xml$"));
+    return docx ? wordPart.match(name).hasMatch() : name == QLatin1String("styles.xml");
+}
 
 const TemplateForm &templateForm(const MemoStyle &style, bool docx)
 {
@@ -37,11 +46,15 @@ const TemplateForm &templateForm(const MemoStyle &style, bool docx)
     form.package
         = loadResData(style.resourceId, docx ? QStringLiteral("DOCX") : QStringLiteral("ODT"));
     const ZipPackage package(form.package, QString());
-    const QStringList parts = docx
-        ? QStringList { QStringLiteral("word/document.xml"), QStringLiteral("docProps/core.xml"),
-              QStringLiteral("docProps/app.xml") }
-        : QStringList { QStringLiteral("content.xml"), QStringLiteral("meta.xml"),
-              QStringLiteral("META-INF/manifest.xml") };
+    for (const QString &name : package.names()) {
+        if (isPagePart(name, docx))
+            form.pageParts.append(name);
+    }
+    const QStringList parts = form.pageParts
+        + (docx ? QStringList { QStringLiteral("word/document.xml"),
+               QStringLiteral("docProps/core.xml"), QStringLiteral("docProps/app.xml") }
+                : QStringList { QStringLiteral("content.xml"), QStringLiteral("meta.xml"),
+                    QStringLiteral("META-INF/manifest.xml") });
     for (const QString &part : parts)
         form.parts.emplace(part, package.read(part));
     return forms.emplace(std::pair { style.resourceId, docx }, std::move(form)).first->second;
@@ -73,6 +86,13 @@ QByteArray make(const MemoDetails &memo, DocumentFormat format, const QDateTime 
         const QString part = QString::fromLatin1(name);
         package.replace(part, changed(form.parts.at(part), what + QLatin1Char(' ') + part));
     };
+    const QString date = texts.value(QString::fromLatin1(kMemoDate.bookmark));
+    for (const QString &part : form.pageParts) {
+        package.replace(part,
+            DocumentXml::withChapterText(form.parts.at(part),
+                docx ? DocumentXml::Dialect::Wordprocessing : DocumentXml::Dialect::OpenDocument,
+                date, what + QLatin1Char(' ') + part));
+    }
     if (docx) {
         change("word/document.xml", [&](const QByteArray &xml, const QString &part) {
             return DocumentXml::filledBody(xml, DocumentXml::Dialect::Wordprocessing, writes, part);

@@ -61,6 +61,17 @@ bool ZipPackage::contains(const QString &name) const
     return indexOf(name) >= 0;
 }
 
+QStringList ZipPackage::names() const
+{
+    QStringList names;
+    const zip_int64_t count = zip_get_num_entries(mArchive, 0);
+    for (zip_int64_t index = 0; index < count; ++index) {
+        if (const char *name = zip_get_name(mArchive, zip_uint64_t(index), ZIP_FL_ENC_GUESS))
+            names.append(QString::fromUtf8(name));
+    }
+    return names;
+}
+
 QByteArray ZipPackage::read(const QString &name) const
 {
     const qint64 index = indexOf(name);

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QDateTime>
 #include <QString>
+#include <QStringList>
 
 #include <list>
 #include <vector>
@@ -29,6 +30,8 @@ public:
     // The entry's bytes; throws Failure when the package has none of that name.
     QByteArray read(const QString &name) const;
     bool contains(const QString &name) const;
+    // Every entry's name, in the package's order.
+    QStringList names() const;
     // The new content of an entry, packed with deflate.
     void replace(const QString &name, const QByteArray &bytes);
     void remove(const QString &name);
