@@ -468,11 +468,11 @@ QByteArray withChapterText(
                 && attribute(node, kText, "outline-level") == QLatin1String("1"))
                 chapters.push_back(node);
         });
+        // Plain text, spaces as they are: the office writes a field's result so.
         for (xmlNode *chapter : chapters) {
             while (chapter->children != nullptr)
                 removeNode(chapter->children);
-            addOpenDocumentLine(document.get(), chapter->ns, line,
-                [chapter](xmlNode *made) { xmlAddChild(chapter, made); });
+            xmlAddChild(chapter, textNode(document.get(), line));
         }
         return serialised(document.get(), what);
     }
