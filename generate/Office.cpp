@@ -1,6 +1,9 @@
-// The office over UNO: the only file that includes the office's API, and where its
-// exceptions become "Could not ...: ..." messages.
+// The office's documents over UNO: opening, filling, saving, drawing. With
+// OfficeConnection.cpp the only files that include the office's API (through
+// OfficeUno.h), and where its exceptions become "Could not ...: ..." messages.
 #include "Office.h"
+
+#include "OfficeUno.h"
 
 #include "Failure.h"
 #include "Leftovers.h"
@@ -19,43 +22,6 @@
 #include <QScopeGuard>
 #include <QTemporaryDir>
 
-#include <com/sun/star/beans/PropertyAttribute.hpp>
-#include <com/sun/star/beans/PropertyValue.hpp>
-#include <com/sun/star/beans/XPropertyContainer.hpp>
-#include <com/sun/star/beans/XPropertySet.hpp>
-#include <com/sun/star/bridge/UnoUrlResolver.hpp>
-#include <com/sun/star/container/NoSuchElementException.hpp>
-#include <com/sun/star/container/XNameAccess.hpp>
-#include <com/sun/star/document/MacroExecMode.hpp>
-#include <com/sun/star/document/UpdateDocMode.hpp>
-#include <com/sun/star/document/XDocumentProperties.hpp>
-#include <com/sun/star/document/XDocumentPropertiesSupplier.hpp>
-#include <com/sun/star/document/XUndoManager.hpp>
-#include <com/sun/star/document/XUndoManagerSupplier.hpp>
-#include <com/sun/star/frame/Desktop.hpp>
-#include <com/sun/star/frame/XController.hpp>
-#include <com/sun/star/frame/XDesktop2.hpp>
-#include <com/sun/star/frame/XFrames.hpp>
-#include <com/sun/star/frame/XModel.hpp>
-#include <com/sun/star/frame/XStorable.hpp>
-#include <com/sun/star/lang/DisposedException.hpp>
-#include <com/sun/star/lang/XComponent.hpp>
-#include <com/sun/star/text/XBookmarksSupplier.hpp>
-#include <com/sun/star/text/XPageCursor.hpp>
-#include <com/sun/star/text/XText.hpp>
-#include <com/sun/star/text/XTextContent.hpp>
-#include <com/sun/star/text/XTextCursor.hpp>
-#include <com/sun/star/text/XTextRange.hpp>
-#include <com/sun/star/text/XTextViewCursorSupplier.hpp>
-#include <com/sun/star/uno/XComponentContext.hpp>
-#include <com/sun/star/util/DateTime.hpp>
-#include <com/sun/star/util/XCloseable.hpp>
-#include <com/sun/star/util/XModifiable.hpp>
-#include <com/sun/star/util/XRefreshable.hpp>
-#include <cppuhelper/bootstrap.hxx>
-#include <osl/file.hxx>
-#include <rtl/bootstrap.hxx>
-
 #include <algorithm>
 #include <initializer_list>
 #include <map>
@@ -63,179 +29,9 @@
 #include <utility>
 
 namespace {
-using css::uno::Any;
-using css::uno::Reference;
-using css::uno::Sequence;
-using css::uno::UNO_QUERY;
-using css::uno::UNO_QUERY_THROW;
-using rtl::OUString;
-
-// After terminate() the office normally is gone within a few hundredths of a second.
-constexpr auto kTerminateWait = std::chrono::seconds(5);
-// From this length on, a memo the office cannot finish in time is called too long.
-constexpr qsizetype kLongMemoCharacters = 1'000'000;
-// How often an office working on a call is looked at for having frozen.
-constexpr auto kFrozenCheckInterval = std::chrono::milliseconds(250);
 // 192 dots per inch, shown at 96: sharp when the preview zooms in.
 constexpr double kPictureResolution = 192.0;
 constexpr qreal kPicturePixelRatio = 2.0;
-
-OUString toOUString(const QString &text)
-{
-    return OUString(reinterpret_cast<const sal_Unicode *>(text.utf16()), sal_Int32(text.size()));
-}
-
-QString toQString(const OUString &text)
-{
-    return QString(reinterpret_cast<const QChar *>(text.getStr()), qsizetype(text.getLength()));
-}
-
-OUString fileUrl(const QString &path)
-{
-    OUString url;
-    const OUString systemPath = toOUString(QDir::cleanPath(QFileInfo(path).absoluteFilePath()));
-    if (osl::FileBase::getFileURLFromSystemPath(systemPath, url) != osl::FileBase::E_None)
-        fail(QStringLiteral("The path \"%1\" cannot be given to the word processor.").arg(path));
-    return url;
-}
-
-css::beans::PropertyValue property(const char *name, const Any &value)
-{
-    css::beans::PropertyValue property;
-    property.Name = OUString::createFromAscii(name);
-    property.Value = value;
-    return property;
-}
-
-Sequence<css::beans::PropertyValue> properties(
-    std::initializer_list<css::beans::PropertyValue> list)
-{
-    return Sequence<css::beans::PropertyValue>(list.begin(), sal_Int32(list.size()));
-}
-
-// The office's own words about a failed call; `gone` when the office itself is lost.
-struct OfficeError
-{
-    QString message;
-    bool gone = false;
-};
-
-template<typename Action> void translated(Action &&action)
-{
-    try {
-        action();
-    } catch (const css::lang::DisposedException &error) {
-        throw OfficeError { toQString(error.Message), true };
-    } catch (const css::uno::Exception &error) {
-        throw OfficeError { toQString(error.Message), false };
-    }
-}
-
-} // namespace
-
-// A template kept open between memos, with a cursor over what the last memo wrote
-// into each bookmark.
-struct KeptDocument
-{
-    Reference<css::lang::XComponent> document;
-    std::map<OUString, Reference<css::text::XTextCursor>> values;
-    // It held a memo of several pages: closed after it, as layOut() says.
-    bool spansPages = false;
-};
-
-// The UNO objects of one session. Tasks hold them too, so a task that outlives its
-// session's wait never touches freed memory.
-struct UnoObjects
-{
-    Reference<css::uno::XComponentContext> local;
-    Reference<css::uno::XComponentContext> remote;
-    Reference<css::frame::XDesktop2> desktop;
-    Reference<css::lang::XComponent> document;
-    // The open document's bookmarks, asked for once per document.
-    Reference<css::container::XNameAccess> bookmarks;
-    // Kept templates by URL; `kept` is the open one when it is one of them.
-    std::map<OUString, KeptDocument> keptDocuments;
-    KeptDocument *kept = nullptr;
-
-    Reference<css::lang::XComponent> requireDocument() const
-    {
-        if (!document.is())
-            throw OfficeError { QStringLiteral("no document is open") };
-        return document;
-    }
-
-    // The open document's bookmark of that name, where its text goes.
-    Reference<css::text::XTextRange> bookmarkAnchor(const OUString &name)
-    {
-        const OfficeError noSuchBookmark { QStringLiteral(
-            "the document has no bookmark of that name") };
-        if (!bookmarks.is()) {
-            const Reference<css::text::XBookmarksSupplier> supplier(requireDocument(), UNO_QUERY);
-            if (!supplier.is())
-                throw noSuchBookmark;
-            bookmarks = supplier->getBookmarks();
-        }
-        // Each call crosses to the office and back; a batch makes thousands of them.
-        Reference<css::text::XTextContent> content;
-        try {
-            content.set(bookmarks->getByName(name), UNO_QUERY_THROW);
-        } catch (const css::container::NoSuchElementException &) {
-            throw noSuchBookmark;
-        }
-        return content->getAnchor();
-    }
-
-    void forgetOpenDocument()
-    {
-        document.clear();
-        bookmarks.clear();
-        kept = nullptr;
-    }
-
-    void closeKeptDocuments()
-    {
-        std::map<OUString, KeptDocument> closing;
-        closing.swap(keptDocuments);
-        if (kept != nullptr)
-            forgetOpenDocument();
-        for (auto &[url, closed] : closing)
-            closeWithoutSaving(closed.document);
-    }
-
-    static void closeWithoutSaving(const Reference<css::lang::XComponent> &document)
-    {
-        if (const Reference<css::util::XModifiable> modifiable { document, UNO_QUERY };
-            modifiable.is())
-            modifiable->setModified(false);
-        const Reference<css::util::XCloseable> closeable(document, UNO_QUERY_THROW);
-        closeable->close(true);
-    }
-
-    void release()
-    {
-        document.clear();
-        bookmarks.clear();
-        kept = nullptr;
-        keptDocuments.clear();
-        desktop.clear();
-        remote.clear();
-        if (const Reference<css::lang::XComponent> component { local, UNO_QUERY }; component.is())
-            component->dispose();
-        local.clear();
-    }
-};
-
-namespace {
-// Our own end of UNO reads the installed office's type libraries.
-Reference<css::uno::XComponentContext> localContext()
-{
-    static std::mutex bootstrapping;
-    std::lock_guard lock(bootstrapping);
-    rtl::Bootstrap::set(OUString("URE_BOOTSTRAP"),
-        OUString("vnd.sun.star.pathname:" SCRIVANE_UNO_PROGRAM_DIR "/fundamentalrc"));
-    return cppu::defaultBootstrap_InitialComponentContext();
-}
-
 css::util::DateTime officeDateTime(const QDateTime &local)
 {
     const QDate date = local.date();
@@ -291,11 +87,6 @@ const char *exportFilter(DocumentFormat format)
     return "MS Word 97";
 }
 
-OfficeProcess::Options processOptions(const LibreOfficeProcessor::Settings &settings)
-{
-    return { settings.programFolder, settings.profileRoot, settings.connectTimeout };
-}
-
 // Lays the filled document out whole before it is saved: the fields of headers and
 // footers (the date's chapter field, page numbers) then hold this memo's values in the
 // file, not those of the layout made at the load. A kept template holding more than one
@@ -331,191 +122,9 @@ Reference<css::lang::XComponent> load(UnoObjects &uno, const OUString &url, bool
 }
 } // namespace
 
-Office::Office(const LibreOfficeProcessor::Settings &settings)
-    : mSettings(settings)
-    , mUno(std::make_shared<UnoObjects>())
-    , mProcess(std::make_unique<OfficeProcess>(processOptions(settings)))
-{ }
-
 bool Office::hasDocument() const
 {
     return mUno->document.is();
-}
-
-void Office::connect()
-{
-    try {
-        mProcess->connect([this](const QString &pipeName, std::chrono::milliseconds timeLeft) {
-            return tryConnect(pipeName, timeLeft);
-        });
-        mConnected = true;
-    } catch (const Failure &failure) {
-        mBroken = failure.description();
-        throw;
-    }
-}
-
-bool Office::answers(std::chrono::milliseconds time)
-{
-    if (!mBroken.isEmpty() || mProcess->waitForEnd(std::chrono::milliseconds::zero()))
-        return false;
-    std::shared_ptr<UnoObjects> uno = mUno;
-    bool answered = false;
-    try {
-        answered = mCalls.run([uno] { translated([&] { uno->desktop->getFrames()->getCount(); }); },
-            WorkThread::Clock::now() + time);
-    } catch (const OfficeError &) { }
-    if (!answered) {
-        killOffice();
-        mBroken = QStringLiteral("the word processor did not answer and was ended");
-    }
-    return answered;
-}
-
-Office::~Office()
-{
-    if (mConnected && mBroken.isEmpty() && !mCalling) {
-        std::shared_ptr<UnoObjects> uno = mUno;
-        try {
-            mCalls.run(
-                [uno] {
-                    // The office may go before it answers.
-                    try {
-                        uno->document.clear();
-                        uno->closeKeptDocuments();
-                        uno->desktop->terminate();
-                    } catch (const css::uno::Exception &) { }
-                },
-                WorkThread::Clock::now()
-                    + std::min<std::chrono::milliseconds>(mSettings.callTimeout, kTerminateWait));
-        } catch (...) { }
-    }
-    const bool asked = mConnected && mBroken.isEmpty() && !mCalling;
-    if (!mProcess->waitForEnd(asked ? kTerminateWait : std::chrono::milliseconds::zero()))
-        killOffice();
-    else
-        removeLockFiles();
-    mCalls.post([uno = std::move(mUno)] { uno->release(); });
-}
-
-bool Office::tryConnect(const QString &pipeName, std::chrono::milliseconds timeLeft)
-{
-    // A starting office works without a pause until it answers: one that stops (or is
-    // stopped) is not waited for until the connect timeout.
-    bool frozen = false;
-    std::function<bool()> hasFrozen;
-    if (mSettings.frozenAfter.count() > 0) {
-        if (!mStartWatch || mStartWatch->first != mProcess->processId())
-            mStartWatch.emplace(
-                mProcess->processId(), StallWatch(mProcess->processId(), mSettings.frozenAfter));
-        hasFrozen = [&] { return frozen = mStartWatch->second.stalled(); };
-    }
-    const auto stoppedWorking = [&] {
-        fail(QStringLiteral("The word processor could not be started: it stopped working (it "
-                            "used no processor time for %1) and was ended.")
-                 .arg(secondsText(mSettings.frozenAfter)));
-    };
-    if (hasFrozen && hasFrozen())
-        stoppedWorking();
-    const OUString url = toOUString(
-        QStringLiteral("uno:pipe,name=%1;urp;StarOffice.ComponentContext").arg(pipeName));
-    std::shared_ptr<UnoObjects> uno = mUno;
-    const auto deadline = WorkThread::Clock::now() + timeLeft;
-    const bool answered = mCalls.run(
-        [uno, url] {
-            try {
-                if (!uno->local.is())
-                    uno->local = localContext();
-                const Reference<css::bridge::XUnoUrlResolver> resolver
-                    = css::bridge::UnoUrlResolver::create(uno->local);
-                const Reference<css::uno::XComponentContext> remote(
-                    resolver->resolve(url), UNO_QUERY_THROW);
-                uno->desktop = css::frame::Desktop::create(remote);
-                uno->remote = remote;
-            } catch (const css::uno::Exception &) {
-                // Not listening yet, or not ready for a bridge: the next try tells.
-            }
-        },
-        deadline, hasFrozen, kFrozenCheckInterval);
-    if (frozen)
-        stoppedWorking();
-    return answered && uno->desktop.is();
-}
-
-void Office::call(const QString &what, std::function<void(UnoObjects &)> operation)
-{
-    auto failed
-        = [&](const QString &why) { fail(QStringLiteral("Could not %1: %2.").arg(what, why)); };
-    if (!mBroken.isEmpty())
-        mTooLong ? fail(mBroken) : failed(mBroken);
-
-    std::shared_ptr<UnoObjects> uno = mUno;
-    bool answered = false;
-    StallWatch office(mProcess->processId(), mSettings.frozenAfter);
-    bool frozen = false;
-    std::function<bool()> hasFrozen;
-    if (mSettings.frozenAfter.count() > 0)
-        hasFrozen = [&] { return frozen = office.stalled(); };
-    try {
-        mCalling = true;
-        const auto done = qScopeGuard([this] { mCalling = false; });
-        answered = mCalls.run(
-            [uno, operation = std::move(operation)] { translated([&] { operation(*uno); }); },
-            WorkThread::Clock::now() + mSettings.callTimeout, hasFrozen, kFrozenCheckInterval);
-    } catch (const OfficeError &error) {
-        if (error.gone || mProcess->waitForEnd(std::chrono::milliseconds::zero())) {
-            killOffice();
-            mBroken = QStringLiteral("the word processor ended unexpectedly");
-            failed(mBroken);
-        }
-        failed(error.message.isEmpty() ? QStringLiteral("the word processor gave no reason")
-                                       : error.message);
-    }
-    if (!answered) {
-        killOffice();
-        if (frozen) {
-            mBroken = QStringLiteral("the word processor stopped working (it used no processor "
-                                     "time for %1) and was ended")
-                          .arg(secondsText(mSettings.frozenAfter));
-            failed(mBroken);
-        }
-        // A memo of millions of characters is what keeps a healthy office that long.
-        qsizetype characters = mFillingCharacters;
-        for (const QString &text : std::as_const(mBookmarkTexts))
-            characters += text.size();
-        if (characters >= kLongMemoCharacters) {
-            mBroken = QStringLiteral("The memo is too long for the word processor: its %L1 "
-                                     "characters could not be written within %2, and the word "
-                                     "processor was ended. Shorten the message or split the memo.")
-                          .arg(characters)
-                          .arg(secondsText(mSettings.callTimeout));
-            mTooLong = true;
-            fail(mBroken);
-        }
-        mBroken = QStringLiteral("the word processor did not answer within %1 and was ended")
-                      .arg(secondsText(mSettings.callTimeout));
-        failed(mBroken);
-    }
-}
-
-void Office::kill()
-{
-    killOffice();
-    mBroken = QStringLiteral("the word processor was stopped");
-}
-
-void Office::killOffice()
-{
-    mProcess->kill();
-    removeLockFiles();
-}
-
-// An office asked to end with a document still open ends without removing the
-// document's lock file, as a killed one does.
-void Office::removeLockFiles()
-{
-    for (const QString &document : std::as_const(mDocuments))
-        removeLockFileOf(document, mProcess->profileFolder());
 }
 
 void Office::open(const QString &path, bool readOnly)
@@ -725,12 +334,3 @@ int Office::pageCount()
     });
     return *pages;
 }
-
-#if defined(__SANITIZE_ADDRESS__)
-// The UNO runtime keeps type information it builds on first use until the process
-// ends (a fixed 7.5 KB here, however many documents); that is not ours to free.
-extern "C" const char *__lsan_default_suppressions()
-{
-    return "leak:libuno_cppu.so\nleak:libuno_sal.so\n";
-}
-#endif
