@@ -178,14 +178,12 @@ xmlNode *setText(xmlNode *parent, xmlNs *ns, const char *name, const QString &te
     return element;
 }
 
-// The lines a bookmark's text makes, as the office splits it: every kind of line break
-// ends one.
+// The paragraphs a bookmark's text makes, as the office gets them (memoParagraphs):
+// every line break ends one, but an empty line is a line break ("\n") closing the
+// paragraph before it, so it adds one line and not a paragraph's space.
 QStringList linesOf(const QString &typed)
 {
-    QString text = wordText(typed);
-    text.replace(QStringLiteral("\r\n"), QStringLiteral("\r"));
-    text.replace(QLatin1Char('\n'), QLatin1Char('\r'));
-    return text.split(QLatin1Char('\r'));
+    return memoParagraphs(wordText(typed));
 }
 
 xmlNode *textNode(xmlDoc *document, const QString &text)
@@ -212,7 +210,8 @@ xmlNode *copyElement(const xmlNode *source, bool deep, const std::function<void(
 }
 
 // One line as ODF holds text: a run of spaces is one space and <text:s/> for the rest
-// (all of them at a line's start, where a space would be dropped), a tab <text:tab/>.
+// (all of them at a line's start, where a space would be dropped), a tab <text:tab/>,
+// a line break <text:line-break/>.
 void addOpenDocumentLine(
     xmlDoc *document, xmlNs *ns, const QString &line, const std::function<void(xmlNode *)> &add)
 {
@@ -241,10 +240,11 @@ void addOpenDocumentLine(
             else
                 ++spaces;
             afterText = false;
-        } else if (c == QLatin1Char('\t')) {
+        } else if (c == QLatin1Char('\t') || c == QLatin1Char('\n')) {
             flushSpaces();
             flushText();
-            add(xmlNewDocNode(document, ns, chars("tab"), nullptr));
+            add(xmlNewDocNode(
+                document, ns, chars(c == QLatin1Char('\t') ? "tab" : "line-break"), nullptr));
             afterText = false;
         } else {
             flushSpaces();
@@ -256,7 +256,8 @@ void addOpenDocumentLine(
     flushText();
 }
 
-// One line as a Word run in the look `runProperties` gives; none for an empty line.
+// One line as a Word run in the look `runProperties` gives (tabs and line breaks as
+// Word holds them); none for an empty line.
 void addWordRun(xmlDoc *document, xmlNs *ns, const QString &line, const xmlNode *runProperties,
     const std::function<void(xmlNode *)> &add)
 {
@@ -276,9 +277,9 @@ void addWordRun(xmlDoc *document, xmlNs *ns, const QString &line, const xmlNode 
         chunk.clear();
     };
     for (const QChar c : line) {
-        if (c == QLatin1Char('\t')) {
+        if (c == QLatin1Char('\t') || c == QLatin1Char('\n')) {
             flush();
-            xmlNewChild(run, ns, chars("tab"), nullptr);
+            xmlNewChild(run, ns, chars(c == QLatin1Char('\t') ? "tab" : "br"), nullptr);
         } else {
             chunk += c;
         }
