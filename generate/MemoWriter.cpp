@@ -6,6 +6,7 @@
 #include "LibreOfficeProcessor.h"
 #include "MemoStyle.h"
 #include "PackageMemo.h"
+#include "OwnTemplate.h"
 #include "Processes.h"
 #include "TemplateCatalogue.h"
 #include "WordSession.h"
@@ -254,6 +255,11 @@ qint64 roomForMemo(const MemoDetails &memo)
 }
 } // namespace
 
+OwnTemplatePointer MemoWriter::ownTemplate(const QString &file)
+{
+    return OwnTemplates::checked(file, [this]() -> WordSession & { return session(); });
+}
+
 void MemoWriter::write(const MemoDetails &memo, const QString &documentPath, DocumentFormat format,
     const QString &picturePath)
 {
@@ -277,7 +283,8 @@ MemoWriter::Memo MemoWriter::make(const MemoDetails &memo, DocumentFormat format
     // the destination, so a failure leaves nothing there and nothing is written
     // through a name someone else placed beside it.
     dropSessionWithoutFolders();
-    const QString source = templateFile(memo.style);
+    const QString source
+        = memo.ownTemplate ? memo.ownTemplate->wordTemplate() : templateFile(memo.style);
     const QDir folder(workFolder());
     const QString saved = folder.filePath(QStringLiteral("memo.doc"));
     const QString exported = folder.filePath(QStringLiteral("memo.") + documentFormatName(format));

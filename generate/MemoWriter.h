@@ -1,6 +1,7 @@
 #pragma once
 
 #include "MemoDetails.h"
+#include "OwnTemplate.h"
 #include "WordSession.h"
 
 #include <QString>
@@ -56,6 +57,11 @@ public:
 
     // Writes a made memo as write() does: the picture first, then the document.
     static void place(const Memo &made, const QString &documentPath, const QString &picturePath);
+
+    // The user's template in the file, checked and made safe through this writer's word
+    // processor unless it was before (OwnTemplates::checked). Throws TemplateRefused
+    // saying why it cannot be a template, Failure when it could not be checked.
+    OwnTemplatePointer ownTemplate(const QString &file);
 
     // Starts the word processor now rather than at the first memo.
     void start() { session(); }

@@ -56,6 +56,8 @@ public:
     void setBookmarkText(const QString &bookmark, const QString &text);
     void exportAs(const QString &path, DocumentFormat format);
     void close();
+    TemplateFindings makeTemplateSafe(const QString &source, TemplateKind kind,
+        const QString &destination, const TemplateLimits &limits);
     QImage copyAsPicture();
     void closeActiveDocumentWithoutSaving();
     // The opened document's pages as laid out; 0 when the office cannot say.

@@ -4,6 +4,7 @@
 #include "FileUtils.h"
 #include "Leftovers.h"
 #include "MemoStyle.h"
+#include "OwnTemplate.h"
 #include "PageComposition.h"
 #include "PageRenderer.h"
 #include "TemplateCatalogue.h"
@@ -37,7 +38,9 @@ constexpr qsizetype kMoreThanAPage = 20000;
 bool sameMemo(const MemoDetails &a, const MemoDetails &b)
 {
     return a.orgName == b.orgName && a.to == b.to && a.cc == b.cc && a.from == b.from
-        && a.re == b.re && a.msg == b.msg && a.date == b.date && a.style == b.style;
+        && a.re == b.re && a.msg == b.msg && a.date == b.date && a.style == b.style
+        && (a.ownTemplate ? a.ownTemplate->folder + QLatin1String(a.ownTemplate->hash) : QString())
+        == (b.ownTemplate ? b.ownTemplate->folder + QLatin1String(b.ownTemplate->hash) : QString());
 }
 
 const char *const kLooks[] = {
@@ -53,7 +56,7 @@ QImage framed(const QImage &page, const MemoDetails &memo, qreal pixelRatio)
 {
     const QFont font = QGuiApplication::font();
     const QFontMetrics metrics(font);
-    const QString caption = QString::fromLatin1(kMemoStyles.at(size_t(memo.style)).caption);
+    const QString caption = styleCaption(memo);
     const QString note = leftOutNote(memo);
     const int width = int(page.width() / pixelRatio);
     const QRect noteRect = note.isEmpty()
@@ -91,8 +94,10 @@ QImage drawStylePicture(WordSession &word, const MemoDetails &memo, qreal pixelR
         if (cancel)
             fail(QStringLiteral("The picture was abandoned."));
     };
-    const QString source = QDir(folder).filePath(QStringLiteral("template-%1.dot").arg(memo.style));
-    if (!QFile::exists(source))
+    const QString source = memo.ownTemplate
+        ? memo.ownTemplate->wordTemplate()
+        : QDir(folder).filePath(QStringLiteral("template-%1.dot").arg(memo.style));
+    if (!memo.ownTemplate && !QFile::exists(source))
         WriteBytesToFile(loadResData(kMemoStyles.at(size_t(memo.style)).resourceId), source);
     const QString pdf = QDir(folder).filePath(QStringLiteral("page.pdf"));
     check();
