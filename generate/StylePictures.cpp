@@ -20,6 +20,7 @@
 #include <QPointer>
 #include <QThread>
 
+#include <algorithm>
 #include <utility>
 
 namespace {
@@ -62,7 +63,12 @@ QImage framed(const QImage &page, const MemoDetails &memo, qreal pixelRatio)
     const QRect noteRect = note.isEmpty()
         ? QRect()
         : metrics.boundingRect(QRect(0, 0, width, 1000), Qt::TextWordWrap, note);
-    const int pageTop = metrics.height() + kCaptionGap;
+    QFont bold = font;
+    bold.setBold(true);
+    // A caption that names the user's template may take more than a line.
+    const QRect captionRect
+        = QFontMetrics(bold).boundingRect(QRect(0, 0, width, 1000), Qt::TextWordWrap, caption);
+    const int pageTop = std::max(metrics.height(), captionRect.height()) + kCaptionGap;
     const int pageHeight = int(page.height() / pixelRatio);
     const int height
         = pageTop + pageHeight + (note.isEmpty() ? 0 : kCaptionGap + noteRect.height());
@@ -72,10 +78,9 @@ QImage framed(const QImage &page, const MemoDetails &memo, qreal pixelRatio)
     QPainter painter(&out);
     painter.setFont(font);
     painter.setPen(QGuiApplication::palette().color(QPalette::ToolTipText));
-    QFont bold = font;
-    bold.setBold(true);
     painter.setFont(bold);
-    painter.drawText(QRect(0, 0, width, metrics.height()), Qt::AlignLeft, caption);
+    painter.drawText(
+        QRect(0, 0, width, pageTop - kCaptionGap), Qt::AlignLeft | Qt::TextWordWrap, caption);
     painter.setFont(font);
     QImage shown = page;
     shown.setDevicePixelRatio(pixelRatio);
