@@ -150,8 +150,12 @@ void StyleTemplates::useOwnTemplate(int style)
     std::unique_ptr<WordSession> session;
     try {
         const QByteArray bytes = OwnTemplates::readFile(file);
-        session = mWord.create();
-        made = OwnTemplates::make(*session, file, bytes, OwnTemplates::styleFolder(style));
+        made = OwnTemplates::make(
+            [&]() -> WordSession & {
+                session = mWord.create();
+                return *session;
+            },
+            file, bytes, OwnTemplates::styleFolder(style));
     } catch (const TemplateRefused &refused) {
         problem = QStringLiteral("Scrivane cannot use \"%1\" as a template: %2.\r\n%3")
                       .arg(QFileInfo(file).fileName(), refused.description(), keeps);

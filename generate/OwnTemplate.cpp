@@ -101,8 +101,8 @@ QByteArray readFile(const QString &file)
     return *bytes;
 }
 
-OwnTemplatePointer make(
-    WordSession &word, const QString &source, const QByteArray &bytes, const QString &folder)
+OwnTemplatePointer make(const std::function<WordSession &()> &word, const QString &source,
+    const QByteArray &bytes, const QString &folder)
 {
     const TemplateKind kind = templateKindOf(bytes);
     const QString parent = QFileInfo(folder).absolutePath();
@@ -119,7 +119,7 @@ OwnTemplatePointer make(
         // The word processor reads a copy of Scrivane's own, never the user's path.
         const QString copy = made.filePath(QStringLiteral("source"));
         replaceFile(copy, bytes);
-        const TemplateFindings findings = word.makeTemplateSafe(copy, kind,
+        const TemplateFindings findings = word().makeTemplateSafe(copy, kind,
             made.filePath(QString::fromLatin1(kWordTemplate)), { kMostPages, kMostPicturePixels });
         QFile::remove(copy);
 
@@ -203,8 +203,7 @@ OwnTemplatePointer checked(const QString &file, const std::function<WordSession 
     } catch (const Failure &) {
         // Checked again, and kept anew.
     }
-    OwnTemplatePointer made = make(word(), file, bytes, folder);
-    return made;
+    return make(word, file, bytes, folder);
 }
 
 QString form(const OwnTemplate &ownTemplate, DocumentFormat format,

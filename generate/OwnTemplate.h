@@ -47,12 +47,13 @@ QByteArray readFile(const QString &file);
 
 // Checks the bytes of the user's file `source` and keeps them, made safe, in the folder,
 // replacing what was there: the kind taken from the content, opened by the word
-// processor from a copy of Scrivane's own with macros off and links blocked, every link
-// and macro taken out, and saved as a Word 97-2003 template. Throws TemplateRefused
-// saying why it cannot be a template (including "it holds none of the bookmarks"),
-// Failure when the word processor or the folder fails; the folder is then as it was.
-OwnTemplatePointer make(
-    WordSession &word, const QString &source, const QByteArray &bytes, const QString &folder);
+// processor `word` gives (asked for only then) from a copy of Scrivane's own with macros
+// off and links blocked, every link and macro taken out, and saved as a Word 97-2003
+// template. Throws TemplateRefused saying why it cannot be a template (including "it
+// holds none of the bookmarks"), Failure when the word processor or the folder fails;
+// the folder is then as it was.
+OwnTemplatePointer make(const std::function<WordSession &()> &word, const QString &source,
+    const QByteArray &bytes, const QString &folder);
 
 // The template in the file, for the command line: checked once per content, through the
 // word processor `word` gives only when it was not checked before, and kept by its
