@@ -83,21 +83,14 @@ namespace OwnTemplates {
 
 QByteArray readFile(const QString &file)
 {
-    const QFileInfo info(file);
-    if (!info.exists())
-        throw TemplateRefused(QStringLiteral("there is no such file"));
-    if (info.isDir())
-        throw TemplateRefused(QStringLiteral("it is a folder"));
-    if (info.size() > kMostBytes)
-        throw TemplateRefused(QStringLiteral("it is larger than %1 MiB, the most a template may be")
-                                  .arg(kMostBytes / 1024 / 1024));
+    const QString tooLarge = QStringLiteral("it is larger than %1 MiB, the most a template may be")
+                                 .arg(kMostBytes / 1024 / 1024);
     QString why;
     const auto bytes = readPlainFile(file, kMostBytes + 1, Links::Follow, &why);
     if (!bytes)
         throw TemplateRefused(QStringLiteral("it cannot be read: %1").arg(why));
     if (bytes->size() > kMostBytes)
-        throw TemplateRefused(QStringLiteral("it is larger than %1 MiB, the most a template may be")
-                                  .arg(kMostBytes / 1024 / 1024));
+        throw TemplateRefused(tooLarge);
     return *bytes;
 }
 

@@ -1,4 +1,5 @@
 #include "Catdoc.h"
+#include "CommandLine.h"
 #include "Form1.h"
 #include "Form1Controls.h"
 #include "Form2.h"
@@ -14,6 +15,7 @@
 #include <QContextMenuEvent>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextStream>
 #include <QTreeWidget>
 
 #include <optional>
@@ -34,6 +36,7 @@ private slots:
 
     void aStyleKeepsTheTemplateChosenForItUntilTheBuiltInIsChosen();
     void aRefusedTemplateChangesNothing();
+    void theCommandLineTakesTheWindowsTemplateOrTheOneItIsGiven();
 
 private:
     // Opens the style button's menu as a right click (or the Menu key) does.
@@ -185,6 +188,47 @@ void StyleTemplatesTest::aRefusedTemplateChangesNothing()
         "had."_s);
     QCOMPARE(mStore->GetSetting(u"Template2"_s, u"unset"_s), u"unset"_s);
     QVERIFY(!QFileInfo::exists(OwnTemplates::styleFolder(2)));
+}
+
+// The window's choice for the style, --template, and a batch memo's "template" from the
+// batch file's folder, each read back from the memo written.
+void StyleTemplatesTest::theCommandLineTakesTheWindowsTemplateOrTheOneItIsGiven()
+{
+    LibreOfficeProcessor word;
+    {
+        Form1 form(mUi, *mStore, word);
+        form.Form_Load();
+        fill(form);
+        mUi.openNames = QStringList { mLetterhead };
+        mUi.menuChoices = QStringList { u"Use a Template of Your Own..."_s };
+        openMenu(form, 0, QContextMenuEvent::Mouse);
+    }
+    const QString batch = mFolder.filePath(u"batch/memos.json"_s);
+    QVERIFY(QDir().mkpath(mFolder.filePath(u"batch"_s)));
+    QVERIFY(QFile::copy(mLetterhead, mFolder.filePath(u"batch/mine.docx"_s)));
+    QVERIFY(writeFile(batch,
+        R"([{"file": "window.doc"}, {"file": "elegant.doc", "style": "elegant"},
+            {"file": "member.doc", "style": "simple", "template": "mine.docx"}])"));
+    QString output, errors;
+    QTextStream outputStream(&output), errorStream(&errors);
+    const auto run = [&](const QStringList &arguments) {
+        return CommandLine::run(QStringList { u"scrivane"_s, u"--generate"_s } + arguments, word,
+            *mStore, outputStream, errorStream);
+    };
+    const QString given = mFolder.filePath(u"given.doc"_s);
+    QCOMPARE(run({ u"--out"_s, given, u"--style"_s, u"blue-sky"_s, u"--template"_s,
+                 mFolder.filePath(u"batch/mine.docx"_s) }),
+        0);
+    QCOMPARE(run({ u"--batch"_s, batch, u"--out-dir"_s, mFolder.filePath(u"out"_s) }), 0);
+    const auto hasLetterhead
+        = [](const QString &path) { return catdoc(path).contains(u"Halvergate"_s); };
+    QVERIFY2(hasLetterhead(given), qPrintable(errors));
+    QVERIFY(hasLetterhead(mFolder.filePath(u"out/window.doc"_s)));
+    QVERIFY(!hasLetterhead(mFolder.filePath(u"out/elegant.doc"_s)));
+    QVERIFY(hasLetterhead(mFolder.filePath(u"out/member.doc"_s)));
+    QVERIFY2(errors.contains(u"window.doc: Professional (your template %1) leaves out: company "
+                             "name, CC"_s.arg(QFileInfo(mLetterhead).fileName())),
+        qPrintable(errors));
 }
 
 QTEST_MAIN(StyleTemplatesTest)
