@@ -24,6 +24,7 @@
 #include <com/sun/star/beans/PropertyValue.hpp>
 #include <com/sun/star/beans/XPropertyContainer.hpp>
 #include <com/sun/star/beans/XPropertySet.hpp>
+#include <com/sun/star/beans/XPropertySetInfo.hpp>
 #include <com/sun/star/bridge/UnoUrlResolver.hpp>
 #include <com/sun/star/configuration/theDefaultProvider.hpp>
 #include <com/sun/star/container/NoSuchElementException.hpp>
@@ -41,6 +42,7 @@
 #include <com/sun/star/document/XEventsSupplier.hpp>
 #include <com/sun/star/document/XUndoManager.hpp>
 #include <com/sun/star/document/XUndoManagerSupplier.hpp>
+#include <com/sun/star/drawing/FillStyle.hpp>
 #include <com/sun/star/drawing/XDrawPagesSupplier.hpp>
 #include <com/sun/star/drawing/XShape.hpp>
 #include <com/sun/star/drawing/XShapes.hpp>
@@ -58,6 +60,7 @@
 #include <com/sun/star/lang/XMultiServiceFactory.hpp>
 #include <com/sun/star/lang/XServiceInfo.hpp>
 #include <com/sun/star/script/XLibraryContainer.hpp>
+#include <com/sun/star/style/XStyleFamiliesSupplier.hpp>
 #include <com/sun/star/text/SectionFileLink.hpp>
 #include <com/sun/star/text/XBookmarksSupplier.hpp>
 #include <com/sun/star/text/XPageCursor.hpp>
@@ -68,6 +71,7 @@
 #include <com/sun/star/text/XTextEmbeddedObjectsSupplier.hpp>
 #include <com/sun/star/text/XTextField.hpp>
 #include <com/sun/star/text/XTextFieldsSupplier.hpp>
+#include <com/sun/star/text/XTextFramesSupplier.hpp>
 #include <com/sun/star/text/XTextGraphicObjectsSupplier.hpp>
 #include <com/sun/star/text/XTextRange.hpp>
 #include <com/sun/star/text/XTextSectionsSupplier.hpp>
@@ -402,6 +406,57 @@ Picture checkedPicture(const Reference<css::beans::XPropertySet> &holder, qint64
     return Picture::Kept;
 }
 
+// Whether a background of `holder` is a picture the document does not hold: linked, or
+// left empty by the blocked link.
+bool linkedBackground(const Reference<css::beans::XPropertySet> &holder)
+{
+    const Reference<css::beans::XPropertySetInfo> info = holder->getPropertySetInfo();
+    if (!info->hasPropertyByName(OUString("FillStyle"))
+        || !info->hasPropertyByName(OUString("FillBitmap")))
+        return false;
+    css::drawing::FillStyle fill = css::drawing::FillStyle_NONE;
+    holder->getPropertyValue(OUString("FillStyle")) >>= fill;
+    if (fill != css::drawing::FillStyle_BITMAP)
+        return false;
+    const Reference<css::beans::XPropertySet> graphic(
+        holder->getPropertyValue(OUString("FillBitmap")), UNO_QUERY);
+    if (!graphic.is())
+        return true;
+    bool linked = false;
+    graphic->getPropertyValue(OUString("Linked")) >>= linked;
+    sal_Int8 type = css::graphic::GraphicType::EMPTY;
+    graphic->getPropertyValue(OUString("GraphicType")) >>= type;
+    return linked || type == css::graphic::GraphicType::EMPTY;
+}
+
+// Takes out the pictures of pages, paragraphs and frames that come from a file outside:
+// the office would read that file when it saves or draws the memo. Returns whether any.
+bool removeLinkedBackgrounds(const Reference<css::lang::XComponent> &document)
+{
+    std::vector<Reference<css::beans::XPropertySet>> holders;
+    const Reference<css::container::XNameAccess> families
+        = Reference<css::style::XStyleFamiliesSupplier>(document, UNO_QUERY_THROW)
+              ->getStyleFamilies();
+    for (const OUString &family : families->getElementNames()) {
+        const Reference<css::container::XNameAccess> styles(
+            families->getByName(family), UNO_QUERY_THROW);
+        for (const OUString &name : styles->getElementNames())
+            holders.emplace_back(styles->getByName(name), UNO_QUERY);
+    }
+    const Reference<css::container::XNameAccess> frames
+        = Reference<css::text::XTextFramesSupplier>(document, UNO_QUERY_THROW)->getTextFrames();
+    for (const OUString &name : frames->getElementNames())
+        holders.emplace_back(frames->getByName(name), UNO_QUERY);
+    bool removed = false;
+    for (const Reference<css::beans::XPropertySet> &holder : holders) {
+        if (holder.is() && linkedBackground(holder)) {
+            holder->setPropertyValue(OUString("FillStyle"), Any(css::drawing::FillStyle_NONE));
+            removed = true;
+        }
+    }
+    return removed;
+}
+
 // Takes out of the loaded document everything that reaches outside it: linked pictures
 // and objects, the links of sections, DDE and database fields, and its macros. Returns
 // what was taken out, in words.
@@ -439,6 +494,9 @@ QStringList removeLinksAndMacros(
             note("a picture linked to a file");
         }
     }
+
+    if (removeLinkedBackgrounds(document))
+        note("a background picture linked to a file");
 
     const Reference<css::container::XNameAccess> objects
         = Reference<css::text::XTextEmbeddedObjectsSupplier>(document, UNO_QUERY_THROW)

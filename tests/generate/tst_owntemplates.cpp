@@ -178,6 +178,13 @@ QString outsidePath(const QString &folder)
     return folder + u"/outside/secret.png"_s;
 }
 
+// Where a link relative to the template reaches from the copy Scrivane checks.
+QString besideCopyPath()
+{
+    return QFileInfo(OwnTemplates::checkedFolder("any")).absolutePath()
+        + u"/outside/secret.png"_s;
+}
+
 QString markerPath(const QString &folder)
 {
     return folder + u"/outside/macro-ran"_s;
@@ -209,6 +216,8 @@ void OwnTemplatesTest::initTestCase()
     QImage logo(8, 8, QImage::Format_RGB32);
     logo.fill(Qt::darkRed);
     QVERIFY(logo.save(outsidePath(mFolder.path())));
+    QVERIFY(QDir().mkpath(QFileInfo(besideCopyPath()).absolutePath()));
+    QVERIFY(logo.save(besideCopyPath()));
 
     make(u"body"_s, flatDocument({}, allInBody()), u"dot:MS Word 97 Vorlage"_s);
     make(u"table"_s,
@@ -268,6 +277,17 @@ void OwnTemplatesTest::initTestCase()
     make(u"linked picture docx"_s, flatDocument({}, linked + allInBody()),
         u"docx:MS Word 2007 XML"_s);
     make(u"linked picture doc"_s, flatDocument({}, linked + allInBody()), u"doc:MS Word 97"_s);
+    // The office writes the link relative to the file: from the copy Scrivane reads, the
+    // same steps up reach a file beside its own folder, watched as the one outside.
+    make(u"linked background odt"_s,
+        flatDocument({}, allInBody(),
+            QString::fromUtf8(R"(<style:page-layout style:name="pm2"><style:page-layout-properties
+            fo:page-width="21cm" fo:page-height="29.7cm"><style:background-image
+            xlink:href="file://%1" xlink:type="simple" xlink:actuate="onLoad"
+            style:repeat="stretch"/></style:page-layout-properties></style:page-layout>)")
+                .arg(outsidePath(mFolder.path())))
+            .replace("style:page-layout-name=\"pm1\"", "style:page-layout-name=\"pm2\""),
+        u"odt:writer8"_s);
     make(u"macro on open"_s,
         flatDocument({}, allInBody(), {},
             QString::fromUtf8(
@@ -382,6 +402,7 @@ void OwnTemplatesTest::nothingOutsideATemplateIsReadAndNoMacroRuns_data()
     QTest::addColumn<QString>("name");
     QTest::newRow("picture linked from a .docx") << u"linked picture docx"_s;
     QTest::newRow("picture linked from a .doc") << u"linked picture doc"_s;
+    QTest::newRow("page background linked from a .odt") << u"linked background odt"_s;
     QTest::newRow("macro run on open") << u"macro on open"_s;
 }
 
@@ -389,6 +410,7 @@ void OwnTemplatesTest::nothingOutsideATemplateIsReadAndNoMacroRuns()
 {
     QFETCH(QString, name);
     const OpenWatch watch(outsidePath(mFolder.path()));
+    const OpenWatch besideCopy(besideCopyPath());
     LibreOfficeProcessor word;
     MemoWriter writer(word);
     MemoDetails memo = distinctMemo();
@@ -405,6 +427,7 @@ void OwnTemplatesTest::nothingOutsideATemplateIsReadAndNoMacroRuns()
         QFAIL(qPrintable(failure.description()));
     }
     QCOMPARE(watch.opens(), 0);
+    QCOMPARE(besideCopy.opens(), 0);
     QVERIFY(!QFileInfo::exists(markerPath(mFolder.path())));
     // What is kept names nothing outside and holds no macro.
     for (const QString &kept : QDir(memo.ownTemplate->folder).entryList(QDir::Files)) {
