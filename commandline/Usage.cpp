@@ -58,7 +58,8 @@ QList<std::pair<const char *, const char *>> valuedOptions()
 {
     QList<std::pair<const char *, const char *>> options { { "out", "FILE" }, { "batch", "FILE" },
         { "out-dir", "FOLDER" }, { "style", "NAME" }, { kMemoDate.option, "DATE" },
-        { "picture", "FILE" }, { "template", "FILE" }, { "format", "FORMAT" }, { "jobs", "N" }, { "service", "ACTION" } };
+        { "picture", "FILE" }, { "template", "FILE" }, { "format", "FORMAT" }, { "jobs", "N" },
+        { "service", "ACTION" } };
     for (const MemoField &field : kMemoFields)
         options.append(std::pair { field.option, "TEXT" });
     return options;

@@ -75,7 +75,10 @@ public:
 private:
     WordSession &session();
     QString workFolder();
-    QString templateFile(int style);
+    // The memo's Word template, copied into the work folder under a name of its own: the
+    // style's, or for a template of the user's own its content's, as the office may keep
+    // the file of that name open for the next memo.
+    QString templateFile(const MemoDetails &memo);
     void dropSessionWithoutFolders();
     static void quitSession(std::unique_ptr<WordSession> session);
     void discardSession();
@@ -97,6 +100,7 @@ private:
     bool mRenewing = false;
     int mSessionsStarted = 0;
     std::unique_ptr<QTemporaryDir> mWorkFolder;
-    // The templates written into the work folder: each one's file, as "device inode".
-    std::map<int, QByteArray> mTemplates;
+    // The templates written into the work folder: each one's file, as "device inode", by
+    // its name.
+    std::map<QString, QByteArray> mTemplates;
 };

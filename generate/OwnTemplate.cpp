@@ -67,6 +67,25 @@ void putInPlace(const QString &made, const QString &folder)
     if (!aside.isEmpty())
         removeOwn(aside);
 }
+// Saves the Word template at `wordTemplate` in the formats given, each at its path, as
+// the build makes the built-in templates' DOCX and ODT forms.
+void writePackageForms(WordSession &session, const QString &wordTemplate,
+    const QList<std::pair<DocumentFormat, QString>> &forms)
+{
+    session.open(wordTemplate, true);
+    try {
+        for (const auto &[format, path] : forms)
+            session.exportAs(path, format);
+        session.close();
+    } catch (const Failure &) {
+        try {
+            session.closeActiveDocumentWithoutSaving();
+        } catch (const Failure &) {
+            // The session's owner ends a word processor that cannot even close it.
+        }
+        throw;
+    }
+}
 } // namespace
 
 QString OwnTemplate::fileName() const
@@ -112,8 +131,10 @@ OwnTemplatePointer make(const std::function<WordSession &()> &word, const QStrin
         // The word processor reads a copy of Scrivane's own, never the user's path.
         const QString copy = made.filePath(QStringLiteral("source"));
         replaceFile(copy, bytes);
-        const TemplateFindings findings = word().makeTemplateSafe(copy, kind,
-            made.filePath(QString::fromLatin1(kWordTemplate)), { kMostPages, kMostPicturePixels });
+        WordSession &session = word();
+        const QString wordTemplate = made.filePath(QString::fromLatin1(kWordTemplate));
+        const TemplateFindings findings = session.makeTemplateSafe(
+            copy, kind, wordTemplate, { kMostPages, kMostPicturePixels });
         QFile::remove(copy);
 
         auto ownTemplate = std::make_shared<OwnTemplate>();
@@ -138,6 +159,10 @@ OwnTemplatePointer make(const std::function<WordSession &()> &word, const QStrin
             { QStringLiteral("bookmarks"), present },
             { QStringLiteral("removed"), QJsonArray::fromStringList(findings.removed) },
         };
+        // In the same visit of the word processor: a DOCX or ODT memo of it needs none.
+        writePackageForms(session, wordTemplate,
+            { { DocumentFormat::Docx, made.filePath(QStringLiteral("template.docx")) },
+                { DocumentFormat::Odt, made.filePath(QStringLiteral("template.odt")) } });
         replaceFile(made.filePath(QString::fromLatin1(kAbout)), QJsonDocument(about).toJson());
         putInPlace(made.path(), folder);
         ownTemplate->folder = folder;
@@ -199,13 +224,18 @@ OwnTemplatePointer checked(const QString &file, const std::function<WordSession 
     return make(word, file, bytes, folder);
 }
 
-QString form(const OwnTemplate &ownTemplate, DocumentFormat format,
-    const std::function<WordSession &()> &word)
+QString formFile(const OwnTemplate &ownTemplate, DocumentFormat format)
 {
     if (format == DocumentFormat::Doc || format == DocumentFormat::Pdf)
         return ownTemplate.wordTemplate();
-    const QString path = QDir(ownTemplate.folder)
-                             .filePath(QStringLiteral("template.") + documentFormatName(format));
+    return QDir(ownTemplate.folder)
+        .filePath(QStringLiteral("template.") + documentFormatName(format));
+}
+
+QString form(const OwnTemplate &ownTemplate, DocumentFormat format,
+    const std::function<WordSession &()> &word)
+{
+    const QString path = formFile(ownTemplate, format);
     if (QFileInfo(path).isFile())
         return path;
     // Made beside it and renamed into place: another command may make it at once.
@@ -214,19 +244,7 @@ QString form(const OwnTemplate &ownTemplate, DocumentFormat format,
         fail(QStringLiteral("The %1 form of the template could not be made: %2")
                  .arg(documentFormatName(format).toUpper(), made.errorString()));
     const QString written = made.filePath(QFileInfo(path).fileName());
-    WordSession &session = word();
-    session.open(ownTemplate.wordTemplate(), true);
-    try {
-        session.exportAs(written, format);
-        session.close();
-    } catch (const Failure &) {
-        try {
-            session.closeActiveDocumentWithoutSaving();
-        } catch (const Failure &) {
-            // The session's owner ends a word processor that cannot even close it.
-        }
-        throw;
-    }
+    writePackageForms(word(), ownTemplate.wordTemplate(), { { format, written } });
     if (std::rename(encodeFileName(written).constData(), encodeFileName(path).constData()) != 0)
         fail(QStringLiteral("The %1 form of the template could not be kept in \"%2\": %3")
                  .arg(documentFormatName(format).toUpper(), path, systemError()));

@@ -15,7 +15,7 @@
 // nothing until it is chosen again.
 struct OwnTemplate
 {
-    // Holds "template.dot", the other forms made of it, and "about.json".
+    // Holds "template.dot", its "template.docx" and "template.odt" forms, and "about.json".
     QString folder;
     // The user's file as it was chosen, and its SHA-256 (hex): what it is known by.
     QString source;
@@ -64,9 +64,14 @@ OwnTemplatePointer checked(const QString &file, const std::function<WordSession 
 // what is there is damaged.
 OwnTemplatePointer kept(const QString &folder);
 
-// The file of the template's form for a memo in that format: its Word template for Word
-// documents and PDF, its DOCX or ODT form for those, made from the Word template by the
-// word processor `word` gives, the first time it is asked for. Throws Failure.
+// Where the template's form for a memo in that format is kept: its Word template for
+// Word documents and PDF, its DOCX or ODT form (filled without the word processor) for
+// those. The forms are made when the template is checked.
+QString formFile(const OwnTemplate &ownTemplate, DocumentFormat format);
+
+// formFile(), made first from the Word template by the word processor `word` gives when
+// it is missing (a template kept by an earlier version, or a form a cleaner removed).
+// Throws Failure.
 QString form(const OwnTemplate &ownTemplate, DocumentFormat format,
     const std::function<WordSession &()> &word);
 
