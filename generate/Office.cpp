@@ -1,11 +1,12 @@
-// The office over UNO: the only file that includes the office's API, and where its
-// exceptions become "Could not ...: ..." messages.
+// The office over UNO: with OfficeTemplates.cpp (their shared part in OfficeUno.h) the
+// only files that include the office's API, and where its exceptions become "Could not ...: ..."
+// messages.
 #include "Office.h"
 
-#include "Failure.h"
 #include "Leftovers.h"
 #include "MemoProperties.h"
 #include "OfficeProcess.h"
+#include "OfficeUno.h"
 #include "PageComposition.h"
 #include "PageRenderer.h"
 #include "Processes.h"
@@ -19,71 +20,36 @@
 #include <QScopeGuard>
 #include <QTemporaryDir>
 
-#include <com/sun/star/beans/NamedValue.hpp>
 #include <com/sun/star/beans/PropertyAttribute.hpp>
-#include <com/sun/star/beans/PropertyValue.hpp>
 #include <com/sun/star/beans/XPropertyContainer.hpp>
 #include <com/sun/star/beans/XPropertySet.hpp>
-#include <com/sun/star/beans/XPropertySetInfo.hpp>
 #include <com/sun/star/bridge/UnoUrlResolver.hpp>
-#include <com/sun/star/configuration/theDefaultProvider.hpp>
 #include <com/sun/star/container/NoSuchElementException.hpp>
-#include <com/sun/star/container/XEnumeration.hpp>
-#include <com/sun/star/container/XEnumerationAccess.hpp>
 #include <com/sun/star/container/XNameAccess.hpp>
-#include <com/sun/star/container/XNameContainer.hpp>
-#include <com/sun/star/container/XNameReplace.hpp>
 #include <com/sun/star/document/MacroExecMode.hpp>
 #include <com/sun/star/document/UpdateDocMode.hpp>
 #include <com/sun/star/document/XDocumentProperties.hpp>
 #include <com/sun/star/document/XDocumentPropertiesSupplier.hpp>
-#include <com/sun/star/document/XEmbeddedObjectSupplier2.hpp>
-#include <com/sun/star/document/XEmbeddedScripts.hpp>
-#include <com/sun/star/document/XEventsSupplier.hpp>
 #include <com/sun/star/document/XUndoManager.hpp>
 #include <com/sun/star/document/XUndoManagerSupplier.hpp>
-#include <com/sun/star/drawing/FillStyle.hpp>
-#include <com/sun/star/drawing/XDrawPagesSupplier.hpp>
-#include <com/sun/star/drawing/XShape.hpp>
-#include <com/sun/star/drawing/XShapes.hpp>
-#include <com/sun/star/embed/XLinkageSupport.hpp>
 #include <com/sun/star/frame/Desktop.hpp>
 #include <com/sun/star/frame/XController.hpp>
-#include <com/sun/star/frame/XDesktop2.hpp>
 #include <com/sun/star/frame/XFrames.hpp>
 #include <com/sun/star/frame/XModel.hpp>
 #include <com/sun/star/frame/XStorable.hpp>
-#include <com/sun/star/graphic/GraphicType.hpp>
-#include <com/sun/star/graphic/XGraphic.hpp>
-#include <com/sun/star/lang/DisposedException.hpp>
 #include <com/sun/star/lang/XComponent.hpp>
-#include <com/sun/star/lang/XMultiServiceFactory.hpp>
-#include <com/sun/star/lang/XServiceInfo.hpp>
-#include <com/sun/star/script/XLibraryContainer.hpp>
-#include <com/sun/star/style/XStyleFamiliesSupplier.hpp>
-#include <com/sun/star/text/SectionFileLink.hpp>
 #include <com/sun/star/text/XBookmarksSupplier.hpp>
 #include <com/sun/star/text/XPageCursor.hpp>
 #include <com/sun/star/text/XText.hpp>
 #include <com/sun/star/text/XTextContent.hpp>
 #include <com/sun/star/text/XTextCursor.hpp>
-#include <com/sun/star/text/XTextDocument.hpp>
-#include <com/sun/star/text/XTextEmbeddedObjectsSupplier.hpp>
-#include <com/sun/star/text/XTextField.hpp>
-#include <com/sun/star/text/XTextFieldsSupplier.hpp>
-#include <com/sun/star/text/XTextFramesSupplier.hpp>
-#include <com/sun/star/text/XTextGraphicObjectsSupplier.hpp>
 #include <com/sun/star/text/XTextRange.hpp>
-#include <com/sun/star/text/XTextSectionsSupplier.hpp>
 #include <com/sun/star/text/XTextViewCursorSupplier.hpp>
-#include <com/sun/star/uno/XComponentContext.hpp>
 #include <com/sun/star/util/DateTime.hpp>
-#include <com/sun/star/util/XChangesBatch.hpp>
 #include <com/sun/star/util/XCloseable.hpp>
 #include <com/sun/star/util/XModifiable.hpp>
 #include <com/sun/star/util/XRefreshable.hpp>
 #include <cppuhelper/bootstrap.hxx>
-#include <osl/file.hxx>
 #include <rtl/bootstrap.hxx>
 
 #include <algorithm>
@@ -92,13 +58,11 @@
 #include <mutex>
 #include <utility>
 
+using namespace OfficeUno;
+
 namespace {
-using css::uno::Any;
-using css::uno::Reference;
-using css::uno::Sequence;
 using css::uno::UNO_QUERY;
 using css::uno::UNO_QUERY_THROW;
-using rtl::OUString;
 
 // After terminate() the office normally is gone within a few hundredths of a second.
 constexpr auto kTerminateWait = std::chrono::seconds(5);
@@ -109,59 +73,6 @@ constexpr auto kFrozenCheckInterval = std::chrono::milliseconds(250);
 // 192 dots per inch, shown at 96: sharp when the preview zooms in.
 constexpr double kPictureResolution = 192.0;
 constexpr qreal kPicturePixelRatio = 2.0;
-
-OUString toOUString(const QString &text)
-{
-    return OUString(reinterpret_cast<const sal_Unicode *>(text.utf16()), sal_Int32(text.size()));
-}
-
-QString toQString(const OUString &text)
-{
-    return QString(reinterpret_cast<const QChar *>(text.getStr()), qsizetype(text.getLength()));
-}
-
-OUString fileUrl(const QString &path)
-{
-    OUString url;
-    const OUString systemPath = toOUString(QDir::cleanPath(QFileInfo(path).absoluteFilePath()));
-    if (osl::FileBase::getFileURLFromSystemPath(systemPath, url) != osl::FileBase::E_None)
-        fail(QStringLiteral("The path \"%1\" cannot be given to the word processor.").arg(path));
-    return url;
-}
-
-css::beans::PropertyValue property(const char *name, const Any &value)
-{
-    css::beans::PropertyValue property;
-    property.Name = OUString::createFromAscii(name);
-    property.Value = value;
-    return property;
-}
-
-Sequence<css::beans::PropertyValue> properties(
-    std::initializer_list<css::beans::PropertyValue> list)
-{
-    return Sequence<css::beans::PropertyValue>(list.begin(), sal_Int32(list.size()));
-}
-
-// The office's own words about a failed call; `gone` when the office itself is lost,
-// `refused` when the message says why a file of the user's is no template.
-struct OfficeError
-{
-    QString message;
-    bool gone = false;
-    bool refused = false;
-};
-
-template<typename Action> void translated(Action &&action)
-{
-    try {
-        action();
-    } catch (const css::lang::DisposedException &error) {
-        throw OfficeError { toQString(error.Message), true };
-    } catch (const css::uno::Exception &error) {
-        throw OfficeError { toQString(error.Message), false };
-    }
-}
 
 } // namespace
 
@@ -321,280 +232,6 @@ const char *exportFilter(DocumentFormat format)
         break;
     }
     return "MS Word 97";
-}
-
-// Every office of ours: no macro of any document runs, Word's macros are neither read
-// nor kept, and no link of a document is updated or followed, so that a template of the
-// user's cannot have it run or read anything.
-void secureOffice(const Reference<css::uno::XComponentContext> &remote)
-{
-    const Reference<css::lang::XMultiServiceFactory> provider
-        = css::configuration::theDefaultProvider::get(remote);
-    const auto set = [&](const char *node,
-                         std::initializer_list<std::pair<const char *, Any>> values) {
-        const Any path(
-            css::beans::NamedValue(OUString("nodepath"), Any(OUString::createFromAscii(node))));
-        const Reference<css::container::XNameReplace> access(
-            provider->createInstanceWithArguments(
-                OUString("com.sun.star.configuration.ConfigurationUpdateAccess"),
-                Sequence<Any>(&path, 1)),
-            UNO_QUERY_THROW);
-        for (const auto &[name, value] : values)
-            access->replaceByName(OUString::createFromAscii(name), value);
-        Reference<css::util::XChangesBatch>(access, UNO_QUERY_THROW)->commitChanges();
-    };
-    set("/org.openoffice.Office.Common/Security/Scripting",
-        { { "BlockUntrustedRefererLinks", Any(true) }, { "DisableMacrosExecution", Any(true) },
-            { "MacroSecurityLevel", Any(sal_Int32(3)) } });
-    set("/org.openoffice.Office.Writer/Filter/Import/VBA",
-        { { "Load", Any(false) }, { "Executable", Any(false) }, { "Save", Any(false) } });
-    // 0: never.
-    set("/org.openoffice.Office.Writer/Content/Update", { { "Link", Any(sal_Int32(0)) } });
-}
-
-// The import filter for each kind of template: named, so that the office never guesses
-// from what the file holds.
-const char *importFilter(TemplateKind kind)
-{
-    switch (kind) {
-    case TemplateKind::WordXml:
-        return "MS Word 2007 XML";
-    case TemplateKind::OpenDocument:
-        return "writer8";
-    case TemplateKind::Word97:
-        break;
-    }
-    return "MS Word 97";
-}
-
-[[noreturn]] void refuse(const QString &why)
-{
-    throw OfficeError { why, false, true };
-}
-
-bool supports(const Reference<css::uno::XInterface> &object, const char *service)
-{
-    const Reference<css::lang::XServiceInfo> info(object, UNO_QUERY);
-    return info.is() && info->supportsService(OUString::createFromAscii(service));
-}
-
-// What a template's picture is: taken out when it is linked (or came empty, its link
-// refused), refused when it is too large for a memo's page.
-enum class Picture { Kept, Linked };
-Picture checkedPicture(const Reference<css::beans::XPropertySet> &holder, qint64 mostPixels)
-{
-    Reference<css::beans::XPropertySet> graphic;
-    try {
-        graphic.set(holder->getPropertyValue(OUString("Graphic")), UNO_QUERY);
-    } catch (const css::uno::Exception &) { }
-    if (!graphic.is())
-        return Picture::Linked;
-    bool linked = false;
-    graphic->getPropertyValue(OUString("Linked")) >>= linked;
-    sal_Int8 type = css::graphic::GraphicType::EMPTY;
-    graphic->getPropertyValue(OUString("GraphicType")) >>= type;
-    if (linked || type == css::graphic::GraphicType::EMPTY)
-        return Picture::Linked;
-    css::awt::Size size;
-    graphic->getPropertyValue(OUString("SizePixel")) >>= size;
-    if (qint64(size.Width) * size.Height > mostPixels)
-        refuse(QStringLiteral("it holds a picture of %L1 × %L2 pixels, more than the %L3 million "
-                              "a template's pictures may have")
-                   .arg(size.Width)
-                   .arg(size.Height)
-                   .arg(mostPixels / 1'000'000));
-    return Picture::Kept;
-}
-
-// Whether a background of `holder` is a picture the document does not hold: linked, or
-// left empty by the blocked link.
-bool linkedBackground(const Reference<css::beans::XPropertySet> &holder)
-{
-    const Reference<css::beans::XPropertySetInfo> info = holder->getPropertySetInfo();
-    if (!info->hasPropertyByName(OUString("FillStyle"))
-        || !info->hasPropertyByName(OUString("FillBitmap")))
-        return false;
-    css::drawing::FillStyle fill = css::drawing::FillStyle_NONE;
-    holder->getPropertyValue(OUString("FillStyle")) >>= fill;
-    if (fill != css::drawing::FillStyle_BITMAP)
-        return false;
-    const Reference<css::beans::XPropertySet> graphic(
-        holder->getPropertyValue(OUString("FillBitmap")), UNO_QUERY);
-    if (!graphic.is())
-        return true;
-    bool linked = false;
-    graphic->getPropertyValue(OUString("Linked")) >>= linked;
-    sal_Int8 type = css::graphic::GraphicType::EMPTY;
-    graphic->getPropertyValue(OUString("GraphicType")) >>= type;
-    return linked || type == css::graphic::GraphicType::EMPTY;
-}
-
-// Takes out the pictures of pages, paragraphs and frames that come from a file outside:
-// the office would read that file when it saves or draws the memo. Returns whether any.
-bool removeLinkedBackgrounds(const Reference<css::lang::XComponent> &document)
-{
-    std::vector<Reference<css::beans::XPropertySet>> holders;
-    const Reference<css::container::XNameAccess> families
-        = Reference<css::style::XStyleFamiliesSupplier>(document, UNO_QUERY_THROW)
-              ->getStyleFamilies();
-    for (const OUString &family : families->getElementNames()) {
-        const Reference<css::container::XNameAccess> styles(
-            families->getByName(family), UNO_QUERY_THROW);
-        for (const OUString &name : styles->getElementNames())
-            holders.emplace_back(styles->getByName(name), UNO_QUERY);
-    }
-    const Reference<css::container::XNameAccess> frames
-        = Reference<css::text::XTextFramesSupplier>(document, UNO_QUERY_THROW)->getTextFrames();
-    for (const OUString &name : frames->getElementNames())
-        holders.emplace_back(frames->getByName(name), UNO_QUERY);
-    bool removed = false;
-    for (const Reference<css::beans::XPropertySet> &holder : holders) {
-        if (holder.is() && linkedBackground(holder)) {
-            holder->setPropertyValue(OUString("FillStyle"), Any(css::drawing::FillStyle_NONE));
-            removed = true;
-        }
-    }
-    return removed;
-}
-
-// Takes out of the loaded document everything that reaches outside it: linked pictures
-// and objects, the links of sections, DDE and database fields, and its macros. Returns
-// what was taken out, in words.
-QStringList removeLinksAndMacros(
-    const Reference<css::lang::XComponent> &document, qint64 mostPixels)
-{
-    QStringList removed;
-    const auto note = [&](const char *what) {
-        if (!removed.contains(QLatin1String(what)))
-            removed << QString::fromLatin1(what);
-    };
-
-    const Reference<css::container::XNameAccess> graphics
-        = Reference<css::text::XTextGraphicObjectsSupplier>(document, UNO_QUERY_THROW)
-              ->getGraphicObjects();
-    for (const OUString &name : graphics->getElementNames()) {
-        const Reference<css::beans::XPropertySet> frame(graphics->getByName(name), UNO_QUERY_THROW);
-        if (checkedPicture(frame, mostPixels) == Picture::Linked) {
-            Reference<css::lang::XComponent>(frame, UNO_QUERY_THROW)->dispose();
-            note("a picture linked to a file");
-        }
-    }
-    const Reference<css::drawing::XShapes> shapes(
-        Reference<css::drawing::XDrawPagesSupplier>(document, UNO_QUERY_THROW)
-            ->getDrawPages()
-            ->getByIndex(0),
-        UNO_QUERY_THROW);
-    for (sal_Int32 index = shapes->getCount() - 1; index >= 0; --index) {
-        const Reference<css::drawing::XShape> shape(shapes->getByIndex(index), UNO_QUERY);
-        if (shape.is() && supports(shape, "com.sun.star.drawing.GraphicObjectShape")
-            && checkedPicture(
-                   Reference<css::beans::XPropertySet>(shape, UNO_QUERY_THROW), mostPixels)
-                == Picture::Linked) {
-            shapes->remove(shape);
-            note("a picture linked to a file");
-        }
-    }
-
-    if (removeLinkedBackgrounds(document))
-        note("a background picture linked to a file");
-
-    const Reference<css::container::XNameAccess> objects
-        = Reference<css::text::XTextEmbeddedObjectsSupplier>(document, UNO_QUERY_THROW)
-              ->getEmbeddedObjects();
-    for (const OUString &name : objects->getElementNames()) {
-        const Reference<css::document::XEmbeddedObjectSupplier2> object(
-            objects->getByName(name), UNO_QUERY);
-        const Reference<css::embed::XLinkageSupport> linkage(
-            object.is() ? object->getExtendedControlOverEmbeddedObject() : nullptr, UNO_QUERY);
-        if (!object.is() || (linkage.is() && linkage->isLink())) {
-            Reference<css::lang::XComponent>(objects->getByName(name), UNO_QUERY_THROW)->dispose();
-            note("an object linked to a file");
-        }
-    }
-
-    const Reference<css::container::XNameAccess> sections
-        = Reference<css::text::XTextSectionsSupplier>(document, UNO_QUERY_THROW)->getTextSections();
-    for (const OUString &name : sections->getElementNames()) {
-        const Reference<css::beans::XPropertySet> section(
-            sections->getByName(name), UNO_QUERY_THROW);
-        css::text::SectionFileLink link;
-        section->getPropertyValue(OUString("FileLink")) >>= link;
-        OUString dde;
-        section->getPropertyValue(OUString("DDECommandFile")) >>= dde;
-        if (!link.FileURL.isEmpty() || !dde.isEmpty()) {
-            // The section keeps the text it showed.
-            section->setPropertyValue(OUString("FileLink"), Any(css::text::SectionFileLink()));
-            for (const char *property : { "DDECommandType", "DDECommandFile", "DDECommandElement" })
-                section->setPropertyValue(OUString::createFromAscii(property), Any(OUString()));
-            note("a section linked to a file");
-        }
-    }
-
-    const Reference<css::text::XTextFieldsSupplier> fieldsSupplier(document, UNO_QUERY_THROW);
-    std::vector<Reference<css::text::XTextField>> outward;
-    const Reference<css::container::XEnumeration> fields
-        = fieldsSupplier->getTextFields()->createEnumeration();
-    while (fields->hasMoreElements()) {
-        const Reference<css::text::XTextField> field(fields->nextElement(), UNO_QUERY);
-        for (const char *kind : { "DDE", "Database", "DatabaseName", "DatabaseNextSet",
-                 "DatabaseNumberOfSet", "DatabaseSetNumber" }) {
-            if (field.is()
-                && supports(field, (std::string("com.sun.star.text.TextField.") + kind).c_str())) {
-                outward.push_back(field);
-                break;
-            }
-        }
-    }
-    for (const Reference<css::text::XTextField> &field : outward) {
-        // The field becomes the text it showed.
-        const OUString shown = field->getPresentation(false);
-        const Reference<css::text::XTextRange> anchor = field->getAnchor();
-        anchor->getText()->insertString(anchor, shown, true);
-        note("a field that reads data from outside");
-    }
-    const Reference<css::container::XNameAccess> masters = fieldsSupplier->getTextFieldMasters();
-    for (const OUString &name : masters->getElementNames()) {
-        if (name.startsWithIgnoreAsciiCase("com.sun.star.text.fieldmaster.DDE."))
-            Reference<css::lang::XComponent>(masters->getByName(name), UNO_QUERY_THROW)->dispose();
-    }
-
-    const Reference<css::document::XEmbeddedScripts> scripts(document, UNO_QUERY);
-    for (const Reference<css::script::XLibraryContainer> &libraries :
-        { scripts.is()
-                ? Reference<css::script::XLibraryContainer>(scripts->getBasicLibraries(), UNO_QUERY)
-                : nullptr,
-            scripts.is() ? Reference<css::script::XLibraryContainer>(
-                scripts->getDialogLibraries(), UNO_QUERY)
-                         : nullptr }) {
-        const Reference<css::container::XNameAccess> names(libraries, UNO_QUERY);
-        if (!names.is())
-            continue;
-        for (const OUString &name : names->getElementNames()) {
-            libraries->loadLibrary(name);
-            const Reference<css::container::XNameContainer> library(
-                names->getByName(name), UNO_QUERY);
-            if (library.is() && library->hasElements()) {
-                // The standard library cannot go, only what it holds.
-                for (const OUString &module : library->getElementNames())
-                    library->removeByName(module);
-                note("macros");
-            }
-            if (name != "Standard")
-                libraries->removeLibrary(name);
-        }
-    }
-    const Reference<css::document::XEventsSupplier> eventsSupplier(document, UNO_QUERY);
-    if (eventsSupplier.is()) {
-        const Reference<css::container::XNameReplace> events = eventsSupplier->getEvents();
-        for (const OUString &name : events->getElementNames()) {
-            Sequence<css::beans::PropertyValue> binding;
-            if ((events->getByName(name) >>= binding) && binding.hasElements()) {
-                events->replaceByName(name, Any(Sequence<css::beans::PropertyValue>()));
-                note("macros");
-            }
-        }
-    }
-    return removed;
 }
 
 OfficeProcess::Options processOptions(const LibreOfficeProcessor::Settings &settings)
@@ -968,58 +605,11 @@ TemplateFindings Office::makeTemplateSafe(const QString &source, TemplateKind ki
 {
     const OUString sourceUrl = fileUrl(source);
     const OUString destinationUrl = fileUrl(destination);
-    const OUString filter = OUString::createFromAscii(importFilter(kind));
     mBookmarkTexts.clear();
     auto findings = std::make_shared<TemplateFindings>();
     call(QStringLiteral("check the template \"%1\"").arg(source),
-        [sourceUrl, destinationUrl, filter, limits, findings](UnoObjects &uno) {
-            Reference<css::lang::XComponent> document;
-            try {
-                document = uno.desktop->loadComponentFromURL(sourceUrl, OUString("_blank"), 0,
-                    properties({
-                        property("Hidden", Any(true)),
-                        property("ReadOnly", Any(true)),
-                        property("AsTemplate", Any(false)),
-                        property("FilterName", Any(filter)),
-                        property(
-                            "MacroExecutionMode", Any(css::document::MacroExecMode::NEVER_EXECUTE)),
-                        property("UpdateDocMode", Any(css::document::UpdateDocMode::NO_UPDATE)),
-                    }));
-            } catch (const css::lang::DisposedException &) {
-                throw;
-            } catch (const css::uno::Exception &) { }
-            if (!document.is())
-                refuse(QStringLiteral("the word processor cannot read it: it is damaged, or "
-                                      "protected by a password"));
-            const auto closed = qScopeGuard([&] {
-                try {
-                    Reference<css::util::XCloseable>(document, UNO_QUERY_THROW)->close(true);
-                } catch (const css::uno::Exception &) { }
-            });
-            if (!Reference<css::text::XTextDocument>(document, UNO_QUERY).is())
-                refuse(QStringLiteral("it is no text document"));
-            const Reference<css::frame::XModel> model(document, UNO_QUERY_THROW);
-            const Reference<css::beans::XPropertySet> view(
-                model->getCurrentController(), UNO_QUERY);
-            sal_Int32 pages = 0;
-            if (view.is())
-                view->getPropertyValue(OUString("PageCount")) >>= pages;
-            if (pages > limits.pages)
-                refuse(QStringLiteral("it has %L1 pages; a template may have at most %2")
-                           .arg(pages)
-                           .arg(limits.pages));
-            for (const OUString &name :
-                Reference<css::text::XBookmarksSupplier>(document, UNO_QUERY_THROW)
-                    ->getBookmarks()
-                    ->getElementNames())
-                findings->bookmarks << toQString(name);
-            findings->removed = removeLinksAndMacros(document, limits.picturePixels);
-            Reference<css::frame::XStorable>(document, UNO_QUERY_THROW)
-                ->storeToURL(destinationUrl,
-                    properties({
-                        property("FilterName", Any(OUString("MS Word 97 Vorlage"))),
-                        property("Overwrite", Any(true)),
-                    }));
+        [sourceUrl, destinationUrl, kind, limits, findings](UnoObjects &uno) {
+            *findings = madeSafe(uno.desktop, sourceUrl, destinationUrl, kind, limits);
         });
     return *findings;
 }

@@ -20,8 +20,8 @@ struct UnoObjects;
 
 // One office process of ours and our end of UNO to it. Sessions borrow it one at a
 // time; between them it waits as the processor's spare. Its calls run on its own
-// WorkThread, against a deadline. Defined in Office.cpp, the only file that includes
-// the office's API.
+// WorkThread, against a deadline. Defined in Office.cpp, which with OfficeTemplates.cpp
+// is all that includes the office's API.
 class Office
 {
 public:
