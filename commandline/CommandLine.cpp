@@ -122,6 +122,24 @@ int runSingle(const QCommandLineParser &parser, WordProcessor &word, const Setti
     return Written;
 }
 
+// The batch's last line: how many memos were written of how many; its exit status.
+int batchEnd(Reporter &reporter, qsizetype written, qsizetype done, qsizetype count)
+{
+    QTextStream &errors = reporter.errors;
+    const qsizetype failed = done - written;
+    // A stopped batch says so even when told to be quiet: the memos left are missing.
+    const bool stopped = done < count && ProgramEnd::stopRequested();
+    if (!reporter.quiet || stopped) {
+        if (stopped)
+            errors << "Stopped by " << ProgramEnd::signalName(ProgramEnd::receivedSignal()) << ": ";
+        errors << written << " of " << count << (count == 1 ? " memo" : " memos") << " written";
+        if (failed > 0)
+            errors << ", " << failed << " failed";
+        errors << Qt::endl;
+    }
+    return written == count ? Written : Failed;
+}
+
 // The templates a batch's memos name, each checked once: a member's file from the batch
 // file's folder, else --template, else the window's for the memo's style. Throws
 // TemplateRefused or Failure naming the memo and the file.
@@ -272,18 +290,7 @@ int runBatch(const QCommandLineParser &parser, WordProcessor &word, const Settin
         }
         reporter.memo(jobs.at(index).path, failure);
     });
-    const qsizetype failed = done - written;
-    // A stopped batch says so even when told to be quiet: the memos left are missing.
-    const bool stopped = done < count && ProgramEnd::stopRequested();
-    if (!reporter.quiet || stopped) {
-        if (stopped)
-            errors << "Stopped by " << ProgramEnd::signalName(ProgramEnd::receivedSignal()) << ": ";
-        errors << written << " of " << count << (count == 1 ? " memo" : " memos") << " written";
-        if (failed > 0)
-            errors << ", " << failed << " failed";
-        errors << Qt::endl;
-    }
-    return written == count ? Written : Failed;
+    return batchEnd(reporter, written, done, count);
 }
 
 // "--service status|stop", alone.

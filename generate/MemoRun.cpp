@@ -164,6 +164,21 @@ void MemoRun::makeMemo()
     }
 }
 
+namespace {
+// The Word template kept for a template of the user's own, read without following a link.
+QByteArray keptTemplate(const OwnTemplate &ownTemplate, int style)
+{
+    QString why;
+    const auto kept = readPlainFile(
+        ownTemplate.wordTemplate(), OwnTemplates::kMostBytes * 4, Links::Refuse, &why);
+    if (!kept)
+        fail(QStringLiteral("Your template for %1, kept in \"%2\", cannot be read: %3")
+                 .arg(QString::fromLatin1(kMemoStyles[static_cast<size_t>(style)].caption),
+                     ownTemplate.wordTemplate(), why));
+    return *kept;
+}
+} // namespace
+
 void MemoRun::generateMemo(ErrorTrap &trap)
 {
     trap.step(104, [&] { mHost.setBusyPointer(true); });
@@ -198,14 +213,7 @@ void MemoRun::generateMemo(ErrorTrap &trap)
                     templateBytes = loadResData(kMemoStyles[index].resourceId);
                     return;
                 }
-                QString why;
-                const auto kept = readPlainFile(
-                    ownTemplate->wordTemplate(), OwnTemplates::kMostBytes * 4, Links::Refuse, &why);
-                if (!kept)
-                    fail(QStringLiteral("Your template for %1, kept in \"%2\", cannot be read: %3")
-                             .arg(QString::fromLatin1(kMemoStyles[index].caption),
-                                 ownTemplate->wordTemplate(), why));
-                templateBytes = *kept;
+                templateBytes = keptTemplate(*ownTemplate, index);
                 pageCaption = ownTemplate->fileName();
             });
             break;

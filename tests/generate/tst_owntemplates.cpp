@@ -41,6 +41,7 @@ private slots:
 private:
     QString fixture(const QString &name) const { return mFixtures.value(name); }
     void make(const QString &name, const QByteArray &source, const QString &filter);
+    void makeHostileFixtures();
 
     QTemporaryDir mFolder;
     QHash<QString, QString> mFixtures;
@@ -271,6 +272,25 @@ void OwnTemplatesTest::initTestCase()
                         .arg(QString::fromLatin1(png.toBase64())))),
         u"odt:writer8"_s);
 
+    makeHostileFixtures();
+
+    const QString text = mFolder.filePath(u"fixtures/notes.dot"_s);
+    QVERIFY(writeFile(text, "To: \nFrom: \nbkTo bkMsg\n"));
+    mFixtures.insert(u"text named .dot"_s, text);
+    // A Word file whose header says it is protected by a password (fEncrypted).
+    QByteArray locked = readFile(fixture(u"table"_s));
+    const qsizetype header = locked.indexOf(QByteArray::fromHex("eca5"));
+    QVERIFY(header > 0);
+    locked[header + 11] = char(locked[header + 11] | 0x01);
+    const QString encrypted = mFolder.filePath(u"fixtures/locked.doc"_s);
+    QVERIFY(writeFile(encrypted, locked));
+    mFixtures.insert(u"encrypted"_s, encrypted);
+}
+
+// Templates that reach outside themselves: a picture or page background linked to a
+// file, and a macro bound to the document's opening.
+void OwnTemplatesTest::makeHostileFixtures()
+{
     const QString linked = paragraph(
         QString::fromUtf8(R"(<draw:frame draw:name="Logo" text:anchor-type="as-char" svg:width="2cm"
         svg:height="2cm"><draw:image xlink:href="file://%1" xlink:type="simple"
@@ -305,18 +325,6 @@ void OwnTemplatesTest::initTestCase()
             xlink:type="simple"/></office:event-listeners></office:scripts>)")
                 .arg(markerPath(mFolder.path()))),
         u"odt:writer8"_s);
-
-    const QString text = mFolder.filePath(u"fixtures/notes.dot"_s);
-    QVERIFY(writeFile(text, "To: \nFrom: \nbkTo bkMsg\n"));
-    mFixtures.insert(u"text named .dot"_s, text);
-    // A Word file whose header says it is protected by a password (fEncrypted).
-    QByteArray locked = readFile(fixture(u"table"_s));
-    const qsizetype header = locked.indexOf(QByteArray::fromHex("eca5"));
-    QVERIFY(header > 0);
-    locked[header + 11] = char(locked[header + 11] | 0x01);
-    const QString encrypted = mFolder.filePath(u"fixtures/locked.doc"_s);
-    QVERIFY(writeFile(encrypted, locked));
-    mFixtures.insert(u"encrypted"_s, encrypted);
 }
 
 void OwnTemplatesTest::cleanup()
