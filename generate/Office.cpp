@@ -1,6 +1,6 @@
 // The office over UNO: with OfficeTemplates.cpp (their shared part in OfficeUno.h) the
-// only files that include the office's API, and where its exceptions become "Could not ...: ..."
-// messages.
+// only files that include the office's API, and where its exceptions become
+// "Could not ...: ..." messages.
 #include "Office.h"
 
 #include "Leftovers.h"

@@ -14,6 +14,7 @@
 #include <QRegularExpression>
 #include <QSet>
 
+#include <algorithm>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -107,8 +108,13 @@ void fillOwnTemplate(std::map<QString, QByteArray> &parts, const TemplateForm &f
     const QString body = docx ? QStringLiteral("word/document.xml") : QStringLiteral("content.xml");
     for (const QString &part : QStringList { body } + form.pageParts) {
         QByteArray &xml = parts.at(part);
-        xml = DocumentXml::filledWhereHeld(
-            xml, dialect, writes, what + QLatin1Char(' ') + part, filled);
+        // Only a part that names a bookmark still to fill is parsed.
+        const bool named = std::any_of(writes.cbegin(), writes.cend(), [&](const auto &write) {
+            return !filled.contains(write.first) && xml.contains(write.first.toUtf8());
+        });
+        if (named)
+            xml = DocumentXml::filledWhereHeld(
+                xml, dialect, writes, what + QLatin1Char(' ') + part, filled);
     }
     for (const auto &[bookmark, text] : writes) {
         if (!filled.contains(bookmark))
