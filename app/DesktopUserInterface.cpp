@@ -84,6 +84,13 @@ QString DesktopUserInterface::saveFileName(
         dialogFilter(filter), nullptr, QFileDialog::DontConfirmOverwrite);
 }
 
+QString DesktopUserInterface::openFileName(
+    const QString &title, const QString &filter, const QString &folder)
+{
+    return QFileDialog::getOpenFileName(
+        QApplication::activeWindow(), title, folder, dialogFilter(filter));
+}
+
 void DesktopUserInterface::endProgram()
 {
     // A signal from here on ends the program at once.

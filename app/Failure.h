@@ -20,6 +20,14 @@ private:
     QString mDescription;
 };
 
+// A file the user handed in that cannot be used as a template; the text says why, as a
+// phrase ("it is protected by a password").
+class TemplateRefused : public Failure
+{
+public:
+    using Failure::Failure;
+};
+
 [[noreturn]] inline void fail(const QString &description)
 {
     throw Failure(description);

@@ -30,6 +30,15 @@ public:
         const QString &title, const QString &filter, const QString &fileName, const QString &folder)
         = 0;
 
+    // The Open dialog, in the folder; an empty result means the user cancelled.
+    virtual QString openFileName(const QString &title, const QString &filter, const QString &folder)
+    {
+        (void)title;
+        (void)filter;
+        (void)folder;
+        return {};
+    }
+
     // The Print dialog for the printer, its page range bounded by the document's
     // pages; false when the user cancelled. With no printer set up it offers a PDF file.
     virtual bool printDialog(QPrinter &printer, int pageCount)
@@ -59,6 +68,8 @@ public:
         const QString &text, Buttons buttons, Icon icon, const QString &caption = {}) override;
     QString saveFileName(const QString &title, const QString &filter, const QString &fileName,
         const QString &folder) override;
+    QString openFileName(
+        const QString &title, const QString &filter, const QString &folder) override;
     bool printDialog(QPrinter &printer, int pageCount) override;
     void showMenu(QMenu &menu, const QPoint &at) override;
     [[noreturn]] void endProgram() override;

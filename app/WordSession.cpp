@@ -39,3 +39,9 @@ void WordSession::exportAs(const QString &path, DocumentFormat format)
                  .arg(path));
     saveAs(path);
 }
+
+TemplateFindings WordSession::makeTemplateSafe(
+    const QString &, TemplateKind, const QString &, const TemplateLimits &)
+{
+    throw TemplateRefused(QStringLiteral("this word processor cannot check templates"));
+}

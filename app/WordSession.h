@@ -2,6 +2,7 @@
 
 #include <QImage>
 #include <QString>
+#include <QStringList>
 
 #include <memory>
 #include <optional>
@@ -21,6 +22,26 @@ enum class DocumentFormat { Doc, Docx, Odt, Pdf };
 QString documentFormatName(DocumentFormat format);
 // The format of that name, any case; none for another name.
 std::optional<DocumentFormat> documentFormatNamed(const QString &name);
+
+// The kinds of document a template of the user's may be: Word 97-2003 (.doc, .dot),
+// Word's XML (.docx, .dotx) and OpenDocument text (.odt, .ott).
+enum class TemplateKind { Word97, WordXml, OpenDocument };
+
+// What a template of the user's may hold at most, beyond which it is refused.
+struct TemplateLimits
+{
+    int pages = 0;
+    qint64 picturePixels = 0;
+};
+
+// What a template of the user's held once it was made safe to use.
+struct TemplateFindings
+{
+    // Every bookmark it holds, in the body, tables, headers, footers or frames.
+    QStringList bookmarks;
+    // What was taken out of it, in words ("a picture linked to a file"), once each.
+    QStringList removed;
+};
 
 // One word processor application of Scrivane's own, from create to quit. Every
 // operation is one call; a failed call throws Failure with a text for the error
@@ -67,6 +88,14 @@ public:
     // Waits until the word processor of a session started ahead answers; throws Failure
     // when it could not start.
     virtual void ready() { }
+    // Opens a template the user handed in, which nobody vouches for: none of its macros
+    // runs and nothing it names outside itself is read. Takes out every link and macro,
+    // and saves what is left as a Word 97-2003 template at destination. Throws
+    // TemplateRefused saying why the file cannot be a template (not a text document,
+    // damaged, past a limit), and Failure when the word processor fails. One that cannot
+    // do this refuses every template.
+    virtual TemplateFindings makeTemplateSafe(const QString &source, TemplateKind kind,
+        const QString &destination, const TemplateLimits &limits);
 };
 
 // Creates sessions: each one a new word processor application, never one the user runs.

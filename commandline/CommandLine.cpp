@@ -7,6 +7,7 @@
 #include "MemoSources.h"
 #include "MemoWriter.h"
 #include "OutputFolder.h"
+#include "OwnTemplate.h"
 #include "PackageMemo.h"
 #include "ProgramEnd.h"
 #include "Reporter.h"
@@ -23,6 +24,7 @@
 #include <QThread>
 
 #include <cstdio>
+#include <map>
 #include <memory>
 #include <optional>
 #include <set>
@@ -47,12 +49,48 @@ int jobsOf(const QCommandLineParser &parser)
     return std::clamp(QThread::idealThreadCount(), 1, kMostDefaultJobs);
 }
 
-int runSingle(const QCommandLineParser &parser, WordProcessor &word, const MemoDetails &memo,
-    const Origins &origins, Reporter &reporter, ServiceClient *service)
+// Why the template cannot be used, said as the command's usage error.
+int refusedTemplate(
+    Reporter &reporter, const QString &where, const QString &file, const QString &why)
+{
+    reporter.errors << "scrivane: " << where << shownFileName(file)
+                    << " cannot be used as a template: " << shownFileName(why) << '\n';
+    return BadUsage;
+}
+
+int runSingle(const QCommandLineParser &parser, WordProcessor &word, const SettingsStore &settings,
+    MemoDetails memo, const Origins &origins, Reporter &reporter, ServiceClient *service)
 {
     const QString out = parser.value(QStringLiteral("out"));
+    const QString templateFile = parser.value(QStringLiteral("template"));
+    const auto notWritten = [&](const Failure &failure) {
+        reporter.errors << "scrivane: " << shownFileName(out)
+                        << " was not written: " << shownFileName(failure.description()) << '\n';
+        reporter.memo(out, failure.description());
+        return Failed;
+    };
+    std::optional<MemoWriter> writer;
     try {
-        MemoWriter writer(word);
+        writer.emplace(word);
+    } catch (const Failure &failure) {
+        return notWritten(failure);
+    }
+    try {
+        memo.ownTemplate = templateFile.isEmpty() ? windowTemplate(settings, memo.style)
+                                                  : writer->ownTemplate(templateFile);
+    } catch (const TemplateRefused &refused) {
+        return refusedTemplate(reporter, {}, templateFile, refused.description());
+    } catch (const Failure &failure) {
+        if (templateFile.isEmpty()) {
+            reporter.errors << "scrivane: " << shownFileName(failure.description()) << '\n';
+            return BadUsage;
+        }
+        return refusedTemplate(reporter, {}, templateFile, failure.description());
+    }
+    // The service knows the built-in templates only.
+    if (memo.ownTemplate)
+        service = nullptr;
+    try {
         // Cut from the text: QFileInfo turns bytes that are no UTF-8 into U+FFFD.
         const QString folder = out.left(std::max<qsizetype>(out.lastIndexOf(QLatin1Char('/')), 0));
         checkWritableFolder(out.startsWith(QLatin1Char('/'))
@@ -72,23 +110,110 @@ int runSingle(const QCommandLineParser &parser, WordProcessor &word, const MemoD
         if (made) {
             MemoWriter::place(*made, out, picture);
         } else {
-            writer.write(memo, out, formatOf(parser), picture);
-            writer.finish();
+            writer->write(memo, out, formatOf(parser), picture);
+            writer->finish();
             if (service != nullptr)
                 service->warmStarted();
         }
     } catch (const Failure &failure) {
-        reporter.errors << "scrivane: " << shownFileName(out)
-                        << " was not written: " << shownFileName(failure.description()) << '\n';
-        reporter.memo(out, failure.description());
-        return Failed;
+        return notWritten(failure);
     }
     reporter.memo(out, {});
     return Written;
 }
 
-int runBatch(const QCommandLineParser &parser, WordProcessor &word, const MemoDetails &base,
-    const Origins &baseOrigins, Reporter &reporter)
+// The batch's last line: how many memos were written of how many; its exit status.
+int batchEnd(Reporter &reporter, qsizetype written, qsizetype done, qsizetype count)
+{
+    QTextStream &errors = reporter.errors;
+    const qsizetype failed = done - written;
+    // A stopped batch says so even when told to be quiet: the memos left are missing.
+    const bool stopped = done < count && ProgramEnd::stopRequested();
+    if (!reporter.quiet || stopped) {
+        if (stopped)
+            errors << "Stopped by " << ProgramEnd::signalName(ProgramEnd::receivedSignal()) << ": ";
+        errors << written << " of " << count << (count == 1 ? " memo" : " memos") << " written";
+        if (failed > 0)
+            errors << ", " << failed << " failed";
+        errors << Qt::endl;
+    }
+    return written == count ? Written : Failed;
+}
+
+// The templates a batch's memos name, each checked once: a member's file from the batch
+// file's folder, else --template, else the window's for the memo's style. Throws
+// TemplateRefused or Failure naming the memo and the file.
+class BatchTemplates
+{
+public:
+    BatchTemplates(WordProcessor &word, const SettingsStore &settings, const QString &batchFile,
+        const QString &option)
+        : mWord(word)
+        , mSettings(settings)
+        , mFolder(QFileInfo(batchFile).absolutePath())
+        , mOption(option)
+    { }
+    ~BatchTemplates() { finish(); }
+
+    OwnTemplatePointer of(const BatchMemo &memo, qsizetype index)
+    {
+        const QString file
+            = !memo.templateFile.isEmpty() ? QDir(mFolder).filePath(memo.templateFile) : mOption;
+        if (file.isEmpty()) {
+            const auto known = mWindow.find(memo.memo.style);
+            if (known != mWindow.end())
+                return known->second;
+            try {
+                return mWindow[memo.memo.style] = windowTemplate(mSettings, memo.memo.style);
+            } catch (const Failure &failure) {
+                throw TemplateRefused(
+                    QStringLiteral("memo %1: %2").arg(index + 1).arg(failure.description()));
+            }
+        }
+        const auto known = mChecked.find(file);
+        if (known != mChecked.end())
+            return known->second;
+        try {
+            return mChecked[file] = OwnTemplates::checked(file, [this]() -> WordSession & {
+                if (!mSession)
+                    mSession = mWord.create();
+                return *mSession;
+            });
+        } catch (const TemplateRefused &refused) {
+            throw TemplateRefused(QStringLiteral("memo %1: %2 cannot be used as a template: %3")
+                                      .arg(index + 1)
+                                      .arg(shownFileName(file), refused.description()));
+        } catch (const Failure &failure) {
+            throw TemplateRefused(QStringLiteral("memo %1: %2 cannot be used as a template: %3")
+                                      .arg(index + 1)
+                                      .arg(shownFileName(file), failure.description()));
+        }
+    }
+
+    // The office that checked them becomes the batch's spare.
+    void finish()
+    {
+        try {
+            if (mSession)
+                mSession->quit();
+        } catch (const Failure &) {
+            // Released below.
+        }
+        mSession.reset();
+    }
+
+private:
+    WordProcessor &mWord;
+    const SettingsStore &mSettings;
+    QString mFolder;
+    QString mOption;
+    std::unique_ptr<WordSession> mSession;
+    std::map<QString, OwnTemplatePointer> mChecked;
+    std::map<int, OwnTemplatePointer> mWindow;
+};
+
+int runBatch(const QCommandLineParser &parser, WordProcessor &word, const SettingsStore &settings,
+    const MemoDetails &base, const Origins &baseOrigins, Reporter &reporter)
 {
     QTextStream &errors = reporter.errors;
     const QString batchFile = parser.value(QStringLiteral("batch"));
@@ -115,6 +240,7 @@ int runBatch(const QCommandLineParser &parser, WordProcessor &word, const MemoDe
     std::set<QString> taken;
     QList<MemoBatch::Job> jobs;
     QStringList names;
+    BatchTemplates templates(word, settings, batchFile, parser.value(QStringLiteral("template")));
     for (qsizetype index = 0; index < count; ++index) {
         MemoBatch::Job job;
         QString name = QStringLiteral("memo-%1.%2")
@@ -122,17 +248,23 @@ int runBatch(const QCommandLineParser &parser, WordProcessor &word, const MemoDe
                            .arg(documentFormatName(format));
         try {
             Origins origins = baseOrigins;
-            auto [memo, file] = batchMemo(memos.at(index), base, origins);
-            if (!file.isEmpty()) {
-                checkFileName(file);
-                name = file;
+            BatchMemo memo = batchMemo(memos.at(index), base, origins);
+            if (!memo.file.isEmpty()) {
+                checkFileName(memo.file);
+                name = memo.file;
             }
             if (!taken.insert(name).second)
                 fail(QStringLiteral("%1 is already written by an earlier memo").arg(name));
-            reporter.warnOfLeftOutFields(name, memo, origins);
-            reporter.warnAboutControlCharacters(memo, name);
+            // Every template is checked before a memo is written: one that cannot be used
+            // stops the batch.
+            memo.memo.ownTemplate = templates.of(memo, index);
+            reporter.warnOfLeftOutFields(name, memo.memo, origins);
+            reporter.warnAboutControlCharacters(memo.memo, name);
             reporter.warnOfFormatMismatch(name, format);
-            job.memo = memo;
+            job.memo = memo.memo;
+        } catch (const TemplateRefused &refused) {
+            errors << "scrivane: " << shownFileName(refused.description()) << '\n';
+            return BadUsage;
         } catch (const Failure &failure) {
             job.refused = failure.description();
         }
@@ -142,6 +274,7 @@ int runBatch(const QCommandLineParser &parser, WordProcessor &word, const MemoDe
         names.append(name);
     }
 
+    templates.finish();
     int written = 0;
     qsizetype done = 0;
     // One line a memo as it is done, counted in the order they finish.
@@ -157,18 +290,7 @@ int runBatch(const QCommandLineParser &parser, WordProcessor &word, const MemoDe
         }
         reporter.memo(jobs.at(index).path, failure);
     });
-    const qsizetype failed = done - written;
-    // A stopped batch says so even when told to be quiet: the memos left are missing.
-    const bool stopped = done < count && ProgramEnd::stopRequested();
-    if (!reporter.quiet || stopped) {
-        if (stopped)
-            errors << "Stopped by " << ProgramEnd::signalName(ProgramEnd::receivedSignal()) << ": ";
-        errors << written << " of " << count << (count == 1 ? " memo" : " memos") << " written";
-        if (failed > 0)
-            errors << ", " << failed << " failed";
-        errors << Qt::endl;
-    }
-    return written == count ? Written : Failed;
+    return batchEnd(reporter, written, done, count);
 }
 
 // "--service status|stop", alone.
@@ -278,8 +400,8 @@ int run(const QStringList &arguments, WordProcessor &word, const SettingsStore &
             parser.isSet(QStringLiteral("json")) };
         try {
             return parser.isSet(QStringLiteral("batch"))
-                ? runBatch(parser, word, memo, origins, reporter)
-                : runSingle(parser, word, memo, origins, reporter, service);
+                ? runBatch(parser, word, settings, memo, origins, reporter)
+                : runSingle(parser, word, settings, memo, origins, reporter, service);
         } catch (const Failure &failure) {
             errors << "scrivane: " << shownFileName(failure.description()) << '\n';
             return Failed;

@@ -147,14 +147,13 @@ QJsonArray readBatchFile(const QString &batchFile)
     return document.array();
 }
 
-// One batch memo: the base memo with the members it sets, and its file name.
-std::pair<MemoDetails, QString> batchMemo(
-    const QJsonValue &value, MemoDetails memo, Origins &origins)
+BatchMemo batchMemo(const QJsonValue &value, MemoDetails memo, Origins &origins)
 {
     if (!value.isObject())
         fail(QStringLiteral("a memo must be a JSON object"));
     const QJsonObject object = value.toObject();
     QString file;
+    QString templateFile;
     for (auto member = object.begin(); member != object.end(); ++member) {
         const QString name = member.key();
         const auto field = std::find_if(kMemoFields.cbegin(), kMemoFields.cend(),
@@ -168,10 +167,34 @@ std::pair<MemoDetails, QString> batchMemo(
             memo.date = memoDateFrom(textMember(object, name));
         else if (name == QLatin1String("file"))
             file = textMember(object, name);
+        else if (name == QLatin1String("template"))
+            templateFile = textMember(object, name);
         else
             fail(QStringLiteral("unknown member \"%1\"").arg(name));
     }
-    return { memo, file };
+    if (object.contains(QStringLiteral("template")) && templateFile.isEmpty())
+        fail(QStringLiteral("\"template\" needs a file name"));
+    return { memo, file, templateFile };
+}
+
+OwnTemplatePointer windowTemplate(const SettingsStore &settings, int style)
+{
+    const QString chosen = settings.GetSetting(QStringLiteral("Template%1").arg(style));
+    if (chosen.isEmpty())
+        return nullptr;
+    const QString caption = QString::fromLatin1(kMemoStyles.at(size_t(style)).caption);
+    const QString advice = QStringLiteral("; choose it again in the window, or give --template");
+    OwnTemplatePointer kept;
+    try {
+        kept = OwnTemplates::kept(OwnTemplates::styleFolder(style));
+    } catch (const Failure &failure) {
+        fail(QStringLiteral("the template chosen in the window for %1 (%2) cannot be used: %3%4")
+                 .arg(caption, chosen, failure.description(), advice));
+    }
+    if (!kept)
+        fail(QStringLiteral("the template chosen in the window for %1 (%2) is no longer kept%3")
+                 .arg(caption, chosen, advice));
+    return kept;
 }
 
 } // namespace CommandLine

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "MemoDetails.h"
+#include "OwnTemplate.h"
 
 #include <QHash>
 #include <QJsonArray>
@@ -37,10 +38,20 @@ Origins applyOptions(const QCommandLineParser &parser, MemoDetails &memo);
 // bounded size, and Failure for one that cannot be read or holds no array.
 QJsonArray readBatchFile(const QString &batchFile);
 
-// One batch memo: the base memo with the members it sets, and its file name (empty
-// when it gives none). The members' fields are marked given in `origins`. Throws
-// Failure for a member that cannot be used.
-std::pair<MemoDetails, QString> batchMemo(
-    const QJsonValue &value, MemoDetails memo, Origins &origins);
+// One batch memo: the base memo with the members it sets, its file name and the
+// template it names (each empty when it gives none; the template as the member says).
+struct BatchMemo
+{
+    MemoDetails memo;
+    QString file;
+    QString templateFile;
+};
+// The members' fields are marked given in `origins`. Throws Failure for a member that
+// cannot be used.
+BatchMemo batchMemo(const QJsonValue &value, MemoDetails memo, Origins &origins);
+
+// The template chosen in the window for the style, if any. Throws Failure saying so when
+// one was chosen and its copy can no longer be used.
+OwnTemplatePointer windowTemplate(const SettingsStore &settings, int style);
 
 } // namespace CommandLine

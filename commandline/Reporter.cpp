@@ -36,14 +36,18 @@ void Reporter::warnOfLeftOutFields(
 {
     if (memo.style < 0 || memo.style >= static_cast<int>(kMemoStyles.size()))
         return;
-    const MemoStyle &style = kMemoStyles[static_cast<size_t>(memo.style)];
     QList<std::pair<QString, QString>> lost;
+    const auto leftOut = [&](const MemoField &field) {
+        lost.append({ QString::fromLatin1(field.name),
+            originWords(origins.value(QString::fromLatin1(field.option), Origin::Remembered)) });
+    };
     for (const MemoField &field : kMemoFields) {
-        if (!style.prints(field) && !(memo.*field.text).trimmed().isEmpty())
-            lost.append({ QString::fromLatin1(field.name),
-                originWords(
-                    origins.value(QString::fromLatin1(field.option), Origin::Remembered)) });
+        if (!printsField(memo, field) && !(memo.*field.text).trimmed().isEmpty())
+            leftOut(field);
     }
+    // A template of the user's own may leave out the date too, which always has a value.
+    if (!printsField(memo, kMemoDate))
+        leftOut(kMemoDate);
     if (lost.isEmpty())
         return;
     const bool alike = std::all_of(lost.cbegin(), lost.cend(),
@@ -51,7 +55,7 @@ void Reporter::warnOfLeftOutFields(
     QStringList names;
     for (const auto &[name, origin] : lost)
         names << (alike ? name : QStringLiteral("%1 (%2)").arg(name, origin));
-    errors << "scrivane: " << shownFileName(file) << ": " << QString::fromLatin1(style.caption)
+    errors << "scrivane: " << shownFileName(file) << ": " << styleCaption(memo)
            << " leaves out: " << names.join(QStringLiteral(", "))
            << (alike ? QStringLiteral(" (%1)").arg(lost.first().second) : QString()) << '\n';
 }

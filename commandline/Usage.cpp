@@ -29,6 +29,8 @@ Options:
 )";
 constexpr auto kUsageTail
     = R"(  --sample             start from the example memo (Professional style)
+  --template FILE      a template of your own for the memos (.dot, .doc, .dotx,
+                       .docx, .ott or .odt), instead of the style's
   --picture FILE.png   also write the memo's page picture (single memo only)
   --format FORMAT      doc, docx, odt or pdf (default: from --out, else doc)
   --jobs N             offices at once in a batch, 1-8 (default: cores, max 4)
@@ -56,7 +58,8 @@ QList<std::pair<const char *, const char *>> valuedOptions()
 {
     QList<std::pair<const char *, const char *>> options { { "out", "FILE" }, { "batch", "FILE" },
         { "out-dir", "FOLDER" }, { "style", "NAME" }, { kMemoDate.option, "DATE" },
-        { "picture", "FILE" }, { "format", "FORMAT" }, { "jobs", "N" }, { "service", "ACTION" } };
+        { "picture", "FILE" }, { "template", "FILE" }, { "format", "FORMAT" }, { "jobs", "N" },
+        { "service", "ACTION" } };
     for (const MemoField &field : kMemoFields)
         options.append(std::pair { field.option, "TEXT" });
     return options;
@@ -129,7 +132,7 @@ QString usage()
 {
     QString text = QString::fromLatin1(kUsageHead);
     text += optionLine(QStringLiteral("--style NAME"), styleNames());
-    QStringList members { QStringLiteral("\"style\"") };
+    QStringList members { QStringLiteral("\"style\""), QStringLiteral("\"template\"") };
     for (const MemoField &field : kMemoFields) {
         text += optionLine(QStringLiteral("--%1 TEXT").arg(QString::fromLatin1(field.option)),
             QString::fromLatin1(field.help));
@@ -141,12 +144,20 @@ QString usage()
     text += QString::fromLatin1(kUsageTail);
     text += wrapped(QStringLiteral("A batch memo is an object with any of %1 (texts as above) and "
                                    "\"file\" (the document's name in the output folder; otherwise "
-                                   "memo-001.doc, memo-002.doc, ...). Missing fields take the "
+                                   "memo-001.doc, memo-002.doc, ...); a \"template\" is named "
+                                   "from the batch file's folder. Missing fields take the "
                                    "values given by the options and the window. With --json, "
                                    "each memo's object holds \"file\", \"status\" "
                                    "(\"written\" or \"failed\") and \"error\" (null or "
                                    "why it failed).")
                         .arg(listed(members, QStringLiteral(", "))));
+    text += QLatin1Char('\n')
+        + wrapped(QStringLiteral(
+            "A template of your own holds any of the bookmarks bkOrgName, bkTo, bkCC, bkFrom, "
+            "bkDate, bkRe and bkMsg where its memo's values go. It is checked once (its macros "
+            "never run and nothing it links to is read) and kept by its content; one that "
+            "cannot be used is refused with the reason and exit status 2. Without --template "
+            "a style uses the template chosen for it in the window, if any."));
     text += QLatin1Char('\n')
         + wrapped(QStringLiteral(
             "A single memo is made by a service of this user's that keeps an office ready "
@@ -229,7 +240,7 @@ void checkUsage(const QCommandLineParser &parser)
                 QStringLiteral("--jobs needs a number from 1 to %1").arg(kMostJobs)
             };
     }
-    for (const char *name : { "out", "batch", "out-dir", "picture" }) {
+    for (const char *name : { "out", "batch", "out-dir", "picture", "template" }) {
         const QString value = parser.value(QString::fromLatin1(name));
         if (has(name) && value.isEmpty())
             throw UsageError { QStringLiteral("--%1 needs a name").arg(QString::fromLatin1(name)) };

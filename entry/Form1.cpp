@@ -16,6 +16,7 @@
 #include "SettingsStore.h"
 #include "Skin.h"
 #include "StylePictures.h"
+#include "StyleTemplates.h"
 #include "StyleTips.h"
 #include "Twips.h"
 #include "UndoNotice.h"
@@ -159,8 +160,15 @@ Form1::Form1(UserInterface &ui, SettingsStore &settings, WordProcessor &word)
         line->setMaxLength(std::numeric_limits<int>::max());
     connectHandlers();
     mStylePictures = std::make_unique<StylePictures>(dynamic_cast<SpareLending *>(&mWord));
-    mStyleTips
-        = std::make_unique<StyleTips>(Option1, *mStylePictures, [this] { return currentMemo(); });
+    mStyleTemplates = std::make_unique<StyleTemplates>(Option1, mUi, mSettings, mWord,
+        StyleTemplates::Hooks { [this] { mStylePictures->giveWay(); },
+            [this](bool busy) { setBusyPointer(busy); }, [this](int) { showStyleNote(); } });
+    mStyleTips = std::make_unique<StyleTips>(Option1, *mStylePictures, [this](int style) {
+        MemoDetails memo = currentMemo();
+        memo.style = style;
+        memo.ownTemplate = ownTemplate(style);
+        return memo;
+    });
     mRunStrip = new RunStrip(this, kFrame3.pixels(), { Frame1, Frame3, PushButton2, PushButton3 },
         [this] { return mRun.cancel(); });
     QList<QWidget *> memo(Option1.cbegin(), Option1.cend());
@@ -560,6 +568,11 @@ QDate Form1::eventDate() const
     return dtpEventDate->date();
 }
 
+std::shared_ptr<const OwnTemplate> Form1::ownTemplate(int style) const
+{
+    return mStyleTemplates ? mStyleTemplates->ownTemplate(style) : nullptr;
+}
+
 void Form1::setBusyPointer(bool busy)
 {
     mPointer.set(busy ? MousePointer::Hourglass : MousePointer::Default);
@@ -578,8 +591,9 @@ void Form1::showStyleNote()
     // the message may be megabytes long.
     MemoDetails memo;
     memo.style = selectedStyle();
+    memo.ownTemplate = ownTemplate(memo.style);
     for (const MemoField &field : kMemoFields) {
-        if (memo.style >= 0 && !kMemoStyles[static_cast<size_t>(memo.style)].prints(field))
+        if (memo.style >= 0 && !printsField(memo, field))
             memo.*field.text = text(field);
     }
     const QString note = leftOutNote(memo);

@@ -27,6 +27,7 @@ class QPushButton;
 class RunStrip;
 class SettingsStore;
 class StylePictures;
+class StyleTemplates;
 class StyleTips;
 class UndoNotice;
 class UserInterface;
@@ -155,6 +156,7 @@ private:
     bool isStyleButtonSet(int index) const override { return Option1.at(index)->isChecked(); }
     QDate eventDate() const override;
     QString text(const MemoField &field) const override;
+    std::shared_ptr<const OwnTemplate> ownTemplate(int style) const override;
     void setBusyPointer(bool busy) override;
     void clearPages() override { form2().clearPages(); }
     void addPage(const QString &caption) override { form2().addPage(caption); }
@@ -177,6 +179,8 @@ private:
     std::unique_ptr<Form2> mForm2;
     // The style buttons' tooltips: the memo drawn in each style.
     std::unique_ptr<StylePictures> mStylePictures;
+    // Each style's template: built in, or one of the user's own.
+    std::unique_ptr<StyleTemplates> mStyleTemplates;
     std::unique_ptr<StyleTips> mStyleTips;
     RunStrip *mRunStrip = nullptr;
     UndoNotice *mUndo = nullptr;

@@ -1,6 +1,7 @@
 #include "StyleTips.h"
 
 #include "MemoStyle.h"
+#include "OwnTemplate.h"
 #include "StylePicturePopup.h"
 #include "StylePictures.h"
 
@@ -29,7 +30,7 @@ QString imageHtml(const QImage &picture)
 } // namespace
 
 StyleTips::StyleTips(const std::array<QRadioButton *, 5> &buttons, StylePictures &pictures,
-    std::function<MemoDetails()> memo, QObject *parent)
+    std::function<MemoDetails(int style)> memo, QObject *parent)
     : QObject(parent)
     , mButtons(buttons)
     , mPictures(pictures)
@@ -110,9 +111,7 @@ void StyleTips::pin(int style)
 
 void StyleTips::request(int style)
 {
-    MemoDetails memo = mMemo();
-    memo.style = style;
-    mPictures.request(memo, pixelRatio());
+    mPictures.request(mMemo(style), pixelRatio());
     if (!mHovered) {
         mHovered = true;
         mIdle.start();
@@ -135,8 +134,7 @@ void StyleTips::refresh(int style)
 void StyleTips::display(int style)
 {
     QRadioButton *button = mButtons[size_t(style)];
-    MemoDetails memo = mMemo();
-    memo.style = style;
+    const MemoDetails memo = mMemo(style);
     const qreal ratio = pixelRatio();
     QImage picture;
     QString words;
@@ -145,15 +143,18 @@ void StyleTips::display(int style)
         picture = mPictures.picture(memo, ratio);
         break;
     case StylePictures::State::Failed:
-        words = StylePictures::description(style);
+        words = memo.ownTemplate ? styleCaption(memo) : StylePictures::description(style);
         break;
     default:
-        words = QStringLiteral("Drawing the memo in %1...").arg(button->text().remove(u'&'));
+        words = QStringLiteral("Drawing the memo in %1...")
+                    .arg(memo.ownTemplate ? styleCaption(memo) : button->text().remove(u'&'));
         break;
     }
     if (style == mPinned) {
         mPopup->showUnder(button, picture, words,
-            StylePictures::description(style) + u' ' + styleLeavesOut(style));
+            memo.ownTemplate ? QStringLiteral("%1. %2").arg(
+                styleCaption(memo), leavesOutSentence(memo.ownTemplate->leavesOut))
+                             : StylePictures::description(style) + u' ' + styleLeavesOut(style));
         return;
     }
     // Only while the tooltip is up and the pointer or focus is still on the button.
@@ -167,9 +168,6 @@ void StyleTips::display(int style)
 
 void StyleTips::drawOthersAhead()
 {
-    MemoDetails memo = mMemo();
-    for (int style = 0; style < int(mButtons.size()); ++style) {
-        memo.style = style;
-        mPictures.drawAhead(memo, pixelRatio());
-    }
+    for (int style = 0; style < int(mButtons.size()); ++style)
+        mPictures.drawAhead(mMemo(style), pixelRatio());
 }

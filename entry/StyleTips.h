@@ -23,9 +23,9 @@ class StyleTips : public QObject
     Q_OBJECT
 
 public:
-    // `memo` reads the memo as typed now; its style is set per button.
+    // `memo` reads the memo as typed now, in a button's style and with its template.
     StyleTips(const std::array<QRadioButton *, 5> &buttons, StylePictures &pictures,
-        std::function<MemoDetails()> memo, QObject *parent = nullptr);
+        std::function<MemoDetails(int style)> memo, QObject *parent = nullptr);
 
     bool eventFilter(QObject *watched, QEvent *event) override;
 
@@ -43,7 +43,7 @@ private:
 
     std::array<QRadioButton *, 5> mButtons;
     StylePictures &mPictures;
-    std::function<MemoDetails()> mMemo;
+    std::function<MemoDetails(int style)> mMemo;
     // The button whose tooltip is up, and where; the button whose picture F1 pinned.
     int mShown = -1;
     int mPinned = -1;

@@ -310,6 +310,12 @@ public:
         });
     }
 
+    bool holds(const QString &bookmark) const
+    {
+        const auto found = mStarts.find(bookmark);
+        return found != mStarts.end() && !found->second.empty();
+    }
+
     void fill(const QString &bookmark, const QString &typed)
     {
         auto [start, end] = range(bookmark);
@@ -455,6 +461,22 @@ QByteArray filledBody(const QByteArray &xml, Dialect dialect,
     for (const auto &[bookmark, text] : writes)
         filler.fill(bookmark, text);
     return serialised(document.get(), what);
+}
+
+QByteArray filledWhereHeld(const QByteArray &xml, Dialect dialect,
+    const QList<std::pair<QString, QString>> &writes, const QString &what, QSet<QString> &filled)
+{
+    const Document document = parsed(xml, what);
+    BodyFiller filler(document.get(), dialect, what);
+    bool changed = false;
+    for (const auto &[bookmark, text] : writes) {
+        if (filled.contains(bookmark) || !filler.holds(bookmark))
+            continue;
+        filler.fill(bookmark, text);
+        filled.insert(bookmark);
+        changed = true;
+    }
+    return changed ? serialised(document.get(), what) : xml;
 }
 
 QByteArray withChapterText(

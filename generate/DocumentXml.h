@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QDateTime>
 #include <QList>
+#include <QSet>
 #include <QString>
 
 #include <utility>
@@ -28,6 +29,12 @@ enum class Dialect {
 // The bookmark then spans its text. `what` names the part in failures.
 QByteArray filledBody(const QByteArray &xml, Dialect dialect,
     const QList<std::pair<QString, QString>> &writes, const QString &what);
+
+// The part with each of the writes whose bookmark it holds filled as filledBody fills
+// it, unless `filled` names it already; those it filled are added to `filled`. For a
+// template of the user's own, whose bookmarks may be in its body, headers or footers.
+QByteArray filledWhereHeld(const QByteArray &xml, Dialect dialect,
+    const QList<std::pair<QString, QString>> &writes, const QString &what, QSet<QString> &filled);
 
 // A header, footer or styles part whose chapter fields (Word's STYLEREF 1, ODF's
 // text:chapter of level 1) show `text`, the memo's heading (its date), as the office's

@@ -48,6 +48,13 @@ void LibreOfficeSession::close()
     office(QStringLiteral("close the document")).close();
 }
 
+TemplateFindings LibreOfficeSession::makeTemplateSafe(const QString &source, TemplateKind kind,
+    const QString &destination, const TemplateLimits &limits)
+{
+    return office(QStringLiteral("check the template \"%1\"").arg(source))
+        .makeTemplateSafe(source, kind, destination, limits);
+}
+
 QImage LibreOfficeSession::copyAsPicture()
 {
     return office(QStringLiteral("copy the document as a picture")).copyAsPicture();

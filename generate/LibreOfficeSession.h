@@ -35,6 +35,8 @@ public:
     int pageCount() override;
     void abort() override;
     void ready() override { office(); }
+    TemplateFindings makeTemplateSafe(const QString &source, TemplateKind kind,
+        const QString &destination, const TemplateLimits &limits) override;
 
     qint64 processId() const override { return mProcessId; }
     QString profileFolder() const override { return mProfileFolder; }

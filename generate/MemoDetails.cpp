@@ -45,10 +45,9 @@ MemoDetails withSampleData(MemoDetails memo)
 
 QList<std::pair<QString, QString>> bookmarkWrites(const MemoDetails &memo)
 {
-    const MemoStyle &style = kMemoStyles.at(static_cast<size_t>(memo.style));
     QList<std::pair<QString, QString>> writes;
     for (const MemoField *field : fieldsInWritingOrder()) {
-        if (!style.prints(*field))
+        if (!printsField(memo, *field))
             continue;
         QString text;
         if (field->isDate())

@@ -5,7 +5,10 @@
 #include <QString>
 
 #include <array>
+#include <memory>
 #include <utility>
+
+struct OwnTemplate;
 
 // One memo's details and style, as the entry window holds them.
 struct MemoDetails
@@ -18,6 +21,8 @@ struct MemoDetails
     QString msg;
     QDate date;
     int style = 1; // Contemporary, as at the first start
+    // The user's own template that stands in for the style's built-in one, if any.
+    std::shared_ptr<const OwnTemplate> ownTemplate;
 };
 
 // Everything that names one field of a memo. A new field is a row here, its bookmark

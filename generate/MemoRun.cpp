@@ -5,6 +5,7 @@
 #include "FileUtils.h"
 #include "Leftovers.h"
 #include "MemoStyle.h"
+#include "OwnTemplate.h"
 #include "Picture.h"
 #include "TempFolder.h"
 #include "TemplateCatalogue.h"
@@ -163,6 +164,21 @@ void MemoRun::makeMemo()
     }
 }
 
+namespace {
+// The Word template kept for a template of the user's own, read without following a link.
+QByteArray keptTemplate(const OwnTemplate &ownTemplate, int style)
+{
+    QString why;
+    const auto kept = readPlainFile(
+        ownTemplate.wordTemplate(), OwnTemplates::kMostBytes * 4, Links::Refuse, &why);
+    if (!kept)
+        fail(QStringLiteral("Your template for %1, kept in \"%2\", cannot be read: %3")
+                 .arg(QString::fromLatin1(kMemoStyles[static_cast<size_t>(style)].caption),
+                     ownTemplate.wordTemplate(), why));
+    return *kept;
+}
+} // namespace
+
 void MemoRun::generateMemo(ErrorTrap &trap)
 {
     trap.step(104, [&] { mHost.setBusyPointer(true); });
@@ -183,6 +199,7 @@ void MemoRun::generateMemo(ErrorTrap &trap)
     QByteArray templateBytes;
     QString pageCaption;
     bool templateTaken = false;
+    std::shared_ptr<const OwnTemplate> ownTemplate;
     for (int index = 0; index < static_cast<int>(kMemoStyles.size()); ++index) {
         if (trap.test(kStyleTestLine[index], [&] { return style == index; })) {
             if (index == kElegant)
@@ -190,7 +207,14 @@ void MemoRun::generateMemo(ErrorTrap &trap)
                     [&] { pageCaption = QString::fromLatin1(kMemoStyles[index].pageCaption); });
             templateTaken = trap.step(kTemplateLine[index], [&] {
                 pageCaption = QString::fromLatin1(kMemoStyles[index].pageCaption);
-                templateBytes = loadResData(kMemoStyles[index].resourceId);
+                // A template of the user's own, kept made safe, stands in for the built-in one.
+                ownTemplate = mHost.ownTemplate(index);
+                if (!ownTemplate) {
+                    templateBytes = loadResData(kMemoStyles[index].resourceId);
+                    return;
+                }
+                templateBytes = keptTemplate(*ownTemplate, index);
+                pageCaption = ownTemplate->fileName();
             });
             break;
         }
@@ -209,10 +233,11 @@ void MemoRun::generateMemo(ErrorTrap &trap)
     // The memo as the window holds it, worded for its bookmarks as every memo is.
     MemoDetails memo;
     memo.style = style;
+    memo.ownTemplate = ownTemplate;
     trap.step(142, [&] { memo.date = mHost.eventDate(); });
     trap.step(144, [&] {
         for (const MemoField &field : kMemoFields) {
-            if (kMemoStyles[style].prints(field))
+            if (printsField(memo, field))
                 memo.*field.text = mHost.text(field);
         }
     });

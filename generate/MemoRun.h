@@ -11,6 +11,7 @@
 #include <memory>
 
 class QTemporaryDir;
+struct OwnTemplate;
 class UserInterface;
 class WordProcessor;
 class WordSession;
@@ -28,6 +29,12 @@ public:
     virtual QDate eventDate() const = 0;
     // The whole text of the field's control.
     virtual QString text(const MemoField &field) const = 0;
+    // The user's own template that stands in for the style's built-in one, if any.
+    virtual std::shared_ptr<const OwnTemplate> ownTemplate(int style) const
+    {
+        (void)style;
+        return nullptr;
+    }
     virtual void setBusyPointer(bool busy) = 0;
 
     // The preview window, created on first use.

@@ -1,5 +1,7 @@
 #include "MemoStyle.h"
 
+#include "OwnTemplate.h"
+
 #include <cstring>
 
 unsigned fieldBit(const char *control)
@@ -8,7 +10,7 @@ unsigned fieldBit(const char *control)
         if (std::strcmp(kMemoFields[index].control, control) == 0)
             return 1u << index;
     }
-    return 0;
+    return std::strcmp(kMemoDate.control, control) == 0 ? 1u << kMemoFields.size() : 0;
 }
 
 bool MemoStyle::prints(const MemoField &field) const
@@ -38,28 +40,62 @@ QString styleLeavesOut(int style)
 {
     if (style < 0 || style >= static_cast<int>(kMemoStyles.size()))
         return {};
+    return leavesOutSentence(kMemoStyles[static_cast<size_t>(style)].leavesOut);
+}
+
+QString leavesOutSentence(unsigned leavesOut)
+{
     QStringList lost;
     for (const MemoField &field : kMemoFields) {
-        if (!kMemoStyles[static_cast<size_t>(style)].prints(field))
+        if (leavesOut & fieldBit(field.control))
             lost << QString::fromLatin1(field.name);
     }
+    if (leavesOut & fieldBit(kMemoDate.control))
+        lost << QString::fromLatin1(kMemoDate.name);
     if (lost.isEmpty())
         return QStringLiteral("Prints every field.");
     return QStringLiteral("Leaves out: %1.").arg(lost.join(QStringLiteral(", ")));
+}
+
+unsigned leftOutFields(const MemoDetails &memo)
+{
+    if (memo.ownTemplate)
+        return memo.ownTemplate->leavesOut;
+    if (memo.style < 0 || memo.style >= static_cast<int>(kMemoStyles.size()))
+        return 0;
+    return kMemoStyles[static_cast<size_t>(memo.style)].leavesOut;
+}
+
+bool printsField(const MemoDetails &memo, const MemoField &field)
+{
+    return (leftOutFields(memo) & fieldBit(field.control)) == 0;
+}
+
+QString styleCaption(const MemoDetails &memo)
+{
+    if (memo.style < 0 || memo.style >= static_cast<int>(kMemoStyles.size()))
+        return {};
+    const QString caption
+        = QString::fromLatin1(kMemoStyles[static_cast<size_t>(memo.style)].caption);
+    if (!memo.ownTemplate)
+        return caption;
+    return QStringLiteral("%1 (your template %2)").arg(caption, memo.ownTemplate->fileName());
 }
 
 QString leftOutNote(const MemoDetails &memo)
 {
     if (memo.style < 0 || memo.style >= static_cast<int>(kMemoStyles.size()))
         return {};
-    const MemoStyle &style = kMemoStyles[static_cast<size_t>(memo.style)];
     QStringList lost;
     for (const MemoField &field : kMemoFields) {
-        if (!style.prints(field) && !(memo.*field.text).trimmed().isEmpty())
+        if (!printsField(memo, field) && !(memo.*field.text).trimmed().isEmpty())
             lost << QString::fromLatin1(field.name);
     }
+    // The date always has a value.
+    if (!printsField(memo, kMemoDate))
+        lost << QString::fromLatin1(kMemoDate.name);
     if (lost.isEmpty())
         return {};
     return QStringLiteral("%1 leaves out: %2")
-        .arg(QString::fromLatin1(style.caption), lost.join(QStringLiteral(", ")));
+        .arg(styleCaption(memo), lost.join(QStringLiteral(", ")));
 }

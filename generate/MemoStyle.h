@@ -21,7 +21,8 @@ struct MemoStyle
     bool prints(const MemoField &field) const;
 };
 
-// The bit of a field in MemoStyle::leavesOut.
+// The bit of a field in MemoStyle::leavesOut and OwnTemplate::leavesOut; the date's
+// follows the text fields' (no built-in style leaves it out).
 unsigned fieldBit(const char *control);
 
 inline const std::array<MemoStyle, 5> kMemoStyles { {
@@ -55,7 +56,17 @@ std::optional<int> memoStyleByPageCaption(const QString &caption);
 // What the style never prints, in a sentence: "Leaves out: company name, CC." or
 // "Prints every field."; empty for no style.
 QString styleLeavesOut(int style);
+// The same sentence for the fields of those bits.
+QString leavesOutSentence(unsigned leavesOut);
 
-// What the memo's style leaves out of what was typed, such as "Blue Sky leaves out:
+// The fields the memo's template leaves out: its own template's, else its style's.
+unsigned leftOutFields(const MemoDetails &memo);
+bool printsField(const MemoDetails &memo, const MemoField &field);
+
+// The memo's style as the user knows it: "Blue Sky", or "Blue Sky (your template
+// letterhead.dot)" when a template of the user's own stands in for the built-in one.
+QString styleCaption(const MemoDetails &memo);
+
+// What the memo's template leaves out of what was typed, such as "Blue Sky leaves out:
 // company name, CC"; empty when nothing is lost.
 QString leftOutNote(const MemoDetails &memo);

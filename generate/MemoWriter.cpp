@@ -5,6 +5,7 @@
 #include "Leftovers.h"
 #include "LibreOfficeProcessor.h"
 #include "MemoStyle.h"
+#include "OwnTemplate.h"
 #include "PackageMemo.h"
 #include "Processes.h"
 #include "TemplateCatalogue.h"
@@ -216,15 +217,28 @@ QString MemoWriter::workFolder()
     return mWorkFolder->path();
 }
 
-QString MemoWriter::templateFile(int style)
+QString MemoWriter::templateFile(const MemoDetails &memo)
 {
-    const QString path = QDir(workFolder()).filePath(QStringLiteral("template-%1.dot").arg(style));
+    const QString name = memo.ownTemplate
+        ? QStringLiteral("own-%1.dot").arg(QString::fromLatin1(memo.ownTemplate->hash.left(32)))
+        : QStringLiteral("template-%1.dot").arg(memo.style);
+    const QString path = QDir(workFolder()).filePath(name);
     // Only the very file written here is taken again.
-    if (mTemplates.count(style) != 0 && identityOf(path) == mTemplates.at(style))
+    if (mTemplates.count(name) != 0 && identityOf(path) == mTemplates.at(name))
         return path;
-    mTemplates.erase(style);
-    replaceFile(path, loadResData(kMemoStyles.at(static_cast<size_t>(style)).resourceId));
-    mTemplates.emplace(style, identityOf(path));
+    mTemplates.erase(name);
+    if (memo.ownTemplate) {
+        QString why;
+        const auto bytes = readPlainFile(
+            memo.ownTemplate->wordTemplate(), OwnTemplates::kMostBytes * 4, Links::Refuse, &why);
+        if (!bytes)
+            fail(QStringLiteral("The template %1, kept in \"%2\", cannot be read: %3")
+                     .arg(memo.ownTemplate->fileName(), memo.ownTemplate->folder, why));
+        replaceFile(path, *bytes);
+    } else {
+        replaceFile(path, loadResData(kMemoStyles.at(static_cast<size_t>(memo.style)).resourceId));
+    }
+    mTemplates.emplace(name, identityOf(path));
     return path;
 }
 
@@ -254,6 +268,11 @@ qint64 roomForMemo(const MemoDetails &memo)
 }
 } // namespace
 
+OwnTemplatePointer MemoWriter::ownTemplate(const QString &file)
+{
+    return OwnTemplates::checked(file, [this]() -> WordSession & { return session(); });
+}
+
 void MemoWriter::write(const MemoDetails &memo, const QString &documentPath, DocumentFormat format,
     const QString &picturePath)
 {
@@ -271,13 +290,17 @@ MemoWriter::Memo MemoWriter::make(const MemoDetails &memo, DocumentFormat format
 {
     // DOCX and ODT are filled without the office, which then only draws a picture.
     const bool package = PackageMemo::isPackageFormat(format);
+    // Its forms are made when it is checked; one missing is made again here.
+    if (package && memo.ownTemplate)
+        OwnTemplates::form(
+            *memo.ownTemplate, format, [this]() -> WordSession & { return session(); });
     if (package && !withPicture)
         return { PackageMemo::make(memo, format), {} };
     // The word processor saves into the work folder; only the finished memo reaches
     // the destination, so a failure leaves nothing there and nothing is written
     // through a name someone else placed beside it.
     dropSessionWithoutFolders();
-    const QString source = templateFile(memo.style);
+    const QString source = templateFile(memo);
     const QDir folder(workFolder());
     const QString saved = folder.filePath(QStringLiteral("memo.doc"));
     const QString exported = folder.filePath(QStringLiteral("memo.") + documentFormatName(format));

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "MemoDetails.h"
+#include "OwnTemplate.h"
 #include "WordSession.h"
 
 #include <QString>
@@ -57,6 +58,11 @@ public:
     // Writes a made memo as write() does: the picture first, then the document.
     static void place(const Memo &made, const QString &documentPath, const QString &picturePath);
 
+    // The user's template in the file, checked and made safe through this writer's word
+    // processor unless it was before (OwnTemplates::checked). Throws TemplateRefused
+    // saying why it cannot be a template, Failure when it could not be checked.
+    OwnTemplatePointer ownTemplate(const QString &file);
+
     // Starts the word processor now rather than at the first memo.
     void start() { session(); }
 
@@ -69,7 +75,10 @@ public:
 private:
     WordSession &session();
     QString workFolder();
-    QString templateFile(int style);
+    // The memo's Word template, copied into the work folder under a name of its own: the
+    // style's, or for a template of the user's own its content's, as the office may keep
+    // the file of that name open for the next memo.
+    QString templateFile(const MemoDetails &memo);
     void dropSessionWithoutFolders();
     static void quitSession(std::unique_ptr<WordSession> session);
     void discardSession();
@@ -91,6 +100,7 @@ private:
     bool mRenewing = false;
     int mSessionsStarted = 0;
     std::unique_ptr<QTemporaryDir> mWorkFolder;
-    // The templates written into the work folder: each one's file, as "device inode".
-    std::map<int, QByteArray> mTemplates;
+    // The templates written into the work folder: each one's file, as "device inode", by
+    // its name.
+    std::map<QString, QByteArray> mTemplates;
 };

@@ -1,6 +1,7 @@
 // The office's documents over UNO: opening, filling, saving, drawing. With
-// OfficeConnection.cpp the only files that include the office's API (through
-// OfficeUno.h), and where its exceptions become "Could not ...: ..." messages.
+// OfficeConnection.cpp and OfficeTemplates.cpp the only files that include the office's
+// API (through OfficeUno.h), and where its exceptions become "Could not ...: ..."
+// messages.
 #include "Office.h"
 
 #include "OfficeUno.h"
@@ -261,6 +262,20 @@ void Office::exportAs(const QString &path, DocumentFormat format)
     }
     if (format == DocumentFormat::Doc)
         finishWordFile(path, memo.company);
+}
+
+TemplateFindings Office::makeTemplateSafe(const QString &source, TemplateKind kind,
+    const QString &destination, const TemplateLimits &limits)
+{
+    const OUString sourceUrl = fileUrl(source);
+    const OUString destinationUrl = fileUrl(destination);
+    mBookmarkTexts.clear();
+    auto findings = std::make_shared<TemplateFindings>();
+    call(QStringLiteral("check the template \"%1\"").arg(source),
+        [sourceUrl, destinationUrl, kind, limits, findings](UnoObjects &uno) {
+            *findings = madeSafe(uno.desktop, sourceUrl, destinationUrl, kind, limits);
+        });
+    return *findings;
 }
 
 void Office::close()

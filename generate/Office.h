@@ -21,8 +21,8 @@ struct UnoObjects;
 // One office process of ours and our end of UNO to it. Sessions borrow it one at a
 // time; between them it waits as the processor's spare. Its calls run on its own
 // WorkThread, against a deadline. Defined in Office.cpp (documents) and
-// OfficeConnection.cpp (connection and calls), the only files that include the
-// office's API.
+// OfficeConnection.cpp (connection and calls), which with OfficeTemplates.cpp are the
+// only files that include the office's API.
 class Office
 {
 public:
@@ -57,6 +57,8 @@ public:
     void setBookmarkText(const QString &bookmark, const QString &text);
     void exportAs(const QString &path, DocumentFormat format);
     void close();
+    TemplateFindings makeTemplateSafe(const QString &source, TemplateKind kind,
+        const QString &destination, const TemplateLimits &limits);
     QImage copyAsPicture();
     void closeActiveDocumentWithoutSaving();
     // The opened document's pages as laid out; 0 when the office cannot say.

@@ -138,6 +138,7 @@ bool Office::tryConnect(const QString &pipeName, std::chrono::milliseconds timeL
                     = css::bridge::UnoUrlResolver::create(uno->local);
                 const Reference<css::uno::XComponentContext> remote(
                     resolver->resolve(url), UNO_QUERY_THROW);
+                secureOffice(remote);
                 uno->desktop = css::frame::Desktop::create(remote);
                 uno->remote = remote;
             } catch (const css::uno::Exception &) {
@@ -171,6 +172,8 @@ void Office::call(const QString &what, std::function<void(UnoObjects &)> operati
             [uno, operation = std::move(operation)] { translated([&] { operation(*uno); }); },
             WorkThread::Clock::now() + mSettings.callTimeout, hasFrozen, kFrozenCheckInterval);
     } catch (const OfficeError &error) {
+        if (error.refused)
+            throw TemplateRefused(error.message);
         if (error.gone || mProcess->waitForEnd(std::chrono::milliseconds::zero())) {
             killOffice();
             mBroken = QStringLiteral("the word processor ended unexpectedly");

@@ -1,10 +1,12 @@
 #pragma once
 
-// What the two files speaking to the office over UNO share: the office's API, its
-// strings, and a session's UNO objects. Included by Office.cpp (documents) and
-// OfficeConnection.cpp (the connection and calls) only.
+// What the files speaking to the office over UNO share: the office's API, its
+// strings, and a session's UNO objects. Included by Office.cpp (documents),
+// OfficeConnection.cpp (the connection and calls) and OfficeTemplates.cpp (making a
+// template of the user's own safe) only.
 
 #include "Failure.h"
+#include "WordSession.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -89,11 +91,13 @@ inline Sequence<css::beans::PropertyValue> properties(
     return Sequence<css::beans::PropertyValue>(list.begin(), sal_Int32(list.size()));
 }
 
-// The office's own words about a failed call; `gone` when the office itself is lost.
+// The office's own words about a failed call; `gone` when the office itself is lost,
+// `refused` when the message says why a file of the user's is no template.
 struct OfficeError
 {
     QString message;
     bool gone = false;
+    bool refused = false;
 };
 
 template<typename Action> void translated(Action &&action)
@@ -106,6 +110,19 @@ template<typename Action> void translated(Action &&action)
         throw OfficeError { toQString(error.Message), false };
     }
 }
+
+// Every office of ours: no macro of any document runs, Word's macros are neither read
+// nor kept, and no link of a document is updated or followed, so that a template of the
+// user's cannot have it run or read anything.
+void secureOffice(const Reference<css::uno::XComponentContext> &remote);
+
+// The template at sourceUrl, loaded with macros off and links blocked, checked against
+// the limits and saved at destinationUrl as a Word 97-2003 template with every link and
+// macro taken out. Throws OfficeError (refused, saying why it is no template) or the
+// office's exceptions.
+TemplateFindings madeSafe(const Reference<css::frame::XDesktop2> &desktop,
+    const OUString &sourceUrl, const OUString &destinationUrl, TemplateKind kind,
+    const TemplateLimits &limits);
 
 } // namespace OfficeUno
 

@@ -1,16 +1,22 @@
 #include "PackageMemo.h"
 
 #include "DocumentXml.h"
+#include "Failure.h"
+#include "FileUtils.h"
 #include "MemoProperties.h"
 #include "MemoStyle.h"
+#include "OwnTemplate.h"
 #include "TemplateCatalogue.h"
 #include "WordSession.h"
 #include "ZipPackage.h"
 
 #include <QHash>
 #include <QRegularExpression>
+#include <QSet>
 
+#include <algorithm>
 #include <map>
+#include <memory>
 #include <mutex>
 
 namespace PackageMemo {
@@ -34,18 +40,11 @@ bool isPagePart(const QString &name, bool docx)
     return docx ? wordPart.match(name).hasMatch() : name == QLatin1String("styles.xml");
 }
 
-const TemplateForm &templateForm(const MemoStyle &style, bool docx)
+TemplateForm unpacked(QByteArray bytes, bool docx, const QString &what)
 {
-    static std::mutex lock;
-    static std::map<std::pair<int, bool>, TemplateForm> forms;
-    std::lock_guard guard(lock);
-    const auto known = forms.find({ style.resourceId, docx });
-    if (known != forms.end())
-        return known->second;
     TemplateForm form;
-    form.package
-        = loadResData(style.resourceId, docx ? QStringLiteral("DOCX") : QStringLiteral("ODT"));
-    const ZipPackage package(form.package, QString());
+    form.package = std::move(bytes);
+    const ZipPackage package(form.package, what);
     for (const QString &name : package.names()) {
         if (isPagePart(name, docx))
             form.pageParts.append(name);
@@ -57,7 +56,70 @@ const TemplateForm &templateForm(const MemoStyle &style, bool docx)
                     QStringLiteral("META-INF/manifest.xml") });
     for (const QString &part : parts)
         form.parts.emplace(part, package.read(part));
-    return forms.emplace(std::pair { style.resourceId, docx }, std::move(form)).first->second;
+    return form;
+}
+
+// The form of a built-in template, unpacked once; or of the memo's own template, kept
+// by its content for the next memos of it.
+std::shared_ptr<const TemplateForm> templateForm(
+    const MemoDetails &memo, bool docx, const QString &what)
+{
+    static std::mutex lock;
+    static std::map<std::pair<int, bool>, std::shared_ptr<const TemplateForm>> forms;
+    static std::map<std::pair<QByteArray, bool>, std::shared_ptr<const TemplateForm>> ownForms;
+    const MemoStyle &style = kMemoStyles.at(static_cast<size_t>(memo.style));
+    const OwnTemplate *own = memo.ownTemplate.get();
+    std::lock_guard guard(lock);
+    if (own == nullptr) {
+        auto &form = forms[{ style.resourceId, docx }];
+        if (!form)
+            form = std::make_shared<const TemplateForm>(
+                unpacked(loadResData(style.resourceId,
+                             docx ? QStringLiteral("DOCX") : QStringLiteral("ODT")),
+                    docx, what));
+        return form;
+    }
+    const auto known = ownForms.find({ own->hash, docx });
+    if (known != ownForms.end())
+        return known->second;
+    const QString file
+        = OwnTemplates::formFile(*own, docx ? DocumentFormat::Docx : DocumentFormat::Odt);
+    QString why;
+    const auto bytes = readPlainFile(file, OwnTemplates::kMostBytes, Links::Refuse, &why);
+    if (!bytes)
+        fail(QStringLiteral("%1 cannot be read: %2").arg(what, why));
+    // A few templates at most are used at once: the oldest goes.
+    constexpr size_t kMostOwnForms = 8;
+    if (ownForms.size() >= kMostOwnForms)
+        ownForms.clear();
+    auto form = std::make_shared<const TemplateForm>(unpacked(*bytes, docx, what));
+    ownForms.emplace(std::pair { own->hash, docx }, form);
+    return form;
+}
+
+// An own template's bookmarks may be anywhere: each is filled in the part that holds
+// it, the body first, and each must be found.
+void fillOwnTemplate(std::map<QString, QByteArray> &parts, const TemplateForm &form, bool docx,
+    const QList<std::pair<QString, QString>> &writes, const QString &what)
+{
+    const auto dialect
+        = docx ? DocumentXml::Dialect::Wordprocessing : DocumentXml::Dialect::OpenDocument;
+    QSet<QString> filled;
+    const QString body = docx ? QStringLiteral("word/document.xml") : QStringLiteral("content.xml");
+    for (const QString &part : QStringList { body } + form.pageParts) {
+        QByteArray &xml = parts.at(part);
+        // Only a part that names a bookmark still to fill is parsed.
+        const bool named = std::any_of(writes.cbegin(), writes.cend(), [&](const auto &write) {
+            return !filled.contains(write.first) && xml.contains(write.first.toUtf8());
+        });
+        if (named)
+            xml = DocumentXml::filledWhereHeld(
+                xml, dialect, writes, what + QLatin1Char(' ') + part, filled);
+    }
+    for (const auto &[bookmark, text] : writes) {
+        if (!filled.contains(bookmark))
+            fail(QStringLiteral("%1 has no bookmark \"%2\"").arg(what, bookmark));
+    }
 }
 } // namespace
 
@@ -68,13 +130,14 @@ bool isPackageFormat(DocumentFormat format)
 
 QByteArray make(const MemoDetails &memo, DocumentFormat format, const QDateTime &now)
 {
-    const MemoStyle &style = kMemoStyles.at(static_cast<size_t>(memo.style));
     const bool docx = format == DocumentFormat::Docx;
-    const QString what = QStringLiteral("The %1 template of %2")
-                             .arg(docx ? QStringLiteral("DOCX") : QStringLiteral("ODT"),
-                                 QString::fromLatin1(style.caption));
-    const TemplateForm &form = templateForm(style, docx);
-    ZipPackage package(form.package, what);
+    const QString what
+        = QStringLiteral("The %1 template of %2")
+              .arg(docx ? QStringLiteral("DOCX") : QStringLiteral("ODT"), styleCaption(memo));
+    const std::shared_ptr<const TemplateForm> form = templateForm(memo, docx, what);
+    ZipPackage package(form->package, what);
+    const auto dialect
+        = docx ? DocumentXml::Dialect::Wordprocessing : DocumentXml::Dialect::OpenDocument;
 
     const QList<std::pair<QString, QString>> writes = bookmarkWrites(memo);
     QHash<QString, QString> texts;
@@ -82,41 +145,43 @@ QByteArray make(const MemoDetails &memo, DocumentFormat format, const QDateTime 
         texts.insert(bookmark, text);
     const MemoProperties properties = memoProperties(texts);
 
+    std::map<QString, QByteArray> parts = form->parts;
+    const QString body = docx ? QStringLiteral("word/document.xml") : QStringLiteral("content.xml");
+    if (memo.ownTemplate)
+        fillOwnTemplate(parts, *form, docx, writes, what);
+    else
+        parts.at(body) = DocumentXml::filledBody(
+            parts.at(body), dialect, writes, what + QLatin1Char(' ') + body);
+    const QString date = texts.value(QString::fromLatin1(kMemoDate.bookmark));
+    for (const QString &part : form->pageParts)
+        parts.at(part) = DocumentXml::withChapterText(
+            parts.at(part), dialect, date, what + QLatin1Char(' ') + part);
     const auto change = [&](const char *name, const auto &changed) {
         const QString part = QString::fromLatin1(name);
-        package.replace(part, changed(form.parts.at(part), what + QLatin1Char(' ') + part));
+        parts.at(part) = changed(parts.at(part));
     };
-    const QString date = texts.value(QString::fromLatin1(kMemoDate.bookmark));
-    for (const QString &part : form.pageParts) {
-        package.replace(part,
-            DocumentXml::withChapterText(form.parts.at(part),
-                docx ? DocumentXml::Dialect::Wordprocessing : DocumentXml::Dialect::OpenDocument,
-                date, what + QLatin1Char(' ') + part));
-    }
     if (docx) {
-        change("word/document.xml", [&](const QByteArray &xml, const QString &part) {
-            return DocumentXml::filledBody(xml, DocumentXml::Dialect::Wordprocessing, writes, part);
-        });
-        change("docProps/core.xml", [&](const QByteArray &xml, const QString &) {
+        change("docProps/core.xml", [&](const QByteArray &xml) {
             return DocumentXml::coreProperties(xml, properties, now);
         });
-        change("docProps/app.xml", [&](const QByteArray &xml, const QString &) {
+        change("docProps/app.xml", [&](const QByteArray &xml) {
             return DocumentXml::appProperties(xml, properties.company);
         });
     } else {
-        change("content.xml", [&](const QByteArray &xml, const QString &part) {
-            return DocumentXml::filledBody(xml, DocumentXml::Dialect::OpenDocument, writes, part);
-        });
-        change("meta.xml", [&](const QByteArray &xml, const QString &) {
+        change("meta.xml", [&](const QByteArray &xml) {
             return DocumentXml::openDocumentMeta(xml, properties, now);
         });
         const QString thumbnail = QString::fromLatin1(kThumbnail);
         if (package.contains(thumbnail)) {
             package.remove(thumbnail);
-            change("META-INF/manifest.xml", [&](const QByteArray &xml, const QString &) {
+            change("META-INF/manifest.xml", [&](const QByteArray &xml) {
                 return DocumentXml::withoutManifestEntry(xml, thumbnail);
             });
         }
+    }
+    for (const auto &[part, xml] : parts) {
+        if (!xml.isSharedWith(form->parts.at(part)))
+            package.replace(part, xml);
     }
     return package.finished(now);
 }

@@ -4,6 +4,7 @@
 #include "FileUtils.h"
 #include "Leftovers.h"
 #include "MemoStyle.h"
+#include "OwnTemplate.h"
 #include "PageComposition.h"
 #include "PageRenderer.h"
 #include "TemplateCatalogue.h"
@@ -19,6 +20,7 @@
 #include <QPointer>
 #include <QThread>
 
+#include <algorithm>
 #include <utility>
 
 namespace {
@@ -37,7 +39,9 @@ constexpr qsizetype kMoreThanAPage = 20000;
 bool sameMemo(const MemoDetails &a, const MemoDetails &b)
 {
     return a.orgName == b.orgName && a.to == b.to && a.cc == b.cc && a.from == b.from
-        && a.re == b.re && a.msg == b.msg && a.date == b.date && a.style == b.style;
+        && a.re == b.re && a.msg == b.msg && a.date == b.date && a.style == b.style
+        && (a.ownTemplate ? a.ownTemplate->folder + QLatin1String(a.ownTemplate->hash) : QString())
+        == (b.ownTemplate ? b.ownTemplate->folder + QLatin1String(b.ownTemplate->hash) : QString());
 }
 
 const char *const kLooks[] = {
@@ -53,13 +57,18 @@ QImage framed(const QImage &page, const MemoDetails &memo, qreal pixelRatio)
 {
     const QFont font = QGuiApplication::font();
     const QFontMetrics metrics(font);
-    const QString caption = QString::fromLatin1(kMemoStyles.at(size_t(memo.style)).caption);
+    const QString caption = styleCaption(memo);
     const QString note = leftOutNote(memo);
     const int width = int(page.width() / pixelRatio);
     const QRect noteRect = note.isEmpty()
         ? QRect()
         : metrics.boundingRect(QRect(0, 0, width, 1000), Qt::TextWordWrap, note);
-    const int pageTop = metrics.height() + kCaptionGap;
+    QFont bold = font;
+    bold.setBold(true);
+    // A caption that names the user's template may take more than a line.
+    const QRect captionRect
+        = QFontMetrics(bold).boundingRect(QRect(0, 0, width, 1000), Qt::TextWordWrap, caption);
+    const int pageTop = std::max(metrics.height(), captionRect.height()) + kCaptionGap;
     const int pageHeight = int(page.height() / pixelRatio);
     const int height
         = pageTop + pageHeight + (note.isEmpty() ? 0 : kCaptionGap + noteRect.height());
@@ -69,10 +78,9 @@ QImage framed(const QImage &page, const MemoDetails &memo, qreal pixelRatio)
     QPainter painter(&out);
     painter.setFont(font);
     painter.setPen(QGuiApplication::palette().color(QPalette::ToolTipText));
-    QFont bold = font;
-    bold.setBold(true);
     painter.setFont(bold);
-    painter.drawText(QRect(0, 0, width, metrics.height()), Qt::AlignLeft, caption);
+    painter.drawText(
+        QRect(0, 0, width, pageTop - kCaptionGap), Qt::AlignLeft | Qt::TextWordWrap, caption);
     painter.setFont(font);
     QImage shown = page;
     shown.setDevicePixelRatio(pixelRatio);
@@ -91,8 +99,10 @@ QImage drawStylePicture(WordSession &word, const MemoDetails &memo, qreal pixelR
         if (cancel)
             fail(QStringLiteral("The picture was abandoned."));
     };
-    const QString source = QDir(folder).filePath(QStringLiteral("template-%1.dot").arg(memo.style));
-    if (!QFile::exists(source))
+    const QString source = memo.ownTemplate
+        ? memo.ownTemplate->wordTemplate()
+        : QDir(folder).filePath(QStringLiteral("template-%1.dot").arg(memo.style));
+    if (!memo.ownTemplate && !QFile::exists(source))
         WriteBytesToFile(loadResData(kMemoStyles.at(size_t(memo.style)).resourceId), source);
     const QString pdf = QDir(folder).filePath(QStringLiteral("page.pdf"));
     check();

@@ -211,13 +211,18 @@ QByteArray rootStream(GsfInfile *root, const char *name)
 }
 } // namespace
 
-void finishWordFile(const QString &path, const QString &company)
+std::mutex &libgsfInUse()
 {
     // libgsf registers its types and fills its property tables lazily, without locks: two
-    // batch workers finishing files at once crashed the program. One file at a time; it
-    // takes a few milliseconds.
-    static std::mutex gsfInUse;
-    const std::lock_guard lock(gsfInUse);
+    // batch workers finishing files at once crashed the program.
+    static std::mutex inUse;
+    return inUse;
+}
+
+void finishWordFile(const QString &path, const QString &company)
+{
+    // One file at a time; it takes a few milliseconds.
+    const std::lock_guard lock(libgsfInUse());
     const QByteArray fileName = QFile::encodeName(path);
     const QByteArray padded = QFile::encodeName(path + QStringLiteral(".padded"));
     try {

@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <mutex>
+
 // Word readers that use only the compound file's big blocks (antiword, and the indexers
 // and previewers built on it) refuse a file whose WordDocument stream is under 4,096
 // bytes, the size below which the container keeps a stream among its small blocks.
@@ -16,3 +18,6 @@ inline constexpr qint64 kSmallStreamLimit = 4096;
 // per font, as every format Scrivane writes has it).
 // Throws Failure, and leaves the file as it was, when it cannot be read or rewritten.
 void finishWordFile(const QString &path, const QString &company);
+
+// Held by every use of libgsf, which is not safe to use from two threads at once.
+std::mutex &libgsfInUse();

@@ -191,7 +191,9 @@ bool ServiceClient::isWanted()
 std::optional<MemoWriter::Memo> ServiceClient::make(
     const MemoDetails &memo, DocumentFormat format, bool withPicture)
 {
-    if (!isWanted())
+    // The service fills the built-in templates only, and its request does not say which
+    // of the user's it would be: a memo of one is written by the caller's own office.
+    if (!isWanted() || memo.ownTemplate)
         return std::nullopt;
     const auto place = ServicePlace::find();
     if (!place)

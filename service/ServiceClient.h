@@ -24,8 +24,9 @@ public:
 
     // The memo made by the service, for the caller to write; nothing when the service
     // cannot make it (a missing one is started for the next command, or, when another
-    // command is starting it, waited for). Throws Failure, in the words the command
-    // would print, when the service found the memo itself bad.
+    // command is starting it, waited for; a memo of a template of the user's own is
+    // never made there). Throws Failure, in the words the command would print, when the
+    // service found the memo itself bad.
     std::optional<MemoWriter::Memo> make(
         const MemoDetails &memo, DocumentFormat format, bool withPicture);
 

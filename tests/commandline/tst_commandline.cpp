@@ -88,6 +88,43 @@ private slots:
         QCOMPARE(mWord.sessionsCreated, 0);
     }
 
+    // Checked before any memo is written or any office started: exit status 2 and why.
+    void aTemplateThatCannotBeUsedStopsTheCommand_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("complaint");
+        QTest::newRow("--template, a text file")
+            << QStringList { "--out", "x.doc", "--template", "notes.dot" }
+            << "notes.dot cannot be used as a template: it is no word processor "
+               "document (give a .dot, .doc, .dotx, .docx, .ott or .odt file)";
+        QTest::newRow("--template, a folder") << QStringList { "--out", "x.doc", "--template",
+            "." } << "cannot be used as a template: it cannot be read: it is not a plain file";
+        QTest::newRow("batch member, from the batch file's folder")
+            << QStringList { "--batch", "memos.json", "--out-dir", "out" }
+            << "memo 2: %1/missing.docx cannot be used as a template: it cannot be read: No such "
+               "file or directory";
+        QTest::newRow("the window's, no longer kept")
+            << QStringList { "--out", "x.doc", "--style", "elegant" }
+            << "the template chosen in the window for Elegant (/gone/mine.dot) is no longer kept; "
+               "choose it again in the window, or give --template";
+    }
+
+    void aTemplateThatCannotBeUsedStopsTheCommand()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, complaint);
+        QVERIFY(writeFile(mDir.filePath("notes.dot"), "bkTo bkMsg\n"));
+        writeBatch(R"([{"to": "Ada"}, {"to": "Bea", "template": "missing.docx"}])");
+        mStore->SaveSetting("Template2", "/gone/mine.dot");
+        QVERIFY(QDir::setCurrent(mDir.path()));
+        QCOMPARE(run(QStringList { "--generate" } + arguments), 2);
+        QVERIFY2(
+            mErrors.contains(QString(complaint).replace("%1", mDir.path())), qPrintable(mErrors));
+        QCOMPARE(mWord.sessionsCreated, 0);
+        QCOMPARE(QDir(mDir).entryList({ "*.doc" }), QStringList());
+        QVERIFY(!QFileInfo::exists(mDir.filePath("out/memo-001.doc")));
+    }
+
     void optionsSetEveryField()
     {
         const QString out = mDir.filePath("memo.doc");

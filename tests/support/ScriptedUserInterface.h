@@ -43,6 +43,13 @@ public:
         return fileNames.isEmpty() ? QString() : fileNames.takeFirst();
     }
 
+    QString openFileName(
+        const QString &title, const QString &filter, const QString &folder) override
+    {
+        dialogs.append({ title, filter, QString(), folder });
+        return openNames.isEmpty() ? QString() : openNames.takeFirst();
+    }
+
     // Prints to the next PDF file of printTo, as the dialog's "Print to File" would.
     bool printDialog(QPrinter &printer, int pageCount) override
     {
@@ -100,6 +107,7 @@ public:
     QList<Message> messages;
     QList<Answer> answers; // for Yes/No questions, in order
     QStringList fileNames; // for Save dialogs, in order
+    QStringList openNames; // for Open dialogs, in order
     QList<Dialog> dialogs;
     QStringList printTo; // for Print dialogs, in order; none left cancels
     QList<int> printDialogPages;
