@@ -4,7 +4,9 @@
 //   bench_batch                 DOCX and ODT batches through the program (no office),
 //                               Word and PDF batches with the office's processor time a
 //                               memo (the template kept open, and loaded for each memo
-//                               as before), and the rate around office replacements
+//                               as before), and the rate around office replacements;
+//                               docxtemplater beside the DOCX batch when installed
+//                               (npm ci in bench/peers/docxtemplater)
 //   bench_batch --first         one memo from the program's start
 //   bench_batch --jobs COUNT... each count with --jobs 1, then --jobs 2
 //   bench_batch --long COUNT    one batch through two offices: each office's peak memory
@@ -18,15 +20,18 @@
 #include "TemplateCatalogue.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QThread>
 
 #include <cstdio>
+#include <cstring>
 #include <map>
 #include <mutex>
 
@@ -327,6 +332,37 @@ double programBatch(const QString &work, int count, const char *format)
     return took / 1000;
 }
 
+// docxtemplater, a Node library that fills DOCX without an office, filling a memo template
+// of its own `count` times (bench/peers/docxtemplater); the seconds its process took, node's
+// start included as the program's is, or 0 when node or the library is not installed.
+double docxtemplaterBatch(const QString &work, int count)
+{
+    const QString peer = QStringLiteral(SCRIVANE_PEERS "/docxtemplater");
+    const QString node = QStandardPaths::findExecutable(QStringLiteral("node"));
+    if (node.isEmpty()
+        || !QFileInfo::exists(peer + QStringLiteral("/node_modules/docxtemplater"))) {
+        std::printf(
+            "  docxtemplater: not timed (needs node and \"npm ci\" in %s)\n", qPrintable(peer));
+        return 0;
+    }
+    const QString out = QDir(work).filePath(QStringLiteral("out-docxtemplater"));
+    QDir(out).removeRecursively();
+    QProcess process;
+    process.setStandardOutputFile(QProcess::nullDevice());
+    process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    const double took = milliseconds([&] {
+        process.start(node, { peer + QStringLiteral("/fill.js"), QString::number(count), out });
+        process.waitForFinished(600000);
+    });
+    const qsizetype written = QDir(out).entryList(QDir::Files).size();
+    if (process.exitCode() != 0 || written != count) {
+        std::printf(
+            "  docxtemplater wrote %lld of %d memos\n", static_cast<long long>(written), count);
+        return 0;
+    }
+    return took / 1000;
+}
+
 // The longest wait between two memos done, from the batch's second memo on (the first
 // waits for the offices' start), and the median wait, in seconds.
 std::pair<double, double> waits(const std::vector<double> &done)
@@ -349,13 +385,21 @@ void formatsAgainstConversion(const QString &work, const LibreOfficeProcessor::S
         / 1000;
 
     std::printf("\nDOCX and ODT, through the program (--jobs left to it: %d):\n", defaultJobs);
+    double docxSeconds = 0;
     for (const char *format : { "docx", "odt" }) {
         programBatch(work, 20, format); // its files cached, as on any run but the first
         const double seconds = programBatch(work, 1000, format);
+        if (std::strcmp(format, "docx") == 0)
+            docxSeconds = seconds;
         std::printf("  1000 %s memos: %.2f s, %.0f memos/s, %.2f times one conversion "
                     "(target at most 2.2)\n",
             format, seconds, 1000 / seconds, seconds / conversion);
     }
+    const double peer = docxtemplaterBatch(work, 1000);
+    if (peer > 0)
+        std::printf("  1000 DOCX memos by docxtemplater: %.2f s, %.0f memos/s, %.2f times one "
+                    "conversion; the program's DOCX batch takes %.2f times its time\n",
+            peer, 1000 / peer, peer / conversion, docxSeconds / peer);
 
     std::printf(
         "\nWord and PDF, 300 memos with --jobs %d, the offices' start included:\n", defaultJobs);

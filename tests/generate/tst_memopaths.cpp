@@ -94,8 +94,9 @@ MemoDetails memoOf(Kind kind, int style)
     return memo;
 }
 
-// Each format's readers besides Poppler on its pages. AbiWord 3.0 refuses the office's
-// DOCX of either path (its styles name the font "Liberation Sans;Arial").
+// Each format's readers besides Poppler on its pages. AbiWord's DOCX text is not compared:
+// it prints a footer's page number as the file saved it, on every page, and the paths save
+// different ones (tst_memodocuments has AbiWord find every value in every style's DOCX).
 QStringList readersOf(DocumentFormat format)
 {
     if (format == DocumentFormat::Doc)
