@@ -318,7 +318,13 @@ public:
 
     void fill(const QString &bookmark, const QString &typed)
     {
-        auto [start, end] = range(bookmark);
+        for (const auto &[start, end] : ranges(bookmark))
+            fillRange(bookmark, start, end, typed);
+    }
+
+private:
+    void fillRange(const QString &bookmark, xmlNode *start, xmlNode *end, const QString &typed)
+    {
         xmlNode *paragraph = start->parent;
         const bool inParagraph = mDialect == Dialect::OpenDocument
             ? isAnyOf(paragraph, kText, { "p", "h" })
@@ -365,10 +371,11 @@ public:
             moveTail(end, paragraph, last);
     }
 
-private:
-    // The bookmark's start and end, a point made into a range, and for Word the
-    // starts of that name without an end dropped (the office writes such a copy).
-    std::pair<xmlNode *, xmlNode *> range(const QString &bookmark)
+    // The bookmark's start and end, a point made into a range. Word's may come more than
+    // once: a drawing's text is saved twice, for readers of shapes and, as a fallback,
+    // for the others, each copy with its bookmarks; every copy with an end is filled,
+    // and a start without an end (the office writes such a copy too) is dropped.
+    std::vector<std::pair<xmlNode *, xmlNode *>> ranges(const QString &bookmark)
     {
         const auto found = mStarts.find(bookmark);
         if (found == mStarts.end() || found->second.empty())
@@ -381,29 +388,28 @@ private:
                 xmlNewNsProp(end, start->ns, chars("name"), chars(bookmark.toUtf8().constData()));
                 xmlAddNextSibling(start, end);
                 mEnds[bookmark] = end;
-                return { start, end };
+                return { { start, end } };
             }
             const auto end = mEnds.find(bookmark);
             if (end == mEnds.end())
                 fail(QStringLiteral("%1: the bookmark \"%2\" has no end").arg(mWhat, bookmark));
-            return { start, end->second };
+            return { { start, end->second } };
         }
-        xmlNode *start = nullptr;
-        xmlNode *end = nullptr;
+        std::vector<std::pair<xmlNode *, xmlNode *>> complete;
+        std::vector<xmlNode *> kept;
         for (xmlNode *candidate : found->second) {
             const auto ending = mEnds.find(attribute(candidate, kWord, "id"));
-            if (start == nullptr && ending != mEnds.end()) {
-                start = candidate;
-                end = ending->second;
+            if (ending != mEnds.end()) {
+                complete.emplace_back(candidate, ending->second);
+                kept.push_back(candidate);
             } else {
                 removeNode(candidate);
             }
         }
-        found->second.clear();
-        if (start == nullptr)
+        found->second = kept;
+        if (complete.empty())
             fail(QStringLiteral("%1: the bookmark \"%2\" has no end").arg(mWhat, bookmark));
-        found->second.push_back(start);
-        return { start, end };
+        return complete;
     }
 
     // A new paragraph after `after` in the style and layout of this one (a Word

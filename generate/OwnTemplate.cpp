@@ -5,6 +5,7 @@
 #include "MemoDetails.h"
 #include "MemoStyle.h"
 #include "TemplateFile.h"
+#include "WordContainer.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -136,6 +137,10 @@ OwnTemplatePointer make(const std::function<WordSession &()> &word, const QStrin
         const TemplateFindings findings = session.makeTemplateSafe(
             copy, kind, wordTemplate, { kMostPages, kMostPicturePixels });
         QFile::remove(copy);
+        // A user's template often names its fonts with the office's substitutes beside
+        // them; cleared here, its DOCX and ODT forms saved from it name one font each,
+        // which readers that take a font's name literally (AbiWord) need to open them.
+        finishWordFile(wordTemplate, QString());
 
         auto ownTemplate = std::make_shared<OwnTemplate>();
         ownTemplate->source = source;
