@@ -514,7 +514,8 @@ void TemplateContentTest::professionalOpensWithTheOrganisationBanner()
     QCOMPARE(message->paragraph, int(read.body.size()) - 1);
     QVERIFY(read.body[message->paragraph - 1].isEmpty());
     QVERIFY(read.body[message->paragraph].text.isEmpty());
-    QCOMPARE(read.bookmark(u"bkRe"_s)->paragraph, message->paragraph - 2);
+    // Re, the row drawing the rule after the fields, the space under it, the message.
+    QCOMPARE(read.bookmark(u"bkRe"_s)->paragraph, message->paragraph - 3);
 
     const QList<Paragraph> footer = read.headersAndFooters.value(u"footer"_s);
     QVERIFY(std::any_of(footer.begin(), footer.end(),
@@ -544,7 +545,8 @@ void TemplateContentTest::contemporaryHasGraphicsDateAndConfidentialMark()
     QVERIFY(message && message->point);
     QVERIFY(read.body[message->paragraph].text.isEmpty());
     QVERIFY(read.body[message->paragraph - 1].isEmpty());
-    QCOMPARE(read.bookmark(u"bkRe"_s)->paragraph, message->paragraph - 2);
+    // Re, the two cells of the row drawing the rule, the space under it, the message.
+    QCOMPARE(read.bookmark(u"bkRe"_s)->paragraph, message->paragraph - 4);
     QCOMPARE(read.body.value(message->paragraph + 1).text, u"Confidential"_s);
 
     int drawings = 0;
@@ -629,10 +631,11 @@ void TemplateContentTest::blueSkyHasItsGraphicAfterTo()
     // In the Word file the anchor is character 8, between the label and its cell's end.
     QVERIFY2(read.wordText.contains(u"To:\u0008\u0007"_s), qPrintable(read.wordText));
 
-    // "Memo", an empty paragraph, then the lines.
+    // "Memo", an empty paragraph, the row drawing the rule, then the lines.
     const qsizetype labelIndex = &label - read.body.constData();
-    QVERIFY(labelIndex >= 2);
-    QCOMPARE(read.body[labelIndex - 2].text, u"Memo"_s);
+    QVERIFY(labelIndex >= 3);
+    QCOMPARE(read.body[labelIndex - 3].text, u"Memo"_s);
+    QVERIFY(read.body[labelIndex - 2].isEmpty());
     QVERIFY(read.body[labelIndex - 1].isEmpty());
 
     const Bookmark *message = read.bookmark(u"bkMsg"_s);
