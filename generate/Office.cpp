@@ -88,6 +88,17 @@ const char *exportFilter(DocumentFormat format)
     return "MS Word 97";
 }
 
+// What a save hands the filter. A memo's PDF has no outline: its one heading is the date,
+// kept a heading for the footers' running date, which is no chapter to jump to.
+Sequence<css::beans::PropertyValue> storeArguments(const OUString &filter)
+{
+    if (filter != "writer_pdf_Export")
+        return properties(
+            { property("FilterName", Any(filter)), property("Overwrite", Any(true)) });
+    return properties({ property("FilterName", Any(filter)), property("Overwrite", Any(true)),
+        property("FilterData", Any(properties({ property("ExportBookmarks", Any(false)) }))) });
+}
+
 // Lays the filled document out whole before it is saved: the fields of headers and
 // footers (the date's chapter field, page numbers) then hold this memo's values in the
 // file, not those of the layout made at the load. A kept template holding more than one
@@ -243,11 +254,7 @@ void Office::exportAs(const QString &path, DocumentFormat format)
                 // keeps no lock file beside the saved one.
                 const Reference<css::frame::XStorable> storable(
                     uno.requireDocument(), UNO_QUERY_THROW);
-                storable->storeToURL(url,
-                    properties({
-                        property("FilterName", Any(filter)),
-                        property("Overwrite", Any(true)),
-                    }));
+                storable->storeToURL(url, storeArguments(filter));
             });
     } catch (const Failure &) {
         // A save that fails half-way leaves the office's lock file beside the document;
@@ -321,8 +328,7 @@ QImage Office::copyAsPicture()
     call(what, [pdfUrl](UnoObjects &uno) {
         const Reference<css::lang::XComponent> document = uno.requireDocument();
         const Reference<css::frame::XStorable> storable(document, UNO_QUERY_THROW);
-        storable->storeToURL(
-            pdfUrl, properties({ property("FilterName", Any(OUString("writer_pdf_Export"))) }));
+        storable->storeToURL(pdfUrl, storeArguments(OUString("writer_pdf_Export")));
     });
 
     const QList<QImage> pages = RenderPdfPages(pdfPath, kPictureResolution, kMostPicturePages);
