@@ -65,7 +65,7 @@ OwnTemplatePointer choose(
                     checking = processor.create();
                     return *checking;
                 },
-                file, bytes, OwnTemplates::styleFolder(0));
+                file, bytes, OwnTemplates::styleFolder(0), OwnTemplates::PackageForms::WhenNeeded);
             checking->quit();
         }));
     }

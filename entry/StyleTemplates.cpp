@@ -155,7 +155,7 @@ void StyleTemplates::useOwnTemplate(int style)
                 session = mWord.create();
                 return *session;
             },
-            file, bytes, OwnTemplates::styleFolder(style));
+            file, bytes, OwnTemplates::styleFolder(style), OwnTemplates::PackageForms::WhenNeeded);
     } catch (const TemplateRefused &refused) {
         problem = QStringLiteral("Scrivane cannot use \"%1\" as a template: %2.\r\n%3")
                       .arg(QFileInfo(file).fileName(), refused.description(), keeps);

@@ -115,7 +115,7 @@ QByteArray readFile(const QString &file)
 }
 
 OwnTemplatePointer make(const std::function<WordSession &()> &word, const QString &source,
-    const QByteArray &bytes, const QString &folder)
+    const QByteArray &bytes, const QString &folder, PackageForms forms)
 {
     const TemplateKind kind = templateKindOf(bytes);
     const QString parent = QFileInfo(folder).absolutePath();
@@ -165,9 +165,10 @@ OwnTemplatePointer make(const std::function<WordSession &()> &word, const QStrin
             { QStringLiteral("removed"), QJsonArray::fromStringList(findings.removed) },
         };
         // In the same visit of the word processor: a DOCX or ODT memo of it needs none.
-        writePackageForms(session, wordTemplate,
-            { { DocumentFormat::Docx, made.filePath(QStringLiteral("template.docx")) },
-                { DocumentFormat::Odt, made.filePath(QStringLiteral("template.odt")) } });
+        if (forms == PackageForms::Made)
+            writePackageForms(session, wordTemplate,
+                { { DocumentFormat::Docx, made.filePath(QStringLiteral("template.docx")) },
+                    { DocumentFormat::Odt, made.filePath(QStringLiteral("template.odt")) } });
         replaceFile(made.filePath(QString::fromLatin1(kAbout)), QJsonDocument(about).toJson());
         putInPlace(made.path(), folder);
         ownTemplate->folder = folder;
@@ -226,7 +227,7 @@ OwnTemplatePointer checked(const QString &file, const std::function<WordSession 
     } catch (const Failure &) {
         // Checked again, and kept anew.
     }
-    return make(word, file, bytes, folder);
+    return make(word, file, bytes, folder, PackageForms::Made);
 }
 
 QString formFile(const OwnTemplate &ownTemplate, DocumentFormat format)

@@ -51,9 +51,12 @@ QByteArray readFile(const QString &file);
 // off and links blocked, every link and macro taken out, and saved as a Word 97-2003
 // template. Throws TemplateRefused saying why it cannot be a template (including "it
 // holds none of the bookmarks"), Failure when the word processor or the folder fails;
-// the folder is then as it was.
+// the folder is then as it was. With PackageForms::Made its DOCX and ODT forms are made
+// at the same visit (the command line, whose memos follow at once); the window answers
+// sooner without them, and form() makes one when a memo first needs it.
+enum class PackageForms { Made, WhenNeeded };
 OwnTemplatePointer make(const std::function<WordSession &()> &word, const QString &source,
-    const QByteArray &bytes, const QString &folder);
+    const QByteArray &bytes, const QString &folder, PackageForms forms);
 
 // The template in the file, for the command line: checked once per content, through the
 // word processor `word` gives only when it was not checked before, and kept by its
@@ -66,11 +69,12 @@ OwnTemplatePointer kept(const QString &folder);
 
 // Where the template's form for a memo in that format is kept: its Word template for
 // Word documents and PDF, its DOCX or ODT form (filled without the word processor) for
-// those. The forms are made when the template is checked.
+// those.
 QString formFile(const OwnTemplate &ownTemplate, DocumentFormat format);
 
 // formFile(), made first from the Word template by the word processor `word` gives when
-// it is missing (a template kept by an earlier version, or a form a cleaner removed).
+// it is missing (not made at the check, kept by an earlier version, or removed by a
+// cleaner).
 // Throws Failure.
 QString form(const OwnTemplate &ownTemplate, DocumentFormat format,
     const std::function<WordSession &()> &word);
