@@ -494,10 +494,10 @@ void OwnTemplatesTest::aCheckedTemplateIsKeptByItsContent()
     writer.finish();
 }
 
-QTEST_MAIN(OwnTemplatesTest)
 // The walk a user takes: a style's template saved, opened in the word processor and saved
-// as DOCX, then chosen back. The date's paragraph keeps its outline level through the trip,
-// so the footer's running date finds it; AbiWord opens the DOCX memo.
+// as DOCX, then chosen back in the window. The date's paragraph keeps its outline level
+// through the trip, so the footer's running date finds it; the DOCX form the window's
+// choice leaves out is made for the first DOCX memo, which AbiWord opens.
 void OwnTemplatesTest::aStyleTemplateSavedAsDocxKeepsItsRunningDate()
 {
     const QString folder = mFolder.filePath(u"saved"_s);
@@ -510,11 +510,23 @@ void OwnTemplatesTest::aStyleTemplateSavedAsDocxKeepsItsRunningDate()
     const QString docx = folder + u"/memo.docx"_s;
     try {
         WriteBytesToFile(loadResData(kMemoStyles[0].resourceId), dot);
-        memo.ownTemplate = writer.ownTemplate(TestOffice::convert(
-            dot, u"docx:MS Word 2007 XML"_s, folder, mFolder.filePath(u"profile"_s)));
+        const QString saved = TestOffice::convert(
+            dot, u"docx:MS Word 2007 XML"_s, folder, mFolder.filePath(u"profile"_s));
+        std::unique_ptr<WordSession> checking;
+        memo.ownTemplate = OwnTemplates::make(
+            [&]() -> WordSession & {
+                checking = word.create();
+                return *checking;
+            },
+            saved, OwnTemplates::readFile(saved), folder + u"/kept"_s,
+            OwnTemplates::PackageForms::WhenNeeded);
+        checking->quit();
+        const QString form = OwnTemplates::formFile(*memo.ownTemplate, DocumentFormat::Docx);
+        QVERIFY(!QFileInfo::exists(form));
         writer.write(memo, pdf, DocumentFormat::Pdf);
         writer.write(memo, docx, DocumentFormat::Docx);
         writer.finish();
+        QVERIFY(QFileInfo::exists(form));
     } catch (const std::exception &error) {
         QFAIL(error.what());
     }
@@ -526,4 +538,5 @@ void OwnTemplatesTest::aStyleTemplateSavedAsDocxKeepsItsRunningDate()
     QVERIFY2(text.contains(u"December 8th, 2026"_s), qPrintable(text));
 }
 
+QTEST_MAIN(OwnTemplatesTest)
 #include "tst_owntemplates.moc"
