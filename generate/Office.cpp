@@ -8,6 +8,7 @@
 
 #include "Failure.h"
 #include "Leftovers.h"
+#include "MemoDetails.h"
 #include "MemoProperties.h"
 #include "OfficeProcess.h"
 #include "PageComposition.h"
@@ -23,11 +24,19 @@
 #include <QScopeGuard>
 #include <QTemporaryDir>
 
+#include <com/sun/star/container/XEnumeration.hpp>
+#include <com/sun/star/container/XEnumerationAccess.hpp>
+#include <com/sun/star/lang/XMultiServiceFactory.hpp>
+#include <com/sun/star/lang/XServiceInfo.hpp>
+#include <com/sun/star/text/XTextField.hpp>
+#include <com/sun/star/text/XTextFieldsSupplier.hpp>
+
 #include <algorithm>
 #include <initializer_list>
 #include <map>
 #include <mutex>
 #include <utility>
+#include <vector>
 
 namespace {
 // 192 dots per inch, shown at 96: sharp when the preview zooms in.
@@ -113,8 +122,78 @@ void layOut(UnoObjects &uno)
     sal_Int32 pages = 0;
     view->getPropertyValue(OUString("PageCount")) >>= pages;
     if (uno.kept != nullptr && pages > 1)
-        uno.kept->spansPages = true;
+        uno.kept->closeAfterMemo = true;
 }
+
+// Readers of Word files other than the office (AbiWord among them) show nothing for a
+// chapter field, so headers and footers lost the memo's running date there. A Word save
+// holds the date as text in every level-1 chapter field that shows it; the fields come
+// back after the save, for the next memo of a kept template. A field showing anything
+// else (a template of the user's with headings of its own) is left a field.
+class DatesAsText
+{
+public:
+    DatesAsText(UnoObjects &uno, const OUString &date)
+    {
+        if (date.isEmpty())
+            return;
+        mDocument = uno.requireDocument();
+        mKept = uno.kept;
+        const Reference<css::text::XTextFieldsSupplier> supplier(mDocument, UNO_QUERY_THROW);
+        const Reference<css::container::XEnumeration> fields
+            = supplier->getTextFields()->createEnumeration();
+        std::vector<Reference<css::text::XTextField>> chapters;
+        while (fields->hasMoreElements()) {
+            const Reference<css::text::XTextField> field(fields->nextElement(), UNO_QUERY);
+            const Reference<css::lang::XServiceInfo> kind(field, UNO_QUERY);
+            if (!kind.is() || !kind->supportsService(OUString("com.sun.star.text.TextField.Chapter")))
+                continue;
+            const Reference<css::beans::XPropertySet> values(field, UNO_QUERY_THROW);
+            sal_Int8 level = -1;
+            values->getPropertyValue(OUString("Level")) >>= level;
+            if (level == 0 && field->getPresentation(false) == date)
+                chapters.push_back(field);
+        }
+        // Written after the walk: the enumeration does not outlive a change.
+        for (const Reference<css::text::XTextField> &field : chapters) {
+            sal_Int16 format = 0;
+            Reference<css::beans::XPropertySet>(field, UNO_QUERY_THROW)
+                    ->getPropertyValue(OUString("ChapterFormat"))
+                >>= format;
+            const Reference<css::text::XTextRange> anchor = field->getAnchor();
+            const Reference<css::text::XText> text = anchor->getText();
+            const Reference<css::text::XTextCursor> written = text->createTextCursorByRange(anchor);
+            text->insertString(written.get(), date, true);
+            mWritten.push_back({ written, format });
+        }
+    }
+    DatesAsText(const DatesAsText &) = delete;
+    DatesAsText &operator=(const DatesAsText &) = delete;
+    ~DatesAsText()
+    {
+        try {
+            const Reference<css::lang::XMultiServiceFactory> factory(mDocument, UNO_QUERY);
+            for (const auto &[written, format] : mWritten) {
+                const Reference<css::text::XTextContent> field(
+                    factory->createInstance(OUString("com.sun.star.text.TextField.Chapter")),
+                    UNO_QUERY_THROW);
+                const Reference<css::beans::XPropertySet> values(field, UNO_QUERY_THROW);
+                values->setPropertyValue(OUString("Level"), Any(sal_Int8(0)));
+                values->setPropertyValue(OUString("ChapterFormat"), Any(format));
+                written->getText()->insertTextContent(written.get(), field, true);
+            }
+        } catch (const css::uno::Exception &) {
+            // A kept template that cannot take its fields back is closed after this memo.
+            if (mKept != nullptr)
+                mKept->closeAfterMemo = true;
+        }
+    }
+
+private:
+    Reference<css::lang::XComponent> mDocument;
+    KeptDocument *mKept = nullptr;
+    std::vector<std::pair<Reference<css::text::XTextCursor>, sal_Int16>> mWritten;
+};
 
 // The file itself, hidden, also when it is a template; its macros never run.
 Reference<css::lang::XComponent> load(UnoObjects &uno, const OUString &url, bool readOnly)
@@ -234,13 +313,18 @@ void Office::exportAs(const QString &path, DocumentFormat format)
     const bool filled = !mBookmarkTexts.isEmpty();
     const QDateTime now = QDateTime::currentDateTime();
     const OUString filter = OUString::createFromAscii(exportFilter(format));
+    const OUString date = format == DocumentFormat::Doc
+        ? toOUString(memoParagraphs(wordText(mBookmarkTexts.value(
+                                        QString::fromLatin1(kMemoDate.bookmark))))
+                  .join(QLatin1Char('\r')))
+        : OUString();
     const QFileInfo target(path);
     const QString lock
         = target.absolutePath() + QStringLiteral("/.~lock.") + target.fileName() + QLatin1Char('#');
     const bool lockedBefore = QFileInfo(lock).exists();
     try {
         call(QStringLiteral("save the document as \"%1\"").arg(path),
-            [url, filter, memo, now, format, filled](UnoObjects &uno) {
+            [url, filter, memo, now, format, filled, date](UnoObjects &uno) {
                 const bool package
                     = format == DocumentFormat::Docx || format == DocumentFormat::Odt;
                 if (filled) {
@@ -250,6 +334,7 @@ void Office::exportAs(const QString &path, DocumentFormat format)
                     if (!package)
                         layOut(uno);
                 }
+                const DatesAsText dates(uno, filled ? date : OUString());
                 // A copy: the document stays where it was loaded from, so the office
                 // keeps no lock file beside the saved one.
                 const Reference<css::frame::XStorable> storable(
@@ -294,7 +379,7 @@ void Office::close()
         uno.forgetOpenDocument();
         if (kept == nullptr) {
             closeable->close(true);
-        } else if (kept->spansPages) {
+        } else if (kept->closeAfterMemo) {
             const Reference<css::lang::XComponent> document = kept->document;
             std::erase_if(
                 uno.keptDocuments, [&](const auto &entry) { return &entry.second == kept; });

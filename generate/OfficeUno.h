@@ -134,8 +134,9 @@ struct KeptDocument
 {
     Reference<css::lang::XComponent> document;
     std::map<OUString, Reference<css::text::XTextCursor>> values;
-    // It held a memo of several pages: closed after it, as layOut() says.
-    bool spansPages = false;
+    // Not refilled: it held a memo of several pages, as layOut() says, or could not
+    // take its date fields back after a Word save.
+    bool closeAfterMemo = false;
 };
 
 // The UNO objects of one session. Tasks hold them too, so a task that outlives its
