@@ -133,7 +133,8 @@ private:
 
     void readTable(QXmlStreamReader &xml, QList<Paragraph> &into)
     {
-        const int table = mTables++;
+        // Tables of headers and footers do not count among the body's.
+        const int table = &into == &mDocument.body ? mTables++ : 0;
         int row = 0;
         std::function<void()> readRows = [&] {
             while (xml.readNextStartElement()) {
@@ -586,9 +587,10 @@ void TemplateContentTest::elegantEndsWithTheMessageAfterAnEmptyParagraph()
         [](const Paragraph &p) { return p.fields.contains(u"page-number"_s); }));
     // Later pages open with a line that names the memo and its own date.
     const QList<Paragraph> header = read.headersAndFooters.value(u"header"_s);
-    QVERIFY(std::any_of(header.begin(), header.end(), [](const Paragraph &p) {
-        return p.text.contains(u"interoffice memorandum"_s) && p.fields.contains(u"chapter:1"_s);
-    }));
+    QVERIFY(std::any_of(header.begin(), header.end(),
+        [](const Paragraph &p) { return p.text.contains(u"interoffice memorandum"_s); }));
+    QVERIFY(std::any_of(header.begin(), header.end(),
+        [](const Paragraph &p) { return p.fields.contains(u"chapter:1"_s); }));
 }
 
 void TemplateContentTest::simpleIsOneFormUnderAMemoHeader()
