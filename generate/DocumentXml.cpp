@@ -29,6 +29,8 @@ constexpr auto kDc = "http://purl.org/dc/elements/1.1/";
 constexpr auto kDcTerms = "http://purl.org/dc/terms/";
 constexpr auto kXsi = "http://www.w3.org/2001/XMLSchema-instance";
 constexpr auto kXml = "http://www.w3.org/XML/1998/namespace";
+constexpr auto kDrawingPlace
+    = "http://schemas.openxmlformats.org/drawingml/2006/wordprocessingDrawing";
 
 const xmlChar *chars(const char *text)
 {
@@ -457,7 +459,59 @@ private:
     std::map<QString, xmlNode *> mEnds;
 };
 
+// A run that holds nothing but a drawing placed on the page (not beside a character or
+// a line), whose place in its paragraph's text therefore changes nothing.
+bool isPlacedDrawingRun(xmlNode *run)
+{
+    if (!isElement(run, kWord, "r"))
+        return false;
+    bool drawing = false;
+    for (xmlNode *node = run->children; node != nullptr; node = node->next) {
+        if (node->type != XML_ELEMENT_NODE || isElement(node, kWord, "rPr"))
+            continue;
+        if (!isElement(node, kWord, "drawing"))
+            return false;
+        xmlNode *anchor = child(node, kDrawingPlace, "anchor");
+        if (anchor == nullptr)
+            return false;
+        for (const auto &[axis, byText] :
+            { std::pair { "positionH", "character" }, std::pair { "positionV", "line" } }) {
+            xmlNode *position = child(anchor, kDrawingPlace, axis);
+            if (position == nullptr
+                || attribute(position, nullptr, "relativeFrom") == QLatin1String(byText))
+                return false;
+        }
+        drawing = true;
+    }
+    return drawing;
+}
+
 } // namespace
+
+QByteArray withPlacedDrawingsAfterText(const QByteArray &xml, const QString &what)
+{
+    const Document document = parsed(xml, what);
+    std::vector<xmlNode *> runs;
+    forEachElement(xmlDocGetRootElement(document.get()), [&](xmlNode *node) {
+        if (isPlacedDrawingRun(node))
+            runs.push_back(node);
+    });
+    for (xmlNode *run : runs) {
+        xmlNode *last = run;
+        for (xmlNode *next = run->next; next != nullptr; next = next->next) {
+            if (next->type != XML_ELEMENT_NODE)
+                continue;
+            if (!isElement(next, kWord, "r") || isPlacedDrawingRun(next))
+                break;
+            last = next;
+        }
+        if (last != run) {
+            xmlUnlinkNode(run);
+            xmlAddNextSibling(last, run);
+        }
+    }
+    return serialised(document.get(), what);
+}
 
 QByteArray filledBody(const QByteArray &xml, Dialect dialect,
     const QList<std::pair<QString, QString>> &writes, const QString &what)

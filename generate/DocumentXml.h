@@ -36,6 +36,11 @@ QByteArray filledBody(const QByteArray &xml, Dialect dialect,
 QByteArray filledWhereHeld(const QByteArray &xml, Dialect dialect,
     const QList<std::pair<QString, QString>> &writes, const QString &what, QSet<QString> &filled);
 
+// A DOCX part whose drawings placed on the page stand after the text of the runs that
+// follow them in their paragraph: the office writes such a drawing before its line's
+// text, and AbiWord then sets that text on a line of its own without its look.
+QByteArray withPlacedDrawingsAfterText(const QByteArray &xml, const QString &what);
+
 // A header, footer or styles part whose chapter fields (Word's STYLEREF 1, ODF's
 // text:chapter of level 1) show `text`, the memo's heading (its date), as the office's
 // layout leaves them when it saves: a reader that shows a field's saved result, rather

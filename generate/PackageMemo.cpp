@@ -56,6 +56,10 @@ TemplateForm unpacked(QByteArray bytes, bool docx, const QString &what)
                     QStringLiteral("META-INF/manifest.xml") });
     for (const QString &part : parts)
         form.parts.emplace(part, package.read(part));
+    if (docx) {
+        QByteArray &body = form.parts.at(QStringLiteral("word/document.xml"));
+        body = DocumentXml::withPlacedDrawingsAfterText(body, what + QStringLiteral(" word/document.xml"));
+    }
     return form;
 }
 

@@ -577,12 +577,25 @@ void MemoDocumentsTest::abiwordLaysOutEveryFormat()
     const QString pdf = mFolder.filePath(u"abiword-%1-%2.pdf"_s.arg(style).arg(format));
     QString said;
     QCOMPARE(abiword(document(Kind::Full, style, format), u"pdf"_s, pdf, &said), 0);
+    const QList<QList<Word>> pages = pageWords(pdf);
     QString text;
-    for (const QList<Word> &page : pageWords(pdf)) {
+    for (const QList<Word> &page : pages) {
         for (const Word &word : page)
             text += word.text + u' ';
     }
     text = text.normalized(QString::NormalizationForm_KC); // ligatures such as "ﬁ"
+
+    // "To:" stands level with its value: AbiWord once set it on a line of its own, below,
+    // after a drawing the DOCX held before it in its paragraph (Blue Sky's).
+    for (const Field &field : styles.at(style).fields) {
+        if (field.bookmark != u"bkTo")
+            continue;
+        const std::optional<Word> label = find(pages.value(0), field.label);
+        const std::optional<Word> value = find(pages.value(0), u"Alice"_s);
+        QVERIFY2(label && value, "\"To:\" and its value should be on page 1");
+        QVERIFY2(qAbs(label->box.bottom() - value->box.bottom()) < kTolerance,
+            "\"To:\" should stand level with its value");
+    }
     const MemoDetails memo = memoOf(Kind::Full, style);
     QStringList values;
     for (const auto &[bookmark, value] : bookmarkWrites(memo)) {

@@ -499,7 +499,9 @@ void TemplateContentTest::professionalOpensWithTheOrganisationBanner()
     QCOMPARE(cell.table, 0);
     QCOMPARE(cell.row, 0);
     QCOMPARE(cell.cell, 1);
-    QCOMPARE(organisation->paragraph, 1); // only the first cell's paragraph comes before it
+    // Only the first cell's paragraph and the space above the name come before it.
+    QCOMPARE(organisation->paragraph, 2);
+    QVERIFY(read.body[1].isEmpty());
     QCOMPARE(read.body.first().table, 0);
     QVERIFY2(read.body.first().isEmpty(), "the banner's first cell is colour only");
     for (const Paragraph &paragraph : read.body) {
