@@ -146,7 +146,8 @@ public:
         while (fields->hasMoreElements()) {
             const Reference<css::text::XTextField> field(fields->nextElement(), UNO_QUERY);
             const Reference<css::lang::XServiceInfo> kind(field, UNO_QUERY);
-            if (!kind.is() || !kind->supportsService(OUString("com.sun.star.text.TextField.Chapter")))
+            if (!kind.is()
+                || !kind->supportsService(OUString("com.sun.star.text.TextField.Chapter")))
                 continue;
             const Reference<css::beans::XPropertySet> values(field, UNO_QUERY_THROW);
             sal_Int8 level = -1;
@@ -154,11 +155,27 @@ public:
             if (level == 0 && field->getPresentation(false) == date)
                 chapters.push_back(field);
         }
-        // Written after the walk: the enumeration does not outlive a change.
+        // Written after the walk: the enumeration does not outlive a change. A field left
+        // half-way is put back before the failure goes on.
+        try {
+            writeDates(chapters, date);
+        } catch (...) {
+            restore();
+            throw;
+        }
+    }
+    DatesAsText(const DatesAsText &) = delete;
+    DatesAsText &operator=(const DatesAsText &) = delete;
+    ~DatesAsText() { restore(); }
+
+private:
+    void writeDates(
+        const std::vector<Reference<css::text::XTextField>> &chapters, const OUString &date)
+    {
         for (const Reference<css::text::XTextField> &field : chapters) {
             sal_Int16 format = 0;
             Reference<css::beans::XPropertySet>(field, UNO_QUERY_THROW)
-                    ->getPropertyValue(OUString("ChapterFormat"))
+                ->getPropertyValue(OUString("ChapterFormat"))
                 >>= format;
             const Reference<css::text::XTextRange> anchor = field->getAnchor();
             const Reference<css::text::XText> text = anchor->getText();
@@ -167,9 +184,8 @@ public:
             mWritten.push_back({ written, format });
         }
     }
-    DatesAsText(const DatesAsText &) = delete;
-    DatesAsText &operator=(const DatesAsText &) = delete;
-    ~DatesAsText()
+
+    void restore() noexcept
     {
         try {
             const Reference<css::lang::XMultiServiceFactory> factory(mDocument, UNO_QUERY);
@@ -182,14 +198,14 @@ public:
                 values->setPropertyValue(OUString("ChapterFormat"), Any(format));
                 written->getText()->insertTextContent(written.get(), field, true);
             }
-        } catch (const css::uno::Exception &) {
+        } catch (...) {
             // A kept template that cannot take its fields back is closed after this memo.
             if (mKept != nullptr)
                 mKept->closeAfterMemo = true;
         }
+        mWritten.clear();
     }
 
-private:
     Reference<css::lang::XComponent> mDocument;
     KeptDocument *mKept = nullptr;
     std::vector<std::pair<Reference<css::text::XTextCursor>, sal_Int16>> mWritten;
@@ -314,9 +330,9 @@ void Office::exportAs(const QString &path, DocumentFormat format)
     const QDateTime now = QDateTime::currentDateTime();
     const OUString filter = OUString::createFromAscii(exportFilter(format));
     const OUString date = format == DocumentFormat::Doc
-        ? toOUString(memoParagraphs(wordText(mBookmarkTexts.value(
-                                        QString::fromLatin1(kMemoDate.bookmark))))
-                  .join(QLatin1Char('\r')))
+        ? toOUString(
+            memoParagraphs(wordText(mBookmarkTexts.value(QString::fromLatin1(kMemoDate.bookmark))))
+                .join(QLatin1Char('\r')))
         : OUString();
     const QFileInfo target(path);
     const QString lock

@@ -58,7 +58,8 @@ TemplateForm unpacked(QByteArray bytes, bool docx, const QString &what)
         form.parts.emplace(part, package.read(part));
     if (docx) {
         QByteArray &body = form.parts.at(QStringLiteral("word/document.xml"));
-        body = DocumentXml::withPlacedDrawingsAfterText(body, what + QStringLiteral(" word/document.xml"));
+        body = DocumentXml::withPlacedDrawingsAfterText(
+            body, what + QStringLiteral(" word/document.xml"));
     }
     return form;
 }
