@@ -1,6 +1,7 @@
 #include "DocumentXml.h"
 
 #include "Failure.h"
+#include "MemoDetails.h"
 #include "WordText.h"
 
 #include <libxml/parser.h>
@@ -19,6 +20,8 @@
 namespace DocumentXml {
 namespace {
 constexpr auto kText = "urn:oasis:names:tc:opendocument:xmlns:text:1.0";
+constexpr auto kStyle = "urn:oasis:names:tc:opendocument:xmlns:style:1.0";
+constexpr auto kFo = "urn:oasis:names:tc:opendocument:xmlns:xsl-fo-compatible:1.0";
 constexpr auto kOffice = "urn:oasis:names:tc:opendocument:xmlns:office:1.0";
 constexpr auto kMeta = "urn:oasis:names:tc:opendocument:xmlns:meta:1.0";
 constexpr auto kManifest = "urn:oasis:names:tc:opendocument:xmlns:manifest:1.0";
@@ -351,10 +354,16 @@ private:
         }
 
         const QStringList lines = linesOf(typed);
+        // The message's closing lines keep with the next, as the office keeps them.
+        const qsizetype closing = bookmark == QLatin1String(kMemoMessage.bookmark)
+            ? closingLinesStart(lines)
+            : lines.size();
         xmlNode *last = paragraph;
         for (qsizetype index = 0; index < lines.size(); ++index) {
             if (index > 0)
                 last = paragraphLike(paragraph, last);
+            if (index >= closing && index + 1 < lines.size())
+                keepWithNext(last);
             // The first line goes before the bookmark's end, the others into their own
             // paragraphs; the end and what followed it then move to the last one.
             const auto add = [&](xmlNode *node) {
@@ -371,6 +380,94 @@ private:
         }
         if (last != paragraph)
             moveTail(end, paragraph, last);
+    }
+
+    void keepWithNext(xmlNode *paragraph)
+    {
+        if (mDialect == Dialect::Wordprocessing) {
+            // <w:keepNext/> follows the style, if any, as the schema orders them.
+            xmlNode *properties = child(paragraph, kWord, "pPr");
+            if (properties == nullptr) {
+                properties = xmlNewDocNode(mDocument, paragraph->ns, chars("pPr"), nullptr);
+                if (paragraph->children != nullptr)
+                    xmlAddPrevSibling(paragraph->children, properties);
+                else
+                    xmlAddChild(paragraph, properties);
+            }
+            if (child(properties, kWord, "keepNext") != nullptr)
+                return;
+            xmlNode *keep = xmlNewDocNode(mDocument, paragraph->ns, chars("keepNext"), nullptr);
+            xmlNode *style = child(properties, kWord, "pStyle");
+            if (style != nullptr)
+                xmlAddNextSibling(style, keep);
+            else if (properties->children != nullptr)
+                xmlAddPrevSibling(properties->children, keep);
+            else
+                xmlAddChild(properties, keep);
+            return;
+        }
+        const QString style = attribute(paragraph, kText, "style-name");
+        xmlSetNsProp(paragraph, namespaceOf(mDocument, kText, "text"), chars("style-name"),
+            chars(keepingStyle(style).toUtf8().constData()));
+    }
+
+    // An automatic paragraph style like `style` that keeps with the next paragraph,
+    // made once: a copy of `style` when it is automatic itself (an automatic style has
+    // no automatic parent), else one that inherits it.
+    QString keepingStyle(const QString &style)
+    {
+        const auto made = mKeepingStyles.find(style);
+        if (made != mKeepingStyles.end())
+            return made->second;
+        xmlNode *root = xmlDocGetRootElement(mDocument);
+        xmlNode *automatic = child(root, kOffice, "automatic-styles");
+        if (automatic == nullptr) {
+            automatic = xmlNewDocNode(mDocument, namespaceOf(mDocument, kOffice, "office"),
+                chars("automatic-styles"), nullptr);
+            xmlNode *body = child(root, kOffice, "body");
+            if (body == nullptr)
+                fail(QStringLiteral("%1 has no body").arg(mWhat));
+            xmlAddPrevSibling(body, automatic);
+        }
+        xmlNs *styleNs = namespaceOf(mDocument, kStyle, "style");
+        const xmlNode *own = automaticStyle(automatic, style);
+        QString name = style + QStringLiteral("_keep");
+        while (automaticStyle(automatic, name) != nullptr)
+            name += QLatin1Char('_');
+        xmlNode *keeping = nullptr;
+        if (own != nullptr) {
+            keeping = copyElement(
+                own, true, [automatic](xmlNode *node) { xmlAddChild(automatic, node); });
+        } else {
+            keeping = xmlNewChild(automatic, styleNs, chars("style"), nullptr);
+            xmlSetNsProp(keeping, styleNs, chars("family"), chars("paragraph"));
+            if (!style.isEmpty()) {
+                xmlSetNsProp(keeping, styleNs, chars("parent-style-name"),
+                    chars(style.toUtf8().constData()));
+            }
+        }
+        xmlSetNsProp(keeping, styleNs, chars("name"), chars(name.toUtf8().constData()));
+        xmlNode *properties = child(keeping, kStyle, "paragraph-properties");
+        if (properties == nullptr) {
+            properties = xmlNewDocNode(mDocument, styleNs, chars("paragraph-properties"), nullptr);
+            if (keeping->children != nullptr)
+                xmlAddPrevSibling(keeping->children, properties);
+            else
+                xmlAddChild(keeping, properties);
+        }
+        xmlSetNsProp(properties, namespaceOf(mDocument, kFo, "fo"), chars("keep-with-next"),
+            chars("always"));
+        mKeepingStyles[style] = name;
+        return name;
+    }
+
+    static const xmlNode *automaticStyle(const xmlNode *automatic, const QString &name)
+    {
+        for (const xmlNode *node = automatic->children; node != nullptr; node = node->next) {
+            if (isElement(node, kStyle, "style") && attribute(node, kStyle, "name") == name)
+                return node;
+        }
+        return nullptr;
     }
 
     // The bookmark's start and end, a point made into a range. Word's may come more than
@@ -457,6 +554,8 @@ private:
     std::map<QString, std::vector<xmlNode *>> mStarts;
     // By name for ODF, by id for Word.
     std::map<QString, xmlNode *> mEnds;
+    // Automatic styles that keep with the next paragraph, by the style they stand for.
+    std::map<QString, QString> mKeepingStyles;
 };
 
 // A run that holds nothing but a drawing placed on the page (not beside a character or

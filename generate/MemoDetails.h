@@ -55,6 +55,8 @@ inline const std::array<MemoField, 6> kMemoFields { {
     { "txtRe", "bkRe", "re", "Re (the subject)", "Re", 152, &MemoDetails::re, nullptr },
     { "txtMsg", "bkMsg", "message", "the message", "message", 156, &MemoDetails::msg, nullptr },
 } };
+// The message's field, the last of the text fields.
+inline const MemoField &kMemoMessage = kMemoFields.back();
 inline const MemoField kMemoDate { "dtpEventDate", "bkDate", "date",
     "the memo's date, 1601-01-01 to 9999-12-31", "date", 154, nullptr, nullptr };
 

@@ -24,10 +24,12 @@
 #include <QScopeGuard>
 #include <QTemporaryDir>
 
+#include <com/sun/star/beans/XPropertyState.hpp>
 #include <com/sun/star/container/XEnumeration.hpp>
 #include <com/sun/star/container/XEnumerationAccess.hpp>
 #include <com/sun/star/lang/XMultiServiceFactory.hpp>
 #include <com/sun/star/lang/XServiceInfo.hpp>
+#include <com/sun/star/text/XParagraphCursor.hpp>
 #include <com/sun/star/text/XTextField.hpp>
 #include <com/sun/star/text/XTextFieldsSupplier.hpp>
 
@@ -42,6 +44,27 @@ namespace {
 // 192 dots per inch, shown at 96: sharp when the preview zooms in.
 constexpr double kPictureResolution = 192.0;
 constexpr qreal kPicturePixelRatio = 2.0;
+
+// Sets "keep with next" on the paragraphs written, one flag each, and gives the others
+// back their style's. From the end: Writer's selection of what it wrote may start too
+// early (see setBookmarkText), never end so.
+void keepWithNext(const Reference<css::text::XTextCursor> &written, const std::vector<bool> &kept)
+{
+    const Reference<css::text::XParagraphCursor> paragraph(
+        written->getText()->createTextCursorByRange(written->getEnd()), UNO_QUERY_THROW);
+    const Reference<css::beans::XPropertySet> properties(paragraph, UNO_QUERY_THROW);
+    const Reference<css::beans::XPropertyState> state(paragraph, UNO_QUERY_THROW);
+    const OUString keep("ParaKeepTogether");
+    for (size_t index = kept.size(); index-- > 0;) {
+        if (index + 1 < kept.size() && !paragraph->gotoPreviousParagraph(false))
+            break;
+        if (kept[index])
+            properties->setPropertyValue(keep, Any(true));
+        else
+            state->setPropertyToDefault(keep);
+    }
+}
+
 css::util::DateTime officeDateTime(const QDateTime &local)
 {
     const QDate date = local.date();
@@ -289,7 +312,17 @@ void Office::setBookmarkText(const QString &bookmark, const QString &text)
     // Writer takes "\r" as a paragraph break and "\n" as a line break within one.
     // A control character that a Word document cannot hold would empty the whole
     // bookmark in the saved file: it alone goes.
-    const QString lines = memoParagraphs(wordText(text)).join(QLatin1Char('\r'));
+    const QStringList paragraphs = memoParagraphs(wordText(text));
+    const QString lines = paragraphs.join(QLatin1Char('\r'));
+    // The message's closing lines keep with the next, so that a page break leaves them
+    // together; the others take their style's keeping, also where a kept template's
+    // last memo set it.
+    std::vector<bool> keptWithNext;
+    if (bookmark == QLatin1String(kMemoMessage.bookmark)) {
+        const qsizetype closing = closingLinesStart(paragraphs);
+        for (qsizetype index = 0; index < paragraphs.size(); ++index)
+            keptWithNext.push_back(index >= closing && index + 1 < paragraphs.size());
+    }
     const OUString name = toOUString(bookmark);
     const OUString value = toOUString(lines);
     // Unpaired surrogates are gone: each high one begins one character.
@@ -298,9 +331,17 @@ void Office::setBookmarkText(const QString &bookmark, const QString &text)
     mFillingCharacters = text.size();
     const auto filled = qScopeGuard([this] { mFillingCharacters = 0; });
     call(QStringLiteral("fill the bookmark \"%1\"").arg(bookmark),
-        [name, value, characters](UnoObjects &uno) {
+        [name, value, characters, keptWithNext](UnoObjects &uno) {
             if (uno.kept == nullptr) {
-                uno.bookmarkAnchor(name)->setString(value);
+                const Reference<css::text::XTextRange> anchor = uno.bookmarkAnchor(name);
+                if (keptWithNext.empty()) {
+                    anchor->setString(value);
+                    return;
+                }
+                const Reference<css::text::XTextCursor> cursor
+                    = anchor->getText()->createTextCursorByRange(anchor);
+                cursor->setString(value);
+                keepWithNext(cursor, keptWithNext);
                 return;
             }
             // A kept template: the cursor holds what the last memo wrote there.
@@ -310,6 +351,7 @@ void Office::setBookmarkText(const QString &bookmark, const QString &text)
                 cursor = anchor->getText()->createTextCursorByRange(anchor);
             }
             cursor->setString(value);
+            keepWithNext(cursor, keptWithNext);
             // Writer selects what it inserted by counting back UTF-16 units, but steps
             // over whole characters: each one outside the BMP would take one too many.
             if (characters != value.getLength()) {

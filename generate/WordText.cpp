@@ -58,3 +58,25 @@ QStringList memoParagraphs(const QString &text)
     }
     return paragraphs;
 }
+
+qsizetype closingLinesStart(const QStringList &paragraphs)
+{
+    // Longer lines are sentences of the message, and more of them a list, which may
+    // break over a page as any text does.
+    constexpr qsizetype kLongest = 60;
+    constexpr qsizetype kMost = 5;
+    qsizetype start = paragraphs.size();
+    while (start > 0 && paragraphs.size() - start < kMost) {
+        QStringView line(paragraphs.at(start - 1));
+        qsizetype emptyLinesAfter = 0;
+        while (line.endsWith(QLatin1Char('\n'))) {
+            line.chop(1);
+            ++emptyLinesAfter;
+        }
+        const bool last = start == paragraphs.size();
+        if (line.isEmpty() || line.size() > kLongest || (!last && emptyLinesAfter > 1))
+            break;
+        --start;
+    }
+    return paragraphs.size() - start >= 2 ? start : paragraphs.size();
+}

@@ -19,3 +19,9 @@ bool hasControlCharacters(const QString &text);
 // twice; as a line break it adds one line, as it did when typed. Any line break (CR LF,
 // CR, LF) counts.
 QStringList memoParagraphs(const QString &text);
+
+// Where the lines a message closes with begin: the short lines it ends with (a closing
+// word, a name, a title), each on a line of its own and at most one empty line apart,
+// which a page break should not part. paragraphs.size() when fewer than two such lines
+// end it. `paragraphs` are memoParagraphs'.
+qsizetype closingLinesStart(const QStringList &paragraphs);

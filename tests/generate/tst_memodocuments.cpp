@@ -234,6 +234,8 @@ private slots:
     void propertiesDescribeTheMemo();
     void exportsNameTheCompany_data();
     void exportsNameTheCompany();
+    void closingLinesStayOnOnePage_data();
+    void closingLinesStayOnOnePage();
 
 private:
     QString document(Kind kind, int style, const QString &format = u"doc"_s) const
@@ -732,6 +734,73 @@ void MemoDocumentsTest::exportsNameTheCompany()
     static const QRegularExpression odtCompany(
         u"<meta:user-defined meta:name=\"Company\"[^>]*>([^<]*)<"_s);
     QCOMPARE((docx ? docxCompany : odtCompany).match(xml).captured(1), company);
+}
+
+// A message's closing lines (a greeting, a name, a title) stand on one page wherever a
+// page's end falls near them: memos whose one-line sentences end one line apart around
+// the last line page 2 holds, each laid out by LibreOffice from the format. Not page 1:
+// LibreOffice, opening a file, keeps no lines together over the end of a first page
+// that has a page style of its own.
+void MemoDocumentsTest::closingLinesStayOnOnePage_data()
+{
+    QTest::addColumn<QString>("format");
+    for (const char *format : { "doc", "docx", "odt", "pdf" })
+        QTest::newRow(format) << QString::fromLatin1(format);
+}
+
+void MemoDocumentsTest::closingLinesStayOnOnePage()
+{
+    QFETCH(QString, format);
+    const QString folder = mFolder.filePath(u"closing-"_s + format);
+    const QString profile = mFolder.filePath(u"office-profile"_s);
+    LibreOfficeProcessor office;
+    MemoWriter writer(office);
+    const auto laidOut = [&](int sentences) {
+        MemoDetails memo = fullMemo(0);
+        QStringList lines;
+        for (int number = 1; number <= sentences; ++number) {
+            lines << u"S%1 is one sentence of the message, longer than any closing line."_s.arg(
+                number);
+        }
+        memo.msg = lines.join(u'\n') + u"\n\nKind regards,\n\nNadia Thorne\nHead of Logistics"_s;
+        const QString path = folder + u"/%1.%2"_s.arg(sentences).arg(format);
+        QDir().mkpath(folder);
+        writer.write(memo, path,
+            format == u"pdf"        ? DocumentFormat::Pdf
+                : format == u"docx" ? DocumentFormat::Docx
+                : format == u"odt"  ? DocumentFormat::Odt
+                                    : DocumentFormat::Doc);
+        return pageWords(
+            format == u"pdf" ? path : TestOffice::convert(path, u"pdf"_s, folder, profile));
+    };
+    try {
+        const QList<QList<Word>> full = laidOut(60);
+        int lastOnSecondPage = 0;
+        for (const Word &word : full.value(1)) {
+            static const QRegularExpression sentence(u"^S(\\d+)$"_s);
+            const QRegularExpressionMatch match = sentence.match(word.text);
+            if (match.hasMatch())
+                lastOnSecondPage = qMax(lastOnSecondPage, match.captured(1).toInt());
+        }
+        QVERIFY2(lastOnSecondPage > 5, "page 2 should hold some of the sentences");
+        for (int sentences = lastOnSecondPage - 5; sentences <= lastOnSecondPage; ++sentences) {
+            const QList<QList<Word>> pages = laidOut(sentences);
+            const auto pageOf = [&](const QString &text) {
+                for (int page = 0; page < pages.size(); ++page) {
+                    if (find(pages.at(page), text))
+                        return page;
+                }
+                return -1;
+            };
+            const int greeting = pageOf(u"regards,"_s);
+            QVERIFY2(greeting >= 0 && pageOf(u"Thorne"_s) == greeting
+                    && pageOf(u"Logistics"_s) == greeting,
+                qPrintable(u"%1 sentences: the closing lines part over pages"_s.arg(sentences)));
+        }
+        writer.finish();
+    } catch (const std::exception &error) {
+        QFAIL(error.what());
+    }
 }
 
 QTEST_MAIN(MemoDocumentsTest)
