@@ -332,9 +332,11 @@ void Office::setBookmarkText(const QString &bookmark, const QString &text)
     const auto filled = qScopeGuard([this] { mFillingCharacters = 0; });
     call(QStringLiteral("fill the bookmark \"%1\"").arg(bookmark),
         [name, value, characters, keptWithNext](UnoObjects &uno) {
+            const bool keeps
+                = std::find(keptWithNext.begin(), keptWithNext.end(), true) != keptWithNext.end();
             if (uno.kept == nullptr) {
                 const Reference<css::text::XTextRange> anchor = uno.bookmarkAnchor(name);
-                if (keptWithNext.empty()) {
+                if (!keeps) {
                     anchor->setString(value);
                     return;
                 }
@@ -351,7 +353,10 @@ void Office::setBookmarkText(const QString &bookmark, const QString &text)
                 cursor = anchor->getText()->createTextCursorByRange(anchor);
             }
             cursor->setString(value);
-            keepWithNext(cursor, keptWithNext);
+            if (!keptWithNext.empty() && (keeps || uno.kept->keepsLines)) {
+                keepWithNext(cursor, keptWithNext);
+                uno.kept->keepsLines = keeps;
+            }
             // Writer selects what it inserted by counting back UTF-16 units, but steps
             // over whole characters: each one outside the BMP would take one too many.
             if (characters != value.getLength()) {

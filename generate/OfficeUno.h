@@ -137,6 +137,9 @@ struct KeptDocument
     // Not refilled: it held a memo of several pages, as layOut() says, or could not
     // take its date fields back after a Word save.
     bool closeAfterMemo = false;
+    // Some paragraph of the message it holds keeps with the next: the next memo's
+    // paragraphs, which take their look from it, get their style's back.
+    bool keepsLines = false;
 };
 
 // The UNO objects of one session. Tasks hold them too, so a task that outlives its
